@@ -1,0 +1,3 @@
+#include "foundation/StrMacro.h"
+
+TStringList* HostNameCache = nullptr;

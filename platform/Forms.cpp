@@ -1,0 +1,308 @@
+#include "platform/Forms.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/QtBridge.h"
+#include "platform/Thread.h"
+
+TApplication* Application = nullptr;
+
+namespace {
+
+// The top-level window of a form. It forwards the window system's close and key events to the
+// form, which decides; the window never closes by itself.
+class FormWidget : public QWidget {
+ public:
+  explicit FormWidget(TForm* form) : form_(form) {}
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    form_->Close();
+  }
+  void keyPressEvent(QKeyEvent* e) override {
+    const QString text = e->text();
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+      if (auto* b = qobject_cast<QAbstractButton*>(focusWidget())) {
+        b->click();
+        return;
+      }
+    }
+    if (text.size() == 1 && text[0].unicode() < 0x80) {
+      char key = static_cast<char>(text[0].unicode());
+      form_->KeyPress(key);
+      return;
+    }
+    QWidget::keyPressEvent(e);
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QWidget::resizeEvent(e);
+    if (form_->Width() != width() || form_->Height() != height())
+      form_->SetBounds(form_->Left(), form_->Top(), width(), height());
+  }
+
+ private:
+  TForm* form_;
+};
+
+}  // namespace
+
+// ---- TForm ----
+
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  TControl::SetVisible(false);
+  Font()->SetPixelSize(12);
+  SetBounds(0, 0, 320, 240);
+  EnsureWidget();
+}
+
+TForm::~TForm() {
+  Destroying();
+  DestroyComponents();  // while the form is still a form for what they call on the way out
+  if (Application && Application->MainForm() == this) Application->Terminate();
+}
+
+void TForm::Destroying() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  if (OnDestroy) OnDestroy(this);
+}
+
+QWidget* TForm::CreateWidget(QWidget*) {
+  auto* w = new FormWidget(this);
+  w->setAttribute(Qt::WA_DeleteOnClose, false);
+  return w;
+}
+
+void TForm::SyncWidget() {
+  TControl::SyncWidget();
+  widget_->setWindowTitle(ToQ(Caption()));
+  if (borderStyle_ == bsDialog || borderStyle_ == bsSingle || borderStyle_ == bsToolWindow) {
+    widget_->setFixedSize(Width(), Height());
+  } else {
+    widget_->setMinimumSize(0, 0);
+    widget_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  QPalette pal = widget_->palette();
+  pal.setColor(QPalette::Window, ToQColor(Color()));
+  widget_->setPalette(pal);
+  widget_->setAutoFillBackground(true);
+}
+
+void TForm::CaptionChanged() {}
+
+void TForm::SetBorderStyle(TBorderStyle b) {
+  borderStyle_ = b;
+  if (!widget_) return;
+  Qt::WindowFlags flags = Qt::Window;
+  if (b == bsDialog) flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+  widget_->setWindowFlags(flags);
+  SyncWidget();
+}
+
+void TForm::SetModalResult(int r) {
+  modalResult_ = r;
+  if (r != mrNone && modalLoop_) static_cast<QEventLoop*>(modalLoop_)->quit();
+}
+
+void TForm::PlaceOnShow() {
+  const TForm* center = nullptr;
+  if (position_ == poOwnerFormCenter) center = dynamic_cast<TForm*>(Owner());
+  if ((position_ == poOwnerFormCenter || position_ == poMainFormCenter) && !center && Application)
+    center = Application->MainForm();
+  if (center == this || (center && !center->Visible())) center = nullptr;
+  int x = Left(), y = Top();
+  if (position_ == poOwnerFormCenter || position_ == poMainFormCenter) {
+    if (center) {
+      x = center->Left() + (center->Width() - Width()) / 2;
+      y = center->Top() + (center->Height() - Height()) / 2;
+    } else {
+      x = (ScreenWidth() - Width()) / 2;
+      y = (ScreenHeight() - Height()) / 2;
+    }
+  } else if (position_ == poScreenCenter) {
+    x = (ScreenWidth() - Width()) / 2;
+    y = (ScreenHeight() - Height()) / 2;
+  } else {
+    return;
+  }
+  SetBounds(std::max(0, x), std::max(0, y), Width(), Height());
+}
+
+void TForm::SetVisible(bool v) {
+  if (v == Visible()) return;
+  TControl::SetVisible(v);
+  if (v) {
+    if (OnShow) OnShow(this);
+    PlaceOnShow();
+    if (widget_) {
+      SyncWidget();
+      widget_->show();
+    }
+  } else {
+    if (widget_) widget_->hide();
+    if (OnHide) OnHide(this);
+  }
+}
+
+bool TForm::CloseQuery() {
+  bool can = true;
+  if (OnCloseQuery) OnCloseQuery(this, can);
+  return can;
+}
+
+bool TForm::CloseModal() {
+  TCloseAction action = caNone;
+  if (CloseQuery()) {
+    action = caHide;
+    if (OnClose) OnClose(this, action);
+  }
+  if (action == caNone) {
+    modalResult_ = mrNone;
+    return false;
+  }
+  return true;
+}
+
+void TForm::Close() {
+  if (modal_) {
+    SetModalResult(mrCancel);
+    return;
+  }
+  if (!CloseQuery()) return;
+  const bool isMain = Application && Application->MainForm() == this;
+  TCloseAction action = isMain ? caFree : caHide;
+  if (OnClose) OnClose(this, action);
+  if (action == caNone) return;
+  if (action == caMinimize) {
+    if (widget_) widget_->showMinimized();
+    return;
+  }
+  Hide();
+  if (isMain) Application->Terminate();
+}
+
+void TForm::KeyPress(char& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
+}
+
+int TForm::ShowModal() {
+  if (modal_) return mrCancel;
+  modal_ = true;
+  modalResult_ = mrNone;
+  if (widget_) widget_->setWindowModality(Qt::ApplicationModal);
+  Show();
+  if (Application && Application->ModalHandler) {
+    // The handler plays the user; it is asked again while the form refuses to close.
+    for (int round = 0;; ++round) {
+      auto handler = Application->ModalHandler;
+      handler(this);
+      if (modalResult_ == mrNone || round == 100) {
+        if (Application->OnUnhandledModal) Application->OnUnhandledModal(this);
+        modalResult_ = mrCancel;
+        break;
+      }
+      if (CloseModal()) break;
+    }
+  } else if (!Application || Application->TestMode) {
+    if (Application && Application->OnUnhandledModal) Application->OnUnhandledModal(this);
+    modalResult_ = mrCancel;
+  } else {
+    for (;;) {
+      if (modalResult_ == mrNone) {
+        QEventLoop loop;
+        modalLoop_ = &loop;
+        loop.exec();
+        modalLoop_ = nullptr;
+      }
+      if (modalResult_ == mrNone && Application->Terminated()) modalResult_ = mrCancel;
+      if (modalResult_ != mrNone && CloseModal()) break;
+      if (Application->Terminated()) break;
+    }
+  }
+  const int result = modalResult_ == mrNone ? mrCancel : modalResult_;
+  Hide();
+  if (widget_) widget_->setWindowModality(Qt::NonModal);
+  modal_ = false;
+  return result;
+}
+
+// ---- TApplication ----
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() {
+  // The forms go while the application is still whole (a closing main form asks for it); the
+  // main form goes last, as it was made first.
+  mainForm_ = nullptr;
+  DestroyComponents();
+}
+
+void TApplication::SetTitle(const AnsiString& t) {
+  title_ = t;
+  if (HaveGuiApplication()) QApplication::setApplicationDisplayName(ToQ(t));
+}
+
+int TApplication::Run() {
+  if (!mainForm_) return 0;
+  mainForm_->Show();
+  if (!terminated_ && HaveGuiApplication()) QApplication::exec();
+  return 0;
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  if (QCoreApplication::instance()) QCoreApplication::quit();
+}
+
+void TApplication::ProcessMessages() {
+  if (QCoreApplication::instance()) QCoreApplication::processEvents();
+  CheckSynchronize();
+}
+
+void TApplication::ShowException(const std::string& what) {
+  std::fprintf(stderr, "%s\n", what.c_str());
+  if (TestMode || !HaveGuiApplication()) return;
+  QMessageBox::critical(nullptr, ToQ(title_), QString::fromStdString(what));
+}
+
+namespace {
+QApplication* g_qapp = nullptr;
+}
+
+void InitApplication(int& argc, char** argv) {
+  SetMainThread();
+  if (!g_qapp && !QCoreApplication::instance()) {
+    g_qapp = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  if (!Application) Application = new TApplication;
+}
+
+void DoneApplication() {
+  delete Application;
+  Application = nullptr;
+  delete g_qapp;
+  g_qapp = nullptr;
+}
+
+int ScreenWidth() {
+  if (!HaveGuiApplication() || !QGuiApplication::primaryScreen()) return 1024;
+  return QGuiApplication::primaryScreen()->geometry().width();
+}
+
+int ScreenHeight() {
+  if (!HaveGuiApplication() || !QGuiApplication::primaryScreen()) return 768;
+  return QGuiApplication::primaryScreen()->geometry().height();
+}

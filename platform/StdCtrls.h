@@ -1,0 +1,90 @@
+// Standard controls: label, push button, bevel, rich edit.
+#pragma once
+
+#include "platform/Controls.h"
+
+// A text label. With AutoSize on (the default) its width and height follow the caption's extent
+// in its font; "&" marks an accelerator and "&&" shows one ampersand.
+class TLabel : public TControl {
+ public:
+  explicit TLabel(TComponent* owner);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool v);
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+  void FontChanged() override;
+  void CaptionChanged() override;
+
+ private:
+  void AdjustSize();
+  bool autoSize_ = true;
+};
+
+// A push button, 75 x 25 when made at run time. Clicking sets the form's modal result to the
+// button's own before OnClick runs.
+class TButton : public TWinControl {
+ public:
+  explicit TButton(TComponent* owner);
+  int ModalResult = 0;
+  bool Default = false;
+  bool Cancel = false;
+  void Click() override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+};
+
+enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+enum TBevelStyle { bsLowered, bsRaised };
+
+class TBevel : public TControl {
+ public:
+  explicit TBevel(TComponent* owner);
+  TBevelShape Shape = bsBox;
+  TBevelStyle Style = bsLowered;
+  void SetShape(TBevelShape s) {
+    Shape = s;
+    UpdateWidget();
+  }
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+};
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// A multi-line text box whose lines are Lines(). The widget catches up with the lines when the
+// event loop next runs, so appending many lines costs one redisplay.
+class TRichEdit : public TWinControl {
+ public:
+  explicit TRichEdit(TComponent* owner);
+  ~TRichEdit() override;
+  TStrings* Lines() { return &lines_; }
+  TScrollStyle ScrollBars = ssBoth;
+  bool ReadOnly = false;
+  // The caret position as a byte offset into the text with CR LF line ends.
+  int SelStart() const { return selStart_; }
+  void SetSelStart(int pos);
+  // Scrolls so that the caret is visible.
+  void ScrollToCaret();
+  // The index of the first line the widget shows (0 without a widget).
+  int FirstVisibleLine();
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+
+ private:
+  void LinesChanged();
+  void Flush();
+  TStringList lines_;
+  int selStart_ = 0;
+  bool dirty_ = false;
+  bool flushPosted_ = false;
+  bool scrollPending_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};

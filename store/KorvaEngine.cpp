@@ -1,0 +1,3 @@
+#include "store/KorvaEngine.h"
+
+ProgressHook progress_hook = nullptr;

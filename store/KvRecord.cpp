@@ -1,0 +1,3 @@
+#include "store/KvRecord.h"
+
+std::atomic<int> ExpandAbort{0};

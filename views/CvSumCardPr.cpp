@@ -1,0 +1,3 @@
+#include "views/CvSumCardPr.h"
+
+int SumCardMaxPrint = 5000;
