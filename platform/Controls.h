@@ -69,6 +69,9 @@ class TControl : public TComponent {
 
   const AnsiString& Caption() const { return caption_; }
   void SetCaption(const AnsiString& text);
+  // Edits and combo boxes call their caption their text.
+  const AnsiString& Text() const { return caption_; }
+  void SetText(const AnsiString& text) { SetCaption(text); }
 
   TAlign Align() const { return align_; }
   void SetAlign(TAlign a);

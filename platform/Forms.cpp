@@ -14,11 +14,24 @@
 #include <cstdlib>
 
 #include "platform/QtBridge.h"
+#include "platform/StdCtrls.h"
 #include "platform/Thread.h"
 
 TApplication* Application = nullptr;
 
 namespace {
+
+// The form's default button (Enter) or cancel button (Esc), at any depth.
+TButton* FindButton(TWinControl* parent, bool cancel) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Visible() && b->Enabled() && (cancel ? b->Cancel : b->Default))
+      return b;
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+      if (TButton* b = FindButton(w, cancel)) return b;
+  }
+  return nullptr;
+}
 
 // The top-level window of a form. It forwards the window system's close and key events to the
 // form, which decides; the window never closes by itself.
@@ -36,6 +49,16 @@ class FormWidget : public QWidget {
     if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
       if (auto* b = qobject_cast<QAbstractButton*>(focusWidget())) {
         b->click();
+        return;
+      }
+      if (TButton* b = FindButton(form_, false)) {
+        b->Click();
+        return;
+      }
+    }
+    if (e->key() == Qt::Key_Escape) {
+      if (TButton* b = FindButton(form_, true)) {
+        b->Click();
         return;
       }
     }

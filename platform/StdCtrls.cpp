@@ -1,6 +1,11 @@
 #include "platform/StdCtrls.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -200,4 +205,188 @@ int TRichEdit::FirstVisibleLine() {
   if (!widget_) return 0;
   Flush();
   return static_cast<QPlainTextEdit*>(widget_)->verticalScrollBar()->value();
+}
+
+// ---- TEdit ----
+
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 121, 21);
+  SetColor(clWindow);
+}
+
+QWidget* TEdit::CreateWidget(QWidget* parent) {
+  auto* e = new QLineEdit(parent);
+  QObject::connect(e, &QLineEdit::textEdited, [this](const QString& t) { SetText(FromQ(t)); });
+  return e;
+}
+
+void TEdit::SyncWidget() {
+  TControl::SyncWidget();
+  auto* e = static_cast<QLineEdit*>(widget_);
+  e->setReadOnly(ReadOnly);
+  e->setMaxLength(MaxLength > 0 ? MaxLength : 32767);
+  const QString t = ToQ(Text());
+  if (e->text() != t) e->setText(t);
+}
+
+void TEdit::CaptionChanged() {
+  if (OnChange) OnChange(this);
+}
+
+// ---- TComboBox ----
+
+TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 145, 21);
+  SetColor(clWindow);
+  items_.OnChange = [this] {
+    if (itemIndex_ >= items_.Count()) itemIndex_ = -1;
+    UpdateWidget();
+  };
+}
+
+TComboBox::~TComboBox() { items_.OnChange = nullptr; }
+
+void TComboBox::SetItemIndex(int i) {
+  if (i < -1 || i >= items_.Count()) i = -1;
+  itemIndex_ = i;
+  if (i >= 0) SetCaption(items_[i]);
+  else if (Style == csDropDownList) SetCaption("");
+  UpdateWidget();
+}
+
+void TComboBox::UserSelect(int i) {
+  SetItemIndex(i);
+  if (OnChange) OnChange(this);
+}
+
+QWidget* TComboBox::CreateWidget(QWidget* parent) {
+  auto* c = new QComboBox(parent);
+  QObject::connect(c, QOverload<int>::of(&QComboBox::activated), [this](int i) {
+    if (!syncing_) UserSelect(i);
+  });
+  QObject::connect(c, &QComboBox::editTextChanged, [this](const QString& t) {
+    if (syncing_ || Style == csDropDownList) return;
+    itemIndex_ = items_.IndexOf(FromQ(t));
+    SetCaption(FromQ(t));
+    if (OnChange) OnChange(this);
+  });
+  return c;
+}
+
+void TComboBox::SyncWidget() {
+  TControl::SyncWidget();
+  auto* c = static_cast<QComboBox*>(widget_);
+  syncing_ = true;
+  c->setEditable(Style == csDropDown);
+  c->setMaxVisibleItems(DropDownCount);
+  QStringList texts;
+  for (int i = 0; i < items_.Count(); ++i) texts << ToQ(items_[i]);
+  bool same = c->count() == texts.size();
+  for (int i = 0; same && i < c->count(); ++i) same = c->itemText(i) == texts[i];
+  if (!same) {
+    c->clear();
+    c->addItems(texts);
+  }
+  c->setCurrentIndex(itemIndex_);
+  if (Style == csDropDown) c->setEditText(ToQ(Text()));
+  syncing_ = false;
+}
+
+// ---- TCheckBox ----
+
+TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 97, 17); }
+
+void TCheckBox::SetChecked(bool v) {
+  if (v == checked_) return;
+  checked_ = v;
+  UpdateWidget();
+  Click();
+}
+
+QWidget* TCheckBox::CreateWidget(QWidget* parent) {
+  auto* b = new QCheckBox(parent);
+  QObject::connect(b, &QCheckBox::clicked, [this](bool on) { SetChecked(on); });
+  return b;
+}
+
+void TCheckBox::SyncWidget() {
+  TControl::SyncWidget();
+  auto* b = static_cast<QCheckBox*>(widget_);
+  b->setText(ToQ(Caption()));
+  b->setChecked(checked_);
+}
+
+// ---- TGroupBox ----
+
+TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 185, 105); }
+
+QWidget* TGroupBox::CreateWidget(QWidget* parent) { return new QGroupBox(parent); }
+
+void TGroupBox::SyncWidget() {
+  TControl::SyncWidget();
+  static_cast<QGroupBox*>(widget_)->setTitle(ToQ(Caption()));
+}
+
+// ---- TRadioGroup ----
+
+TRadioGroup::TRadioGroup(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 185, 105);
+  items_.OnChange = [this] {
+    if (itemIndex_ >= items_.Count()) itemIndex_ = -1;
+    RebuildButtons();
+  };
+}
+
+TRadioGroup::~TRadioGroup() { items_.OnChange = nullptr; }
+
+void TRadioGroup::SetItemIndex(int i) {
+  if (i < -1 || i >= items_.Count()) i = -1;
+  if (i == itemIndex_) return;
+  itemIndex_ = i;
+  UpdateWidget();
+  Click();
+}
+
+void TRadioGroup::SetColumns(int c) {
+  columns_ = std::max(1, c);
+  UpdateWidget();
+}
+
+QWidget* TRadioGroup::CreateWidget(QWidget* parent) { return new QGroupBox(parent); }
+
+void TRadioGroup::RebuildButtons() {
+  if (!widget_) return;
+  for (QRadioButton* b : widget_->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly)) delete b;
+  for (int i = 0; i < items_.Count(); ++i) {
+    auto* b = new QRadioButton(widget_);
+    b->setAutoExclusive(false);  // the group's index decides, not Qt
+    QObject::connect(b, &QRadioButton::clicked, [this, i] {
+      SetItemIndex(i);
+      UpdateWidget();  // a click on the checked button must not leave it unchecked
+    });
+    b->show();
+  }
+  SyncWidget();
+}
+
+void TRadioGroup::SyncWidget() {
+  TControl::SyncWidget();
+  auto* g = static_cast<QGroupBox*>(widget_);
+  g->setTitle(ToQ(Caption()));
+  const QList<QRadioButton*> buttons = g->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly);
+  if (buttons.size() != items_.Count()) {
+    RebuildButtons();
+    return;
+  }
+  const int n = items_.Count();
+  const int rows = n == 0 ? 1 : (n + columns_ - 1) / columns_;
+  const int top = QFontMetrics(ToQFont(*Font())).height() + 2;
+  const int w = std::max(1, (Width() - 16) / columns_);
+  const int h = std::max(1, (Height() - top - 6) / rows);
+  for (int i = 0; i < n; ++i) {
+    QRadioButton* b = buttons[i];
+    b->setText(ToQ(items_[i]));
+    b->setChecked(i == itemIndex_);
+    b->setGeometry(8 + (i / rows) * w, top + (i % rows) * h, w, h);
+  }
 }

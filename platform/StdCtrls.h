@@ -88,3 +88,93 @@ class TRichEdit : public TWinControl {
   bool scrollPending_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
+
+// A one-line text box. OnChange runs after every change of the text, by the user or the program.
+class TEdit : public TWinControl {
+ public:
+  explicit TEdit(TComponent* owner);
+  TNotifyEvent OnChange;
+  bool ReadOnly = false;
+  int MaxLength = 0;  // 0: no limit
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+  void CaptionChanged() override;
+};
+
+enum TComboBoxStyle { csDropDown, csDropDownList };
+
+// A combo box over Items() (strings with objects). In a drop-down list the text is the selected
+// item's; a drop-down also takes typed text. Setting ItemIndex or the text from the program does
+// not run OnChange; a choice or an edit by the user does.
+class TComboBox : public TWinControl {
+ public:
+  explicit TComboBox(TComponent* owner);
+  ~TComboBox() override;
+  TStrings* Items() { return &items_; }
+  int ItemIndex() const { return itemIndex_; }
+  void SetItemIndex(int i);
+  TComboBoxStyle Style = csDropDown;
+  int DropDownCount = 8;
+  TNotifyEvent OnChange;
+  // What the user's choice of an entry does: selects it and runs OnChange.
+  void UserSelect(int i);
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+
+ private:
+  TStringList items_;
+  int itemIndex_ = -1;
+  bool syncing_ = false;
+};
+
+// A check box. Changing Checked, by the user or the program, runs OnClick.
+class TCheckBox : public TWinControl {
+ public:
+  explicit TCheckBox(TComponent* owner);
+  bool Checked() const { return checked_; }
+  void SetChecked(bool v);
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+
+ private:
+  bool checked_ = false;
+};
+
+// A framed, captioned container.
+class TGroupBox : public TWinControl {
+ public:
+  explicit TGroupBox(TComponent* owner);
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+};
+
+// A group of radio buttons, one per item, laid out in Columns columns filled top to bottom.
+// Selecting an item, by the user or the program, runs OnClick when the index changes.
+class TRadioGroup : public TWinControl {
+ public:
+  explicit TRadioGroup(TComponent* owner);
+  ~TRadioGroup() override;
+  TStrings* Items() { return &items_; }
+  int ItemIndex() const { return itemIndex_; }
+  void SetItemIndex(int i);
+  int Columns() const { return columns_; }
+  void SetColumns(int c);
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+
+ private:
+  void RebuildButtons();
+  TStringList items_;
+  int itemIndex_ = -1;
+  int columns_ = 1;
+};

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include "platform/Forms.h"
+#include "platform/StdCtrls.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct Panel : ::testing::Test {
+  TForm form{Application};
+  template <class T>
+  T* Make() {
+    auto* c = new T(&form);
+    c->SetParent(&form);
+    return c;
+  }
+};
+
+}  // namespace
+
+TEST_F(Panel, RadioGroupRunsOnClickWhenItsIndexChanges) {
+  auto* g = Make<TRadioGroup>();
+  g->Items()->Add(SJ("視点"));
+  g->Items()->Add(SJ("集計"));
+  g->SetColumns(2);
+  int clicks = 0;
+  g->OnClick = [&](TObject*) { ++clicks; };
+  g->SetItemIndex(1);
+  g->SetItemIndex(1);  // no change, no click
+  g->SetItemIndex(7);  // out of range: nothing selected
+  EXPECT_EQ(g->ItemIndex(), -1);
+  EXPECT_EQ(clicks, 2);
+  g->Items()->Clear();
+  g->Items()->Add("a");
+  EXPECT_EQ(g->ItemIndex(), -1);
+}
+
+TEST_F(Panel, ComboBoxRunsOnChangeOnlyForTheUser) {
+  auto* c = Make<TComboBox>();
+  c->Style = csDropDownList;
+  int a = 1, b = 2;
+  c->Items()->AddObject(SJ("直前"), &a);
+  c->Items()->AddObject(SJ("先頭"), &b);
+  int changes = 0;
+  c->OnChange = [&](TObject*) { ++changes; };
+  c->SetItemIndex(1);
+  EXPECT_EQ(c->Text(), SJ("先頭"));
+  EXPECT_EQ(c->Items()->Objects(c->ItemIndex()), &b);
+  EXPECT_EQ(changes, 0);
+  c->UserSelect(0);
+  EXPECT_EQ(c->Text(), SJ("直前"));
+  EXPECT_EQ(changes, 1);
+  c->SetItemIndex(-1);
+  EXPECT_EQ(c->Text(), "");
+
+  auto* typed = Make<TComboBox>();  // a drop-down keeps typed text that is no item
+  typed->Items()->Add("x");
+  typed->SetText("+1");
+  EXPECT_EQ(typed->ItemIndex(), -1);
+  EXPECT_EQ(typed->Text(), "+1");
+}
+
+TEST_F(Panel, EditAndCheckBoxReportChanges) {
+  auto* e = Make<TEdit>();
+  auto* k = Make<TCheckBox>();
+  int edits = 0, clicks = 0;
+  e->OnChange = [&](TObject*) { ++edits; };
+  k->OnClick = [&](TObject*) { ++clicks; };
+  e->SetText(SJ("↑"));
+  e->SetText(SJ("↑"));
+  k->SetChecked(true);
+  k->SetChecked(true);
+  EXPECT_EQ(edits, 1);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(k->Checked());
+}
+
+TEST_F(Panel, GroupBoxHoldsItsControls) {
+  auto* g = Make<TGroupBox>();
+  g->SetCaption(SJ("複数集計時"));
+  auto* inner = new TCheckBox(&form);
+  inner->SetParent(g);
+  inner->SetCaption(SJ("比率表示"));
+  EXPECT_EQ(g->ControlCount(), 1);
+  EXPECT_EQ(inner->ParentForm(), &form);
+  delete g;  // frees the check box it parents
+  EXPECT_EQ(form.ComponentCount(), 0);
+}
