@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -176,6 +177,59 @@ AnsiString FloatToStr(double v) {
     if (digits.size() > 1) out += "." + digits.substr(1);
     out += "E" + std::to_string(exp);
   }
+  return out;
+}
+
+AnsiString FormatFloat(const AnsiString& picture, double v) {
+  int intZeros = 0, decimals = 0, required = 0;
+  bool point = false;
+  for (char c : picture) {
+    if (c == '.' && !point) point = true;
+    else if (c == '0' && !point) ++intZeros;
+    else if (c == '0') required = ++decimals;
+    else if (c == '#') decimals += point ? 1 : 0;
+    else return FloatToStr(v);
+  }
+  if (picture.empty() || !std::isfinite(v) || std::fabs(v) >= 1e18) return FloatToStr(v);
+  const bool negative = v < 0;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));  // d.dddddddddddddde±x
+  std::string digits;
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p != '.') digits += *p;
+  const int before = std::atoi(p + 1) + 1;  // digits before the decimal point
+  std::string whole, fraction;
+  if (before <= 0) {
+    fraction = std::string(-before, '0') + digits;
+  } else if (before >= static_cast<int>(digits.size())) {
+    whole = digits + std::string(before - digits.size(), '0');
+  } else {
+    whole = digits.substr(0, before);
+    fraction = digits.substr(before);
+  }
+  if (static_cast<int>(fraction.size()) > decimals) {
+    const bool up = fraction[decimals] >= '5';
+    fraction.resize(decimals);
+    if (up) {
+      std::string all = whole + fraction;
+      int i = static_cast<int>(all.size()) - 1;
+      for (; i >= 0 && all[i] == '9'; --i) all[i] = '0';
+      if (i >= 0) ++all[i];
+      else all.insert(all.begin(), '1');
+      whole = all.substr(0, all.size() - fraction.size());
+      fraction = all.substr(whole.size());
+    }
+  }
+  fraction.resize(std::max<size_t>(fraction.size(), decimals), '0');
+  while (static_cast<int>(fraction.size()) > required && fraction.back() == '0') fraction.pop_back();
+  size_t lead = 0;
+  while (lead < whole.size() && whole[lead] == '0') ++lead;
+  whole.erase(0, lead);
+  if (static_cast<int>(whole.size()) < intZeros) whole.insert(0, intZeros - whole.size(), '0');
+  std::string out = whole;
+  if (!fraction.empty()) out += "." + fraction;
+  if (negative && out.find_first_of("123456789") != std::string::npos) out.insert(out.begin(), '-');
   return out;
 }
 

@@ -43,6 +43,11 @@ bool TryStrToFloat(const AnsiString& s, double& value);
 double StrToFloatDef(const AnsiString& s, double def);
 // General format with at most 15 significant digits ("1.5", "1E+20", "0.1").
 AnsiString FloatToStr(double v);
+// A real by a picture of digit placeholders: "0" a digit always shown, "#" a digit shown when it
+// is significant, and one "." before the decimals ("0", "0.00", "#0.###"). The value is taken to
+// 15 significant digits and rounded half away from zero. An empty picture, one with any other
+// character, and a value of 1E18 or more give FloatToStr.
+AnsiString FormatFloat(const AnsiString& picture, double v);
 
 // Local date and time as "yyyy/mm/dd hh:nn:ss" (the Japanese short date and long time).
 AnsiString DateTimeToStr(std::time_t t);

@@ -9,6 +9,13 @@
 
 // ---- TList ----
 
+EListError::EListError(int index) : std::out_of_range(Format("リストのインデックスが範囲を超えています (%d)", index)) {}
+
+size_t TList::CheckIndex(int i) const {
+  if (i < 0 || i >= Count()) throw EListError(i);
+  return static_cast<size_t>(i);
+}
+
 int TList::Add(void* p) {
   items_.push_back(p);
   return Count() - 1;
@@ -16,7 +23,7 @@ int TList::Add(void* p) {
 
 void TList::Insert(int i, void* p) { items_.insert(items_.begin() + std::clamp(i, 0, Count()), p); }
 
-void TList::Delete(int i) { items_.erase(items_.begin() + i); }
+void TList::Delete(int i) { items_.erase(items_.begin() + CheckIndex(i)); }
 
 int TList::IndexOf(const void* p) const {
   for (int i = 0; i < Count(); ++i)
@@ -30,7 +37,7 @@ int TList::Remove(const void* p) {
   return i;
 }
 
-void TList::Exchange(int i, int j) { std::swap(items_.at(i), items_.at(j)); }
+void TList::Exchange(int i, int j) { std::swap(items_[CheckIndex(i)], items_[CheckIndex(j)]); }
 
 // ---- TStrings ----
 
@@ -167,7 +174,8 @@ void TStrings::SetCommaText(const AnsiString& text) {
   const size_t n = text.size();
   size_t i = 0;
   while (i < n && IsSeparatorByte(static_cast<unsigned char>(text[i]))) ++i;
-  while (i < n) {
+  // A NUL byte outside quotes ends the text, also before the first field.
+  while (i < n && text[i] != '\0') {
     AnsiString field;
     if (text[i] == '"') {
       ++i;
@@ -205,7 +213,6 @@ void TStrings::SetCommaText(const AnsiString& text) {
       ++i;
       while (i < n && IsSeparatorByte(static_cast<unsigned char>(text[i]))) ++i;
     }
-    if (i < n && text[i] == '\0') break;  // the text ends at a NUL byte
   }
   Clear();
   items_ = std::move(fields);

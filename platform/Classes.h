@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,13 +18,20 @@ class TObject {
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
-// An ordered list of untyped pointers. Items are not owned.
+// The list index error: an index outside a list. what() is UTF-8, as every exception text.
+class EListError : public std::out_of_range {
+ public:
+  explicit EListError(int index);
+};
+
+// An ordered list of untyped pointers. Items are not owned. An index outside the list throws
+// EListError (a fault of the caller, never of the data).
 class TList {
  public:
   virtual ~TList() = default;
   int Count() const { return static_cast<int>(items_.size()); }
-  void* Items(int i) const { return items_.at(i); }
-  void SetItem(int i, void* p) { items_.at(i) = p; }
+  void* Items(int i) const { return items_[CheckIndex(i)]; }
+  void SetItem(int i, void* p) { items_[CheckIndex(i)] = p; }
   int Add(void* p);
   void Insert(int i, void* p);
   void Delete(int i);
@@ -33,6 +41,7 @@ class TList {
   virtual void Clear() { items_.clear(); }
 
  protected:
+  size_t CheckIndex(int i) const;
   std::vector<void*> items_;
 };
 

@@ -40,6 +40,23 @@ TEST(StringList, OwnedObjectsAreFreed) {
   EXPECT_EQ(alive, 0);
 }
 
+TEST(List, AnIndexOutsideTheListIsTheListIndexError) {
+  TList l;
+  int a = 1;
+  l.Add(&a);
+  for (int bad : {-1, 1}) {
+    try {
+      l.Items(bad);
+      ADD_FAILURE() << bad;
+    } catch (const EListError& e) {
+      EXPECT_EQ(std::string(e.what()), Format("リストのインデックスが範囲を超えています (%d)", bad));
+    }
+    EXPECT_THROW(l.Delete(bad), EListError);
+    EXPECT_THROW(l.SetItem(bad, nullptr), EListError);
+  }
+  EXPECT_EQ(l.Count(), 1);
+}
+
 TEST(StringList, TextSplitsAnyLineEnd) {
   TStringList l;
   l.SetText("a\r\nb\nc\rd\r\n\r\ne");

@@ -64,6 +64,22 @@ TEST(Text, RealTexts) {
   EXPECT_EQ(StrToFloatDef("abc", 7.5), 7.5);
 }
 
+TEST(Text, FormatFloatByPicture) {
+  struct Case {
+    const char* picture;
+    double value;
+    const char* text;
+  } cases[] = {
+      {"0.00", 3.14159, "3.14"},   {"0.00", 2.675, "2.68"},   {"0.00", -0.004, "0.00"},
+      {"0", 2.5, "3"},             {"0", -2.5, "-3"},         {"0", 0.4, "0"},
+      {"0.000", 1234.5, "1234.500"}, {"0.0", 9.96, "10.0"},   {"0.", 7.6, "8"},
+      {"#0.#", 12.25, "12.3"},     {"#0.###", 0.125, "0.125"}, {"#0.###", 2, "2"},
+      {"0.00", 1e15, "1000000000000000.00"}, {"0.00", 1e-9, "0.00"},
+      {"", 1.5, "1.5"},            {"0.0x", 1.5, "1.5"},      {"0", 1e20, "1E20"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatFloat(c.picture, c.value), c.text) << c.picture << " " << c.value;
+}
+
 TEST(Text, CaseFoldingLeavesDoubleByteCharactersAlone) {
   // ソ is 83 5C, ｱ is a single byte; "a" after a lead byte is a trail byte (0x61 in 83 61).
   const AnsiString mixed = SJ("ソa") + "\x83\x61";
@@ -89,7 +105,7 @@ TEST(CommaText, WritesQuotesOnlyWhereNeeded) {
 
 TEST(CommaText, ReadsTheWrittenFormAndTheLooseOne) {
   struct Case {
-    const char* text;
+    std::string text;
     std::vector<std::string> fields;
   } cases[] = {
       {"a,b,c", {"a", "b", "c"}},
@@ -101,6 +117,10 @@ TEST(CommaText, ReadsTheWrittenFormAndTheLooseOne) {
       {"\"\"", {""}},
       {"", {}},
       {"\"open", {"open"}},
+      {std::string("a\0b,c", 5), {"a"}},  // a NUL ends the text
+      {std::string("\0a", 2), {}},
+      {std::string(" \0", 2), {}},
+      {std::string("\"\0\",x", 5), {std::string(1, '\0'), "x"}},  // but not inside quotes
   };
   for (const Case& c : cases) {
     TStringList l;
