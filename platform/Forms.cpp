@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 
@@ -309,6 +310,8 @@ void InitApplication(int& argc, char** argv) {
   if (!g_qapp && !QCoreApplication::instance()) {
     g_qapp = new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt adopts the environment's locale; numbers in texts and files always use the C rules.
+    std::setlocale(LC_NUMERIC, "C");
   }
   if (!Application) Application = new TApplication;
 }
