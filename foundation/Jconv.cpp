@@ -62,6 +62,10 @@ uint16_t SjisToJis(uint16_t sjis) {
 }
 
 int EucToSjisBuffer(char* out, const char* euc) {
+  if (euc == nullptr) {
+    *out = '\0';
+    return 0;
+  }
   const auto* s = reinterpret_cast<const unsigned char*>(euc);
   auto* o = reinterpret_cast<unsigned char*>(out);
   int n = 0;
@@ -92,6 +96,10 @@ int EucToSjisBuffer(char* out, const char* euc) {
 }
 
 int SjisToEucBuffer(char* out, const char* sjis) {
+  if (sjis == nullptr) {
+    *out = '\0';
+    return 0;
+  }
   const auto* s = reinterpret_cast<const unsigned char*>(sjis);
   auto* o = reinterpret_cast<unsigned char*>(out);
   int n = 0;

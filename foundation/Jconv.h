@@ -18,8 +18,8 @@
 
 #include "platform/AnsiString.h"
 
-// Both buffer conversions write at most 2 x strlen(src) bytes and a NUL into out, and return the
-// number of bytes written before that NUL.
+// Both buffer conversions write at most 2 x strlen(src) bytes and a NUL into out (a null src
+// writes only the NUL), and return the number of bytes written before that NUL.
 int EucToSjisBuffer(char* out, const char* euc);
 int SjisToEucBuffer(char* out, const char* sjis);
 

@@ -440,10 +440,11 @@ bool CKvrValue::IsBlank() const {
 void CKvrValue::AddAt(int first, int last, int carry) {
   if (first < 0) first = 0;
   if (last >= length_) last = length_ - 1;
-  for (int i = last; i >= first && carry != 0; --i) {
-    const int sum = data_[i] + carry;
+  long long rest = carry;
+  for (int i = last; i >= first && rest != 0; --i) {
+    const long long sum = data_[i] + rest;
     data_[i] = static_cast<unsigned char>(sum & 0xFF);
-    carry = sum >> 8;
+    rest = sum >> 8;
   }
 }
 

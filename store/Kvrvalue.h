@@ -83,7 +83,9 @@ class CKvrValue {
   // As Compare, with Shift_JIS texts ranked as their EUC-JP forms rank.
   static int CompareEuc(const CKvrValue& a, const CKvrValue& b);
   // Whether value a matches the LIKE pattern b: a string against a string pattern, or any
-  // element of a set against a string or set pattern.
+  // element of a set against a string or set pattern. '%' stands for any run of characters and
+  // '\' makes the next character literal, both only as characters of their own; every way of
+  // placing the runs is tried.
   static bool Like(const CKvrValue& a, const CKvrValue& b);
 
   // For a set: appends one new string value per distinct, non-empty element to the list.
