@@ -261,8 +261,14 @@ bool CapInfoListToText(const CCapInfo* c, TStream* stream) {
   f.Add(c->OptionText2);
   f.Add(IntToStr(c->CardColor));
   const bool ok = WriteLengthPrefixedString(stream, f.CommaText() + "\n");
-  if (c->Nested)
-    for (int i = 0; i < c->Nested->Count(); ++i) CapInfoListToText(c->Nested->GetItem(i), stream);
+  if (c->Nested) {
+    // The count above promised one record per entry: an empty entry goes out as a new descriptor.
+    const CCapInfo blank;
+    for (int i = 0; i < c->Nested->Count(); ++i) {
+      const CCapInfo* n = c->Nested->GetItem(i);
+      CapInfoListToText(n ? n : &blank, stream);
+    }
+  }
   return ok;
 }
 
@@ -270,7 +276,8 @@ bool CapInfoListFromText(CCapInfo* info, TStream* stream) {
   if (!info || !stream) return false;
   Record rec;
   if (!ReadRecord(stream, rec)) return false;
-  if (rec.nested > RecordsLeft(stream)) return false;
+  // No count is trusted beyond the records the stream could still hold.
+  rec.nested = static_cast<int>(std::min<int64_t>(rec.nested, RecordsLeft(stream)));
   Apply(rec, info);
 
   // Depth first without recursion. Each open level remembers how many of its nested records are
@@ -297,10 +304,11 @@ bool CapInfoListFromText(CCapInfo* info, TStream* stream) {
     CCapInfo* child = new CCapInfo;
     level.parent->Nested->Add(child);
     Record sub;
-    if (!ReadRecord(stream, sub)) continue;
-    if (sub.nested > 0 &&
-        (static_cast<int>(open.size()) >= CAPINFO_MAX_DEPTH || pending + sub.nested > RecordsLeft(stream)))
-      continue;  // damaged: the child keeps its defaults
+    if (!ReadRecord(stream, sub)) continue;  // unreadable: the child keeps its defaults
+    // A damaged count is cut to what could still follow; past the depth limit there is none.
+    const int64_t room = std::max<int64_t>(0, RecordsLeft(stream) - pending);
+    if (static_cast<int>(open.size()) >= CAPINFO_MAX_DEPTH) sub.nested = 0;
+    else if (sub.nested > room) sub.nested = static_cast<int>(room);
     Apply(sub, child);
     if (sub.nested > 0) {
       open.push_back({child, sub.nested});

@@ -72,7 +72,7 @@ bool ScanReal(const AnsiString& s, double& value) {
   return true;
 }
 
-// Both read: their order; only one reads: that one first; neither: byte order.
+// Both read: their order; only one reads: the other (no number) first; neither: byte order.
 template <typename T>
 int CompareScanned(bool readA, T a, bool readB, T b, const AnsiString& ta, const AnsiString& tb) {
   if (readA && readB) return a < b ? -1 : (a > b ? 1 : 0);

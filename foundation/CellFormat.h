@@ -22,7 +22,7 @@ AnsiString RemoveThousandsSeparators(const CCapInfo* info, const AnsiString& tex
 constexpr int CELL_MISSING = 999;
 // Below 0 when row a sorts before row b, 0 when they tie, above 0 after; CELL_MISSING when the
 // descriptor's position is not inside both rows. Integer and real columns compare the numbers at
-// the start of the texts (a number before a text that has none); other columns by the sort kind
+// the start of the texts (a text without a number sorts before numbers); other columns by the sort kind
 // (weekdays, dotted addresses) or in byte order. The direction is the descriptor's Ascending,
 // turned round by CI_SORT_FLIPPED.
 int CompareCellValues(const CCapInfo* info, const TStrings* a, const TStrings* b);

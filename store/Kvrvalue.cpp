@@ -380,12 +380,12 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
 AnsiString CKvrValue::GetText() const {
   if (source_) return AnsiString(source_.get());
   switch (type_) {
-    // An empty integer (a column the record was written without) holds zero bytes, which as a
-    // signed number would read as its lowest value; it shows as nothing instead.
+    // An empty signed integer (a column the record was written without) holds zero bytes, which
+    // would read as the lowest number; it shows as nothing instead.
     case kvrSigned:
       return empty_ ? AnsiString() : Format("%d", GetSigned());
     case kvrUnsigned:
-      return empty_ ? AnsiString() : Format("%u", GetUnsigned());
+      return Format("%u", GetUnsigned());
     case kvrString:
     case kvrSet:
       return GetString();

@@ -229,7 +229,6 @@ TEST(CapInfoRecord, DamagedRecordsAreRefused) {
       {"0000004g" + good, "not hexadecimal"},
       {good.substr(0, good.size() - 1), "cut short"},
       {"ffffffff" + good, "longer than the stream"},
-      {Record(",,0,64,1,,0,-1,1,0,1,1,0,0,0,0,1000000000") + good, "nested count beyond the stream"},
   };
   for (const Case& c : cases) {
     TMemoryStream m(c.bytes);
@@ -246,6 +245,35 @@ TEST(CapInfoRecord, DamagedRecordsAreRefused) {
   CCapInfo info;
   EXPECT_TRUE(CapInfoListFromText(&info, &m));
   EXPECT_EQ(info.Nested, nullptr);
+  // A count beyond the stream is cut to the records that are there; the record itself reads.
+  TMemoryStream big(Record("head,,0,64,1,,0,-1,1,0,1,1,0,0,0,0,1000000000") + good);
+  CCapInfo head;
+  EXPECT_TRUE(CapInfoListFromText(&head, &big));
+  EXPECT_EQ(head.Caption, "head");
+  ASSERT_NE(head.Nested, nullptr);
+  EXPECT_LE(head.Nested->Count(), 10);
+}
+
+TEST(CapInfoRecord, EmptyNestedEntriesKeepTheRecordsAligned) {
+  CCapInfo parent;
+  parent.Nested = new CCapInfoList;
+  parent.Nested->Add(nullptr);
+  auto* c = new CCapInfo;
+  c->Caption = "c";
+  parent.Nested->Add(c);
+  CCapInfo after;
+  after.Caption = "after";
+  TMemoryStream m;
+  CapInfoListToText(&parent, &m);
+  CapInfoListToText(&after, &m);
+  m.SetPosition(0);
+  CCapInfo back, next;
+  ASSERT_TRUE(CapInfoListFromText(&back, &m));
+  ASSERT_TRUE(CapInfoListFromText(&next, &m));
+  ASSERT_EQ(back.Nested->Count(), 2);
+  EXPECT_EQ(back.Nested->GetItem(0)->Caption, "");
+  EXPECT_EQ(back.Nested->GetItem(1)->Caption, "c");
+  EXPECT_EQ(next.Caption, "after");
 }
 
 TEST(CapInfoRecord, AnUnreadableNestedRecordLeavesDefaults) {
@@ -288,15 +316,15 @@ TEST(CapInfoRecord, NestingIsBoundedAndCountsMustFit) {
     ++depth;
   }
   EXPECT_EQ(depth, CAPINFO_MAX_DEPTH);
-  EXPECT_EQ(c->Caption, "");  // the record that would go deeper is refused
+  EXPECT_EQ(c->Caption, Format("d%d", CAPINFO_MAX_DEPTH));  // read, but nothing below it
 
-  // A nested record whose count cannot fit in what follows is refused; its parent reads on.
+  // A nested count that cannot fit in what follows is cut; the record and its parent read on.
   TMemoryStream over(Record(",,0,64,1,,0,-1,1,0,1,1,0,0,0,0,2") + Record("big,,0,64,1,,0,-1,1,0,1,1,0,0,0,0,99") +
                      Record("next"));
   CCapInfo parent;
   ASSERT_TRUE(CapInfoListFromText(&parent, &over));
   ASSERT_EQ(parent.Nested->Count(), 2);
-  EXPECT_EQ(parent.Nested->GetItem(0)->Caption, "");
+  EXPECT_EQ(parent.Nested->GetItem(0)->Caption, "big");
   EXPECT_EQ(parent.Nested->GetItem(0)->Nested, nullptr);
   EXPECT_EQ(parent.Nested->GetItem(1)->Caption, "next");
 }

