@@ -9,25 +9,11 @@
 
 #include "foundation/Lexer.h"
 #include "foundation/StrMacro.h"
-#include "platform/Resolver.h"
+#include "fuzz/MacroStubs.h"
 #include "query/CondText.h"
 #include "query/Condtree.h"
 
 namespace {
-
-std::tm FixedClock() {
-  std::tm t{};
-  t.tm_year = 2003 - 1900;
-  t.tm_mon = 3;
-  t.tm_mday = 5;
-  return t;
-}
-
-bool StubResolver(uint32_t address, AnsiString& name) {
-  if ((address & 1) == 0) return false;
-  name = "host" + std::to_string(address);
-  return true;
-}
 
 bool BlankOnly(const AnsiString& text) {
   return text.find_first_not_of(" \t\r\n") == AnsiString::npos;
@@ -64,14 +50,7 @@ void CheckParse(const AnsiString& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TStringList cache;
-  static const bool ready = [] {
-    SetHostResolver(StubResolver);
-    SetMacroClock(FixedClock);
-    HostNameCache = &cache;
-    return true;
-  }();
-  (void)ready;
+  InstallMacroStubs();
 
   const AnsiString text(reinterpret_cast<const char*>(data), size);
   CheckParse(text);

@@ -1,6 +1,7 @@
 #include "query/Condtree.h"
 
 #include <memory>
+#include <utility>
 
 #include "foundation/CapInfo.h"
 #include "foundation/Lexer.h"
