@@ -9,35 +9,10 @@
 
 #include "foundation/Lexer.h"
 #include "foundation/StrMacro.h"
-#include "platform/Resolver.h"
-
-namespace {
-
-std::tm FixedClock() {
-  std::tm t{};
-  t.tm_year = 2003 - 1900;
-  t.tm_mon = 3;
-  t.tm_mday = 5;
-  return t;
-}
-
-bool StubResolver(uint32_t address, AnsiString& name) {
-  if ((address & 1) == 0) return false;
-  name = "host" + std::to_string(address);
-  return true;
-}
-
-}  // namespace
+#include "fuzz/MacroStubs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TStringList cache;
-  static const bool ready = [] {
-    SetHostResolver(StubResolver);
-    SetMacroClock(FixedClock);
-    HostNameCache = &cache;
-    return true;
-  }();
-  (void)ready;
+  InstallMacroStubs();
 
   // An exact heap block, so a scan past the terminating NUL is caught.
   auto text = std::make_unique<char[]>(size + 1);
