@@ -94,6 +94,8 @@ bool ScanDottedQuad(const AnsiString& s, long long parts[4]) {
 
 }  // namespace
 
+bool ScanLeadingReal(const AnsiString& text, double& value) { return ScanReal(text, value); }
+
 AnsiString AddThousandsSeparators(const CCapInfo* info, const AnsiString& text) {
   if (!SeparatorsApply(info, text)) return text;
   AnsiString out;

@@ -18,6 +18,11 @@ AnsiString AddThousandsSeparators(const CCapInfo* info, const AnsiString& text);
 // Under the same conditions: the commas that touch a digit are dropped.
 AnsiString RemoveThousandsSeparators(const CCapInfo* info, const AnsiString& text);
 
+// A leading decimal real as the C scan "%lf" reads it (blanks, sign, digits with one period,
+// exponent; anything after is ignored), whatever the process locale. False when the text starts
+// with no number; a magnitude too large for a double reads as an infinity.
+bool ScanLeadingReal(const AnsiString& text, double& value);
+
 // Returned by CompareCellValues, never negated, when the column is missing from a row.
 constexpr int CELL_MISSING = 999;
 // Below 0 when row a sorts before row b, 0 when they tie, above 0 after; CELL_MISSING when the
