@@ -93,15 +93,16 @@ class CCsvFile {
   std::tm OpenTime{};
 
  private:
+  // CR LF reads as LF, also when the CR was pushed back.
   int GetChar() {
-    if (pushCount_ > 0) return pushed_[--pushCount_];
-    const int c = NextByte();
+    const int c = TakeChar();
     if (c != '\r') return c;
-    const int next = NextByte();
+    const int next = TakeChar();
     if (next == '\n') return '\n';
     UngetChar(next);
     return '\r';
   }
+  int TakeChar() { return pushCount_ > 0 ? pushed_[--pushCount_] : NextByte(); }
   int NextByte() { return next_ < end_ ? *next_++ : Refill(); }
   int Refill();
   void UngetChar(int c) {
@@ -130,18 +131,21 @@ class CCsvFile {
   // Token n of a log line (blank-separated, blanks before a token skipped, double-byte pairs
   // never split). The token just past the last one is the empty text; beyond it, false.
   static bool GetToken(std::string_view line, int n, std::string_view& token);
+  struct LineTokens;  // the first tokens of a line, found in one pass
   // -1 no token 6, 1 from=, 2 to=, 3 ruleset=check_rcpt, 4 "User" as token 7, 0 any other.
+  static int GetLineKind(const LineTokens& tokens);
   static int GetLineKind(std::string_view line);
   // Commas in the value of " to=" up to the next blank.
   static int CountRecipients(std::string_view line);
   // Appends one copy of the line per recipient of its " to=" value.
   static void SplitRecipients(std::string_view line, std::deque<AnsiString>& window);
-  static void AddToken(TStrings* fields, std::string_view line, int n);
-  static void AddAddress(TStrings* fields, std::string_view line, int n);
+  // The field groups of a record; a null token is a missing one.
+  static void AddToken(TStrings* fields, const std::string_view* token);
+  static void AddAddress(TStrings* fields, const std::string_view* token);
   static void AddDomainLabels(TStrings* fields, std::string_view domain);
   static void AddRelay(TStrings* fields, std::string_view first, std::string_view other);
-  static void AddSize(TStrings* fields, std::string_view line, int n);
-  static void AddMessageId(TStrings* fields, std::string_view line, int n);
+  static void AddSize(TStrings* fields, const std::string_view* token);
+  static void AddMessageId(TStrings* fields, const std::string_view* token);
 
   static constexpr int kPushBack = 8;
   static constexpr size_t kWindowLines = 64;

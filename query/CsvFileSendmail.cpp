@@ -4,6 +4,7 @@
 // Invariant: the first group_ lines of window_ are the current message's, its first line first;
 // the other lines keep the order in which they were read.
 #include <algorithm>
+#include <initializer_list>
 
 #include "foundation/StrMacro.h"
 #include "query/CsvFile.h"
@@ -28,7 +29,8 @@ size_t FindSingleByte(std::string_view text, std::string_view set, size_t from =
       ++i;
       continue;
     }
-    if (set.find(text[i]) != std::string_view::npos) return i;
+    for (const char c : set)
+      if (text[i] == c) return i;
   }
   return text.size();
 }
@@ -49,6 +51,22 @@ int MonthIndex(std::string_view name) {
 AnsiString WeekdayName(int weekday) {
   static const char* const kNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   return weekday >= 0 && weekday <= 6 ? kNames[weekday] : "";
+}
+
+// Two digits of a calendar field (0-99), as "%02d" writes them.
+void AppendTwoDigits(AnsiString& out, long long v) {
+  out.push_back(static_cast<char>('0' + v / 10));
+  out.push_back(static_cast<char>('0' + v % 10));
+}
+
+// Texts of the form "nn", "nn/nn" or "nn:nn:nn" from fields of 0-99.
+AnsiString TwoDigitFields(std::initializer_list<long long> values, char separator) {
+  AnsiString out;
+  for (const long long v : values) {
+    if (!out.empty()) out.push_back(separator);
+    AppendTwoDigits(out, v);
+  }
+  return out;
 }
 
 bool IsScanSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -107,16 +125,38 @@ bool CCsvFile::GetToken(std::string_view line, int n, std::string_view& token) {
   }
 }
 
-int CCsvFile::GetLineKind(std::string_view line) {
-  std::string_view item;
-  if (!GetToken(line, kItemToken, item)) return kNoItem;
-  if (StartsWith(item, "from=")) return kFrom;
-  if (StartsWith(item, "to=")) return kTo;
-  if (StartsWith(item, "ruleset=check_rcpt")) return kReject;
-  std::string_view next;
-  if (GetToken(line, kItemToken + 1, next) && next == "User") return kUnknownUser;
+struct CCsvFile::LineTokens {
+  static constexpr int kMax = 11;  // up to the message id, token 10
+  explicit LineTokens(std::string_view line) {
+    for (size_t i = 0; count < kMax; ++count) {
+      while (i < line.size() && line[i] == ' ') ++i;
+      if (i >= line.size()) break;
+      const size_t end = FindSingleByte(line, " ", i);
+      tokens[count] = line.substr(i, end - i);
+      i = end;
+    }
+  }
+  // Token n (n < kMax) as GetToken gives it, or null.
+  const std::string_view* At(int n) const {
+    static const std::string_view empty;
+    return n < count ? &tokens[n] : n == count ? &empty : nullptr;
+  }
+  std::string_view tokens[kMax];
+  int count = 0;
+};
+
+int CCsvFile::GetLineKind(const LineTokens& tokens) {
+  const std::string_view* item = tokens.At(kItemToken);
+  if (!item) return kNoItem;
+  if (StartsWith(*item, "from=")) return kFrom;
+  if (StartsWith(*item, "to=")) return kTo;
+  if (StartsWith(*item, "ruleset=check_rcpt")) return kReject;
+  const std::string_view* next = tokens.At(kItemToken + 1);
+  if (next && *next == "User") return kUnknownUser;
   return kOther;
 }
+
+int CCsvFile::GetLineKind(std::string_view line) { return GetLineKind(LineTokens(line)); }
 
 int CCsvFile::CountRecipients(std::string_view line) {
   size_t start, end;
@@ -147,12 +187,27 @@ void CCsvFile::SplitRecipients(std::string_view line, std::deque<AnsiString>& wi
   }
 }
 
+// Runs of plain bytes are copied straight from the read buffer; line ends, pushed-back
+// characters and refills go through GetChar.
 bool CCsvFile::ReadLine(AnsiString& line) {
   line.clear();
-  int c = GetChar();
-  if (c < 0) return false;
-  for (; c >= 0 && c != '\n' && c != '\r'; c = GetChar()) line.push_back(static_cast<char>(c));
-  return true;
+  bool read = false;
+  for (;;) {
+    if (pushCount_ == 0) {
+      const unsigned char* p = next_;
+      while (p < end_ && *p != '\n' && *p != '\r') ++p;
+      if (p != next_) {
+        line.append(reinterpret_cast<const char*>(next_), static_cast<size_t>(p - next_));
+        next_ = p;
+        read = true;
+      }
+    }
+    const int c = GetChar();
+    if (c < 0) return read;
+    if (c == '\n' || c == '\r') return true;
+    line.push_back(static_cast<char>(c));
+    read = true;
+  }
 }
 
 size_t CCsvFile::FillLineWindow(std::deque<AnsiString>& window, size_t count) {
@@ -219,29 +274,30 @@ bool CCsvFile::ReadSendmailRecord(TStrings* fields) {
 }
 
 bool CCsvFile::ParseSendmailMessage(TStrings* fields, const AnsiString& f, const AnsiString& l) {
-  const int firstKind = GetLineKind(f);
-  if (firstKind == kFrom && GetLineKind(l) == kTo) {
-    std::string_view item;
-    const bool sent = GetToken(l, kItemToken + 1, item) && StartsWith(item, "ctladdr=");
+  const LineTokens first(f), last(l);
+  const int firstKind = GetLineKind(first);
+  if (firstKind == kFrom && GetLineKind(last) == kTo) {
+    const std::string_view* item = last.At(kItemToken + 1);
+    const bool sent = item && StartsWith(*item, "ctladdr=");
     fields->Add(sent ? SJ("送信") : SJ("受信"));
     AddDateTime(fields, l);
-    AddToken(fields, l, 3);
-    AddAddress(fields, f, kItemToken);
-    AddAddress(fields, l, kItemToken);
+    AddToken(fields, last.At(3));
+    AddAddress(fields, first.At(kItemToken));
+    AddAddress(fields, last.At(kItemToken));
     if (sent)
       AddRelay(fields, l, f);
     else
       AddRelay(fields, f, l);
-    AddSize(fields, f, 7);
-    AddMessageId(fields, f, 10);
+    AddSize(fields, first.At(7));
+    AddMessageId(fields, first.At(10));
   } else if (firstKind == kReject || firstKind == kUnknownUser) {
     fields->Add(firstKind == kReject ? "Access denied" : "User unknown");
     AddDateTime(fields, f);
-    AddToken(fields, l, 3);
-    AddAddress(fields, l, kItemToken);
-    AddAddress(fields, f, firstKind == kReject ? 7 : kItemToken);
+    AddToken(fields, last.At(3));
+    AddAddress(fields, last.At(kItemToken));
+    AddAddress(fields, first.At(firstKind == kReject ? 7 : kItemToken));
     AddRelay(fields, l, f);
-    AddSize(fields, l, 7);
+    AddSize(fields, last.At(7));
     fields->Add(AnsiString());
   } else {
     return false;
@@ -275,25 +331,29 @@ void CCsvFile::AddDateTime(TStrings* fields, std::string_view line) const {
   long long outYear;
   int outMonth, outDay;
   DaysToDate(days, outYear, outMonth, outDay);
-  fields->Add(Format("%04lld", outYear));
-  fields->Add(Format("%02d/%02d", outMonth, outDay));
+  AnsiString yearText;
+  if (outYear >= 0 && outYear <= 9999) {
+    AppendTwoDigits(yearText, outYear / 100);
+    AppendTwoDigits(yearText, outYear % 100);
+  } else {
+    yearText = Format("%04lld", outYear);
+  }
+  fields->Add(yearText);
+  fields->Add(TwoDigitFields({outMonth, outDay}, '/'));
   fields->Add(WeekdayName(static_cast<int>((days % 7 + 7) % 7)));
-  fields->Add(Format("%02d:%02d:%02d", static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
-                     static_cast<int>(rest % 60)));
+  fields->Add(TwoDigitFields({rest / 3600, rest / 60 % 60, rest % 60}, ':'));
 }
 
-void CCsvFile::AddToken(TStrings* fields, std::string_view line, int n) {
-  std::string_view token;
-  fields->Add(GetToken(line, n, token) ? Text(token) : AnsiString());
+void CCsvFile::AddToken(TStrings* fields, const std::string_view* token) {
+  fields->Add(token ? Text(*token) : AnsiString());
 }
 
-void CCsvFile::AddAddress(TStrings* fields, std::string_view line, int n) {
-  std::string_view token;
-  if (!GetToken(line, n, token)) {
+void CCsvFile::AddAddress(TStrings* fields, const std::string_view* token) {
+  if (!token) {
     for (int i = 0; i < 6; ++i) fields->Add(AnsiString());
     return;
   }
-  const std::string_view address = AddressOf(token);
+  const std::string_view address = AddressOf(*token);
   const size_t at = FindSingleByte(address, "@");
   const std::string_view domain = at < address.size() ? address.substr(at + 1) : std::string_view();
   fields->Add(Text(address));
@@ -346,18 +406,18 @@ void CCsvFile::AddRelay(TStrings* fields, std::string_view first, std::string_vi
 }
 
 // The number after "size=" in decimal, without a limit on its digits; empty for anything else.
-void CCsvFile::AddSize(TStrings* fields, std::string_view line, int n) {
-  std::string_view token;
+void CCsvFile::AddSize(TStrings* fields, const std::string_view* token) {
   AnsiString size;
-  if (GetToken(line, n, token) && StartsWith(token, "size=")) {
-    size_t i = 5;
-    while (i < token.size() && IsScanSpace(token[i])) ++i;
-    const bool negative = i < token.size() && token[i] == '-';
-    if (i < token.size() && (token[i] == '-' || token[i] == '+')) ++i;
+  if (token && StartsWith(*token, "size=")) {
+    const std::string_view text = token->substr(5);
+    size_t i = 0;
+    while (i < text.size() && IsScanSpace(text[i])) ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
     const size_t digits = i;
-    while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
     if (i > digits) {
-      std::string_view number = token.substr(digits, i - digits);
+      std::string_view number = text.substr(digits, i - digits);
       while (number.size() > 1 && number.front() == '0') number.remove_prefix(1);
       if (negative && number != "0") size.push_back('-');
       size.append(number.data(), number.size());
@@ -366,8 +426,7 @@ void CCsvFile::AddSize(TStrings* fields, std::string_view line, int n) {
   fields->Add(size);
 }
 
-void CCsvFile::AddMessageId(TStrings* fields, std::string_view line, int n) {
-  std::string_view token;
-  const bool found = GetToken(line, n, token) && StartsWith(token, "msgid=");
-  fields->Add(found ? Text(AddressOf(token)) : AnsiString());
+void CCsvFile::AddMessageId(TStrings* fields, const std::string_view* token) {
+  const bool found = token && StartsWith(*token, "msgid=");
+  fields->Add(found ? Text(AddressOf(*token)) : AnsiString());
 }

@@ -111,7 +111,7 @@ TEST(CCsvFile, DelimitedText) {
       {"quotes and doubled quotes", "\"x,\"\"y\"\"\",z\n", {{"x,\"y\"", "z"}}},
       {"blanks around fields", "  a  , b \n\" a \",b\n", {{"a", "b"}, {" a ", "b"}}},
       {"quoted part inside a field", "ab\"c,d\"ef,g", {{"abc,def", "g"}}},
-      {"line ends inside quotes", "\"one\r\ntwo\rthree\",x\n", {{"one\ntwo\rthree", "x"}}},
+      {"line ends inside quotes", "\"one\r\ntwo\rthree\r\r\n\",x\n", {{"one\ntwo\rthree\r\n", "x"}}},
       {"unterminated quote", "\"abc\ndef", {{"abc\ndef"}}},
       {"empty and trailing fields", ",\"\",\n", {{"", "", ""}}},
       {"long field read whole", longField + ",y\n", {{longField, "y"}}},
