@@ -41,7 +41,7 @@ void CCsvFile::Close() {
 bool CCsvFile::Open(const AnsiString& path, const char* mode) {
   Close();
   fileName_ = FileNamePart(path);
-  file_ = std::fopen(path.c_str(), mode);
+  file_ = mode ? std::fopen(path.c_str(), mode) : nullptr;
   if (!file_) return false;
   if (!buffer_) buffer_ = std::make_unique<unsigned char[]>(kBufferBytes);
   const std::time_t now = std::time(nullptr);

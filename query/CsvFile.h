@@ -39,13 +39,15 @@
 //   field  0      1     2      3        4         5     6-11           12-17          18-22  23    24     25
 //          kind   year  mm/dd  weekday  hh:mm:ss  host  first address  second address relay  size  msgid  file name
 //
-//   kind            time of    first address      second address          relay tried first
-//   "送信" (sent)   recipient  from= of the sender to= of the recipient    recipient line
-//   "受信"          recipient  from= of the sender to= of the recipient    sender line
-//   "Access denied" reject     from= line          arg1= of the reject     from= line
-//   "User unknown"  unknown    from= line          address of the unknown  from= line
+//   kind            time of    first address        second address          relay tried first
+//   "送信" (sent)   recipient  from= of the sender   to= of the recipient    recipient line
+//   "受信"          recipient  from= of the sender   to= of the recipient    sender line
+//   "Access denied" reject     item of the last line arg1= of the reject     last line
+//   "User unknown"  unknown    item of the last line address of the unknown  last line
 //
-// A recipient line that carries ctladdr= makes a sent record, any other a received one. An address
+// The host is that of the recipient or last line; the size and message id are the sender line's
+// (a reject or unknown record takes the last line's size and has no message id). A recipient line
+// whose second item is ctladdr= makes a sent record, any other a received one. An address
 // is six fields (address, local part, domain, and the domain's last three labels from the right),
 // a relay five (bracketed address, host name, the host's last three labels). The year is that of
 // the time of opening, one less for a month after the month of opening.
