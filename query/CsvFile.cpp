@@ -1,0 +1,190 @@
+// The reader's file, its characters, the delimited format and CSV field writing.
+#include "query/CsvFile.h"
+
+#include "foundation/StrMacro.h"
+
+namespace {
+
+constexpr size_t kBufferBytes = 64 * 1024;
+// A field buffer grown past this by one long field is given back rather than kept for the rest.
+constexpr size_t kKeptFieldCapacity = 1 << 20;
+
+// What follows the last "/", "\" or ":" of the path; a trail byte is never a separator.
+AnsiString FileNamePart(const AnsiString& path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsSjisLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    if (c == '/' || c == '\\' || c == ':') start = i + 1;
+  }
+  return path.substr(start);
+}
+
+}  // namespace
+
+CCsvFile::CCsvFile() : evaluator_(std::make_unique<TCvStrMacro>()) {}
+
+CCsvFile::~CCsvFile() { Close(); }
+
+void CCsvFile::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+  next_ = end_ = nullptr;
+  pushCount_ = 0;
+  window_.clear();
+  group_ = 0;
+}
+
+bool CCsvFile::Open(const AnsiString& path, const char* mode) {
+  Close();
+  fileName_ = FileNamePart(path);
+  file_ = mode ? std::fopen(path.c_str(), mode) : nullptr;
+  if (!file_) return false;
+  if (!buffer_) buffer_ = std::make_unique<unsigned char[]>(kBufferBytes);
+  const std::time_t now = std::time(nullptr);
+  localtime_r(&now, &OpenTime);
+  return true;
+}
+
+int CCsvFile::Refill() {
+  if (!file_) return -1;
+  const size_t got = std::fread(buffer_.get(), 1, kBufferBytes, file_);
+  if (got == 0) return -1;
+  next_ = buffer_.get();
+  end_ = next_ + got;
+  return *next_++;
+}
+
+bool CCsvFile::ReadRecord(TStrings* fields) {
+  if (!fields) return false;
+  switch (FileFormat) {
+    case kSendmailLog:
+      return ReadSendmailRecord(fields);
+    case kAccessLog:
+      return ReadApacheRecord(fields);
+    default:
+      return ReadCsvRecord(fields);
+  }
+}
+
+int CCsvFile::ReadField(AnsiString& field) {
+  field.clear();
+  const int separator = static_cast<unsigned char>(Separator);
+  const size_t pairs = QuotePairs.size() / 2;
+  int c = GetChar();
+  if (separator != ' ')
+    while (c == ' ') c = GetChar();
+  // `kept` is the length the field keeps: trailing blanks outside quoted parts are not counted.
+  size_t kept = 0;
+  int closing = -1;  // closing character of the quoted part being read, -1 outside one
+  for (;; c = GetChar()) {
+    if (c < 0) break;
+    if (IsSjisLeadByte(static_cast<unsigned char>(c))) {
+      field.push_back(static_cast<char>(c));
+      const int trail = GetChar();
+      if (trail < 0) {
+        kept = field.size();
+        c = -1;
+        break;
+      }
+      field.push_back(static_cast<char>(trail));
+      if (closing >= 0 || c != 0x81 || trail != 0x40) kept = field.size();
+      continue;
+    }
+    if (closing >= 0) {
+      field.push_back(static_cast<char>(c));
+      if (c == closing) {
+        const int next = GetChar();
+        if (next != closing) {  // the end of the quoted part, not a doubled quote
+          field.pop_back();
+          closing = -1;
+          UngetChar(next);
+          continue;
+        }
+      } else if (escapes_ && c == '\\') {
+        const int next = GetChar();
+        if (next == closing || next == '\\')
+          field.push_back(static_cast<char>(next));
+        else
+          UngetChar(next);
+      }
+      kept = field.size();
+      continue;
+    }
+    bool opens = false;
+    for (size_t k = 0; k < pairs && !opens; ++k) {
+      if (c == static_cast<unsigned char>(QuotePairs[2 * k])) {
+        closing = static_cast<unsigned char>(QuotePairs[2 * k + 1]);
+        opens = true;
+      }
+    }
+    if (opens) continue;
+    if (c == separator) break;
+    if (c == '\r' || c == '\n') {
+      if (++lineEnds_ < RowsPerRecord) c = separator;
+      break;
+    }
+    field.push_back(static_cast<char>(c));
+    if (c != ' ') kept = field.size();
+  }
+  field.resize(kept);
+  return c;
+}
+
+bool CCsvFile::ReadCsvRecord(TStrings* fields) {
+  int c = GetChar();
+  while (c == '\r' || c == '\n') c = GetChar();
+  if (c < 0) return false;
+  UngetChar(c);
+  lineEnds_ = 0;
+  const int separator = static_cast<unsigned char>(Separator);
+  int end;
+  do {
+    end = ReadField(field_);
+    fields->Add(field_);
+  } while (end == separator);
+  if (field_.capacity() > kKeptFieldCapacity) AnsiString().swap(field_);
+  return true;
+}
+
+AnsiString QuoteCsvField(const AnsiString& text) {
+  AnsiString out;
+  out.reserve(text.size() + 2);
+  bool quote = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (IsSjisLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
+      out.append(text, i++, 2);
+      continue;
+    }
+    switch (c) {
+      case '"':
+        out.push_back('"');
+        [[fallthrough]];
+      case ' ':
+      case ',':
+      case '\n':
+      case '\r':
+      case '\t':
+        quote = true;
+        break;
+      default:
+        break;
+    }
+    out.push_back(c);
+  }
+  return quote ? "\"" + out + "\"" : out;
+}
+
+AnsiString JoinCsvFields(const TStrings* fields, char separator) {
+  AnsiString line;
+  if (!fields) return line;
+  for (int i = 0; i < fields->Count(); ++i) {
+    if (i > 0) line.push_back(separator);
+    line += QuoteCsvField((*fields)[i]);
+  }
+  return line;
+}

@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "foundation/StrMacro.h"
+#include "query/CsvFile.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using Record = std::vector<AnsiString>;
+
+struct Settings {
+  char separator = ',';
+  AnsiString quotes = "\"\"";
+  int rows = 1;
+  int format = CCsvFile::kDelimited;
+};
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+std::string DataFile(const char* name) {
+  const char* dir = std::getenv("CW_TEST_DATA");
+  return std::string(dir ? dir : ".") + "/data/" + name;
+}
+
+// Every record of the open reader; the list is cleared before each call, as the callers do.
+std::vector<Record> ReadAll(CCsvFile& reader) {
+  std::vector<Record> records;
+  TStringList fields;
+  for (int guard = 0; guard < 100000; ++guard) {
+    fields.Clear();
+    if (!reader.ReadRecord(&fields)) break;
+    Record r;
+    for (int i = 0; i < fields.Count(); ++i) r.push_back(fields[i]);
+    records.push_back(r);
+  }
+  return records;
+}
+
+std::vector<Record> ReadBytes(const std::string& bytes, const Settings& s = {}) {
+  TempDir dir;
+  const std::string path = dir.File("in.csv");
+  EXPECT_TRUE(WriteFile(path, bytes));
+  CCsvFile reader;
+  EXPECT_TRUE(reader.Open(path, "rb"));
+  reader.Separator = s.separator;
+  reader.QuotePairs = s.quotes;
+  reader.RowsPerRecord = s.rows;
+  reader.FileFormat = s.format;
+  return ReadAll(reader);
+}
+
+std::tm Month(int year, int month) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = 15;
+  return t;
+}
+
+std::vector<Record> ReadSendmail(const std::string& path, const std::tm& opened) {
+  CCsvFile reader;
+  EXPECT_TRUE(reader.Open(path, "rb"));
+  reader.FileFormat = CCsvFile::kSendmailLog;
+  reader.OpenTime = opened;
+  return ReadAll(reader);
+}
+
+std::string Shown(const std::vector<Record>& records) {
+  std::string out;
+  for (const Record& r : records) {
+    out += "{";
+    for (size_t i = 0; i < r.size(); ++i) out += (i ? "|" : "") + Show(r[i]);
+    out += "}";
+  }
+  return out;
+}
+
+AnsiString Joined(const Record& r) {
+  AnsiString out;
+  for (size_t i = 0; i < r.size(); ++i) out += (i ? "|" : "") + r[i];
+  return out;
+}
+
+struct CsvCase {
+  const char* what;
+  std::string bytes;
+  std::vector<Record> expected;
+  Settings settings = {};
+};
+
+}  // namespace
+
+TEST(CCsvFile, DelimitedText) {
+  const std::string longField(100000, 'x');
+  const CsvCase cases[] = {
+      {"no final line end", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
+      {"CR line ends", "a,b\rc,d\r", {{"a", "b"}, {"c", "d"}}},
+      {"CR LF line ends", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
+      {"empty lines skipped", "\r\n\na,b\n\n\r\nc\n\n", {{"a", "b"}, {"c"}}},
+      {"quotes and doubled quotes", "\"x,\"\"y\"\"\",z\n", {{"x,\"y\"", "z"}}},
+      {"blanks around fields", "  a  , b \n\" a \",b\n", {{"a", "b"}, {" a ", "b"}}},
+      {"quoted part inside a field", "ab\"c,d\"ef,g", {{"abc,def", "g"}}},
+      {"line ends inside quotes", "\"one\r\ntwo\rthree\r\r\n\",x\n", {{"one\ntwo\rthree\r\n", "x"}}},
+      {"unterminated quote", "\"abc\ndef", {{"abc\ndef"}}},
+      {"empty and trailing fields", ",\"\",\n", {{"", "", ""}}},
+      {"long field read whole", longField + ",y\n", {{longField, "y"}}},
+      // 表 and ソ end in 0x5C; 0x2C and 0x22 after a lead byte are not a separator or a quote.
+      {"double-byte trail bytes", "\x95\x5C,\x83\x5C\n\x81\x2C,\x81\x22q\n", {{"\x95\x5C", "\x83\x5C"}, {"\x81\x2C", "\x81\x22q"}}},
+      {"full-width blanks trimmed outside quotes", "a\x81\x40,\"b\x81\x40\"\n\x88\x81\x40\n", {{"a", "b\x81\x40"}, {"\x88\x81\x40"}}},
+      {"lead byte at the end of the file", "a,\x82", {{"a", "\x82"}}},
+      {"single-quote pairs", "'x,y',z\na'b,c'd\n", {{"x,y", "z"}, {"ab,cd"}}, {',', "\"\"''", 1}},
+      {"two rows per record", "a,b\nc,d\r\ne,f\ng,h\n", {{"a", "b", "c", "d"}, {"e", "f", "g", "h"}}, {',', "\"\"", 2}},
+      {"three rows per record, last one short", "1\n2\n3\n4\n", {{"1", "2", "3"}, {"4", ""}}, {',', "\"\"", 3}},
+      {"tab separator", "a b\t c \n", {{"a b", "c"}}, {'\t', "\"\"", 1}},
+      {"blank separator keeps empty fields", " a  b\n", {{"", "a", "", "b"}}, {' ', "\"\"", 1}},
+      {"separator 0x5C beside trail bytes", "\x95\x5C\\x\\[a\\b]\n", {{"\x95\x5C", "x", "a\\b"}}, {'\\', "[]", 1}},
+      {"odd quote text ignores the unpaired character", "'a,b'\n", {{"'a", "b'"}}, {',', "'", 1}},
+  };
+  for (const CsvCase& c : cases) {
+    const std::vector<Record> got = ReadBytes(c.bytes, c.settings);
+    EXPECT_EQ(got, c.expected) << c.what << ": " << Shown(got);
+  }
+}
+
+TEST(CCsvFile, OpenAndFileName) {
+  TempDir dir;
+  CCsvFile reader;
+  EXPECT_FALSE(reader.Open(dir.File("missing.csv"), "rb"));
+  TStringList fields;
+  EXPECT_FALSE(reader.ReadRecord(&fields));
+  // The name keeps a 0x5C trail byte: only a whole "/", "\" or ":" separates folders.
+  const std::string name = "log\x95\x5C.txt";
+  ASSERT_TRUE(WriteFile(dir.File(name), "x\n"));
+  ASSERT_TRUE(reader.Open(dir.File(name), "rb"));
+  EXPECT_EQ(reader.FileName(), name);
+  EXPECT_TRUE(reader.ReadRecord(&fields));
+  EXPECT_FALSE(reader.ReadRecord(&fields));
+}
+
+TEST(CCsvFile, AccessLog) {
+  CCsvFile reader;
+  ASSERT_TRUE(reader.Open(DataFile("access.log"), "rb"));
+  reader.FileFormat = CCsvFile::kAccessLog;
+  const std::vector<Record> got = ReadAll(reader);
+  const std::vector<AnsiString> expected = {
+      "192.0.2.1|||||-|frank|10/Oct/2000:13:55:36 -0700|2000/10/10|Tue|13:55:36|-0700|GET /apache_pb.gif HTTP/1.0|200|"
+      "2326|http://www.example.com/start.html|Mozilla/4.08 [en] (Win98; I ;Nav)|access.log",
+      "127.0.0.1|||||-|-|10/Oct/2000:13:55:36 -0700|2000/10/10|Tue|13:55:36|-0700|GET / HTTP/1.0|200|2326|||access.log",
+      // A stamp without its zone or without ':' still leaves every later field in its place.
+      "192.0.2.2|||||-|-|11/Oct/2000:08:00:01|2000/10/11|Wed|08:00:01||GET /nozone HTTP/1.1|304|-|||access.log",
+      "192.0.2.3|||||-|-|someday|||||GET /nocolon HTTP/1.1|404|512|||access.log",
+      "192.0.2.4|||||-|-|12/Oct/2000:23:59:59 +0900|2000/10/12|Thu|23:59:59|+0900|GET /q?a=\\\"b\\\" HTTP/1.1|200|10|-|"
+      "Agent \\\"quoted\\\" \\\\|access.log",
+      "192.0.2.5|||||-|-|12/Oct/2000:23:59:59 +0900|2000/10/12|Thu|23:59:59|+0900|GET / HTTP/1.1|200|10|-|UA|"
+      "access.log|1234|extra",
+  };
+  ASSERT_EQ(got.size(), expected.size()) << Shown(got);
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(Joined(got[i]), expected[i]) << "line " << i + 1;
+  EXPECT_EQ(reader.Separator, ',');
+  EXPECT_EQ(reader.QuotePairs, "\"\"");
+}
+
+TEST(CCsvFile, SendmailRecordsAcrossNewYear) {
+  const std::vector<Record> got = ReadSendmail(DataFile("sendmail_newyear.log"), Month(2024, 1));
+  const std::vector<AnsiString> expected = {
+      SJ("受信") + "|2023|12/31|Sun|23:59:59|mx|alice@example.com|alice|example.com|com|example||bob@mx.example.jp|bob|"
+                  "mx.example.jp|jp|example|mx|192.0.2.10|mail.example.com|com|example|mail|1532|20231231.1@example.com|"
+                  "sendmail_newyear.log",
+      SJ("送信") + "|2024|01/01|Mon|00:00:04|mx|carol@example.com|carol|example.com|com|example||dave@remote.example.org|"
+                  "dave|remote.example.org|org|example|remote|198.51.100.7|mx.remote.example.org|org|example|remote|88|"
+                  "c1@example.com|sendmail_newyear.log",
+  };
+  ASSERT_EQ(got.size(), expected.size()) << Shown(got);
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(Joined(got[i]), expected[i]) << Show(Joined(got[i]));
+}
+
+TEST(CCsvFile, SendmailYearAndCalendar) {
+  struct Case {
+    std::tm opened;
+    const char* stamp;
+    const char* date;  // fields 1 to 4
+  } cases[] = {
+      {Month(2024, 2), "Mar  3 09:00:00", "2023|03/03|Fri|09:00:00"},  // after the month of opening
+      {Month(2024, 2), "FEB 29 23:59:60", "2024|03/01|Fri|00:00:00"},  // carried as a calendar does
+      {Month(2024, 3), "mar 3 9:0:0", "2024|03/03|Sun|09:00:00"},
+      {Month(2024, 3), "Xyz 5 10:00:00", "2024|01/05|Fri|10:00:00"},   // an unknown month is January
+      {Month(2024, 3), "Mar 3 10:00", "|||"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const std::string log = std::string(c.stamp) + " mx sendmail[1]: q1: from=<a@b>, size=1\n" + c.stamp +
+                            " mx sendmail[1]: q1: to=<c@d>, stat=Sent\n";
+    ASSERT_TRUE(WriteFile(dir.File("m.log"), log));
+    const std::vector<Record> got = ReadSendmail(dir.File("m.log"), c.opened);
+    ASSERT_EQ(got.size(), 1u) << c.stamp;
+    ASSERT_EQ(got[0].size(), 26u);
+    EXPECT_EQ(got[0][1] + "|" + got[0][2] + "|" + got[0][3] + "|" + got[0][4], c.date) << c.stamp;
+  }
+}
+
+TEST(CCsvFile, SendmailMessages) {
+  const std::vector<Record> got = ReadSendmail(DataFile("sendmail_messages.log"), Month(2024, 3));
+  // kind, time, first address, second address, relay address, relay host, size, message id
+  std::vector<AnsiString> brief;
+  for (const Record& r : got) {
+    ASSERT_EQ(r.size(), 26u);
+    EXPECT_EQ(r[25], "sendmail_messages.log");
+    brief.push_back(r[0] + "|" + r[4] + "|" + r[6] + "|" + r[12] + "|" + r[18] + "|" + r[19] + "|" + r[23] + "|" + r[24]);
+  }
+  const std::vector<AnsiString> expected = {
+      // Interleaved A1 B1 B2 A2: both messages give their record.
+      SJ("受信") + "|09:00:03|a@one.example|ra@here.example|192.0.2.1|one.example|100|a1@one.example",
+      SJ("受信") + "|09:00:02|b@two.example|rb@here.example|192.0.2.2|two.example|200|b1@two.example",
+      // A TLS line first, a three-recipient line and a delivery-status line last: every recipient.
+      SJ("受信") + "|09:01:03|c@three.example|w@far.example|192.0.2.3|three.example|300|c1@three.example",
+      SJ("受信") + "|09:01:02|c@three.example|z@here.example|192.0.2.3|three.example|300|c1@three.example",
+      SJ("受信") + "|09:01:02|c@three.example|y@here.example|192.0.2.3|three.example|300|c1@three.example",
+      SJ("受信") + "|09:01:02|c@three.example|x@here.example|192.0.2.3|three.example|300|c1@three.example",
+      "Access denied|09:02:00|spam@bad.example|victim@elsewhere.example|203.0.113.5|bad.example|0|",
+      "User unknown|09:03:00|someone@else.example|nobody@here.example|192.0.2.77|else.example|0|",
+  };
+  EXPECT_EQ(brief, expected) << Shown(got);
+}
+
+// Messages logged the way a busy server logs them: the lines of three messages at a time merged
+// at random, each message in its own order, with status lines among the recipients. Every
+// recipient yields its record, also for a message longer than the read-ahead window.
+TEST(CCsvFile, SendmailInterleavedAndLongMessages) {
+  std::string log;
+  const auto line = [](int id, const std::string& item) {
+    return "Jun  1 10:00:00 mx sendmail[9]: q" + std::to_string(id) + ": " + item + "\n";
+  };
+  std::set<std::string> expected;
+  std::mt19937 random(7);
+  for (int block = 0; block < 40; ++block) {
+    std::vector<std::vector<std::string>> messages(3);
+    for (int k = 0; k < 3; ++k) {
+      const int id = block * 3 + k;
+      const std::string sender = "s" + std::to_string(id) + "@x";
+      std::vector<std::string>& lines = messages[k];
+      if (random() % 4 == 0) lines.push_back(line(id, "STARTTLS=server, relay=x, version=TLSv1.3"));
+      lines.push_back(line(id, "from=<" + sender + ">, size=" + std::to_string(id) + ", class=0"));
+      for (int r = 0, n = 1 + random() % 2; r < n; ++r) {
+        lines.push_back(line(id, "to=<r" + std::to_string(r) + "@y>, delay=00:00:01, stat=Sent"));
+        expected.insert(sender + ">r" + std::to_string(r) + "@y");
+      }
+      if (random() % 3 == 0) lines.push_back(line(id, "q" + std::to_string(id) + "b: DSN: Service unavailable"));
+    }
+    for (size_t next[3] = {0, 0, 0}; next[0] + next[1] + next[2] <
+                                     messages[0].size() + messages[1].size() + messages[2].size();) {
+      const int k = random() % 3;
+      if (next[k] < messages[k].size()) log += messages[k][next[k]++];
+    }
+  }
+  // One message longer than the read-ahead window, with other messages' lines among its own.
+  log += line(500, "from=<big@x>, size=1");
+  for (int r = 0; r < 150; ++r) {
+    log += line(500, "to=<big" + std::to_string(r) + "@y>, stat=Sent");
+    expected.insert("big@x>big" + std::to_string(r) + "@y");
+    if (r % 40 == 0) log += line(600 + r, "from=<lonely@x>, size=1");
+  }
+  // And one recipient line of some kilobytes.
+  std::string recipients;
+  for (int r = 0; r < 120; ++r) {
+    recipients += "<wide" + std::to_string(r) + "@y>,";
+    expected.insert("wide@x>wide" + std::to_string(r) + "@y");
+  }
+  log += line(700, "from=<wide@x>, size=1") + line(700, "to=" + recipients + " delay=00:00:01, stat=Sent");
+  TempDir dir;
+  ASSERT_TRUE(WriteFile(dir.File("busy.log"), log));
+  const std::vector<Record> got = ReadSendmail(dir.File("busy.log"), Month(2024, 6));
+  std::multiset<std::string> pairs;
+  for (const Record& r : got) pairs.insert(r[6] + ">" + r[12]);
+  EXPECT_EQ(std::set<std::string>(pairs.begin(), pairs.end()), expected);
+  EXPECT_EQ(pairs.size(), expected.size());
+}
+
+TEST(CsvWriting, QuoteAndJoin) {
+  const struct {
+    AnsiString in, out;
+  } cases[] = {
+      {"abc", "abc"},
+      {"", ""},
+      {"a\"b", "\"a\"\"b\""},
+      {"a b", "\"a b\""},
+      {"a,b", "\"a,b\""},
+      {"a\tb", "\"a\tb\""},
+      {"a\nb", "\"a\nb\""},
+      {"a\rb", "\"a\rb\""},
+      {"\x95\x5C", "\x95\x5C"},  // a trail byte is never looked at
+      {"\x81\x22", "\x81\x22"},
+      {"x\x82", "x\x82"},  // a lead byte at the end stays alone
+  };
+  for (const auto& c : cases) EXPECT_EQ(QuoteCsvField(c.in), c.out) << Show(c.in);
+
+  TStringList fields;
+  fields.Add("a");
+  fields.Add("b c");
+  fields.Add("");
+  EXPECT_EQ(JoinCsvFields(&fields, ','), "a,\"b c\",");
+  EXPECT_EQ(JoinCsvFields(&fields, '\t'), "a\t\"b c\"\t");
+  // What is written reads back as the same fields.
+  const std::vector<Record> back = ReadBytes(JoinCsvFields(&fields, ',') + "\n");
+  EXPECT_EQ(back, (std::vector<Record>{{"a", "b c", ""}}));
+}
