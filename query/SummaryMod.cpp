@@ -435,7 +435,9 @@ void CSummaryMod::FoldColumn(int column, int r0, int r1) {
   if (!into) return;
   for (int r = r0 + 1; r <= r1; ++r) {
     CSumVal* v = ValOf(SumRow(r), column);
-    if (v && v != into && v->Count > 0) Fold(into, v);
+    if (!v || v == into) continue;
+    if (v->Count > 0) Fold(into, v);
+    else v->MergedInto = into;  // folded before, maybe into a row that is folded now
   }
   into->MergedInto = nullptr;
 }
@@ -708,7 +710,8 @@ void CSummaryMod::GetGroupColumns(CCapInfoList* list) {
     }
     order.push_back(Column(from));
   }
-  list->TList::Clear();  // the entries are borrowed
+  if (list->OwnsItems) return;  // the entries are the engine's own: only a borrowing list takes them
+  list->TList::Clear();
   for (CCapInfo* c : order) list->Add(c);
 }
 
@@ -837,6 +840,7 @@ double CSummaryMod::GetChartValue(int series, int point) {
   int row, column;
   if (!transpose_) {
     row = RunRow(point);
+    if (series >= ColumnCount() - chartValuePosition_) return 0;
     column = chartValuePosition_ + series;
     for (int i = chartValuePosition_; i <= column; ++i)
       if (i >= ColumnCount() || IsKey(i)) return 0;

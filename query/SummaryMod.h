@@ -114,6 +114,7 @@ class CSummaryMod {
 
   // Rebuilds the clicked sort columns of the summary view into an order that keeps each key's
   // runs together: per key, the first clicked column between it and the next key, then the key.
+  // The list borrows its entries (OwnsItems off); an owning list is left as it is.
   void GetGroupColumns(CCapInfoList* list);
   CCapInfoList* GetColumns() const { return columns_; }
   void SetTitle(const AnsiString& title) { title_ = title; }

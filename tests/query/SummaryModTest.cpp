@@ -448,3 +448,37 @@ TEST(Summary, ChartAccessorsAndSortColumns) {
   EXPECT_EQ(sortList.GetItem(2), clicked[0].get());
   EXPECT_EQ(sortList.GetItem(3), b.sum.GetColumns()->GetItem(4));
 }
+
+TEST(Summary, AveragesCompareAndChartAsTheyShow) {
+  // The shown average divides by the values that read as numbers; a ratio and the chart use the
+  // same average, not the sum over every record, so what they compare is what the grid shows.
+  Bench b({{"t.V", 1}}, {{"平均", "t.V", false, 5, 0, CI_RATIO}}, "p1");
+  b.Add({"x"});
+  b.Add({"4"});
+  b.sum.BuildOutputColumns("p2");
+  b.Add({"4"});
+  b.Add({"4"});
+  const Table t = b.Cells();
+  ASSERT_EQ(t.size(), 1u);
+  EXPECT_EQ(t[0], (std::vector<std::string>{"4", "4 (1)"}));
+  b.sum.SelectSeries(-1, 0);
+  EXPECT_EQ(b.sum.GetChartValue(0, 0), 4);
+  EXPECT_EQ(b.sum.GetChartValue(1, 0), 4);
+  EXPECT_EQ(b.sum.GetChartValue(2147483647, 0), 0);  // no column that far right
+}
+
+TEST(Summary, ChartValuesDoNotDependOnHowTheRowsArrived) {
+  const std::vector<Col> columns = {{"全件", "t.K", false, 0}, {"K", "t.K", true}, {"件数", "t.K", false, 0}};
+  Bench whole({{"t.K", 0}}, columns);
+  for (const char* k : {"m", "z", "a"}) whole.Add({k});
+  whole.Cells();
+  Bench steps({{"t.K", 0}}, columns);
+  steps.Add({"m"});
+  steps.Add({"z"});
+  steps.Cells();
+  steps.Add({"a"});
+  steps.Cells();
+  whole.sum.SelectSeries(-1, 0);
+  steps.sum.SelectSeries(-1, 0);
+  for (int p = 0; p < 3; ++p) EXPECT_EQ(steps.sum.GetChartValue(0, p), whole.sum.GetChartValue(0, p)) << p;
+}
