@@ -9,6 +9,8 @@ constexpr size_t kBufferBytes = 64 * 1024;
 // A field buffer grown past this by one long field is given back rather than kept for the rest.
 constexpr size_t kKeptFieldCapacity = 1 << 20;
 
+bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+
 // What follows the last "/", "\" or ":" of the path; a trail byte is never a separator.
 AnsiString FileNamePart(const AnsiString& path) {
   size_t start = 0;
@@ -122,11 +124,12 @@ int CCsvFile::ReadField(AnsiString& field) {
       }
     }
     if (opens) continue;
-    if (c == separator) break;
-    if (c == '\r' || c == '\n') {
+    // Line ends come first so that a separator of CR or LF still ends the record.
+    if (IsLineEnd(c)) {
       if (++lineEnds_ < RowsPerRecord) c = separator;
       break;
     }
+    if (c == separator) break;
     field.push_back(static_cast<char>(c));
     if (c != ' ') kept = field.size();
   }
@@ -136,16 +139,17 @@ int CCsvFile::ReadField(AnsiString& field) {
 
 bool CCsvFile::ReadCsvRecord(TStrings* fields) {
   int c = GetChar();
-  while (c == '\r' || c == '\n') c = GetChar();
+  while (IsLineEnd(c)) c = GetChar();
   if (c < 0) return false;
   UngetChar(c);
   lineEnds_ = 0;
   const int separator = static_cast<unsigned char>(Separator);
+  // With CR or LF as the separator, the line end of the record's last row still ends it.
   int end;
   do {
     end = ReadField(field_);
     fields->Add(field_);
-  } while (end == separator);
+  } while (end == separator && !(IsLineEnd(end) && lineEnds_ >= RowsPerRecord));
   if (field_.capacity() > kKeptFieldCapacity) AnsiString().swap(field_);
   return true;
 }

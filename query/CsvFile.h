@@ -10,7 +10,8 @@
 //     opens one, its pair's closing character ends it, a doubled closing character stands for
 //     itself, and separators and line ends inside are kept;
 //   - ends at the separator, at CR or LF (which count as the separator until RowsPerRecord line
-//     ends have been met in the record) or at the end of the file;
+//     ends have been met in the record, also when the separator itself is CR or LF) or at the
+//     end of the file;
 //   - loses blanks and full-width blanks (0x81 0x40) at its end unless they stood in quotes.
 // Line ends before a record are skipped. Fields and lines have no length limit.
 //

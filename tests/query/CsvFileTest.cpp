@@ -126,6 +126,9 @@ TEST(CCsvFile, DelimitedText) {
       {"blank separator keeps empty fields", " a  b\n", {{"", "a", "", "b"}}, {' ', "\"\"", 1}},
       {"separator 0x5C beside trail bytes", "\x95\x5C\\x\\[a\\b]\n", {{"\x95\x5C", "x", "a\\b"}}, {'\\', "[]", 1}},
       {"odd quote text ignores the unpaired character", "'a,b'\n", {{"'a", "b'"}}, {',', "'", 1}},
+      // A line end still ends the record when it is also the separator.
+      {"LF separator", "a,b\nc\n", {{"a,b"}, {"c"}}, {'\n', "\"\"", 1}},
+      {"CR separator, two rows per record", "a\rb\r\nc", {{"a", "b"}, {"c"}}, {'\r', "\"\"", 2}},
   };
   for (const CsvCase& c : cases) {
     const std::vector<Record> got = ReadBytes(c.bytes, c.settings);
