@@ -92,11 +92,16 @@ int CCsvFile::ReadField(AnsiString& field) {
         c = -1;
         break;
       }
+      if (logLine_ && IsLineEnd(trail)) {
+        kept = field.size();
+        UngetChar(trail);
+        continue;
+      }
       field.push_back(static_cast<char>(trail));
       if (closing >= 0 || c != 0x81 || trail != 0x40) kept = field.size();
       continue;
     }
-    if (closing >= 0) {
+    if (closing >= 0 && !(logLine_ && IsLineEnd(c))) {
       field.push_back(static_cast<char>(c));
       if (c == closing) {
         const int next = GetChar();
@@ -106,7 +111,7 @@ int CCsvFile::ReadField(AnsiString& field) {
           UngetChar(next);
           continue;
         }
-      } else if (escapes_ && c == '\\') {
+      } else if (logLine_ && c == '\\') {
         const int next = GetChar();
         if (next == closing || next == '\\')
           field.push_back(static_cast<char>(next));

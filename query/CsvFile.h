@@ -17,7 +17,9 @@
 //
 // Access log (FileFormat 2): the delimited reader with the blank as separator, the quote pairs
 // "" [] '' and one row per record; inside a quoted part a backslash escapes the closing character
-// and itself (both bytes are kept). The record, in the common and the combined format:
+// and itself (both bytes are kept). A line end always ends the record, also inside a quoted part
+// or after a lead byte: the log never holds one within a line, so an unpaired quote spoils only its
+// own line. The record, in the common and the combined format:
 //
 //   field  0       1-4    5         6     7                      8     9        10    11
 //          client  empty  identity  user  time stamp (no [])     date  weekday  time  zone
@@ -26,8 +28,8 @@
 //
 // Date and weekday are the text macros' "date" and "dayweek" of the stamp's text before its first
 // ':'; time and zone are the rest up to and after the next blank; all four are empty when the
-// stamp has no ':', time and zone when they are missing. A line of the common format has empty
-// fields 15 and 16.
+// stamp has no ':', date and weekday when that text is not a day like 10/Oct/2000, time and zone
+// when they are missing. A line of the common format has empty fields 15 and 16.
 //
 // Sendmail log (FileFormat 1): syslog lines "month day hh:mm:ss host tag queue-id item, item, ...",
 // kept when the tag begins with "sendmail" or "sm-mta". A to= line naming several recipients
@@ -131,6 +133,8 @@ class CCsvFile {
   void AddDateTime(TStrings* fields, std::string_view line) const;
   void AddAccessLogDate(const AnsiString& dateText, AnsiString& date, AnsiString& weekday);
 
+  // 0-11 for a month's three-letter English name in any case; -1 for any other text.
+  static int MonthOfName(std::string_view name);
   // Token n of a log line (blank-separated, blanks before a token skipped, double-byte pairs
   // never split). The token just past the last one is the empty text; beyond it, false.
   static bool GetToken(std::string_view line, int n, std::string_view& token);
@@ -164,7 +168,7 @@ class CCsvFile {
   std::deque<AnsiString> window_;
   size_t group_ = 0;     // lines of the current message at the head of window_
   int lineEnds_ = 0;     // line ends met in the current delimited record
-  bool escapes_ = false; // backslash escapes inside quoted parts (access log)
+  bool logLine_ = false;  // access log: backslash escapes in quoted parts; every line end ends the record
   AnsiString field_;     // reused field buffer
   AnsiString line_;      // reused line buffer
   AnsiString lastDateText_, lastDate_, lastWeekday_;  // access-log date of the previous line

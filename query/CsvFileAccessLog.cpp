@@ -9,10 +9,29 @@ constexpr int kClientFields = 1;    // fields before the four empty ones
 constexpr int kStampField = 3;      // the bracketed time stamp, as read
 constexpr int kFileNameField = 17;  // the file name; the record has at least this many + 1 fields
 
+// Length of the digits at the start of the text when there are 1 to `most` of them, else 0.
+size_t LeadingDigits(std::string_view text, size_t most) {
+  size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  return n <= most ? n : 0;
+}
+
 }  // namespace
 
-// Lines of one log mostly share their date, so the last one's texts are kept.
+// Only a day written as the log writes it (10/Oct/2000) goes to the date functions, which take any
+// other text as an offset from today. Lines of one log mostly share their date, so the last one's
+// texts are kept.
 void CCsvFile::AddAccessLogDate(const AnsiString& dateText, AnsiString& date, AnsiString& weekday) {
+  const std::string_view text = dateText;
+  const size_t day = LeadingDigits(text, 2);
+  const bool isDate = day > 0 && text.size() > day + 5 && text[day] == '/' && text[day + 4] == '/' &&
+                      MonthOfName(text.substr(day + 1, 3)) >= 0 &&
+                      LeadingDigits(text.substr(day + 5), 4) == text.size() - day - 5;
+  if (!isDate) {
+    date.clear();
+    weekday.clear();
+    return;
+  }
   if (dateText != lastDateText_ || lastDate_.empty()) {
     TStringList args;
     args.Add(dateText);
@@ -28,10 +47,10 @@ bool CCsvFile::ReadApacheRecord(TStrings* fields) {
   Separator = ' ';
   QuotePairs = "\"\"[]''";
   RowsPerRecord = 1;
-  escapes_ = true;
+  logLine_ = true;
   fields->Clear();
   const bool read = ReadCsvRecord(fields);
-  escapes_ = false;
+  logLine_ = false;
   Separator = ',';
   QuotePairs = "\"\"";
   if (!read) return false;

@@ -37,17 +37,6 @@ size_t FindSingleByte(std::string_view text, std::string_view set, size_t from =
 
 AnsiString Text(std::string_view v) { return AnsiString(v.data(), v.size()); }
 
-// Index of the month among JAN..DEC by its first three letters in any case; 0 when unknown.
-int MonthIndex(std::string_view name) {
-  static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-  if (name.size() < 3) return 0;
-  const AnsiString upper = UpperCase(Text(name.substr(0, 3)));
-  for (int i = 0; i < 12; ++i)
-    if (upper == kMonths[i]) return i;
-  return 0;
-}
-
 AnsiString WeekdayName(int weekday) {
   static const char* const kNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   return weekday >= 0 && weekday <= 6 ? kNames[weekday] : "";
@@ -110,6 +99,15 @@ bool RecipientList(std::string_view line, size_t& start, size_t& end) {
 }
 
 }  // namespace
+
+int CCsvFile::MonthOfName(std::string_view name) {
+  static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  const AnsiString upper = UpperCase(Text(name));
+  for (int i = 0; i < 12; ++i)
+    if (upper == kMonths[i]) return i;
+  return -1;
+}
 
 bool CCsvFile::GetToken(std::string_view line, int n, std::string_view& token) {
   size_t i = 0;
@@ -319,8 +317,9 @@ void CCsvFile::AddDateTime(TStrings* fields, std::string_view line) const {
     for (int i = 0; i < 4; ++i) fields->Add(AnsiString());
     return;
   }
-  // A month after the month of opening belongs to the year before (December read in January).
-  const int month = MonthIndex(monthName);
+  // The month by its first three letters, January when unknown. A month after the month of
+  // opening belongs to the year before (December read in January).
+  const int month = monthName.size() < 3 ? 0 : std::max(0, MonthOfName(monthName.substr(0, 3)));
   const long long year = OpenTime.tm_year + 1900LL - (month > OpenTime.tm_mon ? 1 : 0);
   // Out-of-range parts carry over as a calendar does (February 30 is March 1 or 2), without the
   // local zone's daylight-saving gaps.

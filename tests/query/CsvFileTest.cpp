@@ -160,6 +160,12 @@ TEST(CCsvFile, AccessLog) {
       "192.0.2.1|||||-|frank|10/Oct/2000:13:55:36 -0700|2000/10/10|Tue|13:55:36|-0700|GET /apache_pb.gif HTTP/1.0|200|"
       "2326|http://www.example.com/start.html|Mozilla/4.08 [en] (Win98; I ;Nav)|access.log",
       "127.0.0.1|||||-|-|10/Oct/2000:13:55:36 -0700|2000/10/10|Tue|13:55:36|-0700|GET / HTTP/1.0|200|2326|||access.log",
+      // An unpaired quote or a line cut short (here after a lead byte) spoils only its own line.
+      "192.0.2.10|||||-|obrien [10/Oct/2000:13:55:36 -0700] \"GET /a HTTP/1.0\" 200 1|||||||||||access.log",
+      "192.0.2.11|||||-|-|10/Oct/2000:13:55:36 -0700|2000/10/10|Tue|13:55:36|-0700|GET /x\x82|||||access.log",
+      // A stamp whose day does not read as a date has no date or weekday.
+      "192.0.2.12|||||-|-|5:13:55:36 -0700|||13:55:36|-0700|GET /b HTTP/1.0|200|2|||access.log",
+      "192.0.2.13|||||-|-|10/Foo/2000:13:55:36 -0700|||13:55:36|-0700|GET /c HTTP/1.0|200|3|||access.log",
       // A stamp without its zone or without ':' still leaves every later field in its place.
       "192.0.2.2|||||-|-|11/Oct/2000:08:00:01|2000/10/11|Wed|08:00:01||GET /nozone HTTP/1.1|304|-|||access.log",
       "192.0.2.3|||||-|-|someday|||||GET /nocolon HTTP/1.1|404|512|||access.log",
