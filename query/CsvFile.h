@@ -35,8 +35,9 @@
 // kept when the tag begins with "sendmail" or "sm-mta". A to= line naming several recipients
 // ("to=a,b,c,") counts as one line per recipient. The lines of one queue id are gathered at the
 // head of a read-ahead window of 64 lines (looking past at most 9 lines of other messages in all);
-// a message with a from= line yields one record per recipient line, the last recipient first; a
-// message whose first line is a check_rcpt reject or "User unknown" yields a record for it. The
+// a message with a from= line yields one record per recipient line, the last recipient first, and
+// one per check_rcpt reject or "User unknown" line, with the from= line as its last line; a
+// message without one yields a record when its first line is such a reject or unknown user. The
 // record has 26 fields:
 //
 //   field  0      1     2      3        4         5     6-11           12-17          18-22  23    24     25

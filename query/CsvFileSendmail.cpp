@@ -1,8 +1,9 @@
 // The mail transfer agent's syslog lines: reading kept lines into the window, gathering the lines
 // of one message and building records from them (layout in CsvFile.h).
 //
-// Invariant: the first group_ lines of window_ are the current message's, its first line first;
-// the other lines keep the order in which they were read.
+// Invariant: the first group_ lines of window_ are the current message's, its from= line first
+// when it has one and otherwise its first line; the other lines keep the order in which they were
+// read.
 #include <algorithm>
 #include <initializer_list>
 
@@ -223,7 +224,8 @@ size_t CCsvFile::FillLineWindow(std::deque<AnsiString>& window, size_t count) {
 }
 
 // Members are rotated up behind the members gathered so far, so the lines of other messages keep
-// their order and their own gathering later finds them as they were logged.
+// their order and their own gathering later finds them as they were logged. The sender line then
+// moves to the head: rejects and unknown users are logged before it.
 void CCsvFile::GatherMessage() {
   std::string_view id;
   GetToken(window_[0], kQueueIdToken, id);
@@ -241,12 +243,19 @@ void CCsvFile::GatherMessage() {
     }
   }
   group_ = members;
+  for (size_t i = 0; i < members; ++i) {
+    if (GetLineKind(window_[i]) == kFrom) {
+      std::rotate(window_.begin(), window_.begin() + i, window_.begin() + i + 1);
+      break;
+    }
+  }
 }
 
 // A sender line stays at the head while any other line of its message remains, so that every
-// recipient line meets it, whatever other lines the message holds. Other first lines follow the
-// pairing rule of rejects and unknown users: the last member stays while the one before it is of
-// its kind.
+// recipient, reject and unknown-user line meets it, whatever other lines the message holds; a
+// reject or unknown user is then the record's first line and the sender line its last. Without a
+// sender line, the first line pairs with the last member, which stays while the one before it is
+// of its kind.
 bool CCsvFile::ReadSendmailRecord(TStrings* fields) {
   for (;;) {
     FillLineWindow(window_, kWindowLines);
@@ -256,10 +265,11 @@ bool CCsvFile::ReadSendmailRecord(TStrings* fields) {
     while (group_ >= 2 && !built) {
       const AnsiString& first = window_[0];
       const AnsiString& last = window_[group_ - 1];
-      built = ParseSendmailMessage(fields, first, last);
+      const int firstKind = GetLineKind(first), lastKind = GetLineKind(last);
+      const bool senderLast = firstKind == kFrom && (lastKind == kReject || lastKind == kUnknownUser);
+      built = senderLast ? ParseSendmailMessage(fields, last, first) : ParseSendmailMessage(fields, first, last);
       const bool dropLast =
-          GetLineKind(first) == kFrom ||
-          (built && group_ >= 3 && GetLineKind(last) == GetLineKind(window_[group_ - 2]));
+          firstKind == kFrom || (built && group_ >= 3 && lastKind == GetLineKind(window_[group_ - 2]));
       window_.erase(window_.begin() + (dropLast ? group_ - 1 : 0));
       --group_;
     }

@@ -238,6 +238,13 @@ TEST(CCsvFile, SendmailMessages) {
       SJ("受信") + "|09:01:02|c@three.example|x@here.example|192.0.2.3|three.example|300|c1@three.example",
       "Access denied|09:02:00|spam@bad.example|victim@elsewhere.example|203.0.113.5|bad.example|0|",
       "User unknown|09:03:00|someone@else.example|nobody@here.example|192.0.2.77|else.example|0|",
+      // A reject or unknown user before the sender line pairs with it, and every recipient counts.
+      SJ("受信") + "|09:05:03|d@four.example|r2@here.example|192.0.2.4|four.example|400|d1@four.example",
+      SJ("受信") + "|09:05:02|d@four.example|r1@here.example|192.0.2.4|four.example|400|d1@four.example",
+      "Access denied|09:05:00|d@four.example|out@elsewhere.example|192.0.2.4|four.example|400|",
+      SJ("受信") + "|09:06:03|e@five.example|r4@here.example|192.0.2.5|five.example|500|e1@five.example",
+      SJ("受信") + "|09:06:02|e@five.example|r3@here.example|192.0.2.5|five.example|500|e1@five.example",
+      "User unknown|09:06:00|e@five.example|gone@here.example|192.0.2.5|five.example|500|",
   };
   EXPECT_EQ(brief, expected) << Shown(got);
 }
