@@ -6,8 +6,6 @@
 namespace {
 
 constexpr size_t kBufferBytes = 64 * 1024;
-// A field buffer grown past this by one long field is given back rather than kept for the rest.
-constexpr size_t kKeptFieldCapacity = 1 << 20;
 
 bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 
@@ -155,7 +153,7 @@ bool CCsvFile::ReadCsvRecord(TStrings* fields) {
     end = ReadField(field_);
     fields->Add(field_);
   } while (end == separator && !(IsLineEnd(end) && lineEnds_ >= RowsPerRecord));
-  if (field_.capacity() > kKeptFieldCapacity) AnsiString().swap(field_);
+  if (field_.capacity() > kKeptCapacity) AnsiString().swap(field_);
   return true;
 }
 

@@ -157,6 +157,8 @@ class CCsvFile {
 
   static constexpr int kPushBack = 8;
   static constexpr size_t kWindowLines = 64;
+  // A field or line buffer grown past this by one long text is given back rather than kept.
+  static constexpr size_t kKeptCapacity = 1 << 20;
 
   AnsiString fileName_;
   std::FILE* file_ = nullptr;

@@ -176,7 +176,7 @@ void CCsvFile::SplitRecipients(std::string_view line, std::deque<AnsiString>& wi
     const size_t next = comma < end ? comma + 1 : end;
     if (comma > from) {
       AnsiString copy;
-      copy.reserve(line.size());
+      copy.reserve(start + (next - from) + (line.size() - end));
       copy.append(line.data(), start);
       copy.append(line.data() + from, next - from);
       copy.append(line.data() + end, line.size() - end);
@@ -220,6 +220,7 @@ size_t CCsvFile::FillLineWindow(std::deque<AnsiString>& window, size_t count) {
     else
       SplitRecipients(line_, window);
   }
+  if (line_.capacity() > kKeptCapacity) AnsiString().swap(line_);
   return window.size() - before;
 }
 

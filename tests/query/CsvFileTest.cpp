@@ -1,5 +1,18 @@
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define CW_HEAP_FROM_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CW_HEAP_FROM_SANITIZER 1
+#endif
+#endif
+#ifdef CW_HEAP_FROM_SANITIZER
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -74,6 +87,16 @@ std::vector<Record> ReadSendmail(const std::string& path, const std::tm& opened)
   reader.FileFormat = CCsvFile::kSendmailLog;
   reader.OpenTime = opened;
   return ReadAll(reader);
+}
+
+// Bytes of the heap in use, large blocks included.
+long long HeapInUse() {
+#ifdef CW_HEAP_FROM_SANITIZER
+  return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
+#else
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<long long>(info.uordblks + info.hblkhd);
+#endif
 }
 
 std::string Shown(const std::vector<Record>& records) {
@@ -300,6 +323,32 @@ TEST(CCsvFile, SendmailInterleavedAndLongMessages) {
   for (const Record& r : got) pairs.insert(r[6] + ">" + r[12]);
   EXPECT_EQ(std::set<std::string>(pairs.begin(), pairs.end()), expected);
   EXPECT_EQ(pairs.size(), expected.size());
+}
+
+// What the reader holds between records stays near what it keeps: a line's copy for one recipient
+// is as long as that recipient's line, and the buffer of an oversized line is given back.
+TEST(CCsvFile, SendmailMemoryBetweenRecords) {
+  const std::string from = "Jun  1 10:00:00 mx sendmail[9]: q1: from=<s@x>, size=1\n";
+  std::string recipients;
+  for (int r = 0; r < 4000; ++r) recipients += "<r" + std::to_string(r) + "@y>,";
+  const struct {
+    const char* what;
+    std::string log;
+  } cases[] = {
+      {"4000 recipients on one line", from + "Jun  1 10:00:01 mx sendmail[9]: q1: to=" + recipients + " stat=Sent\n"},
+      {"an 8 MB line", std::string(8 << 20, 'x') + "\n" + from + "Jun  1 10:00:01 mx sendmail[9]: q1: to=<r@y>,\n"},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteFile(dir.File("m.log"), c.log));
+    CCsvFile reader;
+    ASSERT_TRUE(reader.Open(dir.File("m.log"), "rb"));
+    reader.FileFormat = CCsvFile::kSendmailLog;
+    TStringList fields;
+    const long long before = HeapInUse();
+    ASSERT_TRUE(reader.ReadRecord(&fields)) << c.what;
+    EXPECT_LT(HeapInUse() - before, 4LL << 20) << c.what;
+  }
 }
 
 TEST(CsvWriting, QuoteAndJoin) {
