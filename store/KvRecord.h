@@ -166,6 +166,9 @@ class CKvRecord {
   int KeyCount() const { return KeyCount_; }
   CKorva* File() const { return Korva_; }
   CKvrColInfoList* Columns() const { return Cols_; }
+  // Records the query reads have looked at so far (bodies read for a test), so that the bound on
+  // one non-blocking read can be checked.
+  uint64_t Candidates() const { return Candidates_; }
 
  protected:
   // Frees the query side's state (evaluator, cursor, condition lists, sub-conditions); defined
@@ -196,6 +199,7 @@ class CKvRecord {
   int EnumCut_ = 0;
   CKvrColInfo* EnumInfo_ = nullptr;
   TStringList* Delivered_;  // sorted texts already delivered
+  uint64_t Candidates_ = 0;
 
   CKvrBuffer* RecBuf_;  // the body being read or written
   int KeyCount_ = kvrKeysCurrent;
