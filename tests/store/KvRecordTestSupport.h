@@ -65,3 +65,42 @@ inline std::vector<AnsiString> ReadBack(CKvRecord& t, uint32_t id) {
   for (int i = 0; i < values.Count(); ++i) out.push_back(values.GetAt(i)->GetText());
   return out;
 }
+
+// A table in a fresh folder with the given columns (name, type, length).
+struct TableFixture {
+  struct Column {
+    const char* name;
+    char type;
+    int length;
+    uint32_t flags;
+  };
+  explicit TableFixture(std::initializer_list<Column> columns, const char* file = "t.kv") {
+    table.SetFileName(dir.File(file));
+    for (const Column& c : columns) {
+      EXPECT_TRUE(table.AddColumn(c.name, c.type, c.length)) << c.name;
+      if (c.flags) table.Columns()->Find(c.name)->Flags = c.flags;
+    }
+    EXPECT_TRUE(table.WriteColInfoList());
+  }
+  // Inserts one record from "name=text" pairs; its id, or 0 when the insert failed.
+  uint32_t Add(std::initializer_list<std::pair<const char*, AnsiString>> fields, unsigned requested = 0) {
+    TStringList names, texts;
+    for (const auto& f : fields) {
+      names.Add(f.first);
+      texts.Add(f.second);
+    }
+    unsigned id = 0;
+    return table.InsertEx(names, texts, &id, requested) ? id : 0;
+  }
+  std::vector<AnsiString> Get(uint32_t id) { return ReadBack(table, id); }
+  std::vector<std::string> Raw(int key) { return RawRecords(*table.File(), key); }
+  // Every record under every key, for "nothing changed" checks.
+  std::vector<std::vector<std::string>> All() {
+    std::vector<std::vector<std::string>> out;
+    for (int key = 1; key <= table.KeyCount(); ++key) out.push_back(Raw(key));
+    return out;
+  }
+
+  TempDir dir;
+  CKvRecord table;
+};
