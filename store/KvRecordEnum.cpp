@@ -128,15 +128,14 @@ int CKvRecord::GetEnumNB_a(CKvrValueList& values, TStrings& list) {
     if (!ReadRecordBody(id, *RecBuf_)) continue;
     DecodeRecord(values, *RecBuf_, *Cols_);
     if (!CondMod_->TestAll(values) || (SubOr_ && SubOr_->Count() > 0 && !SubOr_->TestAny(values))) continue;
-    int added = 0;
+    std::unordered_set<AnsiString> added;
     for (AnsiString t : Elements(*values.GetAt(EnumCol_))) {
       const bool cut = text && EnumCut_ > 0 && int(t.size()) >= EnumCut_;
       if (cut) t = CutToChars(t, EnumCut_);
-      if (FindString(Delivered_, t, true) >= 0) continue;
+      if (FindString(Delivered_, t, true) >= 0 || !added.insert(t).second) continue;
       list.AddObject(t, Flag(cut ? 1 : 0));
-      ++added;
     }
-    if (added > 0) return 1;
+    if (!added.empty()) return 1;
   }
   return 0;
 }

@@ -17,22 +17,13 @@ namespace {
 constexpr int kCandidatesNB = 100;  // records one non-blocking read looks at
 
 // One record of the cursor's walk into values: 1 a record met first in this walk, 0 one passed
-// over (read before in an earlier range, or a body that cannot be read), -1 the end.
+// over (read before in an earlier range, or a body that cannot be read), -1 the end. The cursor
+// walks a number column: the record id, whose entries are the bodies themselves.
 int NextCursorRecord(CKvRecord& table, CKvrCondControl& cursor, CKvrBuffer& buf, CKvrValueList& values) {
   const CKvrColInfo* col = cursor.Column();
   CKorva* file = table.File();
-  if (!col || !file) return -1;
-  bool read;
-  if (col->Type == kvrString || col->Type == kvrSet) {
-    while (!(cursor.StringCurrent() && cursor.NextStringRef(*file))) {
-      if (!cursor.NextEntryInRanges(*file)) return -1;
-      cursor.SetStringCurrent(true);
-    }
-    read = table.ReadRecordBody(cursor.RecordId(), buf);
-  } else {
-    if (!cursor.NextKeyInRanges(*file, buf)) return -1;
-    read = col->KeyNumber == kvrKeyBody ? table.ReadBodyChunks(buf) : table.ReadRecordBody(cursor.RecordId(), buf);
-  }
+  if (!col || !file || !cursor.NextKeyInRanges(*file, buf)) return -1;
+  const bool read = col->KeyNumber == kvrKeyBody ? table.ReadBodyChunks(buf) : table.ReadRecordBody(cursor.RecordId(), buf);
   if (!read) {
     WriteLog("%s", SJ("レコードの本体がひけません。").c_str());
     return 0;

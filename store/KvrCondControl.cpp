@@ -63,7 +63,6 @@ void CKvrCondControl::Reset() {
   saved_ = Position();
   set_ = -1;
   steps_ = 0;
-  stringCurrent_ = false;
 }
 
 void CKvrCondControl::PutEnd(CKvrBuffer& key, const CKvrBorderPt& end, int width) {
@@ -79,8 +78,9 @@ void CKvrCondControl::SetRange(const CKvrRange& range) {
   exactLower_.clear();
   exactUpper_.clear();
   if (!col_) return;
-  // An end open above includes the highest key; a bound given by a value follows its flag.
-  lowerOp_ = range.lower.kind == 0 && range.lower.inclusive ? COND_GRT_EQL : COND_GRT;
+  // Open ends include the lowest and the highest key (the empty text of the older layout is its
+  // key's lowest); a bound given by a value follows its flag.
+  lowerOp_ = range.lower.kind < 0 || range.lower.inclusive ? COND_GRT_EQL : COND_GRT;
   upperOp_ = range.upper.kind == 1 || range.upper.inclusive ? COND_LES_EQL : COND_LES;
   const int keyLen = col_->KeyLength;
   if (IsRecordId()) {
@@ -156,7 +156,6 @@ bool CKvrCondControl::NextEntry(CKorva& file) {
     if (!Step(file, lower_.Data(), lower_.Data(), upperLen_)) return false;
     lastLength_ = file.LastResult();
     stringId_ = Big32(lower_.Data() + upperLen_);
-    recordId_ = 0;
     if (!Current() || ExactTextOk()) return true;
   }
 }
@@ -195,17 +194,6 @@ bool CKvrCondControl::NextValue(CKorva& file, CKvrBuffer& out) {
   return true;
 }
 
-bool CKvrCondControl::NextEntryInRanges(CKorva& file) {
-  for (; range_ < ranges_.Count(); ++range_) {
-    if (set_ != range_) {
-      SetRange(*ranges_.GetAt(range_));
-      set_ = range_;
-    }
-    if (NextEntry(file)) return true;
-  }
-  return false;
-}
-
 bool CKvrCondControl::NextKeyInRanges(CKorva& file, CKvrBuffer& record) {
   for (; range_ < ranges_.Count(); ++range_) {
     if (set_ != range_) {
@@ -226,22 +214,6 @@ bool CKvrCondControl::NextValueInRanges(CKorva& file, CKvrBuffer& out) {
     if (NextValue(file, out)) return true;
   }
   return false;
-}
-
-bool CKvrCondControl::NextStringRef(CKorva& file) {
-  stringCurrent_ = false;
-  if (!file.SelectKey(kvrKeyRef)) return false;
-  ReserveKeys(file);
-  unsigned char key[8];
-  for (int i = 0; i < 4; ++i) {
-    key[i] = static_cast<unsigned char>(stringId_ >> (24 - 8 * i));
-    key[4 + i] = static_cast<unsigned char>(recordId_ >> (24 - 8 * i));
-  }
-  if (!file.Next(key, scratch_.Data()) || file.LastResult() < 8 || std::memcmp(scratch_.Data(), key, 4) != 0)
-    return false;
-  recordId_ = Big32(scratch_.Data() + 4);
-  stringCurrent_ = true;
-  return true;
 }
 
 bool CKvrCondControl::IsFirstRange(const CKvrValueList& record) const {
@@ -291,7 +263,6 @@ void CKvrCondControl::Mark() {
 void CKvrCondControl::Rewind() {
   range_ = saved_.range;
   set_ = saved_.set;
-  stringCurrent_ = false;
   if (set_ < 0 || set_ >= ranges_.Count()) {
     set_ = -1;
     return;
@@ -317,4 +288,21 @@ AnsiString CKvrCondControl::CurrentKeyText() const {
   const int n = (Current() ? kvrTextPrefix : col_->KeyLength - cb);
   const char* p = reinterpret_cast<const char*>(lower_.Data() + cb);
   return AnsiString(p, strnlen(p, size_t(n)));
+}
+
+bool CKvrCondControl::CurrentWhole() const {
+  if (!IsText()) return true;
+  const unsigned char* rec = lower_.Data();
+  if (!Current()) return rec[col_->KeyLength - 1] == 0;
+  const int n = std::min<int>(rec[kKeptAt], std::max(lastLength_ - kTextAt, 0));
+  return n > 0 && rec[kTextAt + n - 1] == 0;
+}
+
+int CKvrCondControl::KeptLimit() const {
+  if (!IsText()) return 0;
+  return Current() ? kvrTextLimit + 1 : col_->KeyLength - ColBytes();
+}
+
+bool CKvrCondControl::CoversAll() const {
+  return ranges_.Count() == 1 && ranges_.GetAt(0)->lower.kind < 0 && ranges_.GetAt(0)->upper.kind > 0;
 }

@@ -59,12 +59,8 @@ class CKvrCondControl {
   // number columns, the 4-byte string-value id for string and set columns.
   bool NextValue(CKorva& file, CKvrBuffer& out);
   // The same across all ranges, from the current one on; false at the end of the last.
-  bool NextEntryInRanges(CKorva& file);
   bool NextKeyInRanges(CKorva& file, CKvrBuffer& record);
   bool NextValueInRanges(CKorva& file, CKvrBuffer& out);
-  // The next record of the current string value (RecordId, from the first after a NextEntry);
-  // false when it has no more, which leaves no string value current.
-  bool NextStringRef(CKorva& file);
 
   // False when the record's value (a set: any element) lies in a range walked before the
   // current one, so a walk over several ranges delivers each record once.
@@ -83,10 +79,15 @@ class CKvrCondControl {
   uint32_t StringId() const { return stringId_; }
   int RangeIndex() const { return range_; }
   void SetRangeIndex(int i) { range_ = i; }
-  bool StringCurrent() const { return stringCurrent_; }
-  void SetStringCurrent(bool on) { stringCurrent_ = on; }
   // The key text of the current string value (its first key bytes, up to the first NUL).
   AnsiString CurrentKeyText() const;
+  // Whether the current string value holds its text whole; a cut one stands for every text
+  // that shares its kept beginning (true for number columns).
+  bool CurrentWhole() const;
+  // A cut length below this gives one cut text for all texts of one string value.
+  int KeptLimit() const;
+  // Whether the ranges hold every value of the column.
+  bool CoversAll() const;
   const CKvrRangeList& Ranges() const { return ranges_; }
   const CKvrColInfo* Column() const { return col_; }
   int ColumnNumber() const { return colNo_; }
@@ -137,7 +138,6 @@ class CKvrCondControl {
   CKvrBuffer scratch_;
   int upperLen_ = 0;
   int lastLength_ = 0;  // length of the string-value record read last
-  bool stringCurrent_ = false;
   int lowerOp_ = 0;
   int upperOp_ = 0;
   int set_ = -1;

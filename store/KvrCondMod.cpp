@@ -52,12 +52,14 @@ void CStringId::Setup(int version) {
 
 void CStringId::Prefetch(CKorva& file, int limit) {
   prefetch_.Clear();
+  prefetchWhole_.clear();
   NumRecid = 0;
   int n = 0;
   valueSize_ = 0;
   while (n < limit && cursor_.NextValueInRanges(file, prefetch_)) {
     if (n == 0) valueSize_ = prefetch_.Length();
     NumRecid += cursor_.UseCount();
+    prefetchWhole_.push_back(cursor_.CurrentWhole());
     ++n;
   }
   if (n > 0) cursor_.Mark();
@@ -78,13 +80,16 @@ bool CStringId::NextValue(CKorva& file) {
   current_.Clear();
   if (read_ < NumPrefetch) {
     current_.PutBytes(prefetch_.Data() + read_ * valueSize_, valueSize_);
+    currentWhole_ = prefetchWhole_[size_t(read_)];
     ++read_;
     fromCursor_ = false;
     return true;
   }
   if (NumPrefetch < requested_) return false;
   fromCursor_ = true;
-  return cursor_.NextValueInRanges(file, current_);
+  if (!cursor_.NextValueInRanges(file, current_)) return false;
+  currentWhole_ = cursor_.CurrentWhole();
+  return true;
 }
 
 void CStringId::Rewind() {
@@ -281,6 +286,12 @@ void CCondMod::FindEnumEntry() {
 void CCondMod::SkipValue(int cut) {
   if (enum_ < 0) return;
   CStringId* w = ids_.GetAt(enum_);
+  // A string value that keeps only the beginning of its texts stands for several values: its
+  // records are walked one by one unless the cut text is the same for all of them. A record of a
+  // set gives all its elements; those outside a narrowed walk are met only through the records
+  // of the values inside it, so such a walk cannot pass over any of them.
+  if (!w->CurrentWhole() && !(cut >= 1 && cut < w->Cursor().KeptLimit())) return;
+  if (w->Column()->Type == kvrSet && !w->Cursor().CoversAll()) return;
   // Only a value the cursor stands on can be passed over in the index; the texts sharing its
   // cut beginning (a pair kept whole) give that same cut text.
   if (cut >= 1 && cut <= 13 && w->IsText() && w->FromCursor()) {

@@ -61,6 +61,8 @@ class CStringId {
   CKvrCondControl& Cursor() { return cursor_; }
   const CKvrCondControl& Cursor() const { return cursor_; }
   bool FromCursor() const { return fromCursor_; }
+  // Whether the current value stands for one text only (see CKvrCondControl::CurrentWhole).
+  bool CurrentWhole() const { return currentWhole_; }
 
   bool Enabled = true;
   int NumPrefetch = 0;
@@ -69,6 +71,7 @@ class CStringId {
 
  private:
   CKvrBuffer prefetch_{64};
+  std::vector<bool> prefetchWhole_;
   int read_ = 0;
   int valueSize_ = 0;
   int requested_ = 0;
@@ -77,6 +80,7 @@ class CStringId {
   CKvrCondControl cursor_;
   CKvrBuffer current_{16};
   bool fromCursor_ = false;
+  bool currentWhole_ = true;
   TList ops_;
   TStringList texts_;
 };

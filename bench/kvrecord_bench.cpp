@@ -1,0 +1,245 @@
+// Record tables against SQLite on the same rows, in one process: N inserts of eight columns (an
+// id, a date, a code of 10,000 values, a category of 20, a real amount, an integer, a Japanese
+// name and a note), then 100,000 equality look-ups on the code column reading every matching row,
+// then the distinct values of the code column.
+//
+// The table takes its rows through CKvRecord::InsertEx and answers through AddCond / GetRec and
+// GetEnum; SQLite has an index on every one of the eight columns, journal_mode=OFF and
+// synchronous=OFF. Each phase is one unit of work on both sides: one transaction for SQLite, one
+// held run of the table's file for the table.
+//
+//   kvrecord_bench [records [lookups]]   (defaults 100000 100000)
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/CondOp.h"
+#include "store/KvRecord.h"
+
+namespace {
+
+constexpr int kCodes = 10000;
+constexpr int kCategories = 20;
+
+[[noreturn]] void Die(const char* what) {
+  std::fprintf(stderr, "kvrecord_bench: %s failed\n", what);
+  std::exit(1);
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+uint64_t Mix(uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ULL;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebULL;
+  x ^= x >> 31;
+  return x;
+}
+
+AnsiString CodeText(int code) { return Format("C%05d", code); }
+
+// The rows, made from their number alone, so neither side keeps them in memory.
+class Rows {
+ public:
+  Rows() {
+    for (const char* s : {"佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺", "山本", "中村", "小林", "加藤", "吉田", "山田",
+                          "佐々木", "山口", "松本", "井上", "木村", "林", "斎藤", "清水"})
+      family_.push_back(Utf8ToSjis(s));
+    for (const char* s : {"太郎", "花子", "一郎", "美咲", "健太", "陽子", "翔", "さくら", "大輔", "由美", "誠", "真由美"})
+      given_.push_back(Utf8ToSjis(s));
+    for (const char* s : {"食品", "飲料", "日用品", "文具", "家電", "衣料", "書籍", "玩具", "寝具", "食器", "園芸", "工具",
+                          "化粧品", "医薬品", "雑貨", "家具", "靴", "鞄", "時計", "楽器"})
+      categories_.push_back(Utf8ToSjis(s));
+    note_ = Utf8ToSjis("備考：至急連絡のこと。");
+  }
+
+  // The eight texts of row i.
+  void Row(uint64_t i, std::vector<AnsiString>& out) const {
+    const uint64_t h = Mix(i + 1);
+    out.resize(8);
+    out[0] = Format("%llu", static_cast<unsigned long long>(i + 1));
+    out[1] = Format("%04d/%02d/%02d", 2015 + int(h % 10), 1 + int(h >> 8) % 12, 1 + int(h >> 16) % 28);
+    out[2] = CodeText(int((h >> 24) % kCodes));
+    out[3] = categories_[size_t((h >> 40) % kCategories)];
+    out[4] = Format("%d.%02d", int((h >> 20) % 100000), int(h % 100));
+    out[5] = Format("%d", int((h >> 33) % 2001) - 1000);
+    out[6] = family_[size_t((h >> 12) % family_.size())] + given_[size_t((h >> 44) % given_.size())];
+    out[7] = (h >> 50) % 4 == 0 ? note_ + Format("%llu", static_cast<unsigned long long>(h % 1000000)) : AnsiString();
+  }
+
+ private:
+  std::vector<AnsiString> family_, given_, categories_;
+  AnsiString note_;
+};
+
+const char* const kColumns[8] = {"id", "date", "code", "category", "amount", "qty", "name", "note"};
+const char kTypes[8] = {kvrUnsigned, kvrString, kvrString, kvrString, kvrReal, kvrSigned, kvrString, kvrString};
+
+struct Times {
+  double insert = 0, lookup = 0, distinct = 0;
+  uint64_t found = 0, values = 0;
+};
+
+Times RunTable(const std::string& path, const Rows& rows, uint64_t n, int lookups) {
+  Times t;
+  CKvRecord table;
+  table.SetFileName(path);
+  for (int c = 0; c < 8; ++c)
+    if (!table.AddColumn(kColumns[c], kTypes[c], 20)) Die("table column");
+  TStringList names, texts;
+  for (const char* c : kColumns) names.Add(c);
+  for (int c = 0; c < 8; ++c) texts.Add(AnsiString());
+  std::vector<AnsiString> row;
+  auto start = std::chrono::steady_clock::now();
+  {
+    CKorvaHold run(*table.File());
+    for (uint64_t i = 0; i < n; ++i) {
+      rows.Row(i, row);
+      for (int c = 0; c < 8; ++c) texts.SetString(c, row[size_t(c)]);
+      if (!table.InsertEx(names, texts, nullptr, 0)) Die("table insert");
+    }
+  }
+  t.insert = Seconds(start);
+
+  CKvrValueList values;
+  start = std::chrono::steady_clock::now();
+  {
+    CKorvaHold run(*table.File());
+    for (int j = 0; j < lookups; ++j) {
+      table.ClearCond();
+      table.AddCond("code", COND_EQL, CodeText(int(uint64_t(j) * 7919 % kCodes)));
+      table.AddCondEnd();
+      while (table.GetRec(values)) t.found += values.Count() == 9 ? 1 : 0;
+    }
+  }
+  t.lookup = Seconds(start);
+
+  start = std::chrono::steady_clock::now();
+  {
+    CKorvaHold run(*table.File());
+    TStringList distinct;
+    table.ClearCond();
+    table.AddEnumCol("code");
+    table.AddCondEnd();
+    table.GetEnum("code", distinct);
+    t.values = uint64_t(distinct.Count());
+  }
+  t.distinct = Seconds(start);
+  table.Close();
+  return t;
+}
+
+Times RunSqlite(const std::string& path, const Rows& rows, uint64_t n, int lookups) {
+  Times t;
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) Die("sqlite open");
+  auto exec = [&](const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Die(sql);
+  };
+  auto prepare = [&](const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) Die(sql);
+    return s;
+  };
+  exec("PRAGMA journal_mode=OFF");
+  exec("PRAGMA synchronous=OFF");
+  exec("CREATE TABLE t(id INTEGER, date TEXT, code TEXT, category TEXT, amount REAL, qty INTEGER, name TEXT, note TEXT)");
+  for (const char* c : kColumns) exec(("CREATE INDEX t_" + std::string(c) + " ON t(" + c + ")").c_str());
+  std::vector<AnsiString> row;
+  auto start = std::chrono::steady_clock::now();
+  exec("BEGIN");
+  sqlite3_stmt* insert = prepare("INSERT INTO t VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
+  for (uint64_t i = 0; i < n; ++i) {
+    rows.Row(i, row);
+    sqlite3_bind_int64(insert, 1, sqlite3_int64(std::strtoull(row[0].c_str(), nullptr, 10)));
+    for (int c : {1, 2, 3, 6, 7}) sqlite3_bind_text(insert, c + 1, row[size_t(c)].c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_double(insert, 5, std::strtod(row[4].c_str(), nullptr));
+    sqlite3_bind_int(insert, 6, std::atoi(row[5].c_str()));
+    if (sqlite3_step(insert) != SQLITE_DONE) Die("sqlite insert");
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  exec("COMMIT");
+  t.insert = Seconds(start);
+
+  start = std::chrono::steady_clock::now();
+  exec("BEGIN");
+  sqlite3_stmt* lookup = prepare("SELECT * FROM t WHERE code = ?");
+  for (int j = 0; j < lookups; ++j) {
+    const AnsiString code = CodeText(int(uint64_t(j) * 7919 % kCodes));
+    sqlite3_bind_text(lookup, 1, code.c_str(), -1, SQLITE_STATIC);
+    while (sqlite3_step(lookup) == SQLITE_ROW) {
+      size_t bytes = 0;
+      for (int c = 0; c < 8; ++c) bytes += size_t(sqlite3_column_bytes(lookup, c));
+      t.found += bytes > 0 ? 1 : 0;
+    }
+    sqlite3_reset(lookup);
+  }
+  sqlite3_finalize(lookup);
+  exec("COMMIT");
+  t.lookup = Seconds(start);
+
+  start = std::chrono::steady_clock::now();
+  exec("BEGIN");
+  sqlite3_stmt* distinct = prepare("SELECT DISTINCT code FROM t");
+  std::vector<std::string> codes;
+  while (sqlite3_step(distinct) == SQLITE_ROW)
+    codes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(distinct, 0)));
+  t.values = codes.size();
+  sqlite3_finalize(distinct);
+  exec("COMMIT");
+  t.distinct = Seconds(start);
+  sqlite3_close(db);
+  return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const uint64_t n = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100000;
+  const int lookups = argc > 2 ? std::atoi(argv[2]) : 100000;
+  const std::string dir =
+      std::filesystem::temp_directory_path() / ("kvrecord-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const Rows rows;
+  const Times ours = RunTable(dir + "/bench.kvr", rows, n, lookups);
+  const Times theirs = RunSqlite(dir + "/bench.sqlite", rows, n, lookups);
+  std::filesystem::remove_all(dir);
+  if (ours.found != theirs.found || ours.values != theirs.values) {
+    std::fprintf(stderr, "kvrecord_bench: answers differ (rows %llu / %llu, values %llu / %llu)\n",
+                 static_cast<unsigned long long>(ours.found), static_cast<unsigned long long>(theirs.found),
+                 static_cast<unsigned long long>(ours.values), static_cast<unsigned long long>(theirs.values));
+    return 1;
+  }
+
+  std::printf("figure records %llu count\n", static_cast<unsigned long long>(n));
+  std::printf("figure lookups %d count\n", lookups);
+  std::printf("figure rows_found %llu count\n", static_cast<unsigned long long>(ours.found));
+  std::printf("figure distinct_codes %llu count\n", static_cast<unsigned long long>(ours.values));
+  const struct {
+    const char* name;
+    double ours, theirs;
+  } phases[] = {{"insert", ours.insert, theirs.insert},
+                {"lookup", ours.lookup, theirs.lookup},
+                {"distinct", ours.distinct, theirs.distinct}};
+  for (const auto& p : phases) {
+    std::printf("figure table_%s %.3f s\n", p.name, p.ours);
+    std::printf("figure sqlite_%s %.3f s\n", p.name, p.theirs);
+    std::printf("ratio %s %.3f\n", p.name, p.ours / p.theirs);
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("peak_rss_mb %.1f\n", double(usage.ru_maxrss) / 1024.0);
+  return 0;
+}
