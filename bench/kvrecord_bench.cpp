@@ -61,7 +61,8 @@ class Rows {
     for (const char* s : {"食品", "飲料", "日用品", "文具", "家電", "衣料", "書籍", "玩具", "寝具", "食器", "園芸", "工具",
                           "化粧品", "医薬品", "雑貨", "家具", "靴", "鞄", "時計", "楽器"})
       categories_.push_back(Utf8ToSjis(s));
-    note_ = Utf8ToSjis("備考：至急連絡のこと。");
+    for (const char* s : {"至急", "確認済", "要連絡", "保留", "返品", "再送", "納期注意", "見積中", "支払済", "未着"})
+      notes_.push_back(Utf8ToSjis(s));
   }
 
   // The eight texts of row i.
@@ -75,12 +76,12 @@ class Rows {
     out[4] = Format("%d.%02d", int((h >> 20) % 100000), int(h % 100));
     out[5] = Format("%d", int((h >> 33) % 2001) - 1000);
     out[6] = family_[size_t((h >> 12) % family_.size())] + given_[size_t((h >> 44) % given_.size())];
-    out[7] = (h >> 50) % 4 == 0 ? note_ + Format("%llu", static_cast<unsigned long long>(h % 1000000)) : AnsiString();
+    out[7] = (h >> 50) % 4 == 0 ? notes_[size_t((h >> 52) % notes_.size())] + Format(" %llu", static_cast<unsigned long long>(h % 1000000))
+                                : AnsiString();
   }
 
  private:
-  std::vector<AnsiString> family_, given_, categories_;
-  AnsiString note_;
+  std::vector<AnsiString> family_, given_, categories_, notes_;
 };
 
 const char* const kColumns[8] = {"id", "date", "code", "category", "amount", "qty", "name", "note"};
