@@ -42,6 +42,23 @@ std::unordered_set<AnsiString> TextsOf(const TStrings& list) {
   return texts;
 }
 
+// The texts a candidate of an enumeration walk gives: the value of the index when the walk
+// answered with one (2), else the elements of the record `id` when it meets the group and the
+// sub-conditions. False for a record that cannot be read or fails.
+bool CandidateTexts(CKvRecord& table, const CCondMod& mod, const CSubCondListList* subs, CKvrBuffer& buf, int answer,
+                    uint32_t id, int colNo, CKvrValueList& values, std::vector<AnsiString>& texts) {
+  texts.clear();
+  if (answer == 2) {
+    texts.push_back(mod.CurrentEnumText());
+    return true;
+  }
+  if (!table.ReadRecordBody(id, buf)) return false;
+  CKvRecord::DecodeRecord(values, buf, *table.Columns());
+  if (!mod.TestAll(values) || (subs && subs->Count() > 0 && !subs->TestAny(values))) return false;
+  texts = Elements(*values.GetAt(colNo));
+  return true;
+}
+
 uint32_t Big32(const unsigned char* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
 }  // namespace
@@ -72,14 +89,14 @@ void CKvRecord::GetEnum(const AnsiString& column, TStrings& list) {
   CKvrLock lock(Korva_);
   CondMod_->SetEnumColumn(column);
   std::unordered_set<AnsiString> have = TextsOf(list);
+  const bool subs = SubOr_ && SubOr_->Count() > 0;
   CKvrValueList values;
+  std::vector<AnsiString> texts;
   uint32_t id;
-  while (CondMod_->NextEnum(*Korva_, id)) {
+  for (int r; (r = CondMod_->NextEnum(*Korva_, id, !subs)) > 0;) {
     ++Candidates_;
-    if (!ReadRecordBody(id, *RecBuf_)) continue;
-    DecodeRecord(values, *RecBuf_, *Cols_);
-    if (!CondMod_->TestAll(values) || (SubOr_ && SubOr_->Count() > 0 && !SubOr_->TestAny(values))) continue;
-    for (const AnsiString& text : Elements(*values.GetAt(colNo)))
+    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, colNo, values, texts)) continue;
+    for (const AnsiString& text : texts)
       if (have.insert(text).second) list.Add(text);
     CondMod_->SkipValue(-1);
   }
@@ -90,17 +107,17 @@ int CKvRecord::GetEnumNB(TStrings& list) {
   if (!CondMod_->IsEnded()) AddCondEnd();
   if (!CondMod_) return -1;
   CKvrLock lock(Korva_);
+  const bool subs = SubOr_ && SubOr_->Count() > 0;
   CKvrValueList values;
+  std::vector<AnsiString> texts;
   for (int n = 0; n < kCandidatesNB; ++n) {
     uint32_t id;
-    const int r = CondMod_->NextEnumNB(*Korva_, id);
-    if (r != 1) return r;
+    const int r = CondMod_->NextEnumNB(*Korva_, id, !subs);
+    if (r < 1) return r;
     ++Candidates_;
-    if (!ReadRecordBody(id, *RecBuf_)) continue;
-    DecodeRecord(values, *RecBuf_, *Cols_);
-    if (!CondMod_->TestAll(values) || (SubOr_ && SubOr_->Count() > 0 && !SubOr_->TestAny(values))) continue;
+    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, EnumCol_, values, texts)) continue;
     int added = 0;
-    for (AnsiString text : Elements(*values.GetAt(EnumCol_))) {
+    for (AnsiString text : texts) {
       const bool cut = EnumCut_ > 0 && int(text.size()) > EnumCut_;
       if (cut) text = CutToChars(text, EnumCut_);
       if (FindString(Delivered_, text, true) >= 0) continue;
@@ -120,16 +137,16 @@ int CKvRecord::GetEnumNB_a(CKvrValueList& values, TStrings& list) {
   if (!CondMod_) return -1;
   CKvrLock lock(Korva_);
   const bool text = IsText(EnumInfo_);
+  std::vector<AnsiString> texts;
   for (int n = 0; n < kCandidatesNB; ++n) {
     uint32_t id;
-    const int r = CondMod_->NextEnumNB(*Korva_, id);
-    if (r != 1) return r;
+    // The caller takes the record's values, so every candidate is read.
+    const int r = CondMod_->NextEnumNB(*Korva_, id, false);
+    if (r < 1) return r;
     ++Candidates_;
-    if (!ReadRecordBody(id, *RecBuf_)) continue;
-    DecodeRecord(values, *RecBuf_, *Cols_);
-    if (!CondMod_->TestAll(values) || (SubOr_ && SubOr_->Count() > 0 && !SubOr_->TestAny(values))) continue;
+    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, EnumCol_, values, texts)) continue;
     std::unordered_set<AnsiString> added;
-    for (AnsiString t : Elements(*values.GetAt(EnumCol_))) {
+    for (AnsiString t : texts) {
       const bool cut = text && EnumCut_ > 0 && int(t.size()) >= EnumCut_;
       if (cut) t = CutToChars(t, EnumCut_);
       if (FindString(Delivered_, t, true) >= 0 || !added.insert(t).second) continue;

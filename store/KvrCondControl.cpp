@@ -31,7 +31,7 @@ AnsiString KeptText(const CKvrValue& v) {
 
 }  // namespace
 
-CKvrCondControl::CKvrCondControl() : lower_(512), upper_(512), scratch_(512) {}
+CKvrCondControl::CKvrCondControl() : lower_(512), upper_(512) {}
 
 bool CKvrCondControl::IsText() const { return col_ && (col_->Type == kvrString || col_->Type == kvrSet); }
 
@@ -120,7 +120,6 @@ void CKvrCondControl::SetRange(const CKvrRange& range) {
 void CKvrCondControl::ReserveKeys(CKorva& file) {
   const int cap = std::max(file.DataBlockCap(), 64);
   lower_.Reserve(cap);
-  scratch_.Reserve(cap);
 }
 
 bool CKvrCondControl::Step(CKorva& file, const unsigned char* key, unsigned char* buf, int u) {
@@ -305,4 +304,17 @@ int CKvrCondControl::KeptLimit() const {
 
 bool CKvrCondControl::CoversAll() const {
   return ranges_.Count() == 1 && ranges_.GetAt(0)->lower.kind < 0 && ranges_.GetAt(0)->upper.kind > 0;
+}
+
+bool CKvrCondControl::AcceptsAll() const {
+  for (int i = 0; i < ops_.Count(); ++i)
+    if (CondOpOf(ops_.Items(i)) != COND_ALL) return false;
+  return true;
+}
+
+AnsiString CKvrCondControl::CurrentText() const {
+  if (!IsText() || !Current()) return CurrentKeyText();
+  const int n = std::min<int>(lower_.Data()[kKeptAt], std::max(lastLength_ - kTextAt, 0));
+  const char* p = reinterpret_cast<const char*>(lower_.Data() + kTextAt);
+  return AnsiString(p, strnlen(p, size_t(n)));
 }

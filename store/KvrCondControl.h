@@ -44,13 +44,13 @@ class CKvrCondControl {
   // value texts in the same order (missing ones empty). Without a column definition the cursor
   // holds no comparison and walks nothing. Then Reset.
   void Setup(int colNo, const CKvrColInfo* col, const TList* ops, const TStrings* texts, int version);
-  // Back to the first range, nothing set, no string value current.
+  // Back to the first range, with no range's keys set.
   void Reset();
   // Builds the search keys of one range; the next step starts the walk of that range.
   void SetRange(const CKvrRange& range);
 
   // Steps inside the current range; false when the range is left (or the file fails).
-  // NextEntry: the next string value of a string or set column (StringId, UseCount).
+  // NextEntry: the next string value of a string or set column (UseCount, CurrentWhole).
   bool NextEntry(CKorva& file);
   // NextKey: the next entry of a number column (RecordId); for the record-id column the next
   // body, read into `record`.
@@ -76,9 +76,6 @@ class CKvrCondControl {
   void SkipPrefix(int k);
 
   uint32_t RecordId() const { return recordId_; }
-  uint32_t StringId() const { return stringId_; }
-  int RangeIndex() const { return range_; }
-  void SetRangeIndex(int i) { range_ = i; }
   // The key text of the current string value (its first key bytes, up to the first NUL).
   AnsiString CurrentKeyText() const;
   // Whether the current string value holds its text whole; a cut one stands for every text
@@ -88,11 +85,11 @@ class CKvrCondControl {
   int KeptLimit() const;
   // Whether the ranges hold every value of the column.
   bool CoversAll() const;
-  const CKvrRangeList& Ranges() const { return ranges_; }
+  // Whether every comparison is ALL, so that Test passes any record.
+  bool AcceptsAll() const;
+  // The text of the current string value, as far as its record keeps it.
+  AnsiString CurrentText() const;
   const CKvrColInfo* Column() const { return col_; }
-  int ColumnNumber() const { return colNo_; }
-  int Conditions() const { return ops_.Count(); }
-  int ConditionOp(int i) const { return CondOpOf(ops_.Items(i)); }
 
  private:
   // The position a walk can return to.
@@ -135,7 +132,6 @@ class CKvrCondControl {
   uint32_t stringId_ = 0;
   CKvrBuffer lower_;
   CKvrBuffer upper_;
-  CKvrBuffer scratch_;
   int upperLen_ = 0;
   int lastLength_ = 0;  // length of the string-value record read last
   int lowerOp_ = 0;

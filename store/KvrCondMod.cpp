@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kPrefetch = 50;   // values a plan looks ahead per walk
 constexpr int kPassesNB = 100;  // passes of one non-blocking step
+constexpr size_t kReadAhead = 64;  // record ids a cursor reads ahead of the one it hands out
 
 uint32_t Big32(const unsigned char* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
@@ -203,25 +204,43 @@ void CRecId::Reset(const CStringId& walk) {
   key_.assign(value.Data(), value.Data() + idAt_);
   key_.resize(size_t(idAt_) + 4, 0);
   keyNumber_ = walk.IsText() ? kvrKeyRef : walk.Column()->KeyNumber;
+  ahead_.clear();
+  aheadAt_ = 0;
+}
+
+void CRecId::SetId(uint32_t id) {
+  id_ = id;
+  PutBig32(key_.data() + idAt_, id);
 }
 
 bool CRecId::Take(CKorva& file, bool found) {
   if (!found || file.LastResult() < idAt_ + 4 || std::memcmp(buf_.data(), key_.data(), size_t(idAt_)) != 0) return false;
-  std::memcpy(key_.data() + idAt_, buf_.data() + idAt_, 4);
-  id_ = Big32(key_.data() + idAt_);
+  SetId(Big32(buf_.data() + idAt_));
   return true;
 }
 
 bool CRecId::First(CKorva& file) {
+  if (aheadAt_ < ahead_.size()) {
+    SetId(ahead_[aheadAt_++]);
+    return true;
+  }
+  ahead_.clear();
+  aheadAt_ = 0;
   if (!file.SelectKey(keyNumber_)) return false;
   buf_.resize(size_t(std::max(file.DataBlockCap(), idAt_ + 4)));
-  return Take(file, file.Next(key_.data(), buf_.data()));
+  if (!Take(file, file.Next(key_.data(), buf_.data()))) return false;
+  const uint32_t first = id_;
+  while (ahead_.size() < kReadAhead && Take(file, file.Next(key_.data(), buf_.data()))) ahead_.push_back(id_);
+  SetId(first);
+  return true;
 }
 
 bool CRecId::SeekAtLeast(CKorva& file, uint32_t id) {
+  ahead_.clear();
+  aheadAt_ = 0;
   if (!file.SelectKey(keyNumber_)) return false;
   buf_.resize(size_t(std::max(file.DataBlockCap(), idAt_ + 4)));
-  PutBig32(key_.data() + idAt_, id);
+  SetId(id);
   return Take(file, file.Seek(key_.data(), buf_.data()));
 }
 
@@ -281,6 +300,8 @@ void CCondMod::FindEnumEntry() {
     const CStringId* w = ids_.GetAt(i);
     if (w->Enabled && w->Column()->Name == enumName_) enum_ = i;
   }
+  valuesOnly_ = enum_ == 0 && ids_.Count() == 1 && recIdOps_.Count() == 0 && ids_.GetAt(0)->IsText() &&
+                ids_.GetAt(0)->Cursor().AcceptsAll();
 }
 
 void CCondMod::SkipValue(int cut) {
@@ -302,24 +323,33 @@ void CCondMod::SkipValue(int cut) {
   ids_.SetCurrent(enum_);
 }
 
-bool CCondMod::Next(CKorva& file, uint32_t& id) { return Walk(file, id, INT_MAX, true, true, false) == 1; }
+bool CCondMod::Next(CKorva& file, uint32_t& id) { return Walk(file, id, INT_MAX, kPlan | kOnce) == 1; }
 
-int CCondMod::NextNB(CKorva& file, uint32_t& id) { return Walk(file, id, kPassesNB, true, true, false); }
+int CCondMod::NextNB(CKorva& file, uint32_t& id) { return Walk(file, id, kPassesNB, kPlan | kOnce); }
 
-bool CCondMod::NextUnplanned(CKorva& file, uint32_t& id) { return Walk(file, id, INT_MAX, false, true, false) == 1; }
+bool CCondMod::NextUnplanned(CKorva& file, uint32_t& id) { return Walk(file, id, INT_MAX, kOnce) == 1; }
 
-bool CCondMod::NextEnum(CKorva& file, uint32_t& id) { return Walk(file, id, INT_MAX, true, false, true) == 1; }
+int CCondMod::NextEnum(CKorva& file, uint32_t& id, bool values) {
+  const int r = Walk(file, id, INT_MAX, kPlan | kAbortable | (values ? kValues : 0));
+  return r > 0 ? r : -1;
+}
 
-int CCondMod::NextEnumNB(CKorva& file, uint32_t& id) { return Walk(file, id, kPassesNB, true, false, false); }
+int CCondMod::NextEnumNB(CKorva& file, uint32_t& id, bool values) {
+  return Walk(file, id, kPassesNB, kPlan | (values ? kValues : 0));
+}
 
-int CCondMod::Walk(CKorva& file, uint32_t& id, int passes, bool plan, bool once, bool abortable) {
+AnsiString CCondMod::CurrentEnumText() const {
+  return enum_ < 0 ? AnsiString() : ids_.GetAt(enum_)->Cursor().CurrentText();
+}
+
+int CCondMod::Walk(CKorva& file, uint32_t& id, int passes, int mode) {
   if (!ended_) End();
   if (ids_.Count() == 0) return -1;
   for (; passes > 0; --passes) {
-    if (abortable && ExpandAbort.load() != 0) return -1;
+    if ((mode & kAbortable) && ExpandAbort.load() != 0) return -1;
     if (!ongoing_) {
       if (needsPlan_) {
-        if (plan) ids_.Plan(file);
+        if (mode & kPlan) ids_.Plan(file);
         needsPlan_ = false;
         FindEnumEntry();
         enabled_.clear();
@@ -330,6 +360,7 @@ int CCondMod::Walk(CKorva& file, uint32_t& id, int passes, bool plan, bool once,
           if (!r) r = std::make_unique<CRecId>();
       }
       if (!ids_.NextGroup(file)) return -1;
+      if ((mode & kValues) && valuesOnly_ && ids_.GetAt(0)->FromCursor() && ids_.GetAt(0)->CurrentWhole()) return 2;
       for (int i : enabled_) recIds_[size_t(i)]->Reset(*ids_.GetAt(i));
       ongoing_ = true;
       advance_ = true;
@@ -362,7 +393,7 @@ int CCondMod::Walk(CKorva& file, uint32_t& id, int passes, bool plan, bool once,
     }
     if (!met) continue;
     advance_ = true;
-    if (once) {
+    if (mode & kOnce) {
       if (delivered_.Has(candidate_)) continue;
       delivered_.Add(candidate_);
     }

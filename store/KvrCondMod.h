@@ -109,7 +109,9 @@ class CStringIdList : public TList {
   int version_;
 };
 
-// Steps through the record ids holding one walk's current value.
+// Steps through the record ids holding one walk's current value. First reads a run of the
+// following entries at once, so that reading the records in between does not cost a descent of
+// the entries' key per record.
 class CRecId {
  public:
   void Reset(const CStringId& walk);
@@ -119,9 +121,12 @@ class CRecId {
 
  private:
   bool Take(CKorva& file, bool found);
+  void SetId(uint32_t id);
 
   std::vector<unsigned char> key_;  // the value, then a record id
   std::vector<unsigned char> buf_;
+  std::vector<uint32_t> ahead_;     // ids read ahead, handed out from aheadAt_
+  size_t aheadAt_ = 0;
   int idAt_ = 0;
   int keyNumber_ = 0;
   uint32_t id_ = 0;
@@ -151,16 +156,20 @@ class CCondMod {
   bool End();
   bool IsEnded() const { return ended_; }
 
-  // Walk modes: whether to plan first, and whether to give up when ExpandAbort is set.
   // Next: the next record id of the group; false at the end.
   bool Next(CKorva& file, uint32_t& id);
   // At most 100 passes: 1 an id, 0 call again, -1 the end.
   int NextNB(CKorva& file, uint32_t& id);
   // Next without the plan, for a look at the group's first matching record.
   bool NextUnplanned(CKorva& file, uint32_t& id);
-  // The enumeration walks: ids may repeat, since SkipValue moves the walk by values.
-  bool NextEnum(CKorva& file, uint32_t& id);
-  int NextEnumNB(CKorva& file, uint32_t& id);
+  // The enumeration walks: 1 an id, 2 a value (below), 0 call again (NextEnumNB only), -1 the
+  // end; NextEnum ends when ExpandAbort is set. Ids may repeat, since SkipValue moves the walk by
+  // values. With `values`, a group that only lists the values of the enumeration column answers
+  // 2 for each value that holds its text whole (CurrentEnumText): a string value exists only
+  // while a record holds it, so no record needs to be read for it.
+  int NextEnum(CKorva& file, uint32_t& id, bool values);
+  int NextEnumNB(CKorva& file, uint32_t& id, bool values);
+  AnsiString CurrentEnumText() const;
   // Whether the record meets every condition of the group.
   bool TestAll(const CKvrValueList& record) const;
 
@@ -172,7 +181,8 @@ class CCondMod {
   void SkipValue(int cut);
 
  private:
-  int Walk(CKorva& file, uint32_t& id, int passes, bool plan, bool once, bool abortable);
+  enum : int { kPlan = 1, kOnce = 2, kAbortable = 4, kValues = 8 };
+  int Walk(CKorva& file, uint32_t& id, int passes, int mode);
   void FindEnumEntry();
 
   bool ongoing_ = false;
@@ -186,6 +196,7 @@ class CCondMod {
   bool ended_ = false;
   int enum_ = -1;
   AnsiString enumName_;
+  bool valuesOnly_ = false;  // the group is one walk over all values of the enumeration column
   int version_;
   // The conditions on "__REC__ID__".
   TList recIdOps_;
