@@ -178,6 +178,11 @@ class CKvRecord {
   // The bodies of key 2 in id order: the first (after == 0) or the one after record `after`.
   bool NextBody(uint32_t after, bool first, CKvrBuffer& buf);
 
+  // The table information of one write operation that holds the file: read once, its counters
+  // raised in memory by NextCounter and written once. Null outside such an operation.
+  class HeldCounters;
+  CKvrTableInfo* HeldInfo_ = nullptr;
+
   // Query state (owned; made and used by the query side).
   CKvrCondControl* Cursor_ = nullptr;  // walk of a group whose conditions are on the record id only
   CCondMod* CondMod_ = nullptr;        // evaluator of the open group, null when none
