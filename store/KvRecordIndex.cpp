@@ -91,12 +91,12 @@ bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const C
   MakeStringValueRecord(sought, col, colNo, value, 0, 0);
   const unsigned char* s = sought.Data();
   const int n = s[24];
-  unsigned char key[20];
-  std::memcpy(key, s, sizeof key);
+  KvrKey key;
+  std::memcpy(key.bytes, s, 20);
   const int cap = Korva_->DataBlockCap();
   if (!Korva_->SelectKey(col.KeyNumber) || !buf.SetLength(cap)) return false;
   for (;;) {
-    if (!Korva_->Next(key, buf.Data())) return false;
+    if (!Korva_->Next(key.bytes, buf.Data())) return false;
     const int length = Korva_->LastResult();
     const unsigned char* r = buf.Data();
     if (length < 20 || std::memcmp(r, s, 16) != 0) return false;
@@ -104,7 +104,7 @@ bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const C
       buf.SetLength(length);
       return true;
     }
-    std::memcpy(key, r, sizeof key);
+    std::memcpy(key.bytes, r, 20);
   }
 }
 
@@ -114,7 +114,7 @@ namespace {
 // zero-filled to the key length.
 void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CKvrValue& value) {
   const AnsiString image = ImageBytes(value);
-  const int width = std::max(col.KeyLength - 4, 0);
+  const int width = std::max(col.KeyBytes() - 4, 0);
   const int n = std::min(int(image.size()), width);
   key.Clear();
   key.PutU32(uint32_t(colNo));
@@ -127,7 +127,7 @@ void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CK
 bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const bool current = Version_ >= kvrVersion;
   const int cap = Korva_->DataBlockCap();
-  CKvrBuffer rec(cap);
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
   uint32_t stringId = 0;
   bool created = false;
   int countAt = 20;  // offset of the use count in the string-value record
@@ -145,7 +145,7 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       created = true;
     }
   } else {
-    CKvrBuffer key(col.KeyLength + 8);
+    CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
     countAt = key.Length() + 4;
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
@@ -164,11 +164,10 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       created = true;
     }
   }
-  unsigned char ref[8];
-  SetBE32(ref, stringId);
-  SetBE32(ref + 4, id);
-  unsigned char probe[8];
-  if (Korva_->SelectKey(kvrKeyRef) && (Korva_->Insert(ref, 8) || Korva_->Read(ref, probe))) return true;
+  const KvrKey ref(stringId, id);
+  CKvrBuffer probe(cap);
+  if (Korva_->SelectKey(kvrKeyRef) && (Korva_->Insert(ref.bytes, 8) || Korva_->Read(ref.bytes, probe.Data())))
+    return true;
   // Take back the string value's new count, or the new string value.
   if (Korva_->SelectKey(col.KeyNumber)) {
     if (created) {
@@ -183,9 +182,9 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
 
 bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const int cap = Korva_->DataBlockCap();
-  CKvrBuffer rec(cap);
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
   if (Version_ < kvrVersion) {
-    CKvrBuffer key(col.KeyLength + 8);
+    CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
     const int countAt = key.Length() + 4;
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
@@ -195,24 +194,16 @@ bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, 
     const uint32_t count = BE32(rec.Data() + countAt) - 1;
     SetBE32(rec.Data() + countAt, count);
     if (count > 0 ? !Korva_->Update(rec.Data(), rec.Length()) : !Korva_->Delete(key.Data())) return false;
-    unsigned char ref[8];
-    SetBE32(ref, stringId);
-    SetBE32(ref + 4, id);
-    if (Korva_->SelectKey(kvrKeyRef)) Korva_->Delete(ref);
+    if (Korva_->SelectKey(kvrKeyRef)) Korva_->Delete(KvrKey(stringId, id).bytes);
     return true;
   }
   if (!FindStringValue(rec, col, value, colNo)) return true;
   const uint32_t stringId = BE32(rec.Data() + 16);
   SetBE32(rec.Data() + 20, BE32(rec.Data() + 20) - 1);
-  unsigned char ref[8];
-  SetBE32(ref, stringId);
-  SetBE32(ref + 4, id);
   if (!Korva_->SelectKey(kvrKeyRef)) return false;
-  Korva_->Delete(ref);
-  unsigned char after[8], next[8];
-  SetBE32(after, stringId);
-  SetBE32(after + 4, 0);
-  const bool remains = Korva_->Next(after, next) && BE32(next) == stringId;
+  Korva_->Delete(KvrKey(stringId, id).bytes);
+  CKvrBuffer next(cap);
+  const bool remains = Korva_->Next(KvrKey(stringId, 0).bytes, next.Data()) && BE32(next.Data()) == stringId;
   if (!Korva_->SelectKey(col.KeyNumber)) return false;
   if (remains) return Korva_->Update(rec.Data(), rec.Length());
   Korva_->Delete(rec.Data());
@@ -221,23 +212,20 @@ bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, 
 
 bool CKvRecord::HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const int cap = Korva_->DataBlockCap();
-  CKvrBuffer rec(cap);
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
   uint32_t stringId = 0;
   if (Version_ >= kvrVersion) {
     if (!FindStringValue(rec, col, value, colNo)) return false;
     stringId = BE32(rec.Data() + 16);
   } else {
-    CKvrBuffer key(col.KeyLength + 8);
+    CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap) || !Korva_->Read(key.Data(), rec.Data()) ||
         Korva_->LastResult() < key.Length() + 4)
       return false;
     stringId = BE32(rec.Data() + key.Length());
   }
-  unsigned char ref[8], probe[8];
-  SetBE32(ref, stringId);
-  SetBE32(ref + 4, id);
-  return Korva_->SelectKey(kvrKeyRef) && Korva_->Read(ref, probe);
+  return Korva_->SelectKey(kvrKeyRef) && Korva_->Read(KvrKey(stringId, id).bytes, rec.Data());
 }
 
 // ---- Index entries -----------------------------------------------------------------------------
@@ -272,7 +260,7 @@ bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, 
   }
   if (!IsNumberType(col.Type)) return false;
   const bool current = Version_ >= kvrVersion;
-  CKvrBuffer entry(32);
+  CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, current, v, id);
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer found(cap);
@@ -280,7 +268,7 @@ bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, 
   if (col.Flags & kvrOptUnique) {
     // Any other record with the same value makes it a duplicate.
     const int same = entry.Length() - 4;
-    CKvrBuffer probe(32);
+    CKvrBuffer probe(kvrMaxKey);
     NumberEntry(probe, colNo, current, v, 0);
     while (Korva_->Next(probe.Data(), found.Data()) && std::memcmp(found.Data(), entry.Data(), size_t(same)) == 0) {
       if (BE32(found.Data() + same) != id) return false;
@@ -300,7 +288,7 @@ bool CKvRecord::RemoveIndexEntry(const CKvrColInfo& col, const CKvrValue& value,
     return ok;
   }
   if (!IsNumberType(col.Type)) return false;
-  CKvrBuffer entry(32);
+  CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
   Korva_->Delete(entry.Data());
   return true;
@@ -315,7 +303,7 @@ bool CKvRecord::HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, ui
     return true;
   }
   if (!IsNumberType(col.Type) || !Korva_->SelectKey(col.KeyNumber)) return false;
-  CKvrBuffer entry(32);
+  CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
   CKvrBuffer found(Korva_->DataBlockCap());
   found.SetLength(Korva_->DataBlockCap());
@@ -420,7 +408,7 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
     const bool added = Korva_->AddKeys(FileName_, one);
     Korva_->Open(FileName_);
     if (!added || !Korva_->SelectKey(continuation)) {
-      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(body.Data());
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(BE32(body.Data())).bytes);
       return false;
     }
   }
@@ -437,7 +425,7 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
         chunk[4] = uint8_t(n);
         Korva_->Delete(chunk);
       }
-      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(body.Data());
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(BE32(body.Data())).bytes);
       return false;
     }
     pos += take;
@@ -447,9 +435,8 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
 
 bool CKvRecord::ReadRecordBody(uint32_t id, CKvrBuffer& buf) {
   const int cap = Korva_ ? Korva_->DataBlockCap() : 0;
-  unsigned char key[4];
-  SetBE32(key, id);
-  if (cap <= 0 || !buf.SetLength(cap) || !Korva_->SelectKey(kvrKeyBody) || !Korva_->Read(key, buf.Data())) return false;
+  if (cap <= 0 || !buf.SetLength(cap) || !Korva_->SelectKey(kvrKeyBody) || !Korva_->Read(KvrKey(id).bytes, buf.Data()))
+    return false;
   buf.SetLength(Korva_->LastResult());
   return ReadBodyChunks(buf);
 }
@@ -463,11 +450,10 @@ bool CKvRecord::ReadBodyChunks(CKvrBuffer& buf) {
   if (!Korva_->SelectKey(KeyCount_)) return false;
   CKvrBuffer chunk(cap);
   chunk.SetLength(cap);
-  unsigned char key[5];
-  std::memcpy(key, buf.Data(), 4);
+  KvrKey key(BE32(buf.Data()));
   for (int n = 0; n < kvrChunkLimit && uint32_t(buf.Length()) < total; ++n) {
-    key[4] = uint8_t(n);
-    if (!Korva_->Read(key, chunk.Data())) break;
+    key.bytes[4] = uint8_t(n);
+    if (!Korva_->Read(key.bytes, chunk.Data())) break;
     const int got = Korva_->LastResult() - 5;
     const int take = std::min({int(total) - buf.Length(), cap - 5, got});
     if (take <= 0) break;
@@ -477,14 +463,13 @@ bool CKvRecord::ReadBodyChunks(CKvrBuffer& buf) {
 }
 
 bool CKvRecord::DeleteRecordBody(uint32_t id) {
-  unsigned char key[5];
-  SetBE32(key, id);
+  KvrKey key(id);
   if (!Korva_->SelectKey(kvrKeyBody)) return false;
-  const bool deleted = Korva_->Delete(key);
+  const bool deleted = Korva_->Delete(key.bytes);
   if (Korva_->SelectKey(KeyCount_)) {
     for (int n = 0; n < kvrChunkLimit; ++n) {
-      key[4] = uint8_t(n);
-      if (!Korva_->Delete(key)) break;
+      key.bytes[4] = uint8_t(n);
+      if (!Korva_->Delete(key.bytes)) break;
     }
   }
   return deleted;

@@ -3,6 +3,7 @@
 // Each operation runs in one CKvrLock. What an operation wrote before it failed is taken back
 // (index entries, string references, a replaced body), so a failed write leaves the table as it
 // was, except for counters that only ever grow (the last record id, the last string-value id).
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -49,10 +50,45 @@ AnsiString LocalDate(bool withTime) {
 }  // namespace
 
 uint32_t CKvRecord::NextCounter(int counter) {
+  if (HeldInfo_) {
+    uint32_t& value = counter == 0 ? HeldInfo_->LastRecId : HeldInfo_->LastStringId;
+    return ++value;
+  }
   CKvrTableInfo info;
   if (!info.Increment(*Korva_, counter)) return 0;
   return counter == 0 ? info.LastRecId : info.LastStringId;
 }
+
+// Installs the held table information for one operation that holds the file (a nested one
+// keeps the outer one's). Write stores raised counters; the destructor stores them too, so
+// counters raised by a failed operation stay raised as when each raise is written at once.
+class CKvRecord::HeldCounters {
+ public:
+  HeldCounters(CKvRecord& table, bool held) : table_(table) {
+    if (held && !table.HeldInfo_ && info_.Read(*table.Korva_)) {
+      saved_ = info_;
+      table.HeldInfo_ = &info_;
+    }
+  }
+  ~HeldCounters() {
+    Write();
+    if (table_.HeldInfo_ == &info_) table_.HeldInfo_ = nullptr;
+  }
+  HeldCounters(const HeldCounters&) = delete;
+  HeldCounters& operator=(const HeldCounters&) = delete;
+
+  bool Write() {
+    if (table_.HeldInfo_ != &info_ ||
+        (info_.LastRecId == saved_.LastRecId && info_.LastStringId == saved_.LastStringId))
+      return true;
+    saved_ = info_;
+    return info_.Write(*table_.Korva_);
+  }
+
+ private:
+  CKvRecord& table_;
+  CKvrTableInfo info_, saved_;
+};
 
 // ---- Columns -----------------------------------------------------------------------------------
 
@@ -133,6 +169,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
   if (idOut) *idOut = id;
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
+  HeldCounters counters(*this, lock.Taken());
   if (requested == 0) {
     id = NextCounter(0);
     if (id == 0) return Fail(SJ("テーブル情報を更新できません。"));
@@ -140,11 +177,15 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
     // A record that holds the id already keeps it: nothing is written for the new one.
     CKvrBuffer existing(64);
     if (ReadRecordBody(requested, existing)) return Fail(BodyMessage());
-    CKvrTableInfo info;
-    if (!info.Read(*Korva_)) return Fail("Cannot read table information.");
-    if (info.LastRecId < requested) {
-      info.LastRecId = requested;
-      if (!info.Write(*Korva_)) return Fail("Cannot write table information.");
+    if (HeldInfo_) {
+      HeldInfo_->LastRecId = std::max(HeldInfo_->LastRecId, requested);
+    } else {
+      CKvrTableInfo info;
+      if (!info.Read(*Korva_)) return Fail("Cannot read table information.");
+      if (info.LastRecId < requested) {
+        info.LastRecId = requested;
+        if (!info.Write(*Korva_)) return Fail("Cannot write table information.");
+      }
     }
   }
   if (idOut) *idOut = id;
@@ -165,6 +206,10 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
       return Fail(IndexMessage(col, *v));
     }
   }
+  if (!counters.Write()) {
+    takeBack(Cols_->Count() - 1);
+    return Fail(requested ? AnsiString("Cannot write table information.") : SJ("テーブル情報を更新できません。"));
+  }
   if (!WriteRecordBody(values, id)) {
     takeBack(Cols_->Count() - 1);
     return Fail(BodyMessage());
@@ -176,6 +221,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
 bool CKvRecord::InsertRaw(CKvrValueList& given) {
   if (!Korva_) return false;
   CKvrLock lock(Korva_);
+  HeldCounters counters(*this, lock.Taken());
   const uint32_t id = NextCounter(0);
   if (id == 0) return Fail(SJ("テーブル情報を更新できません。"));
   // The given values typed by this table's columns. A missing or empty number is 0, as an
@@ -199,6 +245,10 @@ bool CKvRecord::InsertRaw(CKvrValueList& given) {
       return Fail(SJ("インデックスの書き込みができません。"));
     }
   }
+  if (!counters.Write()) {
+    takeBack(Cols_->Count() - 1);
+    return Fail(SJ("テーブル情報を更新できません。"));
+  }
   if (!WriteRecordBody(values, id)) {
     takeBack(Cols_->Count() - 1);
     return Fail(BodyMessage());
@@ -216,6 +266,7 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
     return false;
   }
   error.clear();
+  HeldCounters counters(*this, lock.Taken());
   CKvrBuffer oldBody(1024);
   if (!ReadRecordBody(id, oldBody)) {
     error = BodyMessage();
@@ -242,6 +293,10 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
       break;
     }
     if (n > 0) changed.push_back(i);
+  }
+  if (ok && !counters.Write()) {
+    error = SJ("テーブル情報を更新できません。");
+    ok = false;
   }
   if (ok) {
     // Bytes that no index shows (a text past its kept part, a set's order, a real's source text)

@@ -33,8 +33,8 @@ bool ReadTableRecord(CKorva& file, uint32_t number, std::vector<unsigned char>& 
   const int cap = file.DataBlockCap();
   if (cap <= 0 || !file.SelectKey(kvrKeyTable)) return false;
   bytes.assign(size_t(cap) + 1, 0);  // one NUL past the longest record ends every text
-  const unsigned char key[4] = {uint8_t(number >> 24), uint8_t(number >> 16), uint8_t(number >> 8), uint8_t(number)};
-  return file.ReadLen(length, key, bytes.data()) && length >= 4 && length <= cap;
+  const KvrKey key(number);
+  return file.ReadLen(length, key.bytes, bytes.data()) && length >= 4 && length <= cap;
 }
 
 // A NUL-ended text at pos inside length bytes; false when it runs past them.
@@ -191,10 +191,15 @@ bool CKvrTableInfo::Read(CKorva& file) {
   LastStringId = BE32(&bytes[8]);
   ColumnChanges = BE32(&bytes[12]);
   Version = 0;
+  storedVersion_ = INT64_MIN;
   int version = 0;
   if (ReadTableRecord(file, kvrRecVersion, bytes, length) &&
-      std::sscanf(reinterpret_cast<const char*>(&bytes[4]), kvrVersionFormat, &version) == 1)
+      std::sscanf(reinterpret_cast<const char*>(&bytes[4]), kvrVersionFormat, &version) == 1) {
     Version = version;
+    const AnsiString text = Format(kvrVersionFormat, version);
+    if (size_t(length) == text.size() + 5 && std::memcmp(&bytes[4], text.c_str(), text.size() + 1) == 0)
+      storedVersion_ = version;
+  }
   return true;
 }
 
@@ -208,7 +213,7 @@ bool CKvrTableInfo::Write(CKorva& file) const {
   CKvrBuffer version(int(text.size()) + 5);
   version.PutU32(kvrRecVersion);
   version.PutBytes(text.c_str(), int(text.size()) + 1);
-  return file.SelectKey(KeyNumber) && Put(file, info) && Put(file, version);
+  return file.SelectKey(KeyNumber) && Put(file, info) && (storedVersion_ == Version || Put(file, version));
 }
 
 bool CKvrTableInfo::Increment(CKorva& file, int counter) {

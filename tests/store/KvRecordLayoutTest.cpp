@@ -68,8 +68,8 @@ TEST(KvRecordLayout, NewTableUnderEveryKey) {
                           U32(2) + U32(29) + "80000002" + U32(8) + Text("ab") + realMinus5 + Text("-5") + Text(""),
                           U32(3) + U32(530) + "80000000" + U32(9) + Repeat("4c", 487),
                       }));
-  EXPECT_EQ(f.Raw(3), (Records{U16(1) + "7fffffff" + U32(1), U16(1) + "80000000" + U32(3),
-                               U16(1) + "80000002" + U32(2)}));
+  EXPECT_EQ(f.Raw(3),
+            (Records{U16(1) + "7fffffff" + U32(1), U16(1) + "80000000" + U32(3), U16(1) + "80000002" + U32(2)}));
   EXPECT_EQ(f.Raw(4), (Records{U16(2) + U32(7) + U32(1), U16(2) + U32(8) + U32(2), U16(2) + U32(9) + U32(3)}));
   EXPECT_EQ(f.Raw(5), (Records{U16(4) + realMinus5 + U32(2), U16(4) + real005 + U32(3), U16(4) + real5 + U32(1)}));
   EXPECT_EQ(f.Raw(6), (Records{U32(1) + U32(1), U32(1) + U32(2), U32(2) + U32(1), U32(3) + U32(1), U32(4) + U32(2),
@@ -92,10 +92,10 @@ TEST(KvRecordLayout, StringValuesKeepTwoHundredBytesWithoutSplittingAPair) {
     AnsiString text;
     int kept;
   } cases[] = {
-      {AnsiString(199, 'a'), 200},                        // whole, with its NUL
-      {AnsiString(300, 'a'), 200},                        // cut, no NUL
-      {AnsiString(199, 'a') + kanji + "bbb", 201},        // byte 199 leads a pair
-      {AnsiString(198, 'a') + kanji + "bbb", 200},        // byte 199 ends a pair
+      {AnsiString(199, 'a'), 200},                  // whole, with its NUL
+      {AnsiString(300, 'a'), 200},                  // cut, no NUL
+      {AnsiString(199, 'a') + kanji + "bbb", 201},  // byte 199 leads a pair
+      {AnsiString(198, 'a') + kanji + "bbb", 200},  // byte 199 ends a pair
   };
   for (const Case& c : cases) {
     CKvrBuffer rec(64);
@@ -215,10 +215,10 @@ TEST(KvRecordLayout, OlderFileIsReadAndWrittenInItsOwnLayout) {
   ASSERT_TRUE(t.Insert(names, texts));
   EXPECT_EQ(ReadBack(t, 3), (Values{"3", "6", AnsiString(600, 'q')}));
   EXPECT_EQ(RawRecords(*t.File(), 21).size(), 1u);
-  EXPECT_EQ(RawRecords(*t.File(), 3), (Records{U32(1) + "80000005" + U32(1), U32(1) + "80000006" + U32(2),
-                                               U32(1) + "80000006" + U32(3)}));
-  EXPECT_EQ(RawRecords(*t.File(), 8), (Records{U32(2) + Text("abc") + Zeros(28) + U32(1) + U32(2),
-                                               U32(2) + Repeat("71", 32) + U32(2) + U32(1)}));
+  EXPECT_EQ(RawRecords(*t.File(), 3),
+            (Records{U32(1) + "80000005" + U32(1), U32(1) + "80000006" + U32(2), U32(1) + "80000006" + U32(3)}));
+  EXPECT_EQ(RawRecords(*t.File(), 8),
+            (Records{U32(2) + Text("abc") + Zeros(28) + U32(1) + U32(2), U32(2) + Repeat("71", 32) + U32(2) + U32(1)}));
   unsigned uses = 0;
   EXPECT_TRUE(t.GetIdByKey("name", "abc", uses));
   EXPECT_EQ(uses, 2u);

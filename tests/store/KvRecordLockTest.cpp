@@ -27,8 +27,11 @@ extern "C" int fcntl(int fd, int cmd, ...) {
 }
 
 TEST(KvRecordLock, EachTableOperationTakesTheLockOnce) {
-  TableFixture f({{"t", kvrString, 0, 0}, {"s", kvrSet, 0, 0}, {"n", kvrSigned, 0, kvrOptUnique},
-                  {"r", kvrReal, 0, 0}, {"no", kvrString, 0, kvrAutoSerial}});
+  TableFixture f({{"t", kvrString, 0, 0},
+                  {"s", kvrSet, 0, 0},
+                  {"n", kvrSigned, 0, kvrOptUnique},
+                  {"r", kvrReal, 0, 0},
+                  {"no", kvrString, 0, kvrAutoSerial}});
   // Measured against one plain engine call on the same file.
   const int start = byteZeroLocks;
   unsigned char buf[512];

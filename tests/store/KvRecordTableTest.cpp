@@ -22,7 +22,10 @@ TEST(KvRecordTable, HighestAndLeastOfEachKindOfColumn) {
     const char* column;
     const char *highest, *least;
   } cases[] = {
-      {"i", "-5", "-9"}, {"r", "10", "2.5"}, {"s", "z", ""}, {"__REC__ID__", "3", "1"},
+      {"i", "-5", "-9"},
+      {"r", "10", "2.5"},
+      {"s", "z", ""},
+      {"__REC__ID__", "3", "1"},
   };
   for (const Case& c : cases) {
     AnsiString high, low;
@@ -59,7 +62,8 @@ TEST(KvRecordTable, UseCountOfATextByItsColumn) {
 }
 
 TEST(KvRecordTable, CopyRenumbersAndKeepsColumnOptions) {
-  TableFixture f({{"code", kvrSigned, 0, kvrOptUnique}, {"name", kvrString, 0, 0}, {"no", kvrString, 0, kvrAutoSerial}});
+  TableFixture f(
+      {{"code", kvrSigned, 0, kvrOptUnique}, {"name", kvrString, 0, 0}, {"no", kvrString, 0, kvrAutoSerial}});
   ASSERT_EQ(f.Add({{"code", "1"}, {"name", "a"}, {"no", "A1"}}, 3), 3u);
   ASSERT_EQ(f.Add({{"code", "2"}, {"name", AnsiString(700, 'b')}}, 7), 7u);
   ASSERT_EQ(f.Add({{"code", "3"}, {"name", "c"}}, 9), 9u);
@@ -84,7 +88,7 @@ TEST(KvRecordTable, CopyRenumbersAndKeepsColumnOptions) {
   texts.SetString(0, "4");
   unsigned id = 0;
   ASSERT_TRUE(copy.InsertEx(names, texts, &id, 0));
-  EXPECT_EQ(id, 5u);  // the refused insert used up id 4
+  EXPECT_EQ(id, 5u);                                            // the refused insert used up id 4
   EXPECT_EQ(ReadBack(copy, id), (Values{"5", "4", "", "A4"}));  // the serial goes on
 
   // A target that cannot be made: -1 and no file left behind.
