@@ -120,6 +120,11 @@ struct KvrKey {
   }
 };
 
+// The big-endian 32-bit number at p.
+inline uint32_t KvrGet32(const unsigned char* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
 // Key-length tables for CKorva::Create (count, then the lengths).
 extern const int16_t kvrKeysOfCurrent[1 + kvrKeysCurrent];
 extern const int16_t kvrKeysOfOlder[1 + kvrKeysOlder];
