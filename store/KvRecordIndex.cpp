@@ -14,10 +14,6 @@
 
 namespace {
 
-uint32_t BE32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 void SetBE32(unsigned char* p, uint32_t v) {
   p[0] = uint8_t(v >> 24);
   p[1] = uint8_t(v >> 16);
@@ -134,8 +130,8 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
   if (current) {
     if (FindStringValue(rec, col, value, colNo)) {
       if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
-      stringId = BE32(rec.Data() + 16);
-      SetBE32(rec.Data() + 20, BE32(rec.Data() + 20) + 1);
+      stringId = KvrGet32(rec.Data() + 16);
+      SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + 1);
       if (!Korva_->Update(rec.Data(), rec.Length())) return false;
     } else {
       stringId = NextCounter(1);
@@ -151,8 +147,8 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
     if (Korva_->Read(key.Data(), rec.Data()) && Korva_->LastResult() >= countAt + 4) {
       rec.SetLength(countAt + 4);
-      stringId = BE32(rec.Data() + key.Length());
-      SetBE32(rec.Data() + countAt, BE32(rec.Data() + countAt) + 1);
+      stringId = KvrGet32(rec.Data() + key.Length());
+      SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) + 1);
       if (!Korva_->Update(rec.Data(), rec.Length())) return false;
     } else {
       stringId = NextCounter(1);
@@ -173,7 +169,7 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
     if (created) {
       Korva_->Delete(rec.Data());
     } else {
-      SetBE32(rec.Data() + countAt, BE32(rec.Data() + countAt) - 1);
+      SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) - 1);
       Korva_->Update(rec.Data(), rec.Length());
     }
   }
@@ -181,8 +177,18 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
 }
 
 bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  // The use count counts references: a record without a reference to the value leaves it alone.
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
+  auto lower = [&](int at) {
+    const uint32_t count = KvrGet32(rec.Data() + at);
+    SetBE32(rec.Data() + at, count > 0 ? count - 1 : 0);
+    return count > 1;
+  };
+  auto restoreRef = [&](uint32_t stringId) {
+    if (Korva_->SelectKey(kvrKeyRef)) Korva_->Insert(KvrKey(stringId, id).bytes, 8);
+    return false;
+  };
   if (Version_ < kvrVersion) {
     CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
@@ -190,23 +196,23 @@ bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, 
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
     if (!Korva_->Read(key.Data(), rec.Data()) || Korva_->LastResult() < countAt + 4) return true;
     rec.SetLength(countAt + 4);
-    const uint32_t stringId = BE32(rec.Data() + key.Length());
-    const uint32_t count = BE32(rec.Data() + countAt) - 1;
-    SetBE32(rec.Data() + countAt, count);
-    if (count > 0 ? !Korva_->Update(rec.Data(), rec.Length()) : !Korva_->Delete(key.Data())) return false;
-    if (Korva_->SelectKey(kvrKeyRef)) Korva_->Delete(KvrKey(stringId, id).bytes);
+    const uint32_t stringId = KvrGet32(rec.Data() + key.Length());
+    if (!Korva_->SelectKey(kvrKeyRef) || !Korva_->Delete(KvrKey(stringId, id).bytes)) return true;
+    const bool used = lower(countAt);
+    if (!Korva_->SelectKey(col.KeyNumber) ||
+        !(used ? Korva_->Update(rec.Data(), rec.Length()) : Korva_->Delete(key.Data())))
+      return restoreRef(stringId);
     return true;
   }
   if (!FindStringValue(rec, col, value, colNo)) return true;
-  const uint32_t stringId = BE32(rec.Data() + 16);
-  SetBE32(rec.Data() + 20, BE32(rec.Data() + 20) - 1);
-  if (!Korva_->SelectKey(kvrKeyRef)) return false;
-  Korva_->Delete(KvrKey(stringId, id).bytes);
+  const uint32_t stringId = KvrGet32(rec.Data() + 16);
+  if (!Korva_->SelectKey(kvrKeyRef) || !Korva_->Delete(KvrKey(stringId, id).bytes)) return true;
+  lower(20);
   CKvrBuffer next(cap);
-  const bool remains = Korva_->Next(KvrKey(stringId, 0).bytes, next.Data()) && BE32(next.Data()) == stringId;
-  if (!Korva_->SelectKey(col.KeyNumber)) return false;
-  if (remains) return Korva_->Update(rec.Data(), rec.Length());
-  Korva_->Delete(rec.Data());
+  const bool remains = Korva_->Next(KvrKey(stringId, 0).bytes, next.Data()) && KvrGet32(next.Data()) == stringId;
+  if (!Korva_->SelectKey(col.KeyNumber) ||
+      !(remains ? Korva_->Update(rec.Data(), rec.Length()) : Korva_->Delete(rec.Data())))
+    return restoreRef(stringId);
   return true;
 }
 
@@ -216,14 +222,14 @@ bool CKvRecord::HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
   uint32_t stringId = 0;
   if (Version_ >= kvrVersion) {
     if (!FindStringValue(rec, col, value, colNo)) return false;
-    stringId = BE32(rec.Data() + 16);
+    stringId = KvrGet32(rec.Data() + 16);
   } else {
     CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap) || !Korva_->Read(key.Data(), rec.Data()) ||
         Korva_->LastResult() < key.Length() + 4)
       return false;
-    stringId = BE32(rec.Data() + key.Length());
+    stringId = KvrGet32(rec.Data() + key.Length());
   }
   return Korva_->SelectKey(kvrKeyRef) && Korva_->Read(KvrKey(stringId, id).bytes, rec.Data());
 }
@@ -271,7 +277,7 @@ bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, 
     CKvrBuffer probe(kvrMaxKey);
     NumberEntry(probe, colNo, current, v, 0);
     while (Korva_->Next(probe.Data(), found.Data()) && std::memcmp(found.Data(), entry.Data(), size_t(same)) == 0) {
-      if (BE32(found.Data() + same) != id) return false;
+      if (KvrGet32(found.Data() + same) != id) return false;
       std::memcpy(probe.Data(), found.Data(), size_t(entry.Length()));
     }
   }
@@ -408,7 +414,7 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
     const bool added = Korva_->AddKeys(FileName_, one);
     Korva_->Open(FileName_);
     if (!added || !Korva_->SelectKey(continuation)) {
-      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(BE32(body.Data())).bytes);
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(KvrGet32(body.Data())).bytes);
       return false;
     }
   }
@@ -425,7 +431,7 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
         chunk[4] = uint8_t(n);
         Korva_->Delete(chunk);
       }
-      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(BE32(body.Data())).bytes);
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(KvrGet32(body.Data())).bytes);
       return false;
     }
     pos += take;
@@ -444,13 +450,13 @@ bool CKvRecord::ReadRecordBody(uint32_t id, CKvrBuffer& buf) {
 bool CKvRecord::ReadBodyChunks(CKvrBuffer& buf) {
   const int cap = Korva_->DataBlockCap();
   if (buf.Length() < 8) return false;
-  const uint32_t total = BE32(buf.Data() + 4);
+  const uint32_t total = KvrGet32(buf.Data() + 4);
   if (total <= uint32_t(cap)) return true;
   if (total > uint32_t(cap + kvrChunkLimit * (cap - 5)) || buf.Length() != cap) return false;
   if (!Korva_->SelectKey(KeyCount_)) return false;
   CKvrBuffer chunk(cap);
   chunk.SetLength(cap);
-  KvrKey key(BE32(buf.Data()));
+  KvrKey key(KvrGet32(buf.Data()));
   for (int n = 0; n < kvrChunkLimit && uint32_t(buf.Length()) < total; ++n) {
     key.bytes[4] = uint8_t(n);
     if (!Korva_->Read(key.bytes, chunk.Data())) break;
@@ -479,8 +485,8 @@ void CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const
   values.ClearValues();
   const unsigned char* p = buf.Data();
   const int length = buf.Length();
-  values.Add(new CKvrValue(length >= 4 ? BE32(p) : 0u));
-  const int total = length >= 8 ? int(std::min<uint32_t>(BE32(p + 4), uint32_t(length))) : 0;
+  values.Add(new CKvrValue(length >= 4 ? KvrGet32(p) : 0u));
+  const int total = length >= 8 ? int(std::min<uint32_t>(KvrGet32(p + 4), uint32_t(length))) : 0;
   int pos = 8;
   for (int i = 1; i < cols.Count(); ++i) {
     auto* v = new CKvrValue(cols.GetAt(i)->Type);

@@ -9,10 +9,6 @@
 
 namespace {
 
-uint32_t BE32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 // The text of a string-value record (its kept bytes, without a NUL).
 AnsiString KeptText(const unsigned char* rec, int length) {
   const int n = std::min(int(rec[24]), length - 25);
@@ -36,7 +32,7 @@ bool CKvRecord::ExtremeText(int colNo, bool highest, AnsiString& text) {
   if (col->KeyNumber == kvrKeyBody) {
     // The record-id column: the ids are the keys of the bodies.
     if (!(highest ? Korva_->SeekPrev(KvrKey(0xFFFFFFFF).bytes, buf.Data()) : Korva_->First(buf.Data()))) return false;
-    text = UIntToStr(BE32(buf.Data()));
+    text = UIntToStr(KvrGet32(buf.Data()));
     return true;
   }
   CKvrBuffer key(kvrMaxKey + 2);
@@ -99,7 +95,7 @@ bool CKvRecord::GetIdByKey(const AnsiString& column, const AnsiString& text, uns
   CKvrBuffer rec(cap);
   if (Version_ >= kvrVersion) {
     if (!FindStringValue(rec, *col, value, colNo)) return false;
-    number = BE32(rec.Data() + 20);
+    number = KvrGet32(rec.Data() + 20);
     return true;
   }
   // Older layout: the key is the column number and the text, zero-filled to the key length.
@@ -112,7 +108,7 @@ bool CKvRecord::GetIdByKey(const AnsiString& column, const AnsiString& text, uns
   if (!Korva_->SelectKey(col->KeyNumber) || !Korva_->Read(key.Data(), rec.Data()) ||
       Korva_->LastResult() < key.Length() + 8)
     return false;
-  number = BE32(rec.Data() + key.Length() + 4);
+  number = KvrGet32(rec.Data() + key.Length() + 4);
   return true;
 }
 
@@ -134,7 +130,7 @@ void WalkBodies(CKvRecord& table, Step step, bool (CKvRecord::*next)(uint32_t, b
   CKvrBuffer body(1024);
   uint32_t id = 0;
   for (bool first = true; (table.*next)(id, first, body); first = false) {
-    id = BE32(body.Data());
+    id = KvrGet32(body.Data());
     if (table.ReadBodyChunks(body) && !step(id, body)) return;
   }
 }
@@ -243,7 +239,7 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
         break;
       }
       ++visited;
-      id = BE32(body.Data());
+      id = KvrGet32(body.Data());
       if (!ReadBodyChunks(body)) continue;
       DecodeRecord(values, body, *Cols_);
       std::vector<int> written;

@@ -38,6 +38,16 @@ bool ParseRecordId(const AnsiString& text, uint32_t& id) {
   return true;
 }
 
+// Record id's values read into `given`, or into `spare` when given is null; null when the record
+// cannot be read.
+CKvrValueList* ReadValues(CKvRecord& table, uint32_t id, CKvrValueList* given, CKvrValueList& spare) {
+  CKvrBuffer body(1024);
+  if (!table.ReadRecordBody(id, body)) return nullptr;
+  CKvrValueList& values = given ? *given : spare;
+  CKvRecord::DecodeRecord(values, body, *table.Columns());
+  return &values;
+}
+
 AnsiString LocalDate(bool withTime) {
   const std::time_t now = std::time(nullptr);
   std::tm t{};
@@ -339,12 +349,10 @@ bool CKvRecord::ReplaceDataEx(CKvrValueList& values, CKvrValueList* old) {
   AnsiString error;
   {
     CKvrLock lock(Korva_);
-    CKvrBuffer body(1024);
-    if (!ReadRecordBody(id, body)) return false;
-    CKvrValueList temp;
-    CKvrValueList& before = old ? *old : temp;
-    DecodeRecord(before, body, *Cols_);
-    ok = ReplaceRecord(id, values, before, error);
+    CKvrValueList spare;
+    CKvrValueList* before = ReadValues(*this, id, old, spare);
+    if (!before) return false;
+    ok = ReplaceRecord(id, values, *before, error);
   }
   if (!ok && !error.empty()) ReportError("%s", error.c_str());
   if (opened == 0) Close();
@@ -359,15 +367,13 @@ bool CKvRecord::ChgRecByIdEx(const AnsiString& idText, int column, const AnsiStr
   uint32_t id = 0;
   if (!ParseRecordId(idText, id) || !Korva_ || column < 1 || column >= Cols_->Count()) return false;
   CKvrLock lock(Korva_);
-  CKvrBuffer body(1024);
-  if (!ReadRecordBody(id, body)) return false;
-  CKvrValueList temp;
-  CKvrValueList& before = old ? *old : temp;
-  DecodeRecord(before, body, *Cols_);
-  std::unique_ptr<CKvrValueList> now(before.Clone());
+  CKvrValueList spare;
+  CKvrValueList* before = ReadValues(*this, id, old, spare);
+  if (!before) return false;
+  std::unique_ptr<CKvrValueList> now(before->Clone());
   now->GetAt(column)->SetText(text.c_str());
   AnsiString error;
-  return ReplaceRecord(id, *now, before, error);
+  return ReplaceRecord(id, *now, *before, error);
 }
 
 // ---- Deletions ---------------------------------------------------------------------------------
@@ -379,11 +385,10 @@ bool CKvRecord::DelRecByIdEx(const AnsiString& idText, CKvrValueList* old) {
   if (!ParseRecordId(idText, id) || !Korva_) return false;
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
-  CKvrBuffer body(1024);
-  if (!ReadRecordBody(id, body)) return false;
-  CKvrValueList temp;
-  CKvrValueList& values = old ? *old : temp;
-  DecodeRecord(values, body, *Cols_);
+  CKvrValueList spare;
+  CKvrValueList* read = ReadValues(*this, id, old, spare);
+  if (!read) return false;
+  CKvrValueList& values = *read;
   int failures = 0;
   std::vector<int> removed;
   for (int i = 1; i < Cols_->Count(); ++i) {

@@ -19,10 +19,6 @@ int KvrKeptTextLength(const unsigned char* stored, int length) {
 
 namespace {
 
-uint32_t BE32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 // Writes a record under the selected key, replacing the one with the same key or inserting it.
 bool Put(CKorva& file, const CKvrBuffer& rec) {
   return file.Update(rec.Data(), rec.Length()) || file.Insert(rec.Data(), rec.Length());
@@ -81,15 +77,15 @@ bool CKvrColInfo::Read(CKorva& file, uint32_t number) {
   AnsiString name;
   if (!TakeText(bytes, length, pos, name) || pos + 12 > length) return false;
   Name = name;
-  KeyLength = int32_t(BE32(&bytes[size_t(pos)]));
-  Type = char(BE32(&bytes[size_t(pos) + 4]));
-  KeyNumber = int32_t(BE32(&bytes[size_t(pos) + 8]));
+  KeyLength = int32_t(KvrGet32(&bytes[size_t(pos)]));
+  Type = char(KvrGet32(&bytes[size_t(pos) + 4]));
+  KeyNumber = int32_t(KvrGet32(&bytes[size_t(pos) + 8]));
   pos += 12;
   Flags = 0;
   OptText1.clear();
   OptText2.clear();
   if (pos + 4 > length) return true;
-  Flags = BE32(&bytes[size_t(pos)]);
+  Flags = KvrGet32(&bytes[size_t(pos)]);
   pos += 4;
   if (pos < length && TakeText(bytes, length, pos, OptText1) && pos < length) TakeText(bytes, length, pos, OptText2);
   return true;
@@ -187,9 +183,9 @@ bool CKvrTableInfo::Read(CKorva& file) {
   std::vector<unsigned char> bytes;
   int length = 0;
   if (!ReadTableRecord(file, kvrRecInfo, bytes, length) || length < 16) return false;
-  LastRecId = BE32(&bytes[4]);
-  LastStringId = BE32(&bytes[8]);
-  ColumnChanges = BE32(&bytes[12]);
+  LastRecId = KvrGet32(&bytes[4]);
+  LastStringId = KvrGet32(&bytes[8]);
+  ColumnChanges = KvrGet32(&bytes[12]);
   Version = 0;
   storedVersion_ = INT64_MIN;
   int version = 0;

@@ -171,6 +171,9 @@ TEST(KvRecordTable, StorageStepsCountUsesAndRefuseDuplicates) {
   ASSERT_TRUE(t.GetIdByKey("t", "a", uses));
   EXPECT_EQ(uses, 2u);
   ASSERT_TRUE(t.WriteIndexEntry(text, &a, 2, 1));
+  ASSERT_TRUE(t.RemoveIndexEntry(text, a, 9, 1));  // a record that never held it changes nothing
+  ASSERT_TRUE(t.GetIdByKey("t", "a", uses));
+  EXPECT_EQ(uses, 3u);
   ASSERT_TRUE(t.RemoveIndexEntry(text, a, 2, 1));  // one of two references: the value stays
   EXPECT_EQ(f.Raw(kvrKeyString).size(), 1u);
   ASSERT_TRUE(t.RemoveIndexEntry(text, a, 1, 1));  // the last one: the value goes
