@@ -100,7 +100,7 @@ bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const C
       buf.SetLength(length);
       return true;
     }
-    std::memcpy(key.bytes, r, 20);
+    std::memcpy(key.bytes, r, size_t(std::min(length, kvrMaxKey)));
   }
 }
 
@@ -278,7 +278,7 @@ bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, 
     NumberEntry(probe, colNo, current, v, 0);
     while (Korva_->Next(probe.Data(), found.Data()) && std::memcmp(found.Data(), entry.Data(), size_t(same)) == 0) {
       if (KvrGet32(found.Data() + same) != id) return false;
-      std::memcpy(probe.Data(), found.Data(), size_t(entry.Length()));
+      std::memcpy(probe.Data(), found.Data(), size_t(std::min(Korva_->LastResult(), kvrMaxKey)));
     }
   }
   return Korva_->Insert(entry.Data(), entry.Length()) || Korva_->Read(entry.Data(), found.Data());

@@ -49,13 +49,13 @@ bool CKvRecord::ExtremeText(int colNo, bool highest, AnsiString& text) {
     unsigned char group[16];
     KvrKey at;
     std::memcpy(group, r, sizeof group);
-    std::memcpy(at.bytes, r, 20);
+    std::memcpy(at.bytes, r, size_t(std::min(length, kvrMaxKey)));
     while (highest ? Korva_->Prev(at.bytes, buf.Data()) : Korva_->Next(at.bytes, buf.Data())) {
       length = Korva_->LastResult();
       if (length < 25 || std::memcmp(buf.Data(), group, sizeof group) != 0) break;
       const AnsiString t = KeptText(buf.Data(), length);
       if (highest ? t > best : t < best) best = t;
-      std::memcpy(at.bytes, buf.Data(), 20);
+      std::memcpy(at.bytes, buf.Data(), size_t(std::min(length, kvrMaxKey)));
     }
     text = best;
     return true;
@@ -119,7 +119,8 @@ bool CKvRecord::NextBody(uint32_t after, bool first, CKvrBuffer& buf) {
   if (!buf.SetLength(cap) || !Korva_->SelectKey(kvrKeyBody)) return false;
   if (!(first ? Korva_->First(buf.Data()) : Korva_->Next(KvrKey(after).bytes, buf.Data()))) return false;
   buf.SetLength(Korva_->LastResult());
-  return buf.Length() >= 4;
+  // Ids grow along key 2; in a file whose body keys are longer than an id they may not.
+  return buf.Length() >= 4 && (first || KvrGet32(buf.Data()) > after);
 }
 
 namespace {
