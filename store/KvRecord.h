@@ -44,7 +44,9 @@ using KvrProgress = int (*)(void* context, int count);
 
 // The table's hold on its file for one operation. Taking it succeeds when the handle has a file
 // and the engine granted the hold; releasing writes what the run changed. Release answers false
-// when those changes could not be written (then they are lost, and the operation failed).
+// when those changes could not be written (then they are lost, and the operation failed). Holds
+// nest: a caller that runs many operations in a row (an import) may hold the table's File()
+// around them, so the file is locked and written once for all of them.
 class CKvrLock {
  public:
   explicit CKvrLock(CKorva* file);
