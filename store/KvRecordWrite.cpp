@@ -185,8 +185,9 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
     if (id == 0) return Fail(SJ("テーブル情報を更新できません。"));
   } else {
     // A record that holds the id already keeps it: nothing is written for the new one.
-    CKvrBuffer existing(64);
-    if (ReadRecordBody(requested, existing)) return Fail(BodyMessage());
+    CKvrBuffer existing(Korva_->DataBlockCap());
+    if (Korva_->SelectKey(kvrKeyBody) && Korva_->Read(KvrKey(requested).bytes, existing.Data()))
+      return Fail(BodyMessage());
     if (HeldInfo_) {
       HeldInfo_->LastRecId = std::max(HeldInfo_->LastRecId, requested);
     } else {
