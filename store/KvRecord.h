@@ -44,7 +44,9 @@ using KvrProgress = int (*)(void* context, int count);
 
 // The table's hold on its file for one operation. Taking it succeeds when the handle has a file
 // and the engine granted the hold; releasing writes what the run changed. Release answers false
-// when those changes could not be written (then they are lost, and the operation failed).
+// when those changes could not be written (then they are lost, and the operation failed). Holds
+// nest: a caller that runs many operations in a row (an import) may hold the table's File()
+// around them, so the file is locked and written once for all of them.
 class CKvrLock {
  public:
   explicit CKvrLock(CKorva* file);
@@ -180,6 +182,11 @@ class CKvRecord {
   bool ExtremeText(int colNo, bool highest, AnsiString& text);
   // The bodies of key 2 in id order: the first (after == 0) or the one after record `after`.
   bool NextBody(uint32_t after, bool first, CKvrBuffer& buf);
+
+  // The table information of one write operation that holds the file: read once, its counters
+  // raised in memory by NextCounter and written once. Null outside such an operation.
+  class HeldCounters;
+  CKvrTableInfo* HeldInfo_ = nullptr;
 
   // Query state (owned; made and used by the query side).
   CKvrCondControl* Cursor_ = nullptr;  // walk of a group whose conditions are on the record id only

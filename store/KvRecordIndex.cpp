@@ -14,10 +14,6 @@
 
 namespace {
 
-uint32_t BE32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 void SetBE32(unsigned char* p, uint32_t v) {
   p[0] = uint8_t(v >> 24);
   p[1] = uint8_t(v >> 16);
@@ -91,12 +87,12 @@ bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const C
   MakeStringValueRecord(sought, col, colNo, value, 0, 0);
   const unsigned char* s = sought.Data();
   const int n = s[24];
-  unsigned char key[20];
-  std::memcpy(key, s, sizeof key);
+  KvrKey key;
+  std::memcpy(key.bytes, s, 20);
   const int cap = Korva_->DataBlockCap();
   if (!Korva_->SelectKey(col.KeyNumber) || !buf.SetLength(cap)) return false;
   for (;;) {
-    if (!Korva_->Next(key, buf.Data())) return false;
+    if (!Korva_->Next(key.bytes, buf.Data())) return false;
     const int length = Korva_->LastResult();
     const unsigned char* r = buf.Data();
     if (length < 20 || std::memcmp(r, s, 16) != 0) return false;
@@ -104,7 +100,7 @@ bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const C
       buf.SetLength(length);
       return true;
     }
-    std::memcpy(key, r, sizeof key);
+    std::memcpy(key.bytes, r, size_t(std::min(length, kvrMaxKey)));
   }
 }
 
@@ -114,7 +110,7 @@ namespace {
 // zero-filled to the key length.
 void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CKvrValue& value) {
   const AnsiString image = ImageBytes(value);
-  const int width = std::max(col.KeyLength - 4, 0);
+  const int width = std::max(col.KeyBytes() - 4, 0);
   const int n = std::min(int(image.size()), width);
   key.Clear();
   key.PutU32(uint32_t(colNo));
@@ -127,15 +123,15 @@ void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CK
 bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const bool current = Version_ >= kvrVersion;
   const int cap = Korva_->DataBlockCap();
-  CKvrBuffer rec(cap);
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
   uint32_t stringId = 0;
   bool created = false;
   int countAt = 20;  // offset of the use count in the string-value record
   if (current) {
     if (FindStringValue(rec, col, value, colNo)) {
       if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
-      stringId = BE32(rec.Data() + 16);
-      SetBE32(rec.Data() + 20, BE32(rec.Data() + 20) + 1);
+      stringId = KvrGet32(rec.Data() + 16);
+      SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + 1);
       if (!Korva_->Update(rec.Data(), rec.Length())) return false;
     } else {
       stringId = NextCounter(1);
@@ -145,14 +141,14 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       created = true;
     }
   } else {
-    CKvrBuffer key(col.KeyLength + 8);
+    CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
     countAt = key.Length() + 4;
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
     if (Korva_->Read(key.Data(), rec.Data()) && Korva_->LastResult() >= countAt + 4) {
       rec.SetLength(countAt + 4);
-      stringId = BE32(rec.Data() + key.Length());
-      SetBE32(rec.Data() + countAt, BE32(rec.Data() + countAt) + 1);
+      stringId = KvrGet32(rec.Data() + key.Length());
+      SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) + 1);
       if (!Korva_->Update(rec.Data(), rec.Length())) return false;
     } else {
       stringId = NextCounter(1);
@@ -164,17 +160,16 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       created = true;
     }
   }
-  unsigned char ref[8];
-  SetBE32(ref, stringId);
-  SetBE32(ref + 4, id);
-  unsigned char probe[8];
-  if (Korva_->SelectKey(kvrKeyRef) && (Korva_->Insert(ref, 8) || Korva_->Read(ref, probe))) return true;
+  const KvrKey ref(stringId, id);
+  CKvrBuffer probe(cap);
+  if (Korva_->SelectKey(kvrKeyRef) && (Korva_->Insert(ref.bytes, 8) || Korva_->Read(ref.bytes, probe.Data())))
+    return true;
   // Take back the string value's new count, or the new string value.
   if (Korva_->SelectKey(col.KeyNumber)) {
     if (created) {
       Korva_->Delete(rec.Data());
     } else {
-      SetBE32(rec.Data() + countAt, BE32(rec.Data() + countAt) - 1);
+      SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) - 1);
       Korva_->Update(rec.Data(), rec.Length());
     }
   }
@@ -182,62 +177,61 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
 }
 
 bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  // The use count counts references: a record without a reference to the value leaves it alone.
   const int cap = Korva_->DataBlockCap();
-  CKvrBuffer rec(cap);
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
+  auto lower = [&](int at) {
+    const uint32_t count = KvrGet32(rec.Data() + at);
+    SetBE32(rec.Data() + at, count > 0 ? count - 1 : 0);
+    return count > 1;
+  };
+  auto restoreRef = [&](uint32_t stringId) {
+    if (Korva_->SelectKey(kvrKeyRef)) Korva_->Insert(KvrKey(stringId, id).bytes, 8);
+    return false;
+  };
   if (Version_ < kvrVersion) {
-    CKvrBuffer key(col.KeyLength + 8);
+    CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
     const int countAt = key.Length() + 4;
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
     if (!Korva_->Read(key.Data(), rec.Data()) || Korva_->LastResult() < countAt + 4) return true;
     rec.SetLength(countAt + 4);
-    const uint32_t stringId = BE32(rec.Data() + key.Length());
-    const uint32_t count = BE32(rec.Data() + countAt) - 1;
-    SetBE32(rec.Data() + countAt, count);
-    if (count > 0 ? !Korva_->Update(rec.Data(), rec.Length()) : !Korva_->Delete(key.Data())) return false;
-    unsigned char ref[8];
-    SetBE32(ref, stringId);
-    SetBE32(ref + 4, id);
-    if (Korva_->SelectKey(kvrKeyRef)) Korva_->Delete(ref);
+    const uint32_t stringId = KvrGet32(rec.Data() + key.Length());
+    if (!Korva_->SelectKey(kvrKeyRef) || !Korva_->Delete(KvrKey(stringId, id).bytes)) return true;
+    const bool used = lower(countAt);
+    if (!Korva_->SelectKey(col.KeyNumber) ||
+        !(used ? Korva_->Update(rec.Data(), rec.Length()) : Korva_->Delete(key.Data())))
+      return restoreRef(stringId);
     return true;
   }
   if (!FindStringValue(rec, col, value, colNo)) return true;
-  const uint32_t stringId = BE32(rec.Data() + 16);
-  SetBE32(rec.Data() + 20, BE32(rec.Data() + 20) - 1);
-  unsigned char ref[8];
-  SetBE32(ref, stringId);
-  SetBE32(ref + 4, id);
-  if (!Korva_->SelectKey(kvrKeyRef)) return false;
-  Korva_->Delete(ref);
-  unsigned char after[8], next[8];
-  SetBE32(after, stringId);
-  SetBE32(after + 4, 0);
-  const bool remains = Korva_->Next(after, next) && BE32(next) == stringId;
-  if (!Korva_->SelectKey(col.KeyNumber)) return false;
-  if (remains) return Korva_->Update(rec.Data(), rec.Length());
-  Korva_->Delete(rec.Data());
+  const uint32_t stringId = KvrGet32(rec.Data() + 16);
+  if (!Korva_->SelectKey(kvrKeyRef) || !Korva_->Delete(KvrKey(stringId, id).bytes)) return true;
+  lower(20);
+  CKvrBuffer next(cap);
+  const bool remains = Korva_->Next(KvrKey(stringId, 0).bytes, next.Data()) && KvrGet32(next.Data()) == stringId;
+  if (!Korva_->SelectKey(col.KeyNumber) ||
+      !(remains ? Korva_->Update(rec.Data(), rec.Length()) : Korva_->Delete(rec.Data())))
+    return restoreRef(stringId);
   return true;
 }
 
 bool CKvRecord::HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const int cap = Korva_->DataBlockCap();
-  CKvrBuffer rec(cap);
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
   uint32_t stringId = 0;
   if (Version_ >= kvrVersion) {
     if (!FindStringValue(rec, col, value, colNo)) return false;
-    stringId = BE32(rec.Data() + 16);
+    stringId = KvrGet32(rec.Data() + 16);
   } else {
-    CKvrBuffer key(col.KeyLength + 8);
+    CKvrBuffer key(kvrMaxKey);
     OlderStringKey(key, col, colNo, value);
     if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap) || !Korva_->Read(key.Data(), rec.Data()) ||
         Korva_->LastResult() < key.Length() + 4)
       return false;
-    stringId = BE32(rec.Data() + key.Length());
+    stringId = KvrGet32(rec.Data() + key.Length());
   }
-  unsigned char ref[8], probe[8];
-  SetBE32(ref, stringId);
-  SetBE32(ref + 4, id);
-  return Korva_->SelectKey(kvrKeyRef) && Korva_->Read(ref, probe);
+  return Korva_->SelectKey(kvrKeyRef) && Korva_->Read(KvrKey(stringId, id).bytes, rec.Data());
 }
 
 // ---- Index entries -----------------------------------------------------------------------------
@@ -272,7 +266,7 @@ bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, 
   }
   if (!IsNumberType(col.Type)) return false;
   const bool current = Version_ >= kvrVersion;
-  CKvrBuffer entry(32);
+  CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, current, v, id);
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer found(cap);
@@ -280,11 +274,11 @@ bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, 
   if (col.Flags & kvrOptUnique) {
     // Any other record with the same value makes it a duplicate.
     const int same = entry.Length() - 4;
-    CKvrBuffer probe(32);
+    CKvrBuffer probe(kvrMaxKey);
     NumberEntry(probe, colNo, current, v, 0);
     while (Korva_->Next(probe.Data(), found.Data()) && std::memcmp(found.Data(), entry.Data(), size_t(same)) == 0) {
-      if (BE32(found.Data() + same) != id) return false;
-      std::memcpy(probe.Data(), found.Data(), size_t(entry.Length()));
+      if (KvrGet32(found.Data() + same) != id) return false;
+      std::memcpy(probe.Data(), found.Data(), size_t(std::min(Korva_->LastResult(), kvrMaxKey)));
     }
   }
   return Korva_->Insert(entry.Data(), entry.Length()) || Korva_->Read(entry.Data(), found.Data());
@@ -300,7 +294,7 @@ bool CKvRecord::RemoveIndexEntry(const CKvrColInfo& col, const CKvrValue& value,
     return ok;
   }
   if (!IsNumberType(col.Type)) return false;
-  CKvrBuffer entry(32);
+  CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
   Korva_->Delete(entry.Data());
   return true;
@@ -315,7 +309,7 @@ bool CKvRecord::HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, ui
     return true;
   }
   if (!IsNumberType(col.Type) || !Korva_->SelectKey(col.KeyNumber)) return false;
-  CKvrBuffer entry(32);
+  CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
   CKvrBuffer found(Korva_->DataBlockCap());
   found.SetLength(Korva_->DataBlockCap());
@@ -420,7 +414,7 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
     const bool added = Korva_->AddKeys(FileName_, one);
     Korva_->Open(FileName_);
     if (!added || !Korva_->SelectKey(continuation)) {
-      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(body.Data());
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(KvrGet32(body.Data())).bytes);
       return false;
     }
   }
@@ -437,7 +431,7 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
         chunk[4] = uint8_t(n);
         Korva_->Delete(chunk);
       }
-      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(body.Data());
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(KvrGet32(body.Data())).bytes);
       return false;
     }
     pos += take;
@@ -447,9 +441,8 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
 
 bool CKvRecord::ReadRecordBody(uint32_t id, CKvrBuffer& buf) {
   const int cap = Korva_ ? Korva_->DataBlockCap() : 0;
-  unsigned char key[4];
-  SetBE32(key, id);
-  if (cap <= 0 || !buf.SetLength(cap) || !Korva_->SelectKey(kvrKeyBody) || !Korva_->Read(key, buf.Data())) return false;
+  if (cap <= 0 || !buf.SetLength(cap) || !Korva_->SelectKey(kvrKeyBody) || !Korva_->Read(KvrKey(id).bytes, buf.Data()))
+    return false;
   buf.SetLength(Korva_->LastResult());
   return ReadBodyChunks(buf);
 }
@@ -457,17 +450,16 @@ bool CKvRecord::ReadRecordBody(uint32_t id, CKvrBuffer& buf) {
 bool CKvRecord::ReadBodyChunks(CKvrBuffer& buf) {
   const int cap = Korva_->DataBlockCap();
   if (buf.Length() < 8) return false;
-  const uint32_t total = BE32(buf.Data() + 4);
+  const uint32_t total = KvrGet32(buf.Data() + 4);
   if (total <= uint32_t(cap)) return true;
   if (total > uint32_t(cap + kvrChunkLimit * (cap - 5)) || buf.Length() != cap) return false;
   if (!Korva_->SelectKey(KeyCount_)) return false;
   CKvrBuffer chunk(cap);
   chunk.SetLength(cap);
-  unsigned char key[5];
-  std::memcpy(key, buf.Data(), 4);
+  KvrKey key(KvrGet32(buf.Data()));
   for (int n = 0; n < kvrChunkLimit && uint32_t(buf.Length()) < total; ++n) {
-    key[4] = uint8_t(n);
-    if (!Korva_->Read(key, chunk.Data())) break;
+    key.bytes[4] = uint8_t(n);
+    if (!Korva_->Read(key.bytes, chunk.Data())) break;
     const int got = Korva_->LastResult() - 5;
     const int take = std::min({int(total) - buf.Length(), cap - 5, got});
     if (take <= 0) break;
@@ -477,14 +469,13 @@ bool CKvRecord::ReadBodyChunks(CKvrBuffer& buf) {
 }
 
 bool CKvRecord::DeleteRecordBody(uint32_t id) {
-  unsigned char key[5];
-  SetBE32(key, id);
+  KvrKey key(id);
   if (!Korva_->SelectKey(kvrKeyBody)) return false;
-  const bool deleted = Korva_->Delete(key);
+  const bool deleted = Korva_->Delete(key.bytes);
   if (Korva_->SelectKey(KeyCount_)) {
     for (int n = 0; n < kvrChunkLimit; ++n) {
-      key[4] = uint8_t(n);
-      if (!Korva_->Delete(key)) break;
+      key.bytes[4] = uint8_t(n);
+      if (!Korva_->Delete(key.bytes)) break;
     }
   }
   return deleted;
@@ -494,8 +485,8 @@ void CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const
   values.ClearValues();
   const unsigned char* p = buf.Data();
   const int length = buf.Length();
-  values.Add(new CKvrValue(length >= 4 ? BE32(p) : 0u));
-  const int total = length >= 8 ? int(std::min<uint32_t>(BE32(p + 4), uint32_t(length))) : 0;
+  values.Add(new CKvrValue(length >= 4 ? KvrGet32(p) : 0u));
+  const int total = length >= 8 ? int(std::min<uint32_t>(KvrGet32(p + 4), uint32_t(length))) : 0;
   int pos = 8;
   for (int i = 1; i < cols.Count(); ++i) {
     auto* v = new CKvrValue(cols.GetAt(i)->Type);

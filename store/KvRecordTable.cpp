@@ -9,10 +9,6 @@
 
 namespace {
 
-uint32_t BE32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 // The text of a string-value record (its kept bytes, without a NUL).
 AnsiString KeptText(const unsigned char* rec, int length) {
   const int n = std::min(int(rec[24]), length - 25);
@@ -35,14 +31,13 @@ bool CKvRecord::ExtremeText(int colNo, bool highest, AnsiString& text) {
   if (!Korva_->SelectKey(col->KeyNumber)) return false;
   if (col->KeyNumber == kvrKeyBody) {
     // The record-id column: the ids are the keys of the bodies.
-    static const unsigned char top[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    if (!(highest ? Korva_->SeekPrev(top, buf.Data()) : Korva_->First(buf.Data()))) return false;
-    text = UIntToStr(BE32(buf.Data()));
+    if (!(highest ? Korva_->SeekPrev(KvrKey(0xFFFFFFFF).bytes, buf.Data()) : Korva_->First(buf.Data()))) return false;
+    text = UIntToStr(KvrGet32(buf.Data()));
     return true;
   }
-  CKvrBuffer key(col->KeyLength + 2);
+  CKvrBuffer key(kvrMaxKey + 2);
   key.PutU16(unsigned(colNo));
-  key.Fill(highest ? 0xFF : 0, std::max(col->KeyLength, 0));
+  key.Fill(highest ? 0xFF : 0, col->KeyBytes());
   if (!(highest ? Korva_->SeekPrev(key.Data(), buf.Data()) : Korva_->Seek(key.Data(), buf.Data()))) return false;
   int length = Korva_->LastResult();
   const unsigned char* r = buf.Data();
@@ -51,15 +46,16 @@ bool CKvRecord::ExtremeText(int colNo, bool highest, AnsiString& text) {
     if (length < 25) return false;
     // Entries of one 14-byte prefix are ordered by string-value id, not by text: look at them all.
     AnsiString best = KeptText(r, length);
-    unsigned char group[16], at[20];
+    unsigned char group[16];
+    KvrKey at;
     std::memcpy(group, r, sizeof group);
-    std::memcpy(at, r, sizeof at);
-    while (highest ? Korva_->Prev(at, buf.Data()) : Korva_->Next(at, buf.Data())) {
+    std::memcpy(at.bytes, r, size_t(std::min(length, kvrMaxKey)));
+    while (highest ? Korva_->Prev(at.bytes, buf.Data()) : Korva_->Next(at.bytes, buf.Data())) {
       length = Korva_->LastResult();
       if (length < 25 || std::memcmp(buf.Data(), group, sizeof group) != 0) break;
       const AnsiString t = KeptText(buf.Data(), length);
       if (highest ? t > best : t < best) best = t;
-      std::memcpy(at, buf.Data(), sizeof at);
+      std::memcpy(at.bytes, buf.Data(), size_t(std::min(length, kvrMaxKey)));
     }
     text = best;
     return true;
@@ -99,12 +95,12 @@ bool CKvRecord::GetIdByKey(const AnsiString& column, const AnsiString& text, uns
   CKvrBuffer rec(cap);
   if (Version_ >= kvrVersion) {
     if (!FindStringValue(rec, *col, value, colNo)) return false;
-    number = BE32(rec.Data() + 20);
+    number = KvrGet32(rec.Data() + 20);
     return true;
   }
   // Older layout: the key is the column number and the text, zero-filled to the key length.
-  const int width = std::max(col->KeyLength - 4, 0);
-  CKvrBuffer key(col->KeyLength + 4);
+  const int width = std::max(col->KeyBytes() - 4, 0);
+  CKvrBuffer key(kvrMaxKey);
   key.PutU32(uint32_t(colNo));
   key.PutBytes(text.c_str(), std::min(int(text.size()), width));
   key.Fill(0, width - std::min(int(text.size()), width));
@@ -112,7 +108,7 @@ bool CKvRecord::GetIdByKey(const AnsiString& column, const AnsiString& text, uns
   if (!Korva_->SelectKey(col->KeyNumber) || !Korva_->Read(key.Data(), rec.Data()) ||
       Korva_->LastResult() < key.Length() + 8)
     return false;
-  number = BE32(rec.Data() + key.Length() + 4);
+  number = KvrGet32(rec.Data() + key.Length() + 4);
   return true;
 }
 
@@ -121,10 +117,10 @@ bool CKvRecord::GetIdByKey(const AnsiString& column, const AnsiString& text, uns
 bool CKvRecord::NextBody(uint32_t after, bool first, CKvrBuffer& buf) {
   const int cap = Korva_->DataBlockCap();
   if (!buf.SetLength(cap) || !Korva_->SelectKey(kvrKeyBody)) return false;
-  const unsigned char key[4] = {uint8_t(after >> 24), uint8_t(after >> 16), uint8_t(after >> 8), uint8_t(after)};
-  if (!(first ? Korva_->First(buf.Data()) : Korva_->Next(key, buf.Data()))) return false;
+  if (!(first ? Korva_->First(buf.Data()) : Korva_->Next(KvrKey(after).bytes, buf.Data()))) return false;
   buf.SetLength(Korva_->LastResult());
-  return buf.Length() >= 4;
+  // Ids grow along key 2; in a file whose body keys are longer than an id they may not.
+  return buf.Length() >= 4 && (first || KvrGet32(buf.Data()) > after);
 }
 
 namespace {
@@ -135,7 +131,7 @@ void WalkBodies(CKvRecord& table, Step step, bool (CKvRecord::*next)(uint32_t, b
   CKvrBuffer body(1024);
   uint32_t id = 0;
   for (bool first = true; (table.*next)(id, first, body); first = false) {
-    id = BE32(body.Data());
+    id = KvrGet32(body.Data());
     if (table.ReadBodyChunks(body) && !step(id, body)) return;
   }
 }
@@ -244,7 +240,7 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
         break;
       }
       ++visited;
-      id = BE32(body.Data());
+      id = KvrGet32(body.Data());
       if (!ReadBodyChunks(body)) continue;
       DecodeRecord(values, body, *Cols_);
       std::vector<int> written;

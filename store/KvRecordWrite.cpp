@@ -3,6 +3,7 @@
 // Each operation runs in one CKvrLock. What an operation wrote before it failed is taken back
 // (index entries, string references, a replaced body), so a failed write leaves the table as it
 // was, except for counters that only ever grow (the last record id, the last string-value id).
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -37,6 +38,16 @@ bool ParseRecordId(const AnsiString& text, uint32_t& id) {
   return true;
 }
 
+// Record id's values read into `given`, or into `spare` when given is null; null when the record
+// cannot be read.
+CKvrValueList* ReadValues(CKvRecord& table, uint32_t id, CKvrValueList* given, CKvrValueList& spare) {
+  CKvrBuffer body(1024);
+  if (!table.ReadRecordBody(id, body)) return nullptr;
+  CKvrValueList& values = given ? *given : spare;
+  CKvRecord::DecodeRecord(values, body, *table.Columns());
+  return &values;
+}
+
 AnsiString LocalDate(bool withTime) {
   const std::time_t now = std::time(nullptr);
   std::tm t{};
@@ -49,10 +60,45 @@ AnsiString LocalDate(bool withTime) {
 }  // namespace
 
 uint32_t CKvRecord::NextCounter(int counter) {
+  if (HeldInfo_) {
+    uint32_t& value = counter == 0 ? HeldInfo_->LastRecId : HeldInfo_->LastStringId;
+    return ++value;
+  }
   CKvrTableInfo info;
   if (!info.Increment(*Korva_, counter)) return 0;
   return counter == 0 ? info.LastRecId : info.LastStringId;
 }
+
+// Installs the held table information for one operation that holds the file (a nested one
+// keeps the outer one's). Write stores raised counters; the destructor stores them too, so
+// counters raised by a failed operation stay raised as when each raise is written at once.
+class CKvRecord::HeldCounters {
+ public:
+  HeldCounters(CKvRecord& table, bool held) : table_(table) {
+    if (held && !table.HeldInfo_ && info_.Read(*table.Korva_)) {
+      saved_ = info_;
+      table.HeldInfo_ = &info_;
+    }
+  }
+  ~HeldCounters() {
+    Write();
+    if (table_.HeldInfo_ == &info_) table_.HeldInfo_ = nullptr;
+  }
+  HeldCounters(const HeldCounters&) = delete;
+  HeldCounters& operator=(const HeldCounters&) = delete;
+
+  bool Write() {
+    if (table_.HeldInfo_ != &info_ ||
+        (info_.LastRecId == saved_.LastRecId && info_.LastStringId == saved_.LastStringId))
+      return true;
+    saved_ = info_;
+    return info_.Write(*table_.Korva_);
+  }
+
+ private:
+  CKvRecord& table_;
+  CKvrTableInfo info_, saved_;
+};
 
 // ---- Columns -----------------------------------------------------------------------------------
 
@@ -133,18 +179,24 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
   if (idOut) *idOut = id;
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
+  HeldCounters counters(*this, lock.Taken());
   if (requested == 0) {
     id = NextCounter(0);
     if (id == 0) return Fail(SJ("テーブル情報を更新できません。"));
   } else {
     // A record that holds the id already keeps it: nothing is written for the new one.
-    CKvrBuffer existing(64);
-    if (ReadRecordBody(requested, existing)) return Fail(BodyMessage());
-    CKvrTableInfo info;
-    if (!info.Read(*Korva_)) return Fail("Cannot read table information.");
-    if (info.LastRecId < requested) {
-      info.LastRecId = requested;
-      if (!info.Write(*Korva_)) return Fail("Cannot write table information.");
+    CKvrBuffer existing(Korva_->DataBlockCap());
+    if (Korva_->SelectKey(kvrKeyBody) && Korva_->Read(KvrKey(requested).bytes, existing.Data()))
+      return Fail(BodyMessage());
+    if (HeldInfo_) {
+      HeldInfo_->LastRecId = std::max(HeldInfo_->LastRecId, requested);
+    } else {
+      CKvrTableInfo info;
+      if (!info.Read(*Korva_)) return Fail("Cannot read table information.");
+      if (info.LastRecId < requested) {
+        info.LastRecId = requested;
+        if (!info.Write(*Korva_)) return Fail("Cannot write table information.");
+      }
     }
   }
   if (idOut) *idOut = id;
@@ -165,6 +217,10 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
       return Fail(IndexMessage(col, *v));
     }
   }
+  if (!counters.Write()) {
+    takeBack(Cols_->Count() - 1);
+    return Fail(requested ? AnsiString("Cannot write table information.") : SJ("テーブル情報を更新できません。"));
+  }
   if (!WriteRecordBody(values, id)) {
     takeBack(Cols_->Count() - 1);
     return Fail(BodyMessage());
@@ -176,6 +232,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
 bool CKvRecord::InsertRaw(CKvrValueList& given) {
   if (!Korva_) return false;
   CKvrLock lock(Korva_);
+  HeldCounters counters(*this, lock.Taken());
   const uint32_t id = NextCounter(0);
   if (id == 0) return Fail(SJ("テーブル情報を更新できません。"));
   // The given values typed by this table's columns. A missing or empty number is 0, as an
@@ -199,6 +256,10 @@ bool CKvRecord::InsertRaw(CKvrValueList& given) {
       return Fail(SJ("インデックスの書き込みができません。"));
     }
   }
+  if (!counters.Write()) {
+    takeBack(Cols_->Count() - 1);
+    return Fail(SJ("テーブル情報を更新できません。"));
+  }
   if (!WriteRecordBody(values, id)) {
     takeBack(Cols_->Count() - 1);
     return Fail(BodyMessage());
@@ -216,6 +277,7 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
     return false;
   }
   error.clear();
+  HeldCounters counters(*this, lock.Taken());
   CKvrBuffer oldBody(1024);
   if (!ReadRecordBody(id, oldBody)) {
     error = BodyMessage();
@@ -242,6 +304,10 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
       break;
     }
     if (n > 0) changed.push_back(i);
+  }
+  if (ok && !counters.Write()) {
+    error = SJ("テーブル情報を更新できません。");
+    ok = false;
   }
   if (ok) {
     // Bytes that no index shows (a text past its kept part, a set's order, a real's source text)
@@ -284,12 +350,10 @@ bool CKvRecord::ReplaceDataEx(CKvrValueList& values, CKvrValueList* old) {
   AnsiString error;
   {
     CKvrLock lock(Korva_);
-    CKvrBuffer body(1024);
-    if (!ReadRecordBody(id, body)) return false;
-    CKvrValueList temp;
-    CKvrValueList& before = old ? *old : temp;
-    DecodeRecord(before, body, *Cols_);
-    ok = ReplaceRecord(id, values, before, error);
+    CKvrValueList spare;
+    CKvrValueList* before = ReadValues(*this, id, old, spare);
+    if (!before) return false;
+    ok = ReplaceRecord(id, values, *before, error);
   }
   if (!ok && !error.empty()) ReportError("%s", error.c_str());
   if (opened == 0) Close();
@@ -304,15 +368,13 @@ bool CKvRecord::ChgRecByIdEx(const AnsiString& idText, int column, const AnsiStr
   uint32_t id = 0;
   if (!ParseRecordId(idText, id) || !Korva_ || column < 1 || column >= Cols_->Count()) return false;
   CKvrLock lock(Korva_);
-  CKvrBuffer body(1024);
-  if (!ReadRecordBody(id, body)) return false;
-  CKvrValueList temp;
-  CKvrValueList& before = old ? *old : temp;
-  DecodeRecord(before, body, *Cols_);
-  std::unique_ptr<CKvrValueList> now(before.Clone());
+  CKvrValueList spare;
+  CKvrValueList* before = ReadValues(*this, id, old, spare);
+  if (!before) return false;
+  std::unique_ptr<CKvrValueList> now(before->Clone());
   now->GetAt(column)->SetText(text.c_str());
   AnsiString error;
-  return ReplaceRecord(id, *now, before, error);
+  return ReplaceRecord(id, *now, *before, error);
 }
 
 // ---- Deletions ---------------------------------------------------------------------------------
@@ -324,11 +386,10 @@ bool CKvRecord::DelRecByIdEx(const AnsiString& idText, CKvrValueList* old) {
   if (!ParseRecordId(idText, id) || !Korva_) return false;
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
-  CKvrBuffer body(1024);
-  if (!ReadRecordBody(id, body)) return false;
-  CKvrValueList temp;
-  CKvrValueList& values = old ? *old : temp;
-  DecodeRecord(values, body, *Cols_);
+  CKvrValueList spare;
+  CKvrValueList* read = ReadValues(*this, id, old, spare);
+  if (!read) return false;
+  CKvrValueList& values = *read;
   int failures = 0;
   std::vector<int> removed;
   for (int i = 1; i < Cols_->Count(); ++i) {

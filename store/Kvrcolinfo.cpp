@@ -19,10 +19,6 @@ int KvrKeptTextLength(const unsigned char* stored, int length) {
 
 namespace {
 
-uint32_t BE32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 // Writes a record under the selected key, replacing the one with the same key or inserting it.
 bool Put(CKorva& file, const CKvrBuffer& rec) {
   return file.Update(rec.Data(), rec.Length()) || file.Insert(rec.Data(), rec.Length());
@@ -33,8 +29,8 @@ bool ReadTableRecord(CKorva& file, uint32_t number, std::vector<unsigned char>& 
   const int cap = file.DataBlockCap();
   if (cap <= 0 || !file.SelectKey(kvrKeyTable)) return false;
   bytes.assign(size_t(cap) + 1, 0);  // one NUL past the longest record ends every text
-  const unsigned char key[4] = {uint8_t(number >> 24), uint8_t(number >> 16), uint8_t(number >> 8), uint8_t(number)};
-  return file.ReadLen(length, key, bytes.data()) && length >= 4 && length <= cap;
+  const KvrKey key(number);
+  return file.ReadLen(length, key.bytes, bytes.data()) && length >= 4 && length <= cap;
 }
 
 // A NUL-ended text at pos inside length bytes; false when it runs past them.
@@ -81,15 +77,15 @@ bool CKvrColInfo::Read(CKorva& file, uint32_t number) {
   AnsiString name;
   if (!TakeText(bytes, length, pos, name) || pos + 12 > length) return false;
   Name = name;
-  KeyLength = int32_t(BE32(&bytes[size_t(pos)]));
-  Type = char(BE32(&bytes[size_t(pos) + 4]));
-  KeyNumber = int32_t(BE32(&bytes[size_t(pos) + 8]));
+  KeyLength = int32_t(KvrGet32(&bytes[size_t(pos)]));
+  Type = char(KvrGet32(&bytes[size_t(pos) + 4]));
+  KeyNumber = int32_t(KvrGet32(&bytes[size_t(pos) + 8]));
   pos += 12;
   Flags = 0;
   OptText1.clear();
   OptText2.clear();
   if (pos + 4 > length) return true;
-  Flags = BE32(&bytes[size_t(pos)]);
+  Flags = KvrGet32(&bytes[size_t(pos)]);
   pos += 4;
   if (pos < length && TakeText(bytes, length, pos, OptText1) && pos < length) TakeText(bytes, length, pos, OptText2);
   return true;
@@ -187,14 +183,19 @@ bool CKvrTableInfo::Read(CKorva& file) {
   std::vector<unsigned char> bytes;
   int length = 0;
   if (!ReadTableRecord(file, kvrRecInfo, bytes, length) || length < 16) return false;
-  LastRecId = BE32(&bytes[4]);
-  LastStringId = BE32(&bytes[8]);
-  ColumnChanges = BE32(&bytes[12]);
+  LastRecId = KvrGet32(&bytes[4]);
+  LastStringId = KvrGet32(&bytes[8]);
+  ColumnChanges = KvrGet32(&bytes[12]);
   Version = 0;
+  storedVersion_ = INT64_MIN;
   int version = 0;
   if (ReadTableRecord(file, kvrRecVersion, bytes, length) &&
-      std::sscanf(reinterpret_cast<const char*>(&bytes[4]), kvrVersionFormat, &version) == 1)
+      std::sscanf(reinterpret_cast<const char*>(&bytes[4]), kvrVersionFormat, &version) == 1) {
     Version = version;
+    const AnsiString text = Format(kvrVersionFormat, version);
+    if (size_t(length) == text.size() + 5 && std::memcmp(&bytes[4], text.c_str(), text.size() + 1) == 0)
+      storedVersion_ = version;
+  }
   return true;
 }
 
@@ -208,7 +209,7 @@ bool CKvrTableInfo::Write(CKorva& file) const {
   CKvrBuffer version(int(text.size()) + 5);
   version.PutU32(kvrRecVersion);
   version.PutBytes(text.c_str(), int(text.size()) + 1);
-  return file.SelectKey(KeyNumber) && Put(file, info) && Put(file, version);
+  return file.SelectKey(KeyNumber) && Put(file, info) && (storedVersion_ == Version || Put(file, version));
 }
 
 bool CKvrTableInfo::Increment(CKorva& file, int counter) {

@@ -99,6 +99,32 @@ constexpr int kvrTextPrefix = 14;   // text bytes inside a string-value key
 constexpr int kvrTextLimit = 200;   // text bytes kept in a string-value record (201 for a pair)
 constexpr int kvrChunkLimit = 256;  // continuation chunks of one body
 
+constexpr int kvrMaxKey = 256;  // the engine's longest key
+
+// A key handed to the engine. The engine reads as many bytes as the selected key is long, so a
+// key always has kvrMaxKey readable bytes, zero after the ones set: a file whose keys are longer
+// than this layout says (a damaged or foreign file) gets a wrong key, never a read past it.
+struct KvrKey {
+  unsigned char bytes[kvrMaxKey] = {};
+  KvrKey() = default;
+  explicit KvrKey(uint32_t first) { Put(0, first); }
+  KvrKey(uint32_t first, uint32_t second) {
+    Put(0, first);
+    Put(4, second);
+  }
+  void Put(int at, uint32_t v) {
+    bytes[at] = uint8_t(v >> 24);
+    bytes[at + 1] = uint8_t(v >> 16);
+    bytes[at + 2] = uint8_t(v >> 8);
+    bytes[at + 3] = uint8_t(v);
+  }
+};
+
+// The big-endian 32-bit number at p.
+inline uint32_t KvrGet32(const unsigned char* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
 // Key-length tables for CKorva::Create (count, then the lengths).
 extern const int16_t kvrKeysOfCurrent[1 + kvrKeysCurrent];
 extern const int16_t kvrKeysOfOlder[1 + kvrKeysOlder];
@@ -117,6 +143,9 @@ class CKvrColInfo {
   uint32_t Flags = 0;
   AnsiString OptText1;
   AnsiString OptText2;
+
+  // The key length bounded to what the engine can hold, for sizing keys from a stored definition.
+  int KeyBytes() const { return KeyLength < 0 ? 0 : KeyLength > kvrMaxKey ? kvrMaxKey : KeyLength; }
 
   // Under key 1 of the file: writes (replacing or inserting) / reads definition record `number`.
   // Read answers false when the record is missing or too short to hold a key number.
@@ -162,6 +191,11 @@ class CKvrTableInfo {
   // Counter 0 last record id, 1 last string-value id, 2 column-change count; read, raise, write.
   bool Increment(CKorva& file, int counter);
   void Clear();
+
+ private:
+  // The version whose text Read found in record 2 exactly as Write would write it; Write leaves
+  // record 2 alone while the version is still that one.
+  int64_t storedVersion_ = INT64_MIN;
 };
 
 // Option text: flags (unsigned decimal), option text 1, option text 2 as one field text.

@@ -245,3 +245,49 @@ TEST(KvRecordWrite, InsertRawTakesValuesWithoutAutomaticOnes) {
   ASSERT_TRUE(f.table.InsertRaw(values));  // element 0 is not the id; the missing number is 0
   EXPECT_EQ(f.Get(1), (Values{"1", "raw", "0"}));
 }
+
+namespace {
+
+// A table whose query delivers the given record ids, and that can be told a condition column
+// was missing from its group.
+class ScriptedQuery : public CKvRecord {
+ public:
+  std::vector<uint32_t> deliver;
+  void DropColumn(const AnsiString& name) { DroppedCondCol_ = name; }
+  bool GetRec(CKvrValueList& values) override {
+    if (deliver.empty()) return false;
+    values.ClearValues();
+    values.Add(new CKvrValue(deliver.front()));
+    deliver.erase(deliver.begin());
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST(KvRecordWrite, DeleteByConditionDeletesWhatTheQueryDelivers) {
+  TempDir dir;
+  ScriptedQuery t;
+  t.SetFileName(dir.File("q.kv"));
+  ASSERT_TRUE(t.AddColumn("a", kvrString, 0));
+  TStringList names, texts;
+  names.Add("a");
+  texts.Add("v");
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(t.Insert(names, texts));
+  t.deliver = {1, 3, 9};
+  EXPECT_TRUE(t.DelRecByCond());
+  EXPECT_TRUE(ReadBack(t, 1).empty());
+  EXPECT_FALSE(ReadBack(t, 2).empty());
+  EXPECT_TRUE(ReadBack(t, 3).empty());
+  t.deliver = {9};
+  EXPECT_FALSE(t.DelRecByCond());
+
+  // A condition on a column the table does not have: nothing is deleted, and the user is told.
+  MessageCatcher box;
+  t.deliver = {2, 4};
+  t.DropColumn("nosuch");
+  EXPECT_FALSE(t.DelRecByCond());
+  EXPECT_EQ(box.Last(), SJ("カラム'nosuch'がありません。"));
+  EXPECT_FALSE(ReadBack(t, 2).empty());
+  EXPECT_FALSE(ReadBack(t, 4).empty());
+}
