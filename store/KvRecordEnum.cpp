@@ -174,12 +174,15 @@ bool CKvRecord::EnumList2(TStrings& list, const AnsiString& column, int cut, Kvr
     if (have.insert(text).second) list.AddObject(text, Flag(flag));
   };
   const int cap = Korva_->DataBlockCap();
-  std::vector<unsigned char> buf(size_t(std::max(cap, 512)));
+  std::vector<unsigned char> buf(size_t(std::max(cap, kvrMaxKey + 16)));
   const bool current = Version_ >= kvrVersion;
   const int colBytes = current ? 2 : 4;
   const int keyLen = col->KeyLength;
-  if (keyLen <= colBytes || keyLen > cap || !Korva_->SelectKey(col->KeyNumber)) return true;
-  std::vector<unsigned char> key(size_t(keyLen), 0);
+  if (keyLen <= colBytes || keyLen > kvrMaxKey || (current && keyLen != 20) || !Korva_->SelectKey(col->KeyNumber))
+    return true;
+  // Room for the longest key: each step goes on after the whole key of the entry read last,
+  // however long the file's keys are.
+  std::vector<unsigned char> key(size_t(kvrMaxKey), 0);
   for (int i = 0; i < colBytes; ++i) key[size_t(i)] = static_cast<unsigned char>(colNo >> (8 * (colBytes - 1 - i)));
   const int limit = cut < 1 || cut > kvrTextLimit ? kvrTextLimit : cut;
   // The older layout cuts inside its key, at a text position, and passes over the rest.
@@ -190,7 +193,7 @@ bool CKvRecord::EnumList2(TStrings& list, const AnsiString& column, int cut, Kvr
     if (!first && (ExpandAbort.load() != 0 || (progress && progress(list.Count()) < 0))) break;
     const int length = Korva_->LastResult();
     if (length < keyLen || std::memcmp(buf.data(), key.data(), size_t(colBytes)) != 0) break;
-    std::memcpy(key.data(), buf.data(), size_t(keyLen));
+    std::memcpy(key.data(), buf.data(), size_t(std::min(length, kvrMaxKey)));
     if (current) {
       const int n = std::min<int>(length > 24 ? buf[24] : 0, std::max(length - 25, 0));
       const char* p = reinterpret_cast<const char*>(buf.data() + 25);
@@ -216,16 +219,16 @@ bool CKvRecord::EnumList2(TStrings& list, const AnsiString& column, int cut, Kvr
       }
     } else if (endsInKey) {
       add(keyText, 0);
-    } else {
+    } else if (length >= keyLen + 4) {
       // A text longer than the key: its records hold it whole.
       const uint32_t stringId = Big32(buf.data() + keyLen);
-      unsigned char ref[8];
-      std::memcpy(ref, buf.data() + keyLen, 4);
-      std::memset(ref + 4, 0, 4);
+      std::vector<unsigned char> ref(size_t(kvrMaxKey), 0);
+      std::memcpy(ref.data(), buf.data() + keyLen, 4);
       std::vector<unsigned char> refBuf(buf.size());
-      while (Korva_->SelectKey(kvrKeyRef) && Korva_->Next(ref, refBuf.data()) && Big32(refBuf.data()) == stringId) {
-        std::memcpy(ref, refBuf.data(), 8);
-        if (!ReadRecordBody(Big32(ref + 4), *RecBuf_)) continue;
+      while (Korva_->SelectKey(kvrKeyRef) && Korva_->Next(ref.data(), refBuf.data()) && Korva_->LastResult() >= 8 &&
+             Big32(refBuf.data()) == stringId) {
+        std::memcpy(ref.data(), refBuf.data(), size_t(std::min(Korva_->LastResult(), kvrMaxKey)));
+        if (!ReadRecordBody(Big32(ref.data() + 4), *RecBuf_)) continue;
         DecodeRecord(values, *RecBuf_, *Cols_);
         for (AnsiString text : Elements(*values.GetAt(colNo))) {
           const bool cutText = cut > 0 && int(text.size()) > cut;

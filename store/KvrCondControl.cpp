@@ -13,6 +13,10 @@ namespace {
 constexpr int kUseAt = 20;
 constexpr int kKeptAt = 24;
 constexpr int kTextAt = 25;
+constexpr int kStringKey = 20;
+// Room of the key buffers beyond any key: a record of the longest key and the string value's
+// id and use count after it.
+constexpr int kRoom = kvrMaxKey + 16;
 
 uint32_t Big32(const unsigned char* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
@@ -31,7 +35,7 @@ AnsiString KeptText(const CKvrValue& v) {
 
 }  // namespace
 
-CKvrCondControl::CKvrCondControl() : lower_(512), upper_(512) {}
+CKvrCondControl::CKvrCondControl() : lower_(kRoom), upper_(kRoom) {}
 
 bool CKvrCondControl::IsText() const { return col_ && (col_->Type == kvrString || col_->Type == kvrSet); }
 
@@ -52,9 +56,12 @@ void CKvrCondControl::Setup(int colNo, const CKvrColInfo* col, const TList* ops,
       values_.Add(v);
       ranges_.AddCond(CondOpOf(ops->Items(i)), *v);
     }
-  } else {
-    ranges_.Clear();
   }
+  // The walk builds and reads keys of the column's key length; a definition whose length the
+  // layout cannot hold (a damaged file) walks nothing, though its comparisons still test.
+  keyLen_ = IsRecordId() ? 4 : col ? std::clamp(int(col->KeyLength), 0, kvrMaxKey) : 0;
+  const int least = IsRecordId() ? 4 : !IsText() ? ColBytes() + 5 : Current() ? kStringKey : ColBytes() + 1;
+  if (!col || keyLen_ < least || (IsText() && Current() && keyLen_ != kStringKey)) ranges_.Clear();
   Reset();
 }
 
@@ -82,7 +89,7 @@ void CKvrCondControl::SetRange(const CKvrRange& range) {
   // key's lowest); a bound given by a value follows its flag.
   lowerOp_ = range.lower.kind < 0 || range.lower.inclusive ? COND_GRT_EQL : COND_GRT;
   upperOp_ = range.upper.kind == 1 || range.upper.inclusive ? COND_LES_EQL : COND_LES;
-  const int keyLen = col_->KeyLength;
+  const int keyLen = keyLen_;
   if (IsRecordId()) {
     PutEnd(lower_, range.lower, 4);
     PutEnd(upper_, range.upper, 4);
@@ -118,8 +125,7 @@ void CKvrCondControl::SetRange(const CKvrRange& range) {
 }
 
 void CKvrCondControl::ReserveKeys(CKorva& file) {
-  const int cap = std::max(file.DataBlockCap(), 64);
-  lower_.Reserve(cap);
+  lower_.Reserve(std::max(file.DataBlockCap(), kRoom));
 }
 
 bool CKvrCondControl::Step(CKorva& file, const unsigned char* key, unsigned char* buf, int u) {
@@ -165,14 +171,15 @@ bool CKvrCondControl::NextKey(CKorva& file, CKvrBuffer* record) {
   if (IsRecordId()) {
     if (!record) return false;
     record->Clear();
-    record->Reserve(std::max(file.DataBlockCap(), 4));
+    record->Reserve(std::max(file.DataBlockCap(), kRoom));
     if (!Step(file, lower_.Data(), record->Data(), 4)) return false;
     record->SetLength(file.LastResult());
-    std::memcpy(lower_.Data(), record->Data(), 4);
+    // The next step goes on after this body's whole key, however long the file's keys are.
+    std::memcpy(lower_.Data(), record->Data(), size_t(std::clamp(file.LastResult(), 4, kvrMaxKey)));
     recordId_ = Big32(record->Data());
     return true;
   }
-  const int u = col_->KeyLength - 4;
+  const int u = keyLen_ - 4;
   if (!Step(file, lower_.Data(), lower_.Data(), u)) return false;
   recordId_ = Big32(lower_.Data() + u);
   return true;
@@ -186,7 +193,7 @@ bool CKvrCondControl::NextValue(CKorva& file, CKvrBuffer& out) {
     return true;
   }
   if (!NextKey(file, nullptr)) return false;
-  const int u = col_->KeyLength - 4;
+  const int u = keyLen_ - 4;
   out.PutBytes(lower_.Data(), u);
   // The next step passes over the other entries of this value.
   std::memset(lower_.Data() + u, 0xFF, 4);
@@ -239,7 +246,7 @@ bool CKvrCondControl::Test(const CKvrValueList& record) const {
 
 uint32_t CKvrCondControl::UseCount() const {
   if (!IsText()) return 0;
-  return Big32(lower_.Data() + (Current() ? kUseAt : col_->KeyLength + 4));
+  return Big32(lower_.Data() + (Current() ? kUseAt : keyLen_ + 4));
 }
 
 uint32_t CKvrCondControl::Width() const {
@@ -254,8 +261,9 @@ void CKvrCondControl::Mark() {
   saved_.steps = steps_;
   saved_.lowerOp = lowerOp_;
   saved_.upperOp = upperOp_;
-  const int keyLen = col_ ? std::max(col_->KeyLength, 4) : 4;
-  saved_.lower.assign(reinterpret_cast<const char*>(lower_.Data()), size_t(keyLen));
+  // The whole room a key may take: a file whose keys are longer than the layout's returns to
+  // the very entry it marked.
+  saved_.lower.assign(reinterpret_cast<const char*>(lower_.Data()), size_t(kvrMaxKey));
   saved_.upper.assign(reinterpret_cast<const char*>(upper_.Data()), size_t(upper_.Length()));
 }
 
@@ -284,7 +292,7 @@ void CKvrCondControl::SkipPrefix(int k) {
 AnsiString CKvrCondControl::CurrentKeyText() const {
   if (!IsText()) return AnsiString();
   const int cb = ColBytes();
-  const int n = (Current() ? kvrTextPrefix : col_->KeyLength - cb);
+  const int n = (Current() ? kvrTextPrefix : keyLen_ - cb);
   const char* p = reinterpret_cast<const char*>(lower_.Data() + cb);
   return AnsiString(p, strnlen(p, size_t(n)));
 }
@@ -292,14 +300,14 @@ AnsiString CKvrCondControl::CurrentKeyText() const {
 bool CKvrCondControl::CurrentWhole() const {
   if (!IsText()) return true;
   const unsigned char* rec = lower_.Data();
-  if (!Current()) return rec[col_->KeyLength - 1] == 0;
+  if (!Current()) return rec[keyLen_ - 1] == 0;
   const int n = std::min<int>(rec[kKeptAt], std::max(lastLength_ - kTextAt, 0));
   return n > 0 && rec[kTextAt + n - 1] == 0;
 }
 
 int CKvrCondControl::KeptLimit() const {
   if (!IsText()) return 0;
-  return Current() ? kvrTextLimit + 1 : col_->KeyLength - ColBytes();
+  return Current() ? kvrTextLimit + 1 : keyLen_ - ColBytes();
 }
 
 bool CKvrCondControl::CoversAll() const {

@@ -127,6 +127,7 @@ class CKvrCondControl {
   int version_ = 110;
   int colNo_ = 0;
   const CKvrColInfo* col_ = nullptr;
+  int keyLen_ = 0;  // the column's key length as the walk uses it
   int steps_ = 0;
   uint32_t recordId_ = 0;
   uint32_t stringId_ = 0;

@@ -200,9 +200,10 @@ bool CStringIdList::NextGroup(CKorva& file) {
 
 void CRecId::Reset(const CStringId& walk) {
   const CKvrBuffer& value = walk.Current();
-  idAt_ = value.Length();
-  key_.assign(value.Data(), value.Data() + idAt_);
-  key_.resize(size_t(idAt_) + 4, 0);
+  idAt_ = std::min(value.Length(), kvrMaxKey - 4);
+  // Room for the longest key: the engine reads as many bytes as the file's key has.
+  key_.assign(size_t(kvrMaxKey), 0);
+  std::memcpy(key_.data(), value.Data(), size_t(idAt_));
   keyNumber_ = walk.IsText() ? kvrKeyRef : walk.Column()->KeyNumber;
   ahead_.clear();
   aheadAt_ = 0;
@@ -214,8 +215,11 @@ void CRecId::SetId(uint32_t id) {
 }
 
 bool CRecId::Take(CKorva& file, bool found) {
-  if (!found || file.LastResult() < idAt_ + 4 || std::memcmp(buf_.data(), key_.data(), size_t(idAt_)) != 0) return false;
-  SetId(Big32(buf_.data() + idAt_));
+  const int length = file.LastResult();
+  if (!found || length < idAt_ + 4 || std::memcmp(buf_.data(), key_.data(), size_t(idAt_)) != 0) return false;
+  // The whole entry's key: the next step goes on after it, however long the file's keys are.
+  std::memcpy(key_.data(), buf_.data(), size_t(std::min(length, kvrMaxKey)));
+  id_ = Big32(buf_.data() + idAt_);
   return true;
 }
 
@@ -227,7 +231,7 @@ bool CRecId::First(CKorva& file) {
   ahead_.clear();
   aheadAt_ = 0;
   if (!file.SelectKey(keyNumber_)) return false;
-  buf_.resize(size_t(std::max(file.DataBlockCap(), idAt_ + 4)));
+  buf_.resize(size_t(std::max(file.DataBlockCap(), kvrMaxKey)));
   if (!Take(file, file.Next(key_.data(), buf_.data()))) return false;
   const uint32_t first = id_;
   while (ahead_.size() < kReadAhead && Take(file, file.Next(key_.data(), buf_.data()))) ahead_.push_back(id_);
@@ -239,8 +243,9 @@ bool CRecId::SeekAtLeast(CKorva& file, uint32_t id) {
   ahead_.clear();
   aheadAt_ = 0;
   if (!file.SelectKey(keyNumber_)) return false;
-  buf_.resize(size_t(std::max(file.DataBlockCap(), idAt_ + 4)));
+  buf_.resize(size_t(std::max(file.DataBlockCap(), kvrMaxKey)));
   SetId(id);
+  std::fill(key_.begin() + idAt_ + 4, key_.end(), 0);
   return Take(file, file.Seek(key_.data(), buf_.data()));
 }
 
