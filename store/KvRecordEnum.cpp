@@ -103,7 +103,7 @@ void CKvRecord::GetEnum(const AnsiString& column, TStrings& list) {
 }
 
 int CKvRecord::GetEnumNB(TStrings& list) {
-  if (!CondMod_ || EnumCol_ < 0 || !IsText(EnumInfo_) || !Korva_) return -1;
+  if (!CondMod_ || !Cols_ || !IsText(Cols_->GetAt(EnumCol_)) || !Korva_) return -1;
   if (!CondMod_->IsEnded()) AddCondEnd();
   if (!CondMod_) return -1;
   CKvrLock lock(Korva_);
@@ -132,11 +132,11 @@ int CKvRecord::GetEnumNB(TStrings& list) {
 }
 
 int CKvRecord::GetEnumNB_a(CKvrValueList& values, TStrings& list) {
-  if (!CondMod_ || EnumCol_ < 0 || !Korva_) return -1;
+  if (!CondMod_ || !Cols_ || !Cols_->GetAt(EnumCol_) || !Korva_) return -1;
   if (!CondMod_->IsEnded()) AddCondEnd();
   if (!CondMod_) return -1;
   CKvrLock lock(Korva_);
-  const bool text = IsText(EnumInfo_);
+  const bool text = IsText(Cols_->GetAt(EnumCol_));
   std::vector<AnsiString> texts;
   for (int n = 0; n < kCandidatesNB; ++n) {
     uint32_t id;

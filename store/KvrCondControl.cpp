@@ -46,7 +46,9 @@ void CKvrCondControl::Setup(int colNo, const CKvrColInfo* col, const TList* ops,
   values_.ClearValues();
   ranges_.Reset();
   colNo_ = colNo;
-  col_ = col;
+  if (col && col != &colCopy_) colCopy_ = *col;
+  col_ = col ? &colCopy_ : nullptr;
+  col = col_;
   version_ = version;
   if (col) {
     for (int i = 0; ops && i < ops->Count(); ++i) {
@@ -200,26 +202,24 @@ bool CKvrCondControl::NextValue(CKorva& file, CKvrBuffer& out) {
   return true;
 }
 
-bool CKvrCondControl::NextKeyInRanges(CKorva& file, CKvrBuffer& record) {
+template <class Walk>
+bool CKvrCondControl::InRanges(Walk step) {
   for (; range_ < ranges_.Count(); ++range_) {
     if (set_ != range_) {
       SetRange(*ranges_.GetAt(range_));
       set_ = range_;
     }
-    if (NextKey(file, &record)) return true;
+    if (step()) return true;
   }
   return false;
 }
 
+bool CKvrCondControl::NextKeyInRanges(CKorva& file, CKvrBuffer& record) {
+  return InRanges([&] { return NextKey(file, &record); });
+}
+
 bool CKvrCondControl::NextValueInRanges(CKorva& file, CKvrBuffer& out) {
-  for (; range_ < ranges_.Count(); ++range_) {
-    if (set_ != range_) {
-      SetRange(*ranges_.GetAt(range_));
-      set_ = range_;
-    }
-    if (NextValue(file, out)) return true;
-  }
-  return false;
+  return InRanges([&] { return NextValue(file, out); });
 }
 
 bool CKvrCondControl::IsFirstRange(const CKvrValueList& record) const {

@@ -23,11 +23,11 @@
 
 #include "platform/Classes.h"
 #include "store/KvrRange.h"
+#include "store/Kvrcolinfo.h"
 #include "store/Kvrbuffer.h"
 #include "store/Kvrvalue.h"
 
 class CKorva;
-class CKvrColInfo;
 
 // An operator code as a TList item, and back.
 inline void* CondOpItem(int op) { return reinterpret_cast<void*>(static_cast<intptr_t>(op)); }
@@ -41,8 +41,8 @@ class CKvrCondControl {
   ~CKvrCondControl() = default;
 
   // Takes the comparisons of column colNo: ops holds operator codes (CondOpItem), texts the
-  // value texts in the same order (missing ones empty). Without a column definition the cursor
-  // holds no comparison and walks nothing. Then Reset.
+  // value texts in the same order (missing ones empty). The cursor keeps its own copy of the
+  // definition; without one it holds no comparison and walks nothing. Then Reset.
   void Setup(int colNo, const CKvrColInfo* col, const TList* ops, const TStrings* texts, int version);
   // Back to the first range, with no range's keys set.
   void Reset();
@@ -112,6 +112,9 @@ class CKvrCondControl {
   // whether it lies inside the upper key over its first u bytes.
   bool Step(CKorva& file, const unsigned char* key, unsigned char* buf, int u);
   bool ExactTextOk() const;
+  // Runs step in the current range and the ranges after it until one answers true.
+  template <class Walk>
+  bool InRanges(Walk step);
   void PutEnd(CKvrBuffer& key, const CKvrBorderPt& end, int width);
 
   TList ops_;
@@ -126,6 +129,7 @@ class CKvrCondControl {
   Position saved_;
   int version_ = 110;
   int colNo_ = 0;
+  CKvrColInfo colCopy_;  // the group outlives a reopening of its table and its column list
   const CKvrColInfo* col_ = nullptr;
   int keyLen_ = 0;  // the column's key length as the walk uses it
   int steps_ = 0;

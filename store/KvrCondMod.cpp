@@ -23,7 +23,7 @@ void PutBig32(unsigned char* p, uint32_t v) {
 
 // ---- CStringId ----------------------------------------------------------------------------------
 
-bool CStringId::IsText() const { return col_ && (col_->Type == kvrString || col_->Type == kvrSet); }
+bool CStringId::IsText() const { return col_.Type == kvrString || col_.Type == kvrSet; }
 
 void CStringId::AddCond(int op, const AnsiString& text) {
   ops_.Add(CondOpItem(op));
@@ -45,7 +45,7 @@ void CStringId::DropAll() {
 }
 
 void CStringId::Setup(int version) {
-  cursor_.Setup(colNo_, col_, &ops_, &texts_, version);
+  cursor_.Setup(colNo_, &col_, &ops_, &texts_, version);
   Width = cursor_.Width();
   ops_.Clear();
   texts_.Clear();
@@ -111,7 +111,7 @@ void CStringIdList::Add(int colNo, const CKvrColInfo* col, int op, const AnsiStr
     for (int i = 0; i < Count() && !walk; ++i)
       if (GetAt(i)->ColumnNumber() == colNo) walk = GetAt(i);
   if (!walk) {
-    walk = new CStringId(colNo, col);
+    walk = new CStringId(colNo, *col);
     TList::Add(walk);
   }
   walk->AddCond(op, text);
@@ -270,7 +270,8 @@ CCondMod::~CCondMod() = default;
 
 void CCondMod::AddCond(int colNo, const CKvrColInfo* col, int op, const AnsiString& text) {
   if (col->KeyNumber == kvrKeyBody) {
-    recIdCol_ = col;
+    recIdCol_ = *col;
+    recIdConds_ = true;
     recIdOps_.Add(CondOpItem(op));
     recIdTexts_.Add(text);
     return;
@@ -282,7 +283,7 @@ void CCondMod::AddCond(int colNo, const CKvrColInfo* col, int op, const AnsiStri
 
 bool CCondMod::End() {
   ended_ = true;
-  recIdTest_.Setup(0, recIdCol_, &recIdOps_, &recIdTexts_, version_);
+  recIdTest_.Setup(0, recIdConds_ ? &recIdCol_ : nullptr, &recIdOps_, &recIdTexts_, version_);
   const bool walks = ids_.Prepare();
   FindEnumEntry();
   return walks;

@@ -27,6 +27,7 @@
 
 #include "platform/Classes.h"
 #include "store/KvrCondControl.h"
+#include "store/Kvrcolinfo.h"
 
 class CKorva;
 class CKvrColInfo;
@@ -34,7 +35,7 @@ class CKvrColInfo;
 // The walk over one column's values inside its conditions' ranges.
 class CStringId {
  public:
-  CStringId(int colNo, const CKvrColInfo* col) : col_(col), colNo_(colNo) {}
+  CStringId(int colNo, const CKvrColInfo& col) : col_(col), colNo_(colNo) {}
   CStringId(const CStringId&) = delete;
   CStringId& operator=(const CStringId&) = delete;
 
@@ -56,7 +57,7 @@ class CStringId {
   bool IsText() const;
   bool Complete() const { return NumPrefetch < requested_; }
 
-  const CKvrColInfo* Column() const { return col_; }
+  const CKvrColInfo* Column() const { return &col_; }
   int ColumnNumber() const { return colNo_; }
   CKvrCondControl& Cursor() { return cursor_; }
   const CKvrCondControl& Cursor() const { return cursor_; }
@@ -75,7 +76,7 @@ class CStringId {
   int read_ = 0;
   int valueSize_ = 0;
   int requested_ = 0;
-  const CKvrColInfo* col_;
+  CKvrColInfo col_;  // a copy: the group outlives a reopening of its table
   int colNo_;
   CKvrCondControl cursor_;
   CKvrBuffer current_{16};
@@ -201,7 +202,8 @@ class CCondMod {
   // The conditions on "__REC__ID__".
   TList recIdOps_;
   TStringList recIdTexts_;
-  const CKvrColInfo* recIdCol_ = nullptr;
+  CKvrColInfo recIdCol_;
+  bool recIdConds_ = false;
   CKvrCondControl recIdTest_;
 };
 

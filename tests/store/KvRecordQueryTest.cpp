@@ -286,3 +286,18 @@ TEST(KvRecordQuery, IndexListingCutsAtTwoHundredBytesAndStopsWhenAsked) {
   ExpandAbort = 0;
   EXPECT_EQ(list.Count(), 0);
 }
+
+TEST(KvRecordQuery, AGroupGoesOnAfterItsTableIsReopened) {
+  TableFixture f({{"name", kvrString, 20, 0}, {"n", kvrSigned, 0, 0}});
+  for (int i = 1; i <= 4; ++i) f.Add({{"name", i % 2 ? "odd" : "even"}, {"n", Format("%d", i)}});
+  CKvRecord& t = f.table;
+  Start(t, {{"name", COND_EQL, "odd"}, {"n", COND_GRT, "0"}, {"__REC__ID__", COND_LES, "9"}});
+  CKvrValueList values;
+  ASSERT_TRUE(t.GetRec(values));
+  EXPECT_EQ(values.GetAt(0)->GetUnsigned(), 1u);
+  ASSERT_EQ(t.Close(), 0);
+  ASSERT_EQ(t.Open(), 0);
+  ASSERT_TRUE(t.GetRec(values));
+  EXPECT_EQ(values.GetAt(0)->GetUnsigned(), 3u);
+  EXPECT_FALSE(t.GetRec(values));
+}
