@@ -131,7 +131,9 @@ int16_t StepForward(KorvaFile* f, const uint8_t* from, void* buffer, bool inclus
     if (next == kNoBlock) return KvRefuse(kvNoNext);
     d = KvDataPage(f, next, kAccessStep);
     if (!d) return -1;
-    if (Get32(d->data() + kDatPre) == 0) return KvDamaged();
+    // A chain that does not go on upwards is damaged (and would walk in circles).
+    if (Get32(d->data() + kDatPre) == 0 || KeyOrder(RecKey(f, d->data(), kHeadSize), key, f->key_len) <= 0)
+      return KvDamaged();
     f->path[0] = next;
     b = d->data();
     off = kHeadSize;
@@ -158,9 +160,10 @@ int16_t StepBack(KorvaFile* f, const uint8_t* from, void* buffer, bool inclusive
     if (pre == 0) return KvRefuse(kvNoPrev);
     d = KvDataPage(f, pre, kAccessStep);
     if (!d) return -1;
-    f->path[0] = pre;
     b = d->data();
     off = LastRecord(f, b);
+    if (!IsSentinel(b, off) && KeyOrder(RecKey(f, b, off), key, f->key_len) >= 0) return KvDamaged();
+    f->path[0] = pre;
   }
   if (IsSentinel(b, off) || RecLen(b, off) == 0) return KvRefuse(kvNoPrev);
   return CopyOut(f, b, off, buffer);
