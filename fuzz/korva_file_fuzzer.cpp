@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,16 @@
 
 namespace {
 
-const std::string& Directory() {
-  static const std::string dir = [] {
-    char pattern[] = "/tmp/korva-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (!made) std::abort();
-    return std::string(made);
+// A directory of this process for the input file and the salvage target, gone at exit.
+char g_dir[] = "/tmp/korva-fuzz-XXXXXX";
+
+std::string Directory() {
+  static const bool made = [] {
+    if (!mkdtemp(g_dir)) std::abort();
+    std::atexit([] { std::filesystem::remove_all(g_dir); });
+    return true;
   }();
-  return dir;
+  return made ? g_dir : "";
 }
 
 void Walk(KorvaFile* f, std::vector<char>& buffer) {

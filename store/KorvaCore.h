@@ -113,6 +113,7 @@ struct KorvaFile {
   int key_len = 0, key_off = 0;
   bool fresh = true;       // no run yet: the cache holds nothing
   uint32_t seen = 0;       // change counter (both words) as last read or written
+  uint32_t run_end = 0;    // end address when the run began
   int holds = 0;
   bool locked = false;
   bool header_changed = false;

@@ -2,15 +2,14 @@
 #include "store/KorvaEngine.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <deque>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <thread>
 
 #include "store/KorvaCore.h"
@@ -68,7 +67,7 @@ int ExtensionHandle(KorvaRequest* r, int n, bool write) {
   for (int i = 0; i < 4; ++i)
     if (r->ext_fd[i] >= 0 && r->ext_no[i] == n) return r->ext_fd[i];
   const std::string name = ExtensionName(r->path, n);
-  int flags = r->read_only ? O_RDONLY : write ? O_RDWR | O_CREAT : O_RDWR;
+  const int flags = r->read_only ? O_RDONLY : write ? O_RDWR | O_CREAT : O_RDWR;
   const int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   if (r->ext_fd[3] >= 0) ::close(r->ext_fd[3]);
@@ -117,9 +116,10 @@ int TryLock(int fd, short type, off_t start, off_t length) {
   return (errno == EAGAIN || errno == EACCES) ? 1 : -1;
 }
 
-// The lock waits in 16 rounds of one second and takes the range as soon as it is free. Waiters
-// queue on the byte after the range: whoever holds that byte is next, so a process that releases
-// the range and asks again at once lets a waiter in first, and no waiter starves.
+// The lock is tried over 16 one-second rounds, that is for 15 seconds, and taken as soon as it is
+// free rather than at the next whole second. Waiters queue on the byte after the range: whoever
+// holds that byte is next, so a process that releases the range and asks again at once lets a
+// waiter in first, and no waiter starves behind a busy peer.
 bool LockRange(KorvaRequest* r) {
   if (r->read_only) return true;
   const off_t start = off_t(r->address), turn = start + r->length;
@@ -798,6 +798,7 @@ bool StartRun(KorvaFile* f) {
   }
   std::memcpy(f->hdr, fresh, sizeof fresh);
   f->header_changed = false;
+  f->run_end = Get32(f->hdr + kHdrEnd);
   KvApplyKey(f);
   return true;
 }
@@ -831,34 +832,40 @@ int16_t KvHold(KorvaFile* f) {
   return 0;
 }
 
+// Blocks placed past the run's starting end address go first, so that a disk that fills up fails
+// the run before any block the file already used is touched; the header goes last.
 int16_t db_flush(KorvaFile* f) {
-  KorvaRequest* r = &f->req;
-  if (f->header_changed) {
-    uint8_t* h = f->hdr;
-    Put16(h + kHdrKind, kKindWord);
-    Put16(h + kHdrChanged, 0);
-    Put16(h + kHdrOpenState, 0);
-    Put16(h + kHdrCurrentKey, unsigned(f->key_no));
-    if (f->key_table) {
-      Put16(h + kHdrKeyLen, unsigned(f->key_len));
-      Put16(h + kHdrGivenKeyLen, unsigned(f->key_len));
-      Put16(h + kKtCurrent, unsigned(f->key_no));
-      KvSetTree(f, KvDepth(f), KvRoot(f));
-    }
-    r->code = kReqWrite;
-    r->address = 0;
-    r->buffer = h;
-    r->length = f->header_size;
-    db_request(r);
-    if (r->result != 0) return -1;
-    f->header_changed = false;
-    f->seen = CounterOf(h);
-  }
+  const uint64_t old_end = AddressLinear(f->run_end);
   std::vector<KorvaPage*> order = f->dirty;
-  std::sort(order.begin(), order.end(),
-            [](const KorvaPage* a, const KorvaPage* b) { return AddressLinear(a->address) < AddressLinear(b->address); });
+  std::sort(order.begin(), order.end(), [old_end](const KorvaPage* a, const KorvaPage* b) {
+    const uint64_t x = AddressLinear(a->address), y = AddressLinear(b->address);
+    const bool new_x = x >= old_end, new_y = y >= old_end;
+    return new_x != new_y ? new_x : x < y;
+  });
   for (KorvaPage* p : order)
     if (!WritePage(p)) return -1;
+  if (!f->header_changed) return 0;
+  uint8_t* h = f->hdr;
+  Put16(h + kHdrKind, kKindWord);
+  Put16(h + kHdrChanged, 0);
+  Put16(h + kHdrOpenState, 0);
+  Put16(h + kHdrCurrentKey, unsigned(f->key_no));
+  if (f->key_table) {
+    Put16(h + kHdrKeyLen, unsigned(f->key_len));
+    Put16(h + kHdrGivenKeyLen, unsigned(f->key_len));
+    Put16(h + kKtCurrent, unsigned(f->key_no));
+    KvSetTree(f, KvDepth(f), KvRoot(f));
+  }
+  KorvaRequest* r = &f->req;
+  r->code = kReqWrite;
+  r->address = 0;
+  r->buffer = h;
+  r->length = f->header_size;
+  db_request(r);
+  if (r->result != 0) return -1;
+  f->header_changed = false;
+  f->seen = CounterOf(h);
+  f->run_end = Get32(h + kHdrEnd);
   return 0;
 }
 
