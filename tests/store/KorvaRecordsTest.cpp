@@ -1,6 +1,8 @@
 // Record operations of the KORVA engine: their answers at the edges, block filling and merging,
 // free lists, held runs, and operations that fail part-way leaving the file as it was.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -266,6 +268,38 @@ TEST_F(KorvaRecords, CachedBlocksFollowOtherWriters) {
   EXPECT_EQ(db_read(other, Key(1, 4).data(), buffer_), 30);
   EXPECT_EQ(std::string(buffer_, 30), Record(1, 4, 30, 65535));
   EXPECT_EQ(db_close(other), 0);
+}
+
+TEST_F(KorvaRecords, TwentyFilesAtOnce) {
+  Make();
+  EXPECT_EQ(db_select_key(f_, 1), -1);  // no key table
+  std::vector<KorvaFile*> more;
+  for (int i = 1; i < 20; ++i) more.push_back(db_open(path_.c_str()));
+  for (KorvaFile* m : more) EXPECT_NE(m, nullptr);
+  EXPECT_EQ(db_open(path_.c_str()), nullptr);
+  EXPECT_EQ(db_errdetail, kvTooManyFiles);
+  EXPECT_EQ(db_create_one(dir_.File("other.kvr").c_str(), 0, 4, 1024, 2048), -1);
+  EXPECT_EQ(db_errdetail, kvTooManyFiles);
+  for (KorvaFile* m : more) EXPECT_EQ(db_close(m), 0);
+  EXPECT_EQ(db_close(more[0]), -1);
+  EXPECT_EQ(db_errdetail, kvBadHandle);
+}
+
+// A file that refuses writing opens read-only: it reads, takes no locks, and refuses changes.
+TEST_F(KorvaRecords, WriteProtectedFileOpensReadOnly) {
+  if (::geteuid() == 0) GTEST_SKIP() << "write protection does not hold for root";
+  Make();
+  ASSERT_EQ(Insert(1, 30), 0);
+  ASSERT_EQ(db_close(f_), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
+  f_ = db_open(path_.c_str());
+  ASSERT_NE(f_, nullptr);
+  EXPECT_TRUE(f_->req.read_only);
+  EXPECT_EQ(Read(1), Record(1, 4, 30));
+  EXPECT_EQ(Insert(2, 30), -1);
+  EXPECT_EQ(db_errclass, kvClassFile);
+  EXPECT_EQ(Read(2), "");
+  EXPECT_EQ(Read(1), Record(1, 4, 30));
 }
 
 }  // namespace
