@@ -48,6 +48,8 @@ struct KorvaRequest {
 // Opens, closes, reads, writes, locks or unlocks as r->code says; the outcome is r->result and,
 // on failure, the error report. Returns 0.
 int16_t db_request(KorvaRequest* r);
+// One request with its transfer fields filled in; true when it succeeded.
+bool KvRequest(KorvaRequest* r, int16_t code, uint32_t address = 0, uint8_t* buffer = nullptr, int length = 0);
 
 struct KorvaFile;
 

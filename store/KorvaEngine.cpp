@@ -182,6 +182,15 @@ int16_t db_request(KorvaRequest* r) {
   return 0;
 }
 
+bool KvRequest(KorvaRequest* r, int16_t code, uint32_t address, uint8_t* buffer, int length) {
+  r->code = code;
+  r->address = address;
+  r->buffer = buffer;
+  r->length = length;
+  db_request(r);
+  return r->result == 0;
+}
+
 // ---- Open-file table --------------------------------------------------------------------------
 
 namespace {
@@ -409,13 +418,7 @@ void MarkClean(KorvaPage* p) {
 }
 
 bool WritePage(KorvaPage* p) {
-  KorvaRequest* r = &p->file->req;
-  r->code = kReqWrite;
-  r->address = p->address;
-  r->buffer = p->data();
-  r->length = p->head_only ? kHeadSize : p->size;
-  db_request(r);
-  if (r->result != 0) return false;
+  if (!KvRequest(&p->file->req, kReqWrite, p->address, p->data(), p->head_only ? kHeadSize : p->size)) return false;
   MarkClean(p);
   return true;
 }
@@ -567,13 +570,7 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
   }
   KorvaPage* p = Allocate(f, address, size);
   if (!p) return nullptr;
-  KorvaRequest* r = &f->req;
-  r->code = kReqRead;
-  r->address = address;
-  r->buffer = p->data();
-  r->length = size;
-  db_request(r);
-  if (r->result != 0) {
+  if (!KvRequest(&f->req, kReqRead, address, p->data(), size)) {
     std::free(p);
     return nullptr;
   }
@@ -587,39 +584,35 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
   return p;
 }
 
-KorvaPage* KvDataPage(KorvaFile* f, uint32_t address, KorvaAccess access) {
-  KorvaPage* p = KvPage(f, address, f->data_block, access);
-  if (!p || (p->checked == kCheckedData && p->checked_key == f->key_no)) return p;
-  if (!KvDataBlockSane(f, p->data())) {
+namespace {
+// The page when it is what `as` says under the current key (found now or before), else null
+// with kvInconsistent.
+template <class Sane>
+KorvaPage* Checked(KorvaFile* f, KorvaPage* p, int as, Sane sane) {
+  if (!p || (p->checked == as && p->checked_key == f->key_no)) return p;
+  if (!sane(p->data())) {
     KvDamaged();
     return nullptr;
   }
-  p->checked = kCheckedData;
+  p->checked = as;
   p->checked_key = f->key_no;
   return p;
+}
+}  // namespace
+
+KorvaPage* KvDataPage(KorvaFile* f, uint32_t address, KorvaAccess access) {
+  return Checked(f, KvPage(f, address, f->data_block, access), kCheckedData,
+                 [f](const uint8_t* b) { return KvDataBlockSane(f, b); });
 }
 
 KorvaPage* KvKeyPage(KorvaFile* f, uint32_t address, int level) {
-  KorvaPage* p = KvPage(f, address, f->key_block);
-  if (!p || (p->checked == level && p->checked_key == f->key_no)) return p;
-  if (!KvKeyBlockSane(f, p->data(), level)) {
-    KvDamaged();
-    return nullptr;
-  }
-  p->checked = level;
-  p->checked_key = f->key_no;
-  return p;
+  return Checked(f, KvPage(f, address, f->key_block), level,
+                 [f, level](const uint8_t* b) { return KvKeyBlockSane(f, b, level); });
 }
 
 KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind) {
-  KorvaPage* p = KvPage(f, address, f->key_block);
-  if (!p || p->checked == kind) return p;
-  if (!KvListBlockSane(f, p->data(), kind)) {
-    KvDamaged();
-    return nullptr;
-  }
-  p->checked = kind;
-  return p;
+  return Checked(f, KvPage(f, address, f->key_block), kind,
+                 [f, kind](const uint8_t* b) { return KvListBlockSane(f, b, kind); });
 }
 
 void KvTouch(KorvaFile* f, KorvaPage* p) {
@@ -750,24 +743,15 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
 }
 
 int16_t KvLock(KorvaFile* f) {
-  KorvaRequest* r = &f->req;
-  r->code = kReqLock;
-  r->address = 0;
-  r->length = 1;
-  db_request(r);
-  if (r->result == 0) f->locked = true;
-  return int16_t(r->result);
+  if (!KvRequest(&f->req, kReqLock, 0, nullptr, 1)) return -1;
+  f->locked = true;
+  return 0;
 }
 
 int16_t KvUnlock(KorvaFile* f) {
   if (!f->locked) return 0;
-  KorvaRequest* r = &f->req;
-  r->code = kReqUnlock;
-  r->address = 0;
-  r->length = 1;
-  db_request(r);
   f->locked = false;
-  return int16_t(r->result);
+  return KvRequest(&f->req, kReqUnlock, 0, nullptr, 1) ? 0 : -1;
 }
 
 namespace {
@@ -776,13 +760,7 @@ namespace {
 // do while the change counter on disk is the one this file last saw.
 bool StartRun(KorvaFile* f) {
   uint8_t fresh[kHeaderLarge];
-  KorvaRequest* r = &f->req;
-  r->code = kReqRead;
-  r->address = 0;
-  r->buffer = fresh;
-  r->length = f->header_size;
-  db_request(r);
-  if (r->result != 0) return false;
+  if (!KvRequest(&f->req, kReqRead, 0, fresh, f->header_size)) return false;
   std::memcpy(fresh + f->header_size, f->hdr + f->header_size, size_t(kHeaderLarge - f->header_size));
   int detail = 0;
   if (!KvHeaderSane(fresh, &detail) || Get16(fresh + kHdrKeyBlock) != f->key_block ||
@@ -856,13 +834,7 @@ int16_t db_flush(KorvaFile* f) {
     Put16(h + kKtCurrent, unsigned(f->key_no));
     KvSetTree(f, KvDepth(f), KvRoot(f));
   }
-  KorvaRequest* r = &f->req;
-  r->code = kReqWrite;
-  r->address = 0;
-  r->buffer = h;
-  r->length = f->header_size;
-  db_request(r);
-  if (r->result != 0) return -1;
+  if (!KvRequest(&f->req, kReqWrite, 0, h, f->header_size)) return -1;
   f->header_changed = false;
   f->seen = CounterOf(h);
   f->run_end = Get32(h + kHdrEnd);

@@ -287,14 +287,27 @@ int16_t MergeIntoPrevious(KorvaFile* f) {
   return 0;
 }
 
-int16_t dat_delete(KorvaFile* f, const uint8_t* key) {
-  if (IsZero(key, f->key_len)) return KvRefuse(kvNotFound);
-  if (db_descend(f, key) < 0) return -1;
+// The data block holding the record with exactly key, found by descent (the path is then its
+// parents), with the key's place in s; null with kvNotFound when there is no such record.
+KorvaPage* FindExact(KorvaFile* f, const uint8_t* key, Scan* s) {
+  if (IsZero(key, f->key_len)) {
+    KvRefuse(kvNotFound);
+    return nullptr;
+  }
+  if (db_descend(f, key) < 0) return nullptr;
   KorvaPage* d = KvDataPage(f, f->path[0]);
+  if (!d) return nullptr;
+  *s = dat_search(f, d->data(), key);
+  if (s->result == kKeyEqual) return d;
+  KvRefuse(kvNotFound);
+  return nullptr;
+}
+
+int16_t dat_delete(KorvaFile* f, const uint8_t* key) {
+  Scan s;
+  KorvaPage* d = FindExact(f, key, &s);
   if (!d) return -1;
   uint8_t* b = d->data();
-  const Scan s = dat_search(f, b, key);
-  if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
   const int off = s.found, len = RecLen(b, off);
   if (off == kHeadSize) {
     if (Get16(b + kBlkCount) == 1) {
@@ -353,13 +366,10 @@ int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
     const uint8_t* rec = static_cast<const uint8_t*>(record);
     const uint8_t* key = rec + f->key_off;
     if (length < f->key_off + f->key_len) return KvRefuse(kvBadLength);
-    if (IsZero(key, f->key_len)) return KvRefuse(kvNotFound);
-    if (db_descend(f, key) < 0) return -1;
-    KorvaPage* d = KvDataPage(f, f->path[0]);
+    Scan s;
+    KorvaPage* d = FindExact(f, key, &s);
     if (!d) return -1;
     uint8_t* b = d->data();
-    const Scan s = dat_search(f, b, key);
-    if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
     if (RecLen(b, s.found) == length) {
       KvTouch(f, d);
       std::memcpy(b + s.found + 2, rec, size_t(length));
@@ -388,40 +398,24 @@ int16_t db_read(KorvaFile* f, const void* key, void* buffer) {
   });
 }
 
-int16_t db_next(KorvaFile* f, const void* key, void* buffer) {
+namespace {
+int16_t Step(KorvaFile* f, const void* key, void* buffer, bool forward, bool inclusive) {
   return KvOperation(f, [&]() -> int16_t {
     ClearPosition(f);
-    return StepForward(f, static_cast<const uint8_t*>(key), buffer, false);
+    const uint8_t* k = static_cast<const uint8_t*>(key);
+    return forward ? StepForward(f, k, buffer, inclusive) : StepBack(f, k, buffer, inclusive);
   });
 }
+}  // namespace
 
-int16_t db_seek(KorvaFile* f, const void* key, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    return StepForward(f, static_cast<const uint8_t*>(key), buffer, true);
-  });
-}
+int16_t db_next(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, true, false); }
+int16_t db_seek(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, true, true); }
+int16_t db_prev(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, false, false); }
+int16_t db_seek_prev(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, false, true); }
 
 int16_t db_first(KorvaFile* f, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    const uint8_t zero[kMaxKeyLen] = {};
-    return StepForward(f, zero, buffer, false);
-  });
-}
-
-int16_t db_prev(KorvaFile* f, const void* key, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    return StepBack(f, static_cast<const uint8_t*>(key), buffer, false);
-  });
-}
-
-int16_t db_seek_prev(KorvaFile* f, const void* key, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    return StepBack(f, static_cast<const uint8_t*>(key), buffer, true);
-  });
+  const uint8_t zero[kMaxKeyLen] = {};
+  return Step(f, zero, buffer, true, false);
 }
 
 int16_t db_next_pos(KorvaFile* f, void* buffer) {

@@ -200,6 +200,14 @@ TEST(KorvaFormat, RemovedDataBlockHead) {
   EXPECT_EQ(Get16(list.data() + kListCount), 1);
   EXPECT_EQ(Get32(list.data() + kListAddresses), second);
   EXPECT_EQ(db_check(path.c_str()), int(left));
+  f = db_open(path.c_str());
+  for (uint32_t n = 1000; Chain(path, 3584).size() < 2 && n < 1100; ++n) {
+    const std::string rec = Record(n, 4, 200);
+    ASSERT_EQ(db_insert(f, rec.data(), int16_t(rec.size())), 0);
+  }
+  ASSERT_EQ(db_close(f), 0);
+  EXPECT_EQ(Chain(path, 3584)[1], second);
+  EXPECT_EQ(Get16(ReadAt(path, 1536, 16).data() + kListCount), 0);
 }
 
 TEST(KorvaFormat, ExtensionAddressesAndNames) {
