@@ -67,7 +67,7 @@ struct KorvaPage {
   bool head_only;     // a removed data block: only its head goes to disk
   uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
 };
-constexpr int kCheckedNone = 0, kCheckedData = 100, kCheckedList = 101;
+constexpr int kCheckedNone = 0, kCheckedData = 100;  // list pages are checked as their kind
 
 // A file's pages by address: open addressing with linear probing, at most half full.
 class KorvaPageTable {
@@ -81,7 +81,6 @@ class KorvaPageTable {
   }
   void Insert(KorvaPage* p);  // the address must be absent
   void Erase(uint32_t address);
-  size_t Size() const { return size_; }
   std::vector<KorvaPage*> All() const;
 
  private:
@@ -208,7 +207,7 @@ void KvBumpCounter(KorvaFile* f);
 // returns its result (negative: failed and taken back).
 bool KvBeginOp(KorvaFile* f);
 int16_t KvEndOp(KorvaFile* f, int16_t result);
-uint32_t KvSavepoint(KorvaFile* f);          // a mark inside the running operation
+size_t KvSavepoint(KorvaFile* f);            // a mark inside the running operation
 void KvRollback(KorvaFile* f, size_t mark);  // plays back the undo records after mark
 template <class Body>
 int16_t KvOperation(KorvaFile* f, Body body) {

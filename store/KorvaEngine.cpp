@@ -676,9 +676,9 @@ void KvDropAll(KorvaFile* f) {
 
 // ---- Operations and runs ----------------------------------------------------------------------
 
-uint32_t KvSavepoint(KorvaFile* f) {
+size_t KvSavepoint(KorvaFile* f) {
   ++f->savepoint;
-  return uint32_t(f->undo.size());
+  return f->undo.size();
 }
 
 void KvRollback(KorvaFile* f, size_t mark) {

@@ -1,11 +1,10 @@
 // Records over data blocks: insert, delete, update, read and stepping under the current key.
 //
 // Within a data block records lie end to end after the head in ascending key order, and every key
-// of a block is below every key of the next block. A block that holds a key's first record after
-// the sentinel, or any record, is reached from the tree; a changing operation always descends
-// from the root, so the path above the data block is its chain of parents. A reading operation
-// first tries the data block it used last: when the key lies between that block's first record
-// and one of its records, the block is the key's block and no descent is needed.
+// of a block is below every key of the next block. A changing operation always descends from the
+// root, so the path above its data block is that block's chain of parents. A reading operation
+// skips the descent when the record it read last has the key, or when the key lies in the range of
+// keys that the last descent found leading to the same block.
 #include <algorithm>
 #include <cstring>
 #include <vector>

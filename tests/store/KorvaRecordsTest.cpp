@@ -104,6 +104,11 @@ TEST_F(KorvaRecords, AnswersAtTheEdges) {
   EXPECT_EQ(db_next_pos(f_, buffer_), 120);
   EXPECT_EQ(db_insert(nullptr, buffer_, 10), -1);
   EXPECT_EQ(db_errdetail, kvBadHandle);
+  const uint8_t a[] = {1, 2}, b[] = {1, 3};
+  EXPECT_EQ(key_cmp(a, b, 2), kKeyBelow);
+  EXPECT_EQ(key_cmp(b, a, 2), 0);
+  EXPECT_EQ(key_cmp(a, a, 2), kKeyEqual);
+  EXPECT_EQ(key_cmp(a, b, 0), kKeyEqual);
 }
 
 // Ascending appends fill blocks up to the last record that fits; ordinary inserts split in halves.
