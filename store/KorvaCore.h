@@ -1,0 +1,276 @@
+// Inside the KORVA engine: the request record and its dispatcher, the open file, the block cache
+// with its per-operation undo, and the operations the engine's units share. Only engine units and
+// their tests include this header.
+//
+// Block cache. Blocks are kept as they are on disk, one page per block, in one process-wide clock
+// ring bounded by db_cache_limit bytes: a use marks a page, the sweep clears marks and evicts the
+// first unmarked page it meets. A page is clean (equal to disk) or dirty; dirty pages exist only
+// while their file's run holds the lock, and an evicted dirty page is written first. Pages used by
+// the running operation stay in memory until it ends. When a run starts and the change counter on
+// disk differs from the one this file last saw, every page is dropped and read again as needed.
+//
+// Undo. An operation records each page (and the header) before it first changes it. When the
+// operation fails, its records are played back: pages it created are forgotten, pages it changed
+// get their bytes and state back, pages it freed come back. Nothing reaches the disk before the
+// run ends (or the page is evicted after the operation), so a failed operation leaves no trace.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "store/KorvaEngine.h"
+#include "store/KorvaFormat.h"
+
+// Request codes of db_request.
+enum : int16_t { kReqOpen = 0, kReqClose = 2, kReqRead = 4, kReqWrite = 6, kReqLock = 9, kReqUnlock = 10 };
+// Open modes of a request.
+enum : int { kOpenReadWrite = 0, kOpenReadOnly = 1, kOpenCreate = 2 };
+
+// One file's access: its descriptors, the transfer in hand and its outcome (result 0 or -1).
+struct KorvaRequest {
+  int16_t code = 0;
+  int fd = -1;
+  std::string path;
+  int mode = kOpenReadWrite;
+  bool read_only = false;
+  int ext_no[4] = {0, 0, 0, 0};  // extension files, most recently opened first
+  int ext_fd[4] = {-1, -1, -1, -1};
+  uint32_t address = 0;
+  uint8_t* buffer = nullptr;
+  int length = 0;
+  int result = 0;
+};
+
+// Opens, closes, reads, writes, locks or unlocks as r->code says; the outcome is r->result and,
+// on failure, the error report. Returns 0.
+int16_t db_request(KorvaRequest* r);
+// One request with its transfer fields filled in; true when it succeeded.
+bool KvRequest(KorvaRequest* r, int16_t code, uint32_t address = 0, uint8_t* buffer = nullptr, int length = 0);
+
+struct KorvaFile;
+
+struct KorvaPage {
+  KorvaFile* file;
+  uint32_t address;
+  int size;
+  int ring_at;        // place in the process-wide eviction ring
+  bool transient;     // read while stepping along a chain and not used otherwise since
+  uint32_t op;        // serial of the operation that last used it
+  uint32_t saved;     // savepoint serial of its last undo copy
+  int dirty_at;       // index in file->dirty, or -1 when clean
+  int checked;        // what it was found to be (kChecked... or a key level) under checked_key
+  int checked_key;
+  bool head_only;     // a removed data block: only its head goes to disk
+  uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
+};
+constexpr int kCheckedNone = 0, kCheckedData = 100;  // list pages are checked as their kind
+
+// A file's pages by address: open addressing with linear probing, at most half full.
+class KorvaPageTable {
+ public:
+  KorvaPage* Find(uint32_t address) const {
+    if (slots_.empty()) return nullptr;
+    for (size_t i = Home(address);; i = (i + 1) & mask_) {
+      if (!slots_[i].page) return nullptr;
+      if (slots_[i].address == address) return slots_[i].page;
+    }
+  }
+  void Insert(KorvaPage* p);  // the address must be absent
+  void Erase(uint32_t address);
+  std::vector<KorvaPage*> All() const;
+
+ private:
+  struct Slot {
+    uint32_t address;
+    KorvaPage* page;
+  };
+  size_t Home(uint32_t address) const { return size_t((uint64_t(address) * 0x9E3779B97F4A7C15ull) >> shift_); }
+  void Grow();
+
+  std::vector<Slot> slots_;
+  size_t mask_ = 0, size_ = 0;
+  int shift_ = 64;
+};
+
+struct KorvaUndo {
+  enum What : uint8_t { kChanged, kCreated, kDropped, kHeader } what;
+  KorvaPage* page;
+  size_t bytes;  // offset of the copy in undo_bytes
+  bool dirty, head_only;
+  int checked, checked_key;
+};
+
+struct KorvaFile {
+  KorvaRequest req;
+  uint8_t hdr[korva::kHeaderLarge] = {};
+  int header_size = korva::kHeaderSmall;
+  bool key_table = false;
+  int key_block = 0, data_block = 0;
+  int key_no = 1;  // current key; without key table always 1
+  int key_len = 0, key_off = 0;
+  bool fresh = true;       // no run yet: the cache holds nothing
+  uint32_t seen = 0;       // change counter (both words) as last read or written
+  uint32_t run_end = 0;    // end address when the run began
+  int holds = 0;
+  bool locked = false;
+  bool header_changed = false;
+  int slot = -1;
+
+  // Current position per key number (index 0 unused).
+  std::vector<uint8_t> positions;
+  std::vector<uint8_t> position_valid;
+
+  // Path of the current key: block address per level 0..depth from the last descent. Stepping
+  // along the chain moves level 0 alone, so only level 0 is trusted without a new descent.
+  uint32_t path[16] = {};
+  bool path_valid = false;
+
+  KorvaPageTable pages;
+  std::vector<KorvaPage*> dirty;
+
+  // Shortcuts for reads, valid while nothing changes them. range: the keys [low, high) that lead
+  // to the data block at range_address, from the last descent (no high: up to the end); every tree
+  // change forgets it. hint: the offset of the record read last in the block at hint_address;
+  // every change of that block forgets it.
+  bool range_known = false, range_open = false;
+  uint32_t range_address = 0;
+  uint8_t range_low[korva::kMaxKeyLen] = {}, range_high[korva::kMaxKeyLen] = {};
+  bool hint_known = false;
+  uint32_t hint_address = 0;
+  int hint_offset = 0;
+
+  uint32_t op = 0;
+  bool in_op = false;
+  uint32_t savepoint = 0;
+  uint32_t header_saved = 0;
+  std::vector<KorvaUndo> undo;
+  std::vector<uint8_t> undo_bytes;
+
+  uint8_t* position() { return &positions[size_t(key_no) * korva::kMaxKeyLen]; }
+};
+
+// Process-wide cache budget in bytes (default 48 MB).
+void db_cache_limit(size_t bytes);
+
+// Error report helpers: set class 0x2000 and the detail; -1.
+int16_t KvRefuse(int detail);
+inline int16_t KvDamaged() { return KvRefuse(kvInconsistent); }
+void KvStartReport();  // class 0x2000, detail 0: the start of every public operation
+
+bool KvIsOpen(const KorvaFile* f);
+int KvFreeSlot();  // a free slot of the open-file table, or -1 (kvTooManyFiles set)
+void KvEnterFile(KorvaFile* f, int slot);
+void KvLeaveFile(KorvaFile* f);
+
+// Addresses that may name a block of size bytes: inside the header's end address, past the header,
+// on a 128-byte boundary, in a file numbered 0..127.
+bool KvValidAddress(const KorvaFile* f, uint32_t address, int size);
+
+// How a read uses a page. A use marks it for the clock. A step along a chain reads a block that
+// a walk needs once: such a page goes first when room is needed, so a walk over a whole key does
+// not push out what other work keeps using. A quiet use (the same block again within a walk)
+// changes neither.
+enum KorvaAccess { kAccessUse, kAccessStep, kAccessQuiet };
+
+// Pages. KvPage reads a block unless it is cached; the typed forms also check that the block is
+// what the caller expects under the current key (kvInconsistent when not). KvNewPage gives a
+// zeroed page for a block about to be written whole. KvTouch must precede every change.
+KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access = kAccessUse);
+KorvaPage* KvDataPage(KorvaFile* f, uint32_t address, KorvaAccess access = kAccessUse);
+KorvaPage* KvKeyPage(KorvaFile* f, uint32_t address, int level);
+KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind);
+KorvaPage* KvNewPage(KorvaFile* f, uint32_t address, int size);
+void KvTouch(KorvaFile* f, KorvaPage* p);
+void KvDrop(KorvaFile* f, KorvaPage* p);  // the block was freed: forget it, write nothing
+void KvTouchHeader(KorvaFile* f);
+void KvDropAll(KorvaFile* f);             // forgets every page, dirty or not
+
+// Block checks on raw bytes, under the file's current key.
+bool KvDataBlockSane(const KorvaFile* f, const uint8_t* b);
+bool KvKeyBlockSane(const KorvaFile* f, const uint8_t* b, int level);
+bool KvListBlockSane(const KorvaFile* f, const uint8_t* b, int kind);
+
+// Header: geometry from a header image (false when damaged), the current key's tree and counts.
+bool KvHeaderSane(const uint8_t* hdr, int* detail);
+void KvApplyKey(KorvaFile* f);  // key length and offset of key_no from hdr
+int KvDepth(const KorvaFile* f);
+uint32_t KvRoot(const KorvaFile* f);
+void KvSetTree(KorvaFile* f, int depth, uint32_t root);
+void KvCountRecord(KorvaFile* f, int delta);  // record counts and the change counter
+void KvBumpCounter(KorvaFile* f);
+
+// Operations: KvOperation runs body as one public operation: handle check, run, undo; body
+// returns its result (negative: failed and taken back).
+bool KvBeginOp(KorvaFile* f);
+int16_t KvEndOp(KorvaFile* f, int16_t result);
+size_t KvSavepoint(KorvaFile* f);            // a mark inside the running operation
+void KvRollback(KorvaFile* f, size_t mark);  // plays back the undo records after mark
+template <class Body>
+int16_t KvOperation(KorvaFile* f, Body body) {
+  KvStartReport();
+  if (!KvIsOpen(f)) return KvRefuse(kvBadHandle);
+  if (!KvBeginOp(f)) return -1;
+  int16_t result;
+  try {
+    result = body();
+  } catch (const std::bad_alloc&) {
+    result = KvRefuse(kvNoMemory);
+  }
+  return KvEndOp(f, result);
+}
+
+// Free lists (kind 0 data, 1 key): a block address, or korva::kNoBlock on failure.
+uint32_t get_blk(KorvaFile* f, int kind);
+int16_t fre_blk(KorvaFile* f, uint32_t address, int kind);
+
+// Key trees (store/KorvaTree.cpp). key_cmp: 0x0505 equal, 0x0A0A when p is below q, 0 above.
+constexpr int kKeyEqual = 0x0505, kKeyBelow = 0x0A0A;
+int key_cmp(const uint8_t* p, const uint8_t* q, int n);
+// First entry of a key block not below key: 0x0505 equal, 0 above, -1 none (previous = last).
+int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, const uint8_t** found,
+               const uint8_t** previous);
+int16_t db_descend(KorvaFile* f, const uint8_t* key);
+int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child);
+int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement);
+int16_t dat_unlink(KorvaFile* f);
+
+// db_hold and db_release for a file known to be open.
+int16_t KvHold(KorvaFile* f);
+int16_t KvRelease(KorvaFile* f);
+
+// The lock on the first byte, and the run's last step: header and changed blocks to disk.
+int16_t KvLock(KorvaFile* f);
+int16_t KvUnlock(KorvaFile* f);
+int16_t db_flush(KorvaFile* f);
+
+// Keys compare as unsigned bytes: negative, zero or positive. Eight bytes at a time, since the
+// comparison runs a few dozen times in every operation.
+inline int KeyOrder(const uint8_t* a, const uint8_t* b, int n) {
+  for (; n >= 8; a += 8, b += 8, n -= 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    if (x != y) {
+      if constexpr (std::endian::native == std::endian::little) {
+        x = __builtin_bswap64(x);
+        y = __builtin_bswap64(y);
+      }
+      return x < y ? -1 : 1;
+    }
+  }
+  for (; n > 0; ++a, ++b, --n)
+    if (*a != *b) return *a < *b ? -1 : 1;
+  return 0;
+}
+
+// A data block's record at offset: its length and body.
+inline int RecLen(const uint8_t* b, int off) { return korva::Get16(b + off); }
+inline int UsedEnd(const KorvaFile* f, const uint8_t* b) { return f->data_block - korva::Get16(b + korva::kBlkFree); }
+// The key of the record at offset off of data block b: the sentinel's is its whole body.
+inline const uint8_t* RecKey(const KorvaFile* f, const uint8_t* b, int off) {
+  return b + off + 2 + ((off == korva::kHeadSize && korva::Get32(b + korva::kDatPre) == 0) ? 0 : f->key_off);
+}

@@ -1,0 +1,76 @@
+// CKorva: the handle through which the rest of the system uses one KORVA file.
+//
+// Each method maps onto one engine operation (store/KorvaEngine.h), keeps the engine's result as
+// the last result where it says so, and answers true when that result is not negative. Methods
+// that need a file answer false without one. The object owns its open file and closes it when
+// destroyed. SelectKey calls the engine only when the key changes, so every change of the current
+// key goes through it. Like the engine, an object is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/AnsiString.h"
+#include "store/KorvaEngine.h"
+
+class CKorva {
+ public:
+  CKorva() = default;
+  ~CKorva();
+  CKorva(const CKorva&) = delete;
+  CKorva& operator=(const CKorva&) = delete;
+
+  // Key-length tables: keys[0] = count, then that many lengths. Create leaves the file closed.
+  bool Create(const AnsiString& path, int keyBlock, int dataBlock, const int16_t* keys);
+  bool AddKeys(const AnsiString& path, const int16_t* keys);
+  bool Open(const AnsiString& path);  // false when this object already has a file
+  bool Close();
+  bool SelectKey(int n);              // 1-based; true at once when n is already selected
+
+  // Records under the selected key; buffers must hold DataBlockCap() bytes. After a read the
+  // record's length is the last result.
+  bool Insert(const void* record, int length);
+  bool Delete(const void* key);
+  bool Update(const void* record, int length);
+  bool First(void* buffer);
+  bool Read(const void* key, void* buffer);
+  bool ReadLen(int& length, const void* key, void* buffer);
+  bool Next(const void* key, void* buffer);
+  bool Seek(const void* key, void* buffer);
+  bool Prev(const void* key, void* buffer);
+  bool SeekPrev(const void* key, void* buffer);
+  int DataBlockCap();  // the longest record, 0 without a file
+
+  // Holds the file across a run of calls (nestable); the outermost Release writes what changed.
+  bool Hold();
+  bool Release();
+
+  int LastResult() const { return last_; }
+  bool HasFile() const { return file_ != nullptr; }
+
+  static int Check(const AnsiString& path, KorvaCheckReport* report = nullptr);
+  static int Copy(const AnsiString& source, const AnsiString& target, int keyBlock, int dataBlock);
+  static int Salvage(const AnsiString& source, const AnsiString& target, int keyBlock, int dataBlock);
+
+ private:
+  bool Keep(int result);
+
+  KorvaFile* file_ = nullptr;
+  int last_ = 0;
+  int key_ = -1;
+};
+
+// Holds a CKorva's file for the life of the scope.
+class CKorvaHold {
+ public:
+  explicit CKorvaHold(CKorva& korva) : korva_(korva), held_(korva.Hold()) {}
+  ~CKorvaHold() {
+    if (held_) korva_.Release();
+  }
+  CKorvaHold(const CKorvaHold&) = delete;
+  CKorvaHold& operator=(const CKorvaHold&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  CKorva& korva_;
+  bool held_;
+};
