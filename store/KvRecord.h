@@ -1,8 +1,229 @@
-// Record tables over KORVA files.
+// CKvRecord: one record table over one KORVA file, laid out as store/Kvrcolinfo.h states.
+//
+// The table owns its file handle (while open), its column list, its record buffer and the state
+// of one running query (condition group, sub-conditions, enumeration). Every other unit reaches a
+// table through CreateKvRecord and the virtual operations below, in this order; a table on a
+// record server is a subclass that overrides some of them. One thread at a time uses an object.
+//
+// Results: bool operations answer true on success; Open answers 0 opened now, 1 already open, -1
+// failed; Close 0 closed, 1 was not open; the non-blocking reads 1 a result, 0 call again, -1 end;
+// CopyTo, AppendTo and ReIndex a count or -1. Failures that the user must see are shown through
+// ReportError by the operation that meets them; the storage steps report nothing.
+//
+// Every operation that touches the file runs inside one held run of the engine (CKvrLock), so the
+// file's lock and header are taken once per operation, not once per engine call. A write that
+// fails takes back what it wrote: index entries, string references, and a record body it had
+// replaced, so a table never loses a record or keeps half of one.
+//
+// The query operations (conditions, record reads, enumerations) and GetColValue live in
+// store/KvRecordQuery.cpp with the classes they use; this header only names those classes.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+
+#include "platform/Classes.h"
+#include "store/Kvobj.h"
+#include "store/Kvrbuffer.h"
+#include "store/Kvrcolinfo.h"
+#include "store/Kvrvalue.h"
 
 // Stop request of a running folder expansion: while not 0, the enumerations of distinct values
 // answer at once or end their walk. Written by the user-interface thread, read by the walkers.
 extern std::atomic<int> ExpandAbort;
+
+class CKvrCondControl;
+class CCondMod;
+class CSubCondList;
+class CSubCondListList;
+
+// Progress of EnumList2: called with the count listed so far; below 0 stops the walk.
+using KvrEnumProgress = int (*)(int count);
+// Progress of ReIndex: called with the context and the bodies visited so far; below 0 stops.
+using KvrProgress = int (*)(void* context, int count);
+
+// The table's hold on its file for one operation. Taking it succeeds when the handle has a file
+// and the engine granted the hold; releasing writes what the run changed. Release answers false
+// when those changes could not be written (then they are lost, and the operation failed). Holds
+// nest: a caller that runs many operations in a row (an import) may hold the table's File()
+// around them, so the file is locked and written once for all of them.
+class CKvrLock {
+ public:
+  explicit CKvrLock(CKorva* file);
+  ~CKvrLock();
+  CKvrLock(const CKvrLock&) = delete;
+  CKvrLock& operator=(const CKvrLock&) = delete;
+  bool Taken() const { return taken_; }
+  bool Release();
+
+ private:
+  CKorva* file_;
+  bool taken_;
+};
+
+class CKvRecord {
+ public:
+  CKvRecord();
+  virtual ~CKvRecord();
+  CKvRecord(const CKvRecord&) = delete;
+  CKvRecord& operator=(const CKvRecord&) = delete;
+
+  // ---- The table's operations, in their fixed order ----
+  virtual void SetFileName(const AnsiString& name);
+  virtual int Open();
+  virtual int Close();
+  virtual bool Create();
+  virtual bool OpenOrCreate();
+  virtual bool DelFile();
+  virtual bool AddColumn(const AnsiString& name, char type, int length);
+  virtual bool Insert(const TStrings& names, const TStrings& texts);
+  virtual bool GetRec(CKvrValueList& values);
+  virtual bool GetRecNoSub(CKvrValueList& values);
+  virtual int GetRecNBNoSub(CKvrValueList& values);
+  virtual int GetRecNB(CKvrValueList& values);
+  // Fills `list` (made when null; the caller owns it then) with the column names.
+  virtual TStrings* ListCol(TStrings* list);
+  virtual bool ReplaceData(CKvrValueList& values);
+  virtual bool EnumList2(TStrings& list, const AnsiString& column, int cut, KvrEnumProgress progress);
+  virtual bool DelRecById(const AnsiString& id);
+  virtual bool ChgRecById(const AnsiString& id, int column, const AnsiString& text);
+  virtual bool GetIdByKey(const AnsiString& column, const AnsiString& text, unsigned& number);
+  virtual void ClearCond();
+  virtual void AddCond(const AnsiString& column, int op, const AnsiString& text);
+  virtual void AddCondEnd();
+  virtual void AddEnumCol(const AnsiString& column);
+  virtual void GetEnum(const AnsiString& column, TStrings& list);
+  virtual bool AddSubCond(const AnsiString& column, int op, const AnsiString& text);
+  virtual bool AddSubCondEnd();
+  virtual bool GetColValue(const AnsiString& column, AnsiString& text);
+  virtual bool SetEnumCol(const AnsiString& column, int cut);
+  virtual int GetEnumNB(TStrings& list);
+  virtual bool InsertRaw(CKvrValueList& values);
+  virtual int CopyTo(const AnsiString& target);
+  virtual int AppendTo(const AnsiString& target);
+  virtual bool DelRecByCond();
+  virtual void SetBasePath(const AnsiString& path);
+  virtual int MakeValueList(CKvrValueList& values, const TStrings& texts);
+  virtual bool ReplaceDataEx(CKvrValueList& values, CKvrValueList* old);
+  virtual bool InsertEx(const TStrings& names, const TStrings& texts, unsigned* id, unsigned requested);
+  virtual bool DelRecByIdEx(const AnsiString& id, CKvrValueList* old);
+  virtual bool ChgRecByIdEx(const AnsiString& id, int column, const AnsiString& text, CKvrValueList* old);
+  virtual int GetEnumNB_a(CKvrValueList& values, TStrings& list);
+  virtual void AcceptEnum_a(const TStrings& list);
+  virtual bool GetHighest(const AnsiString& column, AnsiString& text);
+  virtual bool GetLeast(const AnsiString& column, AnsiString& text);
+  virtual bool WriteColInfoList();
+  virtual int ReIndex(KvrProgress progress, void* context);
+
+  // MatchValueOp with this table's ordering, so a test made here orders as its indexes do.
+  bool MatchOp(const CKvrValue* a, int op, const CKvrValue* b) const;
+
+  // Index key length and key number of a new column of this table's layout; -1 for a type
+  // outside 1 to 5 (and, in the older layout, a text longer than its widest key).
+  int KeyLength(char type, int length) const;
+  int KeyNumber(char type, int keyLength) const;
+
+  // ---- Storage steps ----
+  // Used by the operations above and by the query side. They expect the table open (normally
+  // under a CKvrLock), report nothing and answer false (-1) at the first engine call that fails.
+  // Value lists hold element 0, the record id, which bodies and entries leave out. A write step
+  // that fails takes back what it wrote itself.
+
+  // Entries of one value of column `col` (number colNo); a null value stands for an empty one.
+  bool WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, uint32_t id, int colNo);
+  bool RemoveIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  bool HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  // -1 failure (nothing left written), 0 same key images, n > 0 changed.
+  int AddChangedEntries(const CKvrColInfo& col, const CKvrValue& now, const CKvrValue& old, uint32_t id, int colNo);
+  // Removes the entries that value a has and value b has not.
+  bool RemoveChangedEntries(const CKvrColInfo& col, const CKvrValue& a, const CKvrValue& b, uint32_t id, int colNo);
+  static bool KeyImagesDiffer(const CKvrColInfo& col, const CKvrValue& a, const CKvrValue& b);
+  bool AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  bool RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  bool HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  // Current layout: the string-value record of the value's text into buf; false when none.
+  bool FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const CKvrValue& value, int colNo);
+  static void MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo& col, int colNo, const CKvrValue& value,
+                                    uint32_t stringId, uint32_t useCount);
+  // The body of values 1, 2, ... of the list under the given id.
+  static void MakeRecordBody(CKvrBuffer& buf, uint32_t id, const CKvrValueList& values);
+  bool WriteRecordBody(const CKvrValueList& values, uint32_t id);
+  // Writes a body image made by MakeRecordBody: all of it, or nothing.
+  bool WriteBodyImage(const CKvrBuffer& body);
+  // The whole body of record `id` into buf (chunks included); false when missing or incomplete.
+  bool ReadRecordBody(uint32_t id, CKvrBuffer& buf);
+  bool ReadBodyChunks(CKvrBuffer& buf);
+  bool DeleteRecordBody(uint32_t id);
+  // Values of every column from a body; element 0 the record id, columns the body lacks empty.
+  static void DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols);
+
+  // Fills an automatic value into element `column` of a record; true when it set the value.
+  bool SetAutoValue(CKvrValue& value, int column, bool onChange);
+  // Replaces record `id`'s values old by now; on failure the record stays as it was and
+  // `error` holds the message to show (empty when there is none).
+  bool ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& old, AnsiString& error);
+
+  const AnsiString& FileName() const { return FileName_; }
+  int Version() const { return Version_; }
+  int KeyCount() const { return KeyCount_; }
+  CKorva* File() const { return Korva_; }
+  CKvrColInfoList* Columns() const { return Cols_; }
+
+ protected:
+  // Frees the query side's state (evaluator, cursor, condition lists, sub-conditions); defined
+  // with the query operations.
+  void DeleteQueryState();
+  // The record-id or string-value counter of the table information raised by one; 0 on failure.
+  uint32_t NextCounter(int counter);
+  // Highest (or lowest) value of column colNo as text, by the current-layout key.
+  bool ExtremeText(int colNo, bool highest, AnsiString& text);
+  // The bodies of key 2 in id order: the first (after == 0) or the one after record `after`.
+  bool NextBody(uint32_t after, bool first, CKvrBuffer& buf);
+
+  // The table information of one write operation that holds the file: read once, its counters
+  // raised in memory by NextCounter and written once. Null outside such an operation.
+  class HeldCounters;
+  CKvrTableInfo* HeldInfo_ = nullptr;
+
+  // Query state (owned; made and used by the query side).
+  CKvrCondControl* Cursor_ = nullptr;  // walk of a group whose conditions are on the record id only
+  CCondMod* CondMod_ = nullptr;        // evaluator of the open group, null when none
+  AnsiString FirstCondCol_;            // the group's first condition column, its operators and texts
+  TList* FirstCondOps_ = nullptr;
+  TStringList* FirstCondTexts_ = nullptr;
+  CSubCondList* SubAnd_ = nullptr;     // sub-condition AND list being built
+  CSubCondListList* SubOr_ = nullptr;  // OR of the finished AND lists
+  // A condition column of the group that the table does not have (the first one met), empty when
+  // none: the query side sets it when it drops such a condition and clears it with the group.
+  // DelRecByCond refuses to delete while it is set.
+  AnsiString DroppedCondCol_;
+  // Enumeration state.
+  int EnumCol_ = -1;
+  AnsiString EnumName_;
+  int EnumCut_ = 0;
+  CKvrColInfo* EnumInfo_ = nullptr;
+  TStringList* Delivered_;  // sorted texts already delivered
+
+  CKvrBuffer* RecBuf_;  // the body being read or written
+  int KeyCount_ = kvrKeysCurrent;
+  AnsiString BasePath_;
+  bool EucOrder_ = false;  // set by the record-server table
+  AnsiString FileName_;
+  CKorva* Korva_ = nullptr;          // null while closed
+  CKvrColInfoList* Cols_ = nullptr;  // null while closed
+  int Version_ = kvrVersion;
+};
+
+// A table object for a file name (a local table; a name beginning with "//" gives null until the
+// record-server table exists). The caller owns it; nothing is opened.
+CKvRecord* CreateKvRecord(const AnsiString& name);
+
+// Compares a with b by operator code 4-12 (store/CondOp.h); false for null values or other codes.
+// With euc set, the orderings 4, 5, 7, 8 rank texts as their EUC-JP forms rank.
+bool MatchValueOp(const CKvrValue* a, int op, const CKvrValue* b, bool euc);
+
+// The next serial text: the rightmost digit or letter raised with carry ("A9" -> "B0"); a text
+// without one to raise gets "-000" appended. The next serial number: the text as a number plus 1
+// ("ERROR" when it is no number).
+AnsiString NextSerialText(const AnsiString& text);
+AnsiString NextSerialNumber(const AnsiString& text);

@@ -1,0 +1,499 @@
+// Index entries, shared string values and record bodies of the record tables.
+//
+// Invariants kept here (layouts in store/Kvrcolinfo.h):
+// - every record has one entry per signed, unsigned and real column, also for an empty value;
+// - every record has one reference per distinct indexed text of each string and set column, and
+//   a string value exists while a reference to it exists (current layout);
+// - a body is under key 2 whole, or as its first C bytes there and gap-free chunks 0, 1, ...
+// A step that fails half-way takes back what it wrote before answering false, so its caller can
+// treat every step as all or nothing.
+#include <cstring>
+#include <memory>
+
+#include "store/KvRecord.h"
+
+namespace {
+
+void SetBE32(unsigned char* p, uint32_t v) {
+  p[0] = uint8_t(v >> 24);
+  p[1] = uint8_t(v >> 16);
+  p[2] = uint8_t(v >> 8);
+  p[3] = uint8_t(v);
+}
+
+void PutColumn(CKvrBuffer& b, int colNo, bool current) {
+  if (current)
+    b.PutU16(unsigned(colNo));
+  else
+    b.PutU32(uint32_t(colNo));
+}
+
+// The bytes that stand for a value in keys: a text with its NUL, or the stored form of a number.
+AnsiString ImageBytes(const CKvrValue& v) {
+  if (v.Type() == kvrString || v.Type() == kvrSet) return AnsiString(v.GetString().c_str(), v.GetString().size() + 1);
+  return AnsiString(reinterpret_cast<const char*>(v.Stored()), size_t(std::max(v.StoredLength(), 0)));
+}
+
+// The part of the image that a string-value record keeps (and so the part that tells values apart).
+AnsiString KeptImage(const CKvrValue& v) {
+  AnsiString image = ImageBytes(v);
+  image.resize(size_t(KvrKeptTextLength(reinterpret_cast<const unsigned char*>(image.data()), int(image.size()))));
+  return image;
+}
+
+// The texts a string or set value is indexed by: a set's distinct elements, or its whole text when
+// it has none; a string itself. All are string values.
+std::unique_ptr<CKvrValueList> IndexedTexts(const CKvrValue& v) {
+  auto list = std::make_unique<CKvrValueList>();
+  if (v.Type() == kvrSet) v.SplitSet(*list);
+  if (list->Count() == 0) {
+    const AnsiString text = v.GetString();
+    list->Add(new CKvrValue(text.c_str(), int(text.size())));
+  }
+  return list;
+}
+
+// Index of the text in the list with the same kept image, or -1: texts equal in their kept bytes
+// are one string value.
+int IndexOfImage(const CKvrValueList& list, const CKvrValue& v) {
+  const AnsiString image = KeptImage(v);
+  for (int i = list.Count() - 1; i >= 0; --i)
+    if (KeptImage(*list.GetAt(i)) == image) return i;
+  return -1;
+}
+
+}  // namespace
+
+// ---- String values -----------------------------------------------------------------------------
+
+void CKvRecord::MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo&, int colNo, const CKvrValue& value,
+                                      uint32_t stringId, uint32_t useCount) {
+  const AnsiString image = ImageBytes(value);
+  const int kept = KvrKeptTextLength(reinterpret_cast<const unsigned char*>(image.data()), int(image.size()));
+  const int prefix = std::min(int(image.size()), kvrTextPrefix);
+  buf.Clear();
+  buf.PutU16(unsigned(colNo));
+  buf.PutBytes(image.data(), prefix);
+  buf.Fill(0, kvrTextPrefix - prefix);
+  buf.PutU32(stringId);
+  buf.PutU32(useCount);
+  const unsigned char n = uint8_t(kept);
+  buf.PutBytes(&n, 1);
+  buf.PutBytes(image.data(), kept);
+}
+
+bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const CKvrValue& value, int colNo) {
+  CKvrBuffer sought(256);
+  MakeStringValueRecord(sought, col, colNo, value, 0, 0);
+  const unsigned char* s = sought.Data();
+  const int n = s[24];
+  KvrKey key;
+  std::memcpy(key.bytes, s, 20);
+  const int cap = Korva_->DataBlockCap();
+  if (!Korva_->SelectKey(col.KeyNumber) || !buf.SetLength(cap)) return false;
+  for (;;) {
+    if (!Korva_->Next(key.bytes, buf.Data())) return false;
+    const int length = Korva_->LastResult();
+    const unsigned char* r = buf.Data();
+    if (length < 20 || std::memcmp(r, s, 16) != 0) return false;
+    if (length >= 25 + n && r[24] == n && std::memcmp(r + 25, s + 25, size_t(n)) == 0) {
+      buf.SetLength(length);
+      return true;
+    }
+    std::memcpy(key.bytes, r, size_t(std::min(length, kvrMaxKey)));
+  }
+}
+
+namespace {
+
+// Key of an older-layout string value: column number (4 bytes) and the text with its NUL, cut or
+// zero-filled to the key length.
+void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CKvrValue& value) {
+  const AnsiString image = ImageBytes(value);
+  const int width = std::max(col.KeyBytes() - 4, 0);
+  const int n = std::min(int(image.size()), width);
+  key.Clear();
+  key.PutU32(uint32_t(colNo));
+  key.PutBytes(image.data(), n);
+  key.Fill(0, width - n);
+}
+
+}  // namespace
+
+bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  const bool current = Version_ >= kvrVersion;
+  const int cap = Korva_->DataBlockCap();
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
+  uint32_t stringId = 0;
+  bool created = false;
+  int countAt = 20;  // offset of the use count in the string-value record
+  if (current) {
+    if (FindStringValue(rec, col, value, colNo)) {
+      if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
+      stringId = KvrGet32(rec.Data() + 16);
+      SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + 1);
+      if (!Korva_->Update(rec.Data(), rec.Length())) return false;
+    } else {
+      stringId = NextCounter(1);
+      if (stringId == 0) return false;
+      MakeStringValueRecord(rec, col, colNo, value, stringId, 1);
+      if (!Korva_->SelectKey(col.KeyNumber) || !Korva_->Insert(rec.Data(), rec.Length())) return false;
+      created = true;
+    }
+  } else {
+    CKvrBuffer key(kvrMaxKey);
+    OlderStringKey(key, col, colNo, value);
+    countAt = key.Length() + 4;
+    if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
+    if (Korva_->Read(key.Data(), rec.Data()) && Korva_->LastResult() >= countAt + 4) {
+      rec.SetLength(countAt + 4);
+      stringId = KvrGet32(rec.Data() + key.Length());
+      SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) + 1);
+      if (!Korva_->Update(rec.Data(), rec.Length())) return false;
+    } else {
+      stringId = NextCounter(1);
+      if (stringId == 0) return false;
+      rec.Assign(key);
+      rec.PutU32(stringId);
+      rec.PutU32(1);
+      if (!Korva_->SelectKey(col.KeyNumber) || !Korva_->Insert(rec.Data(), rec.Length())) return false;
+      created = true;
+    }
+  }
+  const KvrKey ref(stringId, id);
+  CKvrBuffer probe(cap);
+  if (Korva_->SelectKey(kvrKeyRef) && (Korva_->Insert(ref.bytes, 8) || Korva_->Read(ref.bytes, probe.Data())))
+    return true;
+  // Take back the string value's new count, or the new string value.
+  if (Korva_->SelectKey(col.KeyNumber)) {
+    if (created) {
+      Korva_->Delete(rec.Data());
+    } else {
+      SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) - 1);
+      Korva_->Update(rec.Data(), rec.Length());
+    }
+  }
+  return false;
+}
+
+bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  // The use count counts references: a record without a reference to the value leaves it alone.
+  const int cap = Korva_->DataBlockCap();
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
+  auto lower = [&](int at) {
+    const uint32_t count = KvrGet32(rec.Data() + at);
+    SetBE32(rec.Data() + at, count > 0 ? count - 1 : 0);
+    return count > 1;
+  };
+  auto restoreRef = [&](uint32_t stringId) {
+    if (Korva_->SelectKey(kvrKeyRef)) Korva_->Insert(KvrKey(stringId, id).bytes, 8);
+    return false;
+  };
+  if (Version_ < kvrVersion) {
+    CKvrBuffer key(kvrMaxKey);
+    OlderStringKey(key, col, colNo, value);
+    const int countAt = key.Length() + 4;
+    if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap)) return false;
+    if (!Korva_->Read(key.Data(), rec.Data()) || Korva_->LastResult() < countAt + 4) return true;
+    rec.SetLength(countAt + 4);
+    const uint32_t stringId = KvrGet32(rec.Data() + key.Length());
+    if (!Korva_->SelectKey(kvrKeyRef) || !Korva_->Delete(KvrKey(stringId, id).bytes)) return true;
+    const bool used = lower(countAt);
+    if (!Korva_->SelectKey(col.KeyNumber) ||
+        !(used ? Korva_->Update(rec.Data(), rec.Length()) : Korva_->Delete(key.Data())))
+      return restoreRef(stringId);
+    return true;
+  }
+  if (!FindStringValue(rec, col, value, colNo)) return true;
+  const uint32_t stringId = KvrGet32(rec.Data() + 16);
+  if (!Korva_->SelectKey(kvrKeyRef) || !Korva_->Delete(KvrKey(stringId, id).bytes)) return true;
+  lower(20);
+  CKvrBuffer next(cap);
+  const bool remains = Korva_->Next(KvrKey(stringId, 0).bytes, next.Data()) && KvrGet32(next.Data()) == stringId;
+  if (!Korva_->SelectKey(col.KeyNumber) ||
+      !(remains ? Korva_->Update(rec.Data(), rec.Length()) : Korva_->Delete(rec.Data())))
+    return restoreRef(stringId);
+  return true;
+}
+
+bool CKvRecord::HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  const int cap = Korva_->DataBlockCap();
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
+  uint32_t stringId = 0;
+  if (Version_ >= kvrVersion) {
+    if (!FindStringValue(rec, col, value, colNo)) return false;
+    stringId = KvrGet32(rec.Data() + 16);
+  } else {
+    CKvrBuffer key(kvrMaxKey);
+    OlderStringKey(key, col, colNo, value);
+    if (!Korva_->SelectKey(col.KeyNumber) || !rec.SetLength(cap) || !Korva_->Read(key.Data(), rec.Data()) ||
+        Korva_->LastResult() < key.Length() + 4)
+      return false;
+    stringId = KvrGet32(rec.Data() + key.Length());
+  }
+  return Korva_->SelectKey(kvrKeyRef) && Korva_->Read(KvrKey(stringId, id).bytes, rec.Data());
+}
+
+// ---- Index entries -----------------------------------------------------------------------------
+
+namespace {
+
+// Entry of a signed, unsigned or real value: column number, stored value, record id.
+void NumberEntry(CKvrBuffer& entry, int colNo, bool current, const CKvrValue& value, uint32_t id) {
+  entry.Clear();
+  PutColumn(entry, colNo, current);
+  entry.PutBytes(value.Stored(), std::max(value.StoredLength(), 0));
+  entry.PutU32(id);
+}
+
+bool IsNumberType(char type) { return type == kvrSigned || type == kvrUnsigned || type == kvrReal; }
+
+}  // namespace
+
+bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, uint32_t id, int colNo) {
+  const CKvrValue empty(col.Type);
+  const CKvrValue& v = value ? *value : empty;
+  if (!Korva_->SelectKey(col.KeyNumber)) return false;
+  if (col.Type == kvrString) return AddStringRef(col, v, id, colNo);
+  if (col.Type == kvrSet) {
+    const auto texts = IndexedTexts(v);
+    for (int i = 0; i < texts->Count(); ++i) {
+      if (AddStringRef(col, *texts->GetAt(i), id, colNo)) continue;
+      while (--i >= 0) RemoveStringRef(col, *texts->GetAt(i), id, colNo);
+      return false;
+    }
+    return true;
+  }
+  if (!IsNumberType(col.Type)) return false;
+  const bool current = Version_ >= kvrVersion;
+  CKvrBuffer entry(kvrMaxKey);
+  NumberEntry(entry, colNo, current, v, id);
+  const int cap = Korva_->DataBlockCap();
+  CKvrBuffer found(cap);
+  found.SetLength(cap);
+  if (col.Flags & kvrOptUnique) {
+    // Any other record with the same value makes it a duplicate.
+    const int same = entry.Length() - 4;
+    CKvrBuffer probe(kvrMaxKey);
+    NumberEntry(probe, colNo, current, v, 0);
+    while (Korva_->Next(probe.Data(), found.Data()) && std::memcmp(found.Data(), entry.Data(), size_t(same)) == 0) {
+      if (KvrGet32(found.Data() + same) != id) return false;
+      std::memcpy(probe.Data(), found.Data(), size_t(std::min(Korva_->LastResult(), kvrMaxKey)));
+    }
+  }
+  return Korva_->Insert(entry.Data(), entry.Length()) || Korva_->Read(entry.Data(), found.Data());
+}
+
+bool CKvRecord::RemoveIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  if (!Korva_->SelectKey(col.KeyNumber)) return false;
+  if (col.Type == kvrString) return RemoveStringRef(col, value, id, colNo);
+  if (col.Type == kvrSet) {
+    bool ok = true;
+    const auto texts = IndexedTexts(value);
+    for (int i = 0; i < texts->Count(); ++i) ok = RemoveStringRef(col, *texts->GetAt(i), id, colNo) && ok;
+    return ok;
+  }
+  if (!IsNumberType(col.Type)) return false;
+  CKvrBuffer entry(kvrMaxKey);
+  NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
+  Korva_->Delete(entry.Data());
+  return true;
+}
+
+bool CKvRecord::HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  if (col.Type == kvrString) return HasStringRef(col, value, id, colNo);
+  if (col.Type == kvrSet) {
+    const auto texts = IndexedTexts(value);
+    for (int i = 0; i < texts->Count(); ++i)
+      if (!HasStringRef(col, *texts->GetAt(i), id, colNo)) return false;
+    return true;
+  }
+  if (!IsNumberType(col.Type) || !Korva_->SelectKey(col.KeyNumber)) return false;
+  CKvrBuffer entry(kvrMaxKey);
+  NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
+  CKvrBuffer found(Korva_->DataBlockCap());
+  found.SetLength(Korva_->DataBlockCap());
+  return Korva_->Read(entry.Data(), found.Data());
+}
+
+bool CKvRecord::KeyImagesDiffer(const CKvrColInfo& col, const CKvrValue& a, const CKvrValue& b) {
+  CKvrBuffer ra(64), rb(64);
+  MakeStringValueRecord(ra, col, 1, a, 1, 1);
+  MakeStringValueRecord(rb, col, 1, b, 1, 1);
+  return ra.Length() != rb.Length() || std::memcmp(ra.Data(), rb.Data(), size_t(ra.Length())) != 0;
+}
+
+int CKvRecord::AddChangedEntries(const CKvrColInfo& col, const CKvrValue& now, const CKvrValue& old, uint32_t id,
+                                 int colNo) {
+  if (!KeyImagesDiffer(col, now, old)) return 0;
+  if (col.Type != kvrSet) return WriteIndexEntry(col, &now, id, colNo) ? 1 : -1;
+  const auto nowTexts = IndexedTexts(now), oldTexts = IndexedTexts(old);
+  int changed = 0;
+  for (int i = 0; i < nowTexts->Count(); ++i) {
+    const CKvrValue& text = *nowTexts->GetAt(i);
+    if (IndexOfImage(*oldTexts, text) >= 0) continue;
+    if (!AddStringRef(col, text, id, colNo)) {
+      while (--i >= 0)
+        if (IndexOfImage(*oldTexts, *nowTexts->GetAt(i)) < 0) RemoveStringRef(col, *nowTexts->GetAt(i), id, colNo);
+      return -1;
+    }
+    ++changed;
+  }
+  for (int i = 0; i < oldTexts->Count(); ++i)
+    if (IndexOfImage(*nowTexts, *oldTexts->GetAt(i)) < 0) ++changed;
+  return changed;
+}
+
+bool CKvRecord::RemoveChangedEntries(const CKvrColInfo& col, const CKvrValue& a, const CKvrValue& b, uint32_t id,
+                                     int colNo) {
+  if (!KeyImagesDiffer(col, a, b)) return true;
+  if (col.Type != kvrSet) return RemoveIndexEntry(col, a, id, colNo);
+  const auto aTexts = IndexedTexts(a), bTexts = IndexedTexts(b);
+  bool ok = true;
+  for (int i = 0; i < aTexts->Count(); ++i)
+    if (IndexOfImage(*bTexts, *aTexts->GetAt(i)) < 0) ok = RemoveStringRef(col, *aTexts->GetAt(i), id, colNo) && ok;
+  return ok;
+}
+
+// ---- Record bodies -----------------------------------------------------------------------------
+
+void CKvRecord::MakeRecordBody(CKvrBuffer& buf, uint32_t id, const CKvrValueList& values) {
+  buf.Clear();
+  buf.PutU32(id);
+  buf.PutU32(0);
+  for (int i = 1; i < values.Count(); ++i) {
+    const CKvrValue& v = *values.GetAt(i);
+    switch (v.Type()) {
+      case kvrString:
+      case kvrSet: {
+        const AnsiString text = v.GetString();
+        buf.PutBytes(text.c_str(), int(text.size()) + 1);
+        break;
+      }
+      case kvrSigned:
+      case kvrUnsigned:
+        if (v.StoredLength() == 4)
+          buf.PutBytes(v.Stored(), 4);
+        else
+          buf.Fill(0, 4);
+        break;
+      case kvrReal: {
+        if (v.StoredLength() == 6)
+          buf.PutBytes(v.Stored(), 6);
+        else
+          buf.Fill(0, 6);
+        const char* source = v.SourceText() ? v.SourceText() : "";
+        buf.PutBytes(source, int(std::strlen(source)) + 1);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  SetBE32(buf.Data() + 4, uint32_t(buf.Length()));
+}
+
+bool CKvRecord::WriteRecordBody(const CKvrValueList& values, uint32_t id) {
+  CKvrBuffer body(1024);
+  MakeRecordBody(body, id, values);
+  return WriteBodyImage(body);
+}
+
+bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
+  const int cap = Korva_->DataBlockCap();
+  const int length = body.Length();
+  if (cap <= 5 || length < 8 || length > cap + kvrChunkLimit * (cap - 5)) return false;
+  if (!Korva_->SelectKey(kvrKeyBody)) return false;
+  if (length <= cap) return Korva_->Insert(body.Data(), length);
+  if (!Korva_->Insert(body.Data(), cap)) return false;
+  const int continuation = KeyCount_;
+  if (!Korva_->SelectKey(continuation)) {
+    // A file without the continuation key gets it now; the engine adds keys to a closed file.
+    Korva_->Close();
+    static const int16_t one[2] = {1, 5};
+    const bool added = Korva_->AddKeys(FileName_, one);
+    Korva_->Open(FileName_);
+    if (!added || !Korva_->SelectKey(continuation)) {
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(KvrGet32(body.Data())).bytes);
+      return false;
+    }
+  }
+  unsigned char chunk[8192 + 8];
+  if (cap > 8192) return false;
+  std::memcpy(chunk, body.Data(), 4);
+  int pos = cap;
+  for (int n = 0; pos < length; ++n) {
+    const int take = std::min(cap - 5, length - pos);
+    chunk[4] = uint8_t(n);
+    std::memcpy(chunk + 5, body.Data() + pos, size_t(take));
+    if (!Korva_->Insert(chunk, 5 + take)) {
+      while (--n >= 0) {
+        chunk[4] = uint8_t(n);
+        Korva_->Delete(chunk);
+      }
+      if (Korva_->SelectKey(kvrKeyBody)) Korva_->Delete(KvrKey(KvrGet32(body.Data())).bytes);
+      return false;
+    }
+    pos += take;
+  }
+  return true;
+}
+
+bool CKvRecord::ReadRecordBody(uint32_t id, CKvrBuffer& buf) {
+  const int cap = Korva_ ? Korva_->DataBlockCap() : 0;
+  if (cap <= 0 || !buf.SetLength(cap) || !Korva_->SelectKey(kvrKeyBody) || !Korva_->Read(KvrKey(id).bytes, buf.Data()))
+    return false;
+  buf.SetLength(Korva_->LastResult());
+  return ReadBodyChunks(buf);
+}
+
+bool CKvRecord::ReadBodyChunks(CKvrBuffer& buf) {
+  const int cap = Korva_->DataBlockCap();
+  if (buf.Length() < 8) return false;
+  const uint32_t total = KvrGet32(buf.Data() + 4);
+  if (total <= uint32_t(cap)) return true;
+  if (total > uint32_t(cap + kvrChunkLimit * (cap - 5)) || buf.Length() != cap) return false;
+  if (!Korva_->SelectKey(KeyCount_)) return false;
+  CKvrBuffer chunk(cap);
+  chunk.SetLength(cap);
+  KvrKey key(KvrGet32(buf.Data()));
+  for (int n = 0; n < kvrChunkLimit && uint32_t(buf.Length()) < total; ++n) {
+    key.bytes[4] = uint8_t(n);
+    if (!Korva_->Read(key.bytes, chunk.Data())) break;
+    const int got = Korva_->LastResult() - 5;
+    const int take = std::min({int(total) - buf.Length(), cap - 5, got});
+    if (take <= 0) break;
+    buf.PutBytes(chunk.Data() + 5, take);
+  }
+  return uint32_t(buf.Length()) == total;
+}
+
+bool CKvRecord::DeleteRecordBody(uint32_t id) {
+  KvrKey key(id);
+  if (!Korva_->SelectKey(kvrKeyBody)) return false;
+  const bool deleted = Korva_->Delete(key.bytes);
+  if (Korva_->SelectKey(KeyCount_)) {
+    for (int n = 0; n < kvrChunkLimit; ++n) {
+      key.bytes[4] = uint8_t(n);
+      if (!Korva_->Delete(key.bytes)) break;
+    }
+  }
+  return deleted;
+}
+
+void CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols) {
+  values.ClearValues();
+  const unsigned char* p = buf.Data();
+  const int length = buf.Length();
+  values.Add(new CKvrValue(length >= 4 ? KvrGet32(p) : 0u));
+  const int total = length >= 8 ? int(std::min<uint32_t>(KvrGet32(p + 4), uint32_t(length))) : 0;
+  int pos = 8;
+  for (int i = 1; i < cols.Count(); ++i) {
+    auto* v = new CKvrValue(cols.GetAt(i)->Type);
+    if (pos < total) {
+      const int took = v->SetStored(p + pos, total - pos);
+      pos = took > 0 ? pos + took : total;
+    }
+    values.Add(v);
+  }
+}
