@@ -23,16 +23,13 @@ namespace {
 
 bool Stopped(int count) { return progress_hook && progress_hook(count) < 0; }
 
+// A read whose failure is a finding of the pass, not its error.
 bool ReadRaw(KorvaRequest* r, uint32_t address, uint8_t* buffer, int length) {
   const int saved_class = db_errclass, saved_detail = db_errdetail;
-  r->code = kReqRead;
-  r->address = address;
-  r->buffer = buffer;
-  r->length = length;
-  db_request(r);
+  const bool ok = KvRequest(r, kReqRead, address, buffer, length);
   db_errclass = saved_class;
   db_errdetail = saved_detail;
-  return r->result == 0;
+  return ok;
 }
 
 void SelectKey(KorvaFile* f, int key) {
@@ -360,9 +357,7 @@ int db_salvage(const char* source, const char* target, int key_block, int data_b
   KorvaRequest raw;
   raw.path = s->req.path;
   raw.mode = kOpenReadOnly;
-  raw.code = kReqOpen;
-  db_request(&raw);
-  if (raw.result != 0) {
+  if (!KvRequest(&raw, kReqOpen)) {
     CloseQuietly(s, t);
     return -1;
   }
@@ -409,8 +404,7 @@ int db_salvage(const char* source, const char* target, int key_block, int data_b
     address = NextAddress(address, advance);
   }
   const bool released = db_release(t) == 0;
-  raw.code = kReqClose;
-  db_request(&raw);
+  KvRequest(&raw, kReqClose);
   CloseQuietly(s, t);
   if (stopped) return KvDamaged();
   if (!released) return -1;

@@ -48,6 +48,8 @@ struct KorvaRequest {
 // Opens, closes, reads, writes, locks or unlocks as r->code says; the outcome is r->result and,
 // on failure, the error report. Returns 0.
 int16_t db_request(KorvaRequest* r);
+// One request with its transfer fields filled in; true when it succeeded.
+bool KvRequest(KorvaRequest* r, int16_t code, uint32_t address = 0, uint8_t* buffer = nullptr, int length = 0);
 
 struct KorvaFile;
 
@@ -65,7 +67,7 @@ struct KorvaPage {
   bool head_only;     // a removed data block: only its head goes to disk
   uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
 };
-constexpr int kCheckedNone = 0, kCheckedData = 100, kCheckedList = 101;
+constexpr int kCheckedNone = 0, kCheckedData = 100;  // list pages are checked as their kind
 
 // A file's pages by address: open addressing with linear probing, at most half full.
 class KorvaPageTable {
@@ -79,7 +81,6 @@ class KorvaPageTable {
   }
   void Insert(KorvaPage* p);  // the address must be absent
   void Erase(uint32_t address);
-  size_t Size() const { return size_; }
   std::vector<KorvaPage*> All() const;
 
  private:
@@ -113,6 +114,7 @@ struct KorvaFile {
   int key_len = 0, key_off = 0;
   bool fresh = true;       // no run yet: the cache holds nothing
   uint32_t seen = 0;       // change counter (both words) as last read or written
+  uint32_t run_end = 0;    // end address when the run began
   int holds = 0;
   bool locked = false;
   bool header_changed = false;
@@ -205,7 +207,7 @@ void KvBumpCounter(KorvaFile* f);
 // returns its result (negative: failed and taken back).
 bool KvBeginOp(KorvaFile* f);
 int16_t KvEndOp(KorvaFile* f, int16_t result);
-uint32_t KvSavepoint(KorvaFile* f);          // a mark inside the running operation
+size_t KvSavepoint(KorvaFile* f);            // a mark inside the running operation
 void KvRollback(KorvaFile* f, size_t mark);  // plays back the undo records after mark
 template <class Body>
 int16_t KvOperation(KorvaFile* f, Body body) {

@@ -2,15 +2,14 @@
 #include "store/KorvaEngine.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <deque>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <thread>
 
 #include "store/KorvaCore.h"
@@ -68,7 +67,7 @@ int ExtensionHandle(KorvaRequest* r, int n, bool write) {
   for (int i = 0; i < 4; ++i)
     if (r->ext_fd[i] >= 0 && r->ext_no[i] == n) return r->ext_fd[i];
   const std::string name = ExtensionName(r->path, n);
-  int flags = r->read_only ? O_RDONLY : write ? O_RDWR | O_CREAT : O_RDWR;
+  const int flags = r->read_only ? O_RDONLY : write ? O_RDWR | O_CREAT : O_RDWR;
   const int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   if (r->ext_fd[3] >= 0) ::close(r->ext_fd[3]);
@@ -117,9 +116,10 @@ int TryLock(int fd, short type, off_t start, off_t length) {
   return (errno == EAGAIN || errno == EACCES) ? 1 : -1;
 }
 
-// The lock waits in 16 rounds of one second and takes the range as soon as it is free. Waiters
-// queue on the byte after the range: whoever holds that byte is next, so a process that releases
-// the range and asks again at once lets a waiter in first, and no waiter starves.
+// The lock is tried over 16 one-second rounds, that is for 15 seconds, and taken as soon as it is
+// free rather than at the next whole second. Waiters queue on the byte after the range: whoever
+// holds that byte is next, so a process that releases the range and asks again at once lets a
+// waiter in first, and no waiter starves behind a busy peer.
 bool LockRange(KorvaRequest* r) {
   if (r->read_only) return true;
   const off_t start = off_t(r->address), turn = start + r->length;
@@ -180,6 +180,15 @@ int16_t db_request(KorvaRequest* r) {
     db_errdetail = saved_detail;
   }
   return 0;
+}
+
+bool KvRequest(KorvaRequest* r, int16_t code, uint32_t address, uint8_t* buffer, int length) {
+  r->code = code;
+  r->address = address;
+  r->buffer = buffer;
+  r->length = length;
+  db_request(r);
+  return r->result == 0;
 }
 
 // ---- Open-file table --------------------------------------------------------------------------
@@ -409,13 +418,7 @@ void MarkClean(KorvaPage* p) {
 }
 
 bool WritePage(KorvaPage* p) {
-  KorvaRequest* r = &p->file->req;
-  r->code = kReqWrite;
-  r->address = p->address;
-  r->buffer = p->data();
-  r->length = p->head_only ? kHeadSize : p->size;
-  db_request(r);
-  if (r->result != 0) return false;
+  if (!KvRequest(&p->file->req, kReqWrite, p->address, p->data(), p->head_only ? kHeadSize : p->size)) return false;
   MarkClean(p);
   return true;
 }
@@ -567,13 +570,7 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
   }
   KorvaPage* p = Allocate(f, address, size);
   if (!p) return nullptr;
-  KorvaRequest* r = &f->req;
-  r->code = kReqRead;
-  r->address = address;
-  r->buffer = p->data();
-  r->length = size;
-  db_request(r);
-  if (r->result != 0) {
+  if (!KvRequest(&f->req, kReqRead, address, p->data(), size)) {
     std::free(p);
     return nullptr;
   }
@@ -587,39 +584,35 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
   return p;
 }
 
-KorvaPage* KvDataPage(KorvaFile* f, uint32_t address, KorvaAccess access) {
-  KorvaPage* p = KvPage(f, address, f->data_block, access);
-  if (!p || (p->checked == kCheckedData && p->checked_key == f->key_no)) return p;
-  if (!KvDataBlockSane(f, p->data())) {
+namespace {
+// The page when it is what `as` says under the current key (found now or before), else null
+// with kvInconsistent.
+template <class Sane>
+KorvaPage* Checked(KorvaFile* f, KorvaPage* p, int as, Sane sane) {
+  if (!p || (p->checked == as && p->checked_key == f->key_no)) return p;
+  if (!sane(p->data())) {
     KvDamaged();
     return nullptr;
   }
-  p->checked = kCheckedData;
+  p->checked = as;
   p->checked_key = f->key_no;
   return p;
+}
+}  // namespace
+
+KorvaPage* KvDataPage(KorvaFile* f, uint32_t address, KorvaAccess access) {
+  return Checked(f, KvPage(f, address, f->data_block, access), kCheckedData,
+                 [f](const uint8_t* b) { return KvDataBlockSane(f, b); });
 }
 
 KorvaPage* KvKeyPage(KorvaFile* f, uint32_t address, int level) {
-  KorvaPage* p = KvPage(f, address, f->key_block);
-  if (!p || (p->checked == level && p->checked_key == f->key_no)) return p;
-  if (!KvKeyBlockSane(f, p->data(), level)) {
-    KvDamaged();
-    return nullptr;
-  }
-  p->checked = level;
-  p->checked_key = f->key_no;
-  return p;
+  return Checked(f, KvPage(f, address, f->key_block), level,
+                 [f, level](const uint8_t* b) { return KvKeyBlockSane(f, b, level); });
 }
 
 KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind) {
-  KorvaPage* p = KvPage(f, address, f->key_block);
-  if (!p || p->checked == kind) return p;
-  if (!KvListBlockSane(f, p->data(), kind)) {
-    KvDamaged();
-    return nullptr;
-  }
-  p->checked = kind;
-  return p;
+  return Checked(f, KvPage(f, address, f->key_block), kind,
+                 [f, kind](const uint8_t* b) { return KvListBlockSane(f, b, kind); });
 }
 
 void KvTouch(KorvaFile* f, KorvaPage* p) {
@@ -683,9 +676,9 @@ void KvDropAll(KorvaFile* f) {
 
 // ---- Operations and runs ----------------------------------------------------------------------
 
-uint32_t KvSavepoint(KorvaFile* f) {
+size_t KvSavepoint(KorvaFile* f) {
   ++f->savepoint;
-  return uint32_t(f->undo.size());
+  return f->undo.size();
 }
 
 void KvRollback(KorvaFile* f, size_t mark) {
@@ -750,24 +743,15 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
 }
 
 int16_t KvLock(KorvaFile* f) {
-  KorvaRequest* r = &f->req;
-  r->code = kReqLock;
-  r->address = 0;
-  r->length = 1;
-  db_request(r);
-  if (r->result == 0) f->locked = true;
-  return int16_t(r->result);
+  if (!KvRequest(&f->req, kReqLock, 0, nullptr, 1)) return -1;
+  f->locked = true;
+  return 0;
 }
 
 int16_t KvUnlock(KorvaFile* f) {
   if (!f->locked) return 0;
-  KorvaRequest* r = &f->req;
-  r->code = kReqUnlock;
-  r->address = 0;
-  r->length = 1;
-  db_request(r);
   f->locked = false;
-  return int16_t(r->result);
+  return KvRequest(&f->req, kReqUnlock, 0, nullptr, 1) ? 0 : -1;
 }
 
 namespace {
@@ -776,13 +760,7 @@ namespace {
 // do while the change counter on disk is the one this file last saw.
 bool StartRun(KorvaFile* f) {
   uint8_t fresh[kHeaderLarge];
-  KorvaRequest* r = &f->req;
-  r->code = kReqRead;
-  r->address = 0;
-  r->buffer = fresh;
-  r->length = f->header_size;
-  db_request(r);
-  if (r->result != 0) return false;
+  if (!KvRequest(&f->req, kReqRead, 0, fresh, f->header_size)) return false;
   std::memcpy(fresh + f->header_size, f->hdr + f->header_size, size_t(kHeaderLarge - f->header_size));
   int detail = 0;
   if (!KvHeaderSane(fresh, &detail) || Get16(fresh + kHdrKeyBlock) != f->key_block ||
@@ -798,6 +776,7 @@ bool StartRun(KorvaFile* f) {
   }
   std::memcpy(f->hdr, fresh, sizeof fresh);
   f->header_changed = false;
+  f->run_end = Get32(f->hdr + kHdrEnd);
   KvApplyKey(f);
   return true;
 }
@@ -831,34 +810,34 @@ int16_t KvHold(KorvaFile* f) {
   return 0;
 }
 
+// Blocks placed past the run's starting end address go first, so that a disk that fills up fails
+// the run before any block the file already used is touched; the header goes last.
 int16_t db_flush(KorvaFile* f) {
-  KorvaRequest* r = &f->req;
-  if (f->header_changed) {
-    uint8_t* h = f->hdr;
-    Put16(h + kHdrKind, kKindWord);
-    Put16(h + kHdrChanged, 0);
-    Put16(h + kHdrOpenState, 0);
-    Put16(h + kHdrCurrentKey, unsigned(f->key_no));
-    if (f->key_table) {
-      Put16(h + kHdrKeyLen, unsigned(f->key_len));
-      Put16(h + kHdrGivenKeyLen, unsigned(f->key_len));
-      Put16(h + kKtCurrent, unsigned(f->key_no));
-      KvSetTree(f, KvDepth(f), KvRoot(f));
-    }
-    r->code = kReqWrite;
-    r->address = 0;
-    r->buffer = h;
-    r->length = f->header_size;
-    db_request(r);
-    if (r->result != 0) return -1;
-    f->header_changed = false;
-    f->seen = CounterOf(h);
-  }
+  const uint64_t old_end = AddressLinear(f->run_end);
   std::vector<KorvaPage*> order = f->dirty;
-  std::sort(order.begin(), order.end(),
-            [](const KorvaPage* a, const KorvaPage* b) { return AddressLinear(a->address) < AddressLinear(b->address); });
+  std::sort(order.begin(), order.end(), [old_end](const KorvaPage* a, const KorvaPage* b) {
+    const uint64_t x = AddressLinear(a->address), y = AddressLinear(b->address);
+    const bool new_x = x >= old_end, new_y = y >= old_end;
+    return new_x != new_y ? new_x : x < y;
+  });
   for (KorvaPage* p : order)
     if (!WritePage(p)) return -1;
+  if (!f->header_changed) return 0;
+  uint8_t* h = f->hdr;
+  Put16(h + kHdrKind, kKindWord);
+  Put16(h + kHdrChanged, 0);
+  Put16(h + kHdrOpenState, 0);
+  Put16(h + kHdrCurrentKey, unsigned(f->key_no));
+  if (f->key_table) {
+    Put16(h + kHdrKeyLen, unsigned(f->key_len));
+    Put16(h + kHdrGivenKeyLen, unsigned(f->key_len));
+    Put16(h + kKtCurrent, unsigned(f->key_no));
+    KvSetTree(f, KvDepth(f), KvRoot(f));
+  }
+  if (!KvRequest(&f->req, kReqWrite, 0, h, f->header_size)) return -1;
+  f->header_changed = false;
+  f->seen = CounterOf(h);
+  f->run_end = Get32(h + kHdrEnd);
   return 0;
 }
 

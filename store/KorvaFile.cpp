@@ -50,20 +50,11 @@ void FormatTree(uint8_t* root, uint8_t* data, int key, int keyLen, int keyBlock,
   Put16(data + kHeadSize, unsigned(keyLen));
 }
 
-bool Request(KorvaRequest* r, int16_t code, uint32_t address = 0, uint8_t* buffer = nullptr, int length = 0) {
-  r->code = code;
-  r->address = address;
-  r->buffer = buffer;
-  r->length = length;
-  db_request(r);
-  return r->result == 0;
-}
-
 // Closes a short-lived request after a failure, keeping the failure's report.
 void Abandon(KorvaRequest* r, bool locked) {
   const int saved_class = db_errclass, saved_detail = db_errdetail;
-  if (locked) Request(r, kReqUnlock, 0, nullptr, 1);
-  Request(r, kReqClose);
+  if (locked) KvRequest(r, kReqUnlock, 0, nullptr, 1);
+  KvRequest(r, kReqClose);
   db_errclass = saved_class;
   db_errdetail = saved_detail;
 }
@@ -129,17 +120,17 @@ int16_t db_create(const char* path, const KorvaCreation& c) {
   KorvaRequest r;
   r.path = Absolute(path);
   r.mode = kOpenCreate;
-  if (!Request(&r, kReqOpen)) return -1;
-  if (!Request(&r, kReqLock, 0, nullptr, 1)) {
+  if (!KvRequest(&r, kReqOpen)) return -1;
+  if (!KvRequest(&r, kReqLock, 0, nullptr, 1)) {
     Abandon(&r, false);
     return -1;
   }
-  if (!Request(&r, kReqWrite, 0, image.data(), int(size))) {
+  if (!KvRequest(&r, kReqWrite, 0, image.data(), int(size))) {
     Abandon(&r, true);
     return -1;
   }
-  const bool unlocked = Request(&r, kReqUnlock, 0, nullptr, 1);
-  const bool closed = Request(&r, kReqClose);
+  const bool unlocked = KvRequest(&r, kReqUnlock, 0, nullptr, 1);
+  const bool closed = KvRequest(&r, kReqClose);
   return unlocked && closed ? 0 : -1;
 }
 
@@ -169,9 +160,9 @@ int16_t db_add_keys(const char* path, const int16_t* table) {
   KorvaRequest r;
   r.path = Absolute(path);
   r.mode = kOpenReadWrite;
-  if (!Request(&r, kReqOpen)) return KvRefuse(kvNotKorva);
+  if (!KvRequest(&r, kReqOpen)) return KvRefuse(kvNotKorva);
   // Other processes may be writing the header: adding keys takes the lock like any change.
-  if (!Request(&r, kReqLock, 0, nullptr, 1)) {
+  if (!KvRequest(&r, kReqLock, 0, nullptr, 1)) {
     Abandon(&r, false);
     return -1;
   }
@@ -181,7 +172,7 @@ int16_t db_add_keys(const char* path, const int16_t* table) {
     Abandon(&r, true);
     return int16_t(-1);
   };
-  if (!Request(&r, kReqRead, 0, hdr, kHeaderLarge)) return refuse(kvNoSpace);
+  if (!KvRequest(&r, kReqRead, 0, hdr, kHeaderLarge)) return refuse(kvNoSpace);
   int detail = 0;
   if (!KvHeaderSane(hdr, &detail)) return refuse(kvNotKorva);
   if (Get16(hdr + kHdrKeyTable) != kKeyTableFlag) return refuse(kvNoKeyTable);
@@ -199,8 +190,8 @@ int16_t db_add_keys(const char* path, const int16_t* table) {
     const uint32_t root_address = end, data_address = NextAddress(end, kb);
     end = NextAddress(data_address, db);
     FormatTree(root.data(), data.data(), key, len, kb, db, data_address);
-    if (!Request(&r, kReqWrite, root_address, root.data(), kb) ||
-        !Request(&r, kReqWrite, data_address, data.data(), db)) {
+    if (!KvRequest(&r, kReqWrite, root_address, root.data(), kb) ||
+        !KvRequest(&r, kReqWrite, data_address, data.data(), db)) {
       Abandon(&r, true);
       return -1;
     }
@@ -212,12 +203,12 @@ int16_t db_add_keys(const char* path, const int16_t* table) {
   }
   Put16(hdr + kKtKeys, unsigned(present + added));
   Put32(hdr + kHdrEnd, end);
-  if (!Request(&r, kReqWrite, 0, hdr, kHeaderLarge)) {
+  if (!KvRequest(&r, kReqWrite, 0, hdr, kHeaderLarge)) {
     Abandon(&r, true);
     return -1;
   }
-  const bool unlocked = Request(&r, kReqUnlock, 0, nullptr, 1);
-  const bool closed = Request(&r, kReqClose);
+  const bool unlocked = KvRequest(&r, kReqUnlock, 0, nullptr, 1);
+  const bool closed = KvRequest(&r, kReqClose);
   return unlocked && closed ? 0 : -1;
 }
 
@@ -233,19 +224,19 @@ KorvaFile* db_open(const char* path) {
   KorvaRequest* r = &f->req;
   r->path = Absolute(path);
   r->mode = kOpenReadWrite;
-  if (!Request(r, kReqOpen)) {
+  if (!KvRequest(r, kReqOpen)) {
     r->mode = kOpenReadOnly;
-    if (!Request(r, kReqOpen)) {
+    if (!KvRequest(r, kReqOpen)) {
       delete f;
       return nullptr;
     }
   }
-  if (!Request(r, kReqLock, 0, nullptr, 1)) {
+  if (!KvRequest(r, kReqLock, 0, nullptr, 1)) {
     Abandon(r, false);
     delete f;
     return nullptr;
   }
-  const bool read = Request(r, kReqRead, 0, f->hdr, kHeaderLarge);
+  const bool read = KvRequest(r, kReqRead, 0, f->hdr, kHeaderLarge);
   int detail = 0;
   if (!read || !KvHeaderSane(f->hdr, &detail)) {
     if (read) KvRefuse(detail);
@@ -253,7 +244,7 @@ KorvaFile* db_open(const char* path) {
     delete f;
     return nullptr;
   }
-  if (!Request(r, kReqUnlock, 0, nullptr, 1)) {
+  if (!KvRequest(r, kReqUnlock, 0, nullptr, 1)) {
     Abandon(r, false);
     delete f;
     return nullptr;
@@ -281,7 +272,7 @@ int16_t db_close(KorvaFile* f) {
   }
   KvDropAll(f);
   KvLeaveFile(f);
-  if (!Request(&f->req, kReqClose)) result = -1;
+  if (!KvRequest(&f->req, kReqClose)) result = -1;
   delete f;
   return result;
 }

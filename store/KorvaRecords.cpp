@@ -1,11 +1,10 @@
 // Records over data blocks: insert, delete, update, read and stepping under the current key.
 //
 // Within a data block records lie end to end after the head in ascending key order, and every key
-// of a block is below every key of the next block. A block that holds a key's first record after
-// the sentinel, or any record, is reached from the tree; a changing operation always descends
-// from the root, so the path above the data block is its chain of parents. A reading operation
-// first tries the data block it used last: when the key lies between that block's first record
-// and one of its records, the block is the key's block and no descent is needed.
+// of a block is below every key of the next block. A changing operation always descends from the
+// root, so the path above its data block is that block's chain of parents. A reading operation
+// skips the descent when the record it read last has the key, or when the key lies in the range of
+// keys that the last descent found leading to the same block.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -131,7 +130,9 @@ int16_t StepForward(KorvaFile* f, const uint8_t* from, void* buffer, bool inclus
     if (next == kNoBlock) return KvRefuse(kvNoNext);
     d = KvDataPage(f, next, kAccessStep);
     if (!d) return -1;
-    if (Get32(d->data() + kDatPre) == 0) return KvDamaged();
+    // A chain that does not go on upwards is damaged (and would walk in circles).
+    if (Get32(d->data() + kDatPre) == 0 || KeyOrder(RecKey(f, d->data(), kHeadSize), key, f->key_len) <= 0)
+      return KvDamaged();
     f->path[0] = next;
     b = d->data();
     off = kHeadSize;
@@ -158,9 +159,10 @@ int16_t StepBack(KorvaFile* f, const uint8_t* from, void* buffer, bool inclusive
     if (pre == 0) return KvRefuse(kvNoPrev);
     d = KvDataPage(f, pre, kAccessStep);
     if (!d) return -1;
-    f->path[0] = pre;
     b = d->data();
     off = LastRecord(f, b);
+    if (!IsSentinel(b, off) && KeyOrder(RecKey(f, b, off), key, f->key_len) >= 0) return KvDamaged();
+    f->path[0] = pre;
   }
   if (IsSentinel(b, off) || RecLen(b, off) == 0) return KvRefuse(kvNoPrev);
   return CopyOut(f, b, off, buffer);
@@ -284,14 +286,27 @@ int16_t MergeIntoPrevious(KorvaFile* f) {
   return 0;
 }
 
-int16_t dat_delete(KorvaFile* f, const uint8_t* key) {
-  if (IsZero(key, f->key_len)) return KvRefuse(kvNotFound);
-  if (db_descend(f, key) < 0) return -1;
+// The data block holding the record with exactly key, found by descent (the path is then its
+// parents), with the key's place in s; null with kvNotFound when there is no such record.
+KorvaPage* FindExact(KorvaFile* f, const uint8_t* key, Scan* s) {
+  if (IsZero(key, f->key_len)) {
+    KvRefuse(kvNotFound);
+    return nullptr;
+  }
+  if (db_descend(f, key) < 0) return nullptr;
   KorvaPage* d = KvDataPage(f, f->path[0]);
+  if (!d) return nullptr;
+  *s = dat_search(f, d->data(), key);
+  if (s->result == kKeyEqual) return d;
+  KvRefuse(kvNotFound);
+  return nullptr;
+}
+
+int16_t dat_delete(KorvaFile* f, const uint8_t* key) {
+  Scan s;
+  KorvaPage* d = FindExact(f, key, &s);
   if (!d) return -1;
   uint8_t* b = d->data();
-  const Scan s = dat_search(f, b, key);
-  if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
   const int off = s.found, len = RecLen(b, off);
   if (off == kHeadSize) {
     if (Get16(b + kBlkCount) == 1) {
@@ -350,13 +365,10 @@ int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
     const uint8_t* rec = static_cast<const uint8_t*>(record);
     const uint8_t* key = rec + f->key_off;
     if (length < f->key_off + f->key_len) return KvRefuse(kvBadLength);
-    if (IsZero(key, f->key_len)) return KvRefuse(kvNotFound);
-    if (db_descend(f, key) < 0) return -1;
-    KorvaPage* d = KvDataPage(f, f->path[0]);
+    Scan s;
+    KorvaPage* d = FindExact(f, key, &s);
     if (!d) return -1;
     uint8_t* b = d->data();
-    const Scan s = dat_search(f, b, key);
-    if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
     if (RecLen(b, s.found) == length) {
       KvTouch(f, d);
       std::memcpy(b + s.found + 2, rec, size_t(length));
@@ -385,40 +397,24 @@ int16_t db_read(KorvaFile* f, const void* key, void* buffer) {
   });
 }
 
-int16_t db_next(KorvaFile* f, const void* key, void* buffer) {
+namespace {
+int16_t Step(KorvaFile* f, const void* key, void* buffer, bool forward, bool inclusive) {
   return KvOperation(f, [&]() -> int16_t {
     ClearPosition(f);
-    return StepForward(f, static_cast<const uint8_t*>(key), buffer, false);
+    const uint8_t* k = static_cast<const uint8_t*>(key);
+    return forward ? StepForward(f, k, buffer, inclusive) : StepBack(f, k, buffer, inclusive);
   });
 }
+}  // namespace
 
-int16_t db_seek(KorvaFile* f, const void* key, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    return StepForward(f, static_cast<const uint8_t*>(key), buffer, true);
-  });
-}
+int16_t db_next(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, true, false); }
+int16_t db_seek(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, true, true); }
+int16_t db_prev(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, false, false); }
+int16_t db_seek_prev(KorvaFile* f, const void* key, void* buffer) { return Step(f, key, buffer, false, true); }
 
 int16_t db_first(KorvaFile* f, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    const uint8_t zero[kMaxKeyLen] = {};
-    return StepForward(f, zero, buffer, false);
-  });
-}
-
-int16_t db_prev(KorvaFile* f, const void* key, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    return StepBack(f, static_cast<const uint8_t*>(key), buffer, false);
-  });
-}
-
-int16_t db_seek_prev(KorvaFile* f, const void* key, void* buffer) {
-  return KvOperation(f, [&]() -> int16_t {
-    ClearPosition(f);
-    return StepBack(f, static_cast<const uint8_t*>(key), buffer, true);
-  });
+  const uint8_t zero[kMaxKeyLen] = {};
+  return Step(f, zero, buffer, true, false);
 }
 
 int16_t db_next_pos(KorvaFile* f, void* buffer) {

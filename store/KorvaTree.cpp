@@ -13,6 +13,17 @@ using namespace korva;
 
 namespace {
 uint8_t* Entry(uint8_t* block, int index, int entry) { return block + kHeadSize + index * entry; }
+
+// A new key block's head: count entries of entry bytes each.
+void KeyHead(KorvaFile* f, KorvaPage* p, int level, int count, int entry) {
+  uint8_t* b = p->data();
+  Put16(b + kBlkKind, unsigned(level));
+  Put16(b + kBlkModified, unsigned(f->key_no));
+  Put16(b + kBlkCount, unsigned(count));
+  Put16(b + kBlkFree, unsigned(f->key_block - kHeadSize - count * entry));
+  p->checked = level;
+  p->checked_key = f->key_no;
+}
 }  // namespace
 
 int key_cmp(const uint8_t* p, const uint8_t* q, int n) {
@@ -83,15 +94,9 @@ int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32
     if (address == kNoBlock) return -1;
     KorvaPage* root = KvNewPage(f, address, size);
     if (!root) return -1;
-    uint8_t* b = root->data();
-    Put16(b + kBlkKind, unsigned(level));
-    Put16(b + kBlkModified, unsigned(f->key_no));
-    Put16(b + kBlkCount, 1);
-    Put16(b + kBlkFree, unsigned(size - kHeadSize - entry));
-    std::memcpy(Entry(b, 0, entry), Entry(old->data(), 0, entry), size_t(len));
-    Put32(Entry(b, 0, entry) + len, top);
-    root->checked = level;
-    root->checked_key = f->key_no;
+    KeyHead(f, root, level, 1, entry);
+    std::memcpy(Entry(root->data(), 0, entry), Entry(old->data(), 0, entry), size_t(len));
+    Put32(Entry(root->data(), 0, entry) + len, top);
     KvSetTree(f, level, address);
     f->path[level] = address;
   }
@@ -106,13 +111,8 @@ int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32
     KorvaPage* right = KvNewPage(f, address, size);
     if (!right) return -1;
     uint8_t* r = right->data();
-    Put16(r + kBlkKind, unsigned(level));
-    Put16(r + kBlkModified, unsigned(f->key_no));
-    Put16(r + kBlkCount, unsigned(count - keep));
-    Put16(r + kBlkFree, unsigned(size - kHeadSize - (count - keep) * entry));
+    KeyHead(f, right, level, count - keep, entry);
     std::memcpy(Entry(r, 0, entry), Entry(p->data(), keep, entry), size_t((count - keep) * entry));
-    right->checked = level;
-    right->checked_key = f->key_no;
     KvTouch(f, p);
     Put16(p->data() + kBlkCount, unsigned(keep));
     Put16(p->data() + kBlkFree, unsigned(size - kHeadSize - keep * entry));
