@@ -306,8 +306,10 @@ void CCondMod::FindEnumEntry() {
     const CStringId* w = ids_.GetAt(i);
     if (w->Enabled && w->Column()->Name == enumName_) enum_ = i;
   }
+  // The older layout counts a string value's uses apart from its references, so a value may
+  // outlive its last record there: its values are read through their records.
   valuesOnly_ = enum_ == 0 && ids_.Count() == 1 && recIdOps_.Count() == 0 && ids_.GetAt(0)->IsText() &&
-                ids_.GetAt(0)->Cursor().AcceptsAll();
+                ids_.GetAt(0)->Cursor().AcceptsAll() && version_ >= kvrVersion;
 }
 
 void CCondMod::SkipValue(int cut) {

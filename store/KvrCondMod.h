@@ -166,8 +166,8 @@ class CCondMod {
   // The enumeration walks: 1 an id, 2 a value (below), 0 call again (NextEnumNB only), -1 the
   // end; NextEnum ends when ExpandAbort is set. Ids may repeat, since SkipValue moves the walk by
   // values. With `values`, a group that only lists the values of the enumeration column answers
-  // 2 for each value that holds its text whole (CurrentEnumText): a string value exists only
-  // while a record holds it, so no record needs to be read for it.
+  // 2 for each value that holds its text whole (CurrentEnumText): in the current layout a string
+  // value exists only while a record holds it, so no record needs to be read for it.
   int NextEnum(CKorva& file, uint32_t& id, bool values);
   int NextEnumNB(CKorva& file, uint32_t& id, bool values);
   AnsiString CurrentEnumText() const;
