@@ -1,0 +1,232 @@
+// Comparison nodes: the steps of one alternative of a select. A list of nodes (CCompSimpleList)
+// runs as a nested loop over the tables the alternative names; each node makes records of its
+// table current, tests records already current, or joins through the current value of another
+// table.
+//
+//   class             kind    role
+//   CCompSimple       "base"  holder of nested alternatives (an OR inside an AND list)
+//   CCompSimpleRtv    "rtv"   retrieval: records of Table where Column Op Value, plus the extra
+//                             comparisons, read through the table's index conditions
+//   CCompSimpleCmp    "cmp"   test of Table's current record against Column Op Value
+//   CCompSimpleRtv2   "rtv2"  join retrieval: records of Table where Column Op (the current value
+//                             of OtherTable.OtherColumn)
+//   CCompSimpleCmp2   "cmp2"  join test of the two tables' current records
+//   CCompSimpleCmp3   "cmp3"  test whose answer was fixed when it was made (two constants)
+//
+// Code tells the classes apart by GetKind. Stepping answers -1 end, 0 call again, 1 one more
+// result; one step does at most one bounded table read. A node reaches its table information
+// through its owner (the alternative) and the alternative's select.
+//
+// Retrieval results go to the table's result cache (query/CashData.h) under a key built from the
+// node's comparisons; every text of the key is escaped ("\" -> "\\", "$" -> "\$") so that keys
+// of different comparisons never coincide. A join retrieval's results are cached per joined
+// value.
+//
+// LIKE and UNLIKE between two columns keep the original right operand as the pattern. A join node
+// whose sides were swapped so that its pattern column is the retrieved one (PatternOwnSide) cannot
+// use the pattern as an index condition: it walks its table and keeps the records whose pattern
+// the bound value matches.
+#pragma once
+
+#include "platform/Classes.h"
+#include "query/CashData.h"
+#include "query/TableInfo.h"
+#include "store/CondOp.h"
+#include "store/Kvrvalue.h"
+
+class CSearchCond;
+class CSearchCondList;
+class CCompSimpleList;
+
+// Order key of nodes that only test records already current; above every selectivity.
+constexpr int kCompTestOrder = 7654321;
+
+// Base of the family, and the node that holds nested alternatives: one of them must hold. Owns
+// its nested alternatives.
+class CCompSimple {
+ public:
+  explicit CCompSimple(CSearchCond* owner);
+  CCompSimple(const CCompSimple&) = delete;
+  CCompSimple& operator=(const CCompSimple&) = delete;
+  virtual ~CCompSimple();
+
+  virtual void Reset();
+  virtual int NextNB();
+  virtual bool Test();
+  // Whether the current records satisfy the node.
+  virtual bool IsHit();
+  virtual AnsiString GetKind() const;
+  bool IsKind(const AnsiString& kind) const { return GetKind() == kind; }
+  // Offers "table.column" and a cut length; true when this node will enumerate that column (a
+  // base node passes both to its nested alternatives and accepts). An offer of another table
+  // (or of "") clears the node's enumeration column.
+  virtual bool SetEnumColumn(const AnsiString& column, int cut);
+  // Blocking enumeration step: true with one more current record.
+  virtual bool NextEnum();
+  // Non-blocking enumeration step; the enumerated texts of a result go to stepValues.
+  virtual int NextEnumStep(TStrings& stepValues);
+  // The texts of a finished combination were taken: the table and its cache offer them no more.
+  virtual void AcceptEnum(const TStrings& values);
+  // Appends the distinct values of `column` ("table.column") among the records that this node's
+  // own comparisons select, when the node works on that table; others do nothing.
+  virtual void StartEnum(const AnsiString& column, TStrings& list);
+  virtual void SwapSides();
+  virtual int GetSelectivity(bool withOp) const;
+  virtual void ResolveTable();
+  virtual bool Dump(const AnsiString& label) const;
+
+  // Planning key (same rule for all kinds): kCompTestOrder for a node whose records are current
+  // when it runs (tables in `bound`, exact names), else its selectivity. Bound may be null.
+  int GetOrder(const TStrings* bound) const;
+
+  int Cursor = -1;  // nested alternative being stepped
+  AnsiString Table;
+  CSearchCond* Owner;
+  CSearchCondList* Alternatives;  // filled only in base nodes
+
+ protected:
+  // The table information of a table of the owner's select, or null.
+  CTableInfo* LookupInfo(const AnsiString& table) const;
+};
+
+class CCompSimpleRtv : public CCompSimple {
+ public:
+  explicit CCompSimpleRtv(CSearchCond* owner);
+  CCompSimpleRtv(CSearchCond* owner, const AnsiString& table, const AnsiString& column, int op,
+                 const AnsiString& value);
+  ~CCompSimpleRtv() override;
+
+  void Reset() override;
+  int NextNB() override;
+  bool Test() override;
+  bool IsHit() override;
+  AnsiString GetKind() const override;
+  bool SetEnumColumn(const AnsiString& column, int cut) override;
+  bool NextEnum() override;
+  int NextEnumStep(TStrings& stepValues) override;
+  void AcceptEnum(const TStrings& values) override;
+  void StartEnum(const AnsiString& column, TStrings& list) override;
+  int GetSelectivity(bool withOp) const override;
+  bool Dump(const AnsiString& label) const override;
+  // One step on the extended-items table: computes the items once per run and tests them.
+  virtual int EvalExtended();
+
+  // Sends the node's comparison and its extra comparisons to the table; false without table
+  // information. The extended-items table takes nothing and answers true.
+  bool StartRetrieval();
+  // The cache key of the node's comparisons, with the enumeration part when asked.
+  AnsiString MakeCashKey(bool withEnum) const;
+  // 1 a stored run is now served from Cached, -1 a miss.
+  int CacheLookup(bool withEnum);
+  // Gathers a table answer for the cache; stepValues null when the run does not enumerate.
+  void CacheCollect(int answer, const TStrings* stepValues);
+  // Serves the next cached result into the current values.
+  int CacheNext(TStrings* stepValues);
+
+  int RecCount = 0;  // results since the reset; -1 once exhausted
+  bool Opened = false;
+  AnsiString EnumCol;
+  int Cut = -1;
+  TCashDataItemList* Collecting = nullptr;
+  TCashDataItemList* Cached = nullptr;
+  AnsiString CashKey;
+  CTableInfo* Info = nullptr;
+  AnsiString Column;
+  int ColIndex = -1;
+  int Op = COND_NULL;
+  AnsiString Value;
+  CKvrValue Const;          // Value in the column's type, made at the first test
+  bool ConstReady = false;
+  CCompSimpleList* Extra;   // further comparisons on Table, sent and tested with this one
+
+ protected:
+  bool IsExtended() const;
+  CTableInfo* EnsureInfo();
+  // Opens the run: the cache with or without the enumeration part, else the table. False when
+  // the run cannot start.
+  bool OpenRun(bool withEnum);
+  // The comparison of the current record with the constant, without the extra comparisons.
+  bool TestOwn();
+  bool TestExtra();
+  // Operator sent to the table for the node's own comparison.
+  virtual int RetrievalOp() const { return Op; }
+  // Whether a record the table delivered belongs to the result (join retrievals filter some).
+  virtual bool AcceptRecord() { return true; }
+  // Called when the run opens (join retrievals fetch their value here).
+  virtual void BeforeOpen() {}
+  void DropLists();
+};
+
+class CCompSimpleCmp : public CCompSimpleRtv {
+ public:
+  explicit CCompSimpleCmp(CSearchCond* owner);
+  // A retrieval whose table is already current becomes a test of the same comparison.
+  explicit CCompSimpleCmp(const CCompSimpleRtv& rtv);
+
+  int NextNB() override;
+  AnsiString GetKind() const override;
+  bool SetEnumColumn(const AnsiString& column, int cut) override;
+  bool NextEnum() override;
+  int NextEnumStep(TStrings& stepValues) override;
+  void AcceptEnum(const TStrings& values) override;
+};
+
+class CCompSimpleRtv2 : public CCompSimpleRtv {
+ public:
+  explicit CCompSimpleRtv2(CSearchCond* owner);
+  CCompSimpleRtv2(CSearchCond* owner, const AnsiString& table, const AnsiString& column, int op,
+                  const AnsiString& otherTable, const AnsiString& otherColumn);
+
+  bool Test() override;
+  AnsiString GetKind() const override;
+  bool SetEnumColumn(const AnsiString& column, int cut) override;
+  void StartEnum(const AnsiString& column, TStrings& list) override;
+  void SwapSides() override;
+  int GetSelectivity(bool withOp) const override;
+  bool Dump(const AnsiString& label) const override;
+
+  // Whether the retrieval compares the bound value against patterns of its own column.
+  bool PatternRetrieval() const;
+
+  AnsiString OtherTable;
+  CTableInfo* OtherInfo = nullptr;
+  AnsiString OtherColumn;
+  int OtherColIndex = -1;
+  // The pattern of a LIKE or UNLIKE is this node's own column (the sides were swapped).
+  bool PatternOwnSide = false;
+
+ protected:
+  // The two current values under the operator, the pattern side kept; false when either table,
+  // column or value is missing.
+  bool JoinMatch();
+  int RetrievalOp() const override;
+  bool AcceptRecord() override;
+  void BeforeOpen() override;
+};
+
+class CCompSimpleCmp2 : public CCompSimpleRtv2 {
+ public:
+  explicit CCompSimpleCmp2(CSearchCond* owner);
+  explicit CCompSimpleCmp2(const CCompSimpleRtv2& rtv2);
+
+  int NextNB() override;
+  AnsiString GetKind() const override;
+  bool SetEnumColumn(const AnsiString& column, int cut) override;
+  bool NextEnum() override;
+  int NextEnumStep(TStrings& stepValues) override;
+  void AcceptEnum(const TStrings& values) override;
+};
+
+class CCompSimpleCmp3 : public CCompSimpleCmp {
+ public:
+  CCompSimpleCmp3(CSearchCond* owner, bool hit);
+
+  bool Test() override;
+  bool IsHit() override;
+  AnsiString GetKind() const override;
+
+  bool Hit;
+};
+
+// A retrieval of every record of the node's table, on its column, enumerating what it enumerates.
+CCompSimpleRtv* MakeAllRetrieval(const CCompSimpleRtv& node);
