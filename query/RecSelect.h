@@ -21,48 +21,16 @@
 // time uses it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/Classes.h"
+#include "query/SearchCond.h"
+#include "query/TableInfo.h"
 
-class CKvRecord;
-class CKvrValueList;
 class CRecFileList;
-class CSearchCondList;
-class TCashData;
 class TCvStrMacro;
-
-// The name of the pseudo table of computed columns.
-const AnsiString& ExtendedTableName();
-
-// One table of a select: its table object, column names, the values of its current record and its
-// result cache. Owns all four.
-class CTableInfo {
- public:
-  explicit CTableInfo(const AnsiString& name);
-  ~CTableInfo();  // closes and frees the table object
-  CTableInfo(const CTableInfo&) = delete;
-  CTableInfo& operator=(const CTableInfo&) = delete;
-
-  CKvRecord* Table = nullptr;  // null for the extended-items table
-  AnsiString Name;
-  TStringList* ColNames;   // the table's column order (the extended items for the pseudo table)
-  CKvrValueList* Values;   // the current record, in column order; filled by the comparison nodes
-  TCashData* Cash;         // results of earlier retrievals of this select
-};
-
-// Owns its tables. Names match exactly; the first match wins.
-class CTableInfoList : public TList {
- public:
-  CTableInfoList() = default;
-  ~CTableInfoList() override;
-  CTableInfo* Get(int i) const { return static_cast<CTableInfo*>(Items(i)); }
-  int IndexOf(const AnsiString& name) const;
-  CTableInfo* Find(const AnsiString& name) const;
-  // The first table (in list order) with a column of that name; false when none.
-  bool FindColumn(const AnsiString& column, int& table, int& col) const;
-  void Clear() override;
-};
 
 // One column the select refers to. Table is "" when the column was named without one.
 class CColmInfo {
@@ -81,10 +49,10 @@ class CColmInfoList : public TList {
   void Clear() override;
 };
 
-class CRecSelect {
+class CRecSelect : public CRecSelectBase {
  public:
   explicit CRecSelect(CRecFileList* owner);
-  ~CRecSelect();
+  ~CRecSelect() override;
   CRecSelect(const CRecSelect&) = delete;
   CRecSelect& operator=(const CRecSelect&) = delete;
 
@@ -95,15 +63,15 @@ class CRecSelect {
   void Reset();
   // Rewrites a column name as "table.column" by the select's tables; false (unchanged) when no
   // table has it.
-  bool QualifyName(AnsiString& name) const;
+  bool QualifyName(AnsiString& name) override;
   // The text of a column's current value; false when the table or the column is not in the select.
-  bool GetValue(const AnsiString& table, const AnsiString& column, AnsiString& text) const;
+  bool GetValue(const AnsiString& table, const AnsiString& column, AnsiString& text) override;
 
   // ---- Extended items ----
   // Adds or replaces an item of the pseudo table; type is a value type (1 to 5).
   void SetExtendedItem(const AnsiString& name, int type, const AnsiString& expression);
   // Computes every item for the current records; the number of items.
-  int EvalExtendedItems();
+  int EvalExtendedItems() override;
   TCvStrMacro* GetMacro() const { return macro_.get(); }
 
   // ---- Running ----
@@ -119,9 +87,8 @@ class CRecSelect {
   bool EnumNext(AnsiString& value);
   // The number of new values appended to list, 0 none yet, -1 the end.
   int EnumNextNB(TStrings& list);
-  // Every value of column among the records each alternative retrieves, added to list (joins and
-  // other tables' comparisons are not applied).
-  void EnumAll(const AnsiString& column, TStrings& list);
+  // After EnumStart: every remaining value of the enumerated column, each once, appended to list.
+  void EnumAll(TStrings& list);
 
   // Writes values[j] into select column j of every selected record of table. True only when at
   // least one record was selected, something was written and every write succeeded.
@@ -138,6 +105,7 @@ class CRecSelect {
   CRecFileList* Owner() const { return owner_; }
   CSearchCondList* Alternatives() const { return alternatives_.get(); }
   CTableInfoList* Tables() const { return tables_.get(); }
+  CTableInfoList* GetTableList() override { return tables_.get(); }
   CColmInfoList* Columns() const { return columns_.get(); }
   CTableInfo* FindTable(const AnsiString& name) const;
 
@@ -145,6 +113,21 @@ class CRecSelect {
   bool ReportErrors = true;
 
  private:
+  void CollectColumns(const AnsiString& text);
+  // Appends the tables the words of text name: the words themselves, or their table parts.
+  void CollectTables(const AnsiString& text, bool tablePart);
+  bool OpenTables();      // false after a message (when reporting errors)
+  bool ResolveColumns();  // likewise
+  // Gives every alternative a walk over each table it does not retrieve.
+  void AddTableScans();
+  CTableInfo* ExtendedTable();
+  CRecSelect& Nested();
+  // One step of the alternatives: 1 a combination no earlier alternative holds for is current.
+  int Step();
+  // Steps every alternative to its end and collects the record ids of table that the
+  // combinations hold, each once.
+  bool GatherRecordIds(int table, std::vector<uint32_t>& ids);
+
   CRecFileList* owner_;
   std::unique_ptr<CSearchCondList> alternatives_;
   int current_ = 0;  // the alternative being stepped
