@@ -39,18 +39,6 @@ char TypeCode(const AnsiString& name) {
   return kvrString;
 }
 
-// "t.c" -> "t" and "c"; a name without a table part gives "" and the whole name.
-void SplitQualified(const AnsiString& name, AnsiString& table, AnsiString& column) {
-  const size_t dot = name.find('.');
-  if (dot == AnsiString::npos || dot == 0) {
-    table.clear();
-    column = dot == 0 ? name.substr(1) : name;
-    return;
-  }
-  table = name.substr(0, dot);
-  column = name.substr(dot + 1);
-}
-
 void* CutFlag(bool cut) { return cut ? reinterpret_cast<void*>(intptr_t(1)) : nullptr; }
 
 }  // namespace
@@ -188,7 +176,7 @@ bool CRecFileList::InsertRecord(const AnsiString& columns, const AnsiString& tab
   }
   for (int i = 0; i < columnNames->Count() && i < values.Count(); ++i) {
     AnsiString tablePart, columnPart;
-    SplitQualified(columnNames->Strings(i), tablePart, columnPart);
+    SplitColumnName(columnNames->Strings(i), tablePart, columnPart);
     for (auto& part : parts) {
       if (!tablePart.empty() && part->name != tablePart) continue;
       if (part->columns->IndexOf(columnPart) < 0) continue;
@@ -222,8 +210,8 @@ int CRecFileList::SetValue(const AnsiString& table, const TStrings& ids, const A
                            const AnsiString& value) {
   TablePtr object(OpenTable(table));
   if (!object) return -1;
-  const size_t dot = column.find('.');
-  const AnsiString name = dot == AnsiString::npos ? column : column.substr(dot + 1);
+  AnsiString tablePart, name;
+  SplitColumnName(column, tablePart, name);
   std::unique_ptr<TStrings> names(object->ListCol(nullptr));
   const int col = names->IndexOf(name);
   if (col < 0) return 0;
@@ -294,7 +282,7 @@ bool CRecFileList::EnumStart(const AnsiString& condition, const AnsiString& colu
                              RecEnumProgress progress) {
   if (condition.empty()) {
     AnsiString tablePart, columnPart;
-    SplitQualified(column, tablePart, columnPart);
+    SplitColumnName(column, tablePart, columnPart);
     TablePtr object(OpenTable(tablePart));
     if (object) object->EnumList2(out, columnPart, cut, progress);
     return true;

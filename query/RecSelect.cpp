@@ -22,18 +22,6 @@ void CColmInfoList::Clear() {
 
 namespace {
 
-// "T.c" -> "T" and "c"; "c" and ".c" -> "" and the text after the dot (or all of it).
-void SplitName(const AnsiString& name, AnsiString& table, AnsiString& column) {
-  const size_t dot = name.find('.');
-  if (dot == AnsiString::npos || dot == 0) {
-    table.clear();
-    column = dot == 0 ? name.substr(1) : name;
-    return;
-  }
-  table = name.substr(0, dot);
-  column = name.substr(dot + 1);
-}
-
 // Calls take(word) for every word of text that is not a function name (a word followed by "(").
 template <typename Take>
 void ForEachWord(const AnsiString& text, Take take) {
@@ -55,6 +43,17 @@ void ForEachWord(const AnsiString& text, Take take) {
 }
 
 }  // namespace
+
+void SplitColumnName(const AnsiString& name, AnsiString& table, AnsiString& column) {
+  const size_t dot = name.find('.');
+  if (dot == AnsiString::npos || dot == 0) {
+    table.clear();
+    column = dot == 0 ? name.substr(1) : name;
+    return;
+  }
+  table = name.substr(0, dot);
+  column = name.substr(dot + 1);
+}
 
 // ---- The select --------------------------------------------------------------------------------
 
@@ -89,7 +88,7 @@ CTableInfo* CRecSelect::FindTable(const AnsiString& name) const { return tables_
 void CRecSelect::CollectColumns(const AnsiString& text) {
   ForEachWord(text, [this](const AnsiString& word) {
     AnsiString table, column;
-    SplitName(word, table, column);
+    SplitColumnName(word, table, column);
     for (int i = 0; i < columns_->Count(); ++i) {
       const CColmInfo* c = columns_->Get(i);
       if (c->Table == table && c->Column == column) return;
@@ -104,7 +103,7 @@ void CRecSelect::CollectColumns(const AnsiString& text) {
 void CRecSelect::CollectTables(const AnsiString& text, bool tablePart) {
   ForEachWord(text, [this, tablePart](const AnsiString& word) {
     AnsiString table = word, column;
-    if (tablePart) SplitName(word, table, column);
+    if (tablePart) SplitColumnName(word, table, column);
     if (!table.empty() && tables_->IndexOfName(table) < 0) tables_->Add(new CTableInfo(table));
   });
 }
@@ -173,7 +172,7 @@ int CRecSelect::Compile(const AnsiString& columns, const AnsiString& tables, con
 
 bool CRecSelect::QualifyName(AnsiString& name) {
   AnsiString table, column;
-  SplitName(name, table, column);
+  SplitColumnName(name, table, column);
   int t = table.empty() ? -1 : tables_->IndexOfName(table);
   int c = t < 0 ? -1 : tables_->Get(t)->ColNames->IndexOf(column);
   if (c < 0 && !tables_->FindColumn(column, t, c)) return false;

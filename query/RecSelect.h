@@ -32,6 +32,9 @@
 class CRecFileList;
 class TCvStrMacro;
 
+// "T.c" -> "T" and "c"; "a.b.c" -> "a" and "b.c"; "c" -> "" and "c"; ".c" -> "" and "c".
+void SplitColumnName(const AnsiString& name, AnsiString& table, AnsiString& column);
+
 // One column the select refers to. Table is "" when the column was named without one.
 class CColmInfo {
  public:

@@ -25,14 +25,8 @@ AnsiString Arg(const TStrings* args, int i) { return args->Strings(i); }
 
 AnsiString CRecSelect::GetVariable(const AnsiString& name) {
   if (tables_->Count() == 0) return AnsiString();
-  const size_t dot = name.find('.');
-  AnsiString table, column = name;
-  if (dot != AnsiString::npos && dot > 0) {
-    table = name.substr(0, dot);
-    column = name.substr(dot + 1);
-  } else if (dot == 0) {
-    column = name.substr(1);
-  }
+  AnsiString table, column;
+  SplitColumnName(name, table, column);
   if (table.empty()) table = tables_->Get(0)->Name;
   AnsiString text;
   return GetValue(table, column, text) ? text : AnsiString();
