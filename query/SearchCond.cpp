@@ -193,6 +193,7 @@ void CSearchCondList::GroupFullScans() {
     const CCompSimpleList* nodes = Get(k)->Nodes;
     for (int t = 0; t < tables->Count() && !scanned; ++t) {
       const AnsiString& name = tables->Get(t)->Name;
+      if (name == ExtendedItemsTableName()) continue;  // computed per combination: nothing to walk
       int plain, wildcard, joins;
       nodes->CountKinds(name, plain, wildcard, joins);
       if (plain > 0 || wildcard == 0) continue;

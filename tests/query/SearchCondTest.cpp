@@ -476,6 +476,11 @@ TEST(CCompSimpleRtv, ExtendedItemsAreComputedForTheCurrentRecordsAndTestedLast) 
   Compile(select, condition, alternatives);
   EXPECT_EQ(DumpLines(log, "Post"),
             (Lines{"(Post1-1) rtv T.n NOT_EQL '2'", "(Post1-2) rtv " + ExtendedItemsTableName() + ".double GRT '3'"}));
+  // An item has no records to walk, whatever its comparison (a number never matches a pattern).
+  EXPECT_EQ(RunCondition(select, ExtendedItemsTableName() + ".double LIKE '%4%'"), (std::vector<std::string>{}));
+  EXPECT_EQ(RunCondition(select, ExtendedItemsTableName() + ".double UNLIKE '%4%'"),
+            (std::vector<std::string>{"T1 " + ExtendedItemsTableName() + "2", "T2 " + ExtendedItemsTableName() + "4",
+                                      "T3 " + ExtendedItemsTableName() + "6"}));
 }
 
 namespace {
