@@ -22,10 +22,10 @@
 // of different comparisons never coincide. A join retrieval's results are cached per joined
 // value.
 //
-// LIKE and UNLIKE between two columns keep the original right operand as the pattern. A join node
-// whose sides were swapped so that its pattern column is the retrieved one (PatternOwnSide) cannot
-// use the pattern as an index condition: it walks its table and keeps the records whose pattern
-// the bound value matches.
+// LIKE and UNLIKE keep the right operand of the written comparison as the pattern, whichever side a
+// node retrieves by. A node whose own column holds the pattern (PatternOwnSide: a value LIKE a
+// column, or a join whose sides were swapped) cannot use the pattern as an index condition: it
+// walks its table and keeps the records whose pattern the value matches.
 #pragma once
 
 #include "platform/Classes.h"
@@ -58,8 +58,8 @@ class CCompSimple {
   virtual AnsiString GetKind() const;
   bool IsKind(const AnsiString& kind) const { return GetKind() == kind; }
   // Offers "table.column" and a cut length; true when this node will enumerate that column (a
-  // base node passes both to its nested alternatives and accepts). An offer of another table
-  // (or of "") clears the node's enumeration column.
+  // base node passes both to its nested alternatives and accepts any column). An offer of another
+  // table (or of "") clears the node's enumeration column.
   virtual bool SetEnumColumn(const AnsiString& column, int cut);
   // Blocking enumeration step: true with one more current record.
   virtual bool NextEnum();
@@ -111,9 +111,10 @@ class CCompSimpleRtv : public CCompSimple {
   // One step on the extended-items table: computes the items once per run and tests them.
   virtual int EvalExtended();
 
-  // Sends the node's comparison and its extra comparisons to the table; false without table
-  // information. The extended-items table takes nothing and answers true.
-  bool StartRetrieval();
+  // Sends the node's comparison and its extra comparisons to the table, and for an enumeration
+  // its column; false without table information. The extended-items table takes nothing and
+  // answers true.
+  bool StartRetrieval(const AnsiString& enumCol = AnsiString());
   // The cache key of the node's comparisons, with the enumeration part when asked.
   AnsiString MakeCashKey(bool withEnum) const;
   // 1 a stored run is now served from Cached, -1 a miss.
@@ -138,20 +139,27 @@ class CCompSimpleRtv : public CCompSimple {
   CKvrValue Const;          // Value in the column's type, made at the first test
   bool ConstReady = false;
   CCompSimpleList* Extra;   // further comparisons on Table, sent and tested with this one
+  // The pattern of a LIKE or UNLIKE is this node's column, not its value (or other column).
+  bool PatternOwnSide = false;
+
+  // A LIKE or UNLIKE whose pattern is the node's own column: retrieved by a walk, then tested.
+  bool PatternRetrieval() const;
 
  protected:
   bool IsExtended() const;
   CTableInfo* EnsureInfo();
+  // Sends one comparison and the extra comparisons to the table object.
+  bool SendConds(int op, const AnsiString& value, const AnsiString& enumCol);
+  // The step of a test node: one answer per run.
+  int TestStep();
   // Opens the run: the cache with or without the enumeration part, else the table. False when
   // the run cannot start.
   bool OpenRun(bool withEnum);
   // The comparison of the current record with the constant, without the extra comparisons.
   bool TestOwn();
   bool TestExtra();
-  // Operator sent to the table for the node's own comparison.
-  virtual int RetrievalOp() const { return Op; }
-  // Whether a record the table delivered belongs to the result (join retrievals filter some).
-  virtual bool AcceptRecord() { return true; }
+  // Whether a record the table delivered belongs to the result (pattern retrievals filter).
+  virtual bool AcceptRecord();
   // Called when the run opens (join retrievals fetch their value here).
   virtual void BeforeOpen() {}
   void DropLists();
@@ -185,21 +193,15 @@ class CCompSimpleRtv2 : public CCompSimpleRtv {
   int GetSelectivity(bool withOp) const override;
   bool Dump(const AnsiString& label) const override;
 
-  // Whether the retrieval compares the bound value against patterns of its own column.
-  bool PatternRetrieval() const;
-
   AnsiString OtherTable;
   CTableInfo* OtherInfo = nullptr;
   AnsiString OtherColumn;
   int OtherColIndex = -1;
-  // The pattern of a LIKE or UNLIKE is this node's own column (the sides were swapped).
-  bool PatternOwnSide = false;
 
  protected:
   // The two current values under the operator, the pattern side kept; false when either table,
   // column or value is missing.
   bool JoinMatch();
-  int RetrievalOp() const override;
   bool AcceptRecord() override;
   void BeforeOpen() override;
 };
