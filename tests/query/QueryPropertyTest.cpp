@@ -211,7 +211,10 @@ std::vector<std::string> Delivered(CRecFileList& files, const AnsiString& column
         continue;
       }
     }
-    rows.push_back(Joined(row));
+    // The listed record ids come first; the condition's columns follow them.
+    std::string ids = row[0];
+    if (columns.find(',') != AnsiString::npos) ids += "|" + row[1];
+    rows.push_back(ids);
   }
   return rows;
 }

@@ -132,20 +132,20 @@ TEST(CRecFileList, CursorsAndDistinctValues) {
   for (const char* s : {"abcdef", "abcdxy", "b", "abc\x82\xa0"}) db.Add("t", {{"s", s}, {"n", "1"}});
   db.Add("t", {{"s", "zz"}, {"n", "2"}});
 
-  // No condition: the index walk, cut values marked.
+  // No condition: the index walk; the table marks what is longer than the cut.
   TStringList out;
   EXPECT_TRUE(db.files.EnumStart("", "t.s", 4, out, nullptr));
   std::vector<std::string> all = Texts(out, true);
   std::sort(all.begin(), all.end());
-  EXPECT_EQ(all, (std::vector<std::string>{"abc\x82\xa0", "abcd*", "b", "zz"}));
+  EXPECT_EQ(all, (std::vector<std::string>{"abcd*", "abc\x82\xa0*", "b", "zz"}));
 
   // A condition: sorted, cut by whole characters, without objects when nothing is cut.
   TStringList sorted;
   EXPECT_TRUE(db.files.EnumStart("t.n = 1", "t.s", 0, sorted, nullptr));
-  EXPECT_EQ(Texts(sorted, true), (std::vector<std::string>{"abc\x82\xa0", "abcdef", "abcdxy", "b"}));
+  EXPECT_EQ(Texts(sorted, true), (std::vector<std::string>{"abcdef", "abcdxy", "abc\x82\xa0", "b"}));
   TStringList cut;
   EXPECT_TRUE(db.files.EnumStart("t.n = 1", "t.s", 4, cut, nullptr));
-  EXPECT_EQ(Texts(cut, true), (std::vector<std::string>{"abc\x82\xa0", "abcd*", "b"}));
+  EXPECT_EQ(Texts(cut, true), (std::vector<std::string>{"abcd*", "abc\x82\xa0", "b"}));
 
   // The enumeration cursor with a cut: abcd once, marked.
   db.files.EnumStartCond("n = 1", "t.s", 4);
@@ -154,7 +154,7 @@ TEST(CRecFileList, CursorsAndDistinctValues) {
   }
   std::vector<std::string> got = Texts(values, true);
   std::sort(got.begin(), got.end());
-  EXPECT_EQ(got, (std::vector<std::string>{"abc\x82\xa0", "abcd*", "b"}));
+  EXPECT_EQ(got, (std::vector<std::string>{"abcd*", "abc\x82\xa0", "b"}));
   EXPECT_FALSE(db.files.EnumNext(values));  // the cursor is gone
 
   TStringList nb;
@@ -165,7 +165,7 @@ TEST(CRecFileList, CursorsAndDistinctValues) {
   EXPECT_EQ(nb.Count(), 5);
 
   // The list cursor: rows, then gone; a failing start leaves none.
-  EXPECT_EQ(ListRows(db.files, "t.s", "", "t.n = 2"), (std::vector<std::string>{"zz"}));
+  EXPECT_EQ(ListRows(db.files, "t.s", "", "t.n = 2"), (std::vector<std::string>{"zz|2"}));
   TStringList row;
   EXPECT_EQ(db.files.ListNextNB(row), -1);
   {
@@ -179,7 +179,7 @@ TEST(CRecFileList, CursorsAndDistinctValues) {
   ASSERT_TRUE(db.files.ListStart(SJ("t.s, __拡張項目__.len"), "", "t.n = 2"));
   db.files.GetExtendedValue("len", kvrString, "t.s + '!'");
   ASSERT_TRUE(db.files.ListNext(row));
-  EXPECT_EQ(Joined(row), "zz|zz!");
+  EXPECT_EQ(Joined(row), "zz|zz!|2");
   db.files.ListEnd();
   EXPECT_FALSE(db.files.ListNext(row));
 }
