@@ -1,5 +1,6 @@
 #include "query/RecFileList.h"
 
+#include <chrono>
 #include <unordered_set>
 
 #include "foundation/Lexer.h"
@@ -123,7 +124,7 @@ CKvRecord* CRecFileList::OpenTable(const AnsiString& table) {
 // ---- The list cursor ---------------------------------------------------------------------------
 
 bool CRecFileList::ListStart(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition) {
-  list_.reset();
+  ListEnd();
   const AnsiString from = tables.empty() && names_.Count() > 0 ? names_[0] : tables;
   auto select = std::make_unique<CRecSelect>(this);
   if (!select->ListStart(columns, from, condition)) return false;
@@ -131,23 +132,51 @@ bool CRecFileList::ListStart(const AnsiString& columns, const AnsiString& tables
   return true;
 }
 
+void CRecFileList::ReadAhead() {
+  CRecSelectHold hold(*list_);
+  const auto start = std::chrono::steady_clock::now();
+  TStringList row;
+  do {
+    row.Clear();
+    const int r = list_->NextNB(row);
+    if (r < 0) {
+      listEnded_ = true;
+      return;
+    }
+    if (r > 0) {
+      std::vector<AnsiString>& texts = ahead_.emplace_back();
+      for (int i = 0; i < row.Count(); ++i) texts.push_back(row[i]);
+    }
+  } while (hold.Held() && int(ahead_.size()) < kReadAheadRows &&
+           std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kReadAheadMs));
+}
+
 bool CRecFileList::ListNext(TStrings& row) {
-  if (!list_) return false;
-  row.Clear();
-  if (list_->Next(row)) return true;
-  list_.reset();
-  return false;
+  int r;
+  while ((r = ListNextNB(row)) == 0) {
+  }
+  return r > 0;
 }
 
 int CRecFileList::ListNextNB(TStrings& row) {
   if (!list_) return -1;
   row.Clear();
-  const int r = list_->NextNB(row);
-  if (r < 0) list_.reset();
-  return r;
+  if (ahead_.empty() && !listEnded_) ReadAhead();
+  if (!ahead_.empty()) {
+    for (const AnsiString& text : ahead_.front()) row.Add(text);
+    ahead_.pop_front();
+    return 1;
+  }
+  if (!listEnded_) return 0;
+  ListEnd();
+  return -1;
 }
 
-void CRecFileList::ListEnd() { list_.reset(); }
+void CRecFileList::ListEnd() {
+  list_.reset();
+  ahead_.clear();
+  listEnded_ = false;
+}
 
 // ---- Writing -----------------------------------------------------------------------------------
 

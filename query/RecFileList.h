@@ -13,8 +13,10 @@
 // end, the cursor is then gone). Messages go through ReportError. One thread at a time.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/Classes.h"
 
@@ -59,6 +61,11 @@ class CRecFileList {
 
   // ---- The list cursor ----
   // An empty table text takes the first mapped table. False (and no cursor) when it does not compile.
+  // Where the select allows its files to be held (CRecSelect::CanHoldFiles), one step reads up to
+  // kReadAheadRows rows, or for kReadAheadMs, under one hold of the files, and hands them out one
+  // per step.
+  static constexpr int kReadAheadRows = 256;
+  static constexpr int kReadAheadMs = 5;
   bool ListStart(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition);
   bool ListNext(TStrings& row);
   int ListNextNB(TStrings& row);
@@ -101,10 +108,14 @@ class CRecFileList {
 
  private:
   int IndexOfName(const AnsiString& table) const { return names_.IndexOf(table); }
+  void ReadAhead();
+
 
   int enumCut_ = 0;
   TStringList names_;  // table name -> owned CRecFileInfo
   std::unique_ptr<CRecSelect> list_;
+  std::deque<std::vector<AnsiString>> ahead_;  // rows read ahead from the list cursor
+  bool listEnded_ = false;                      // the list cursor has given its last row
   std::unique_ptr<CRecSelect> enum_;
   TableResolver resolver_;
 };

@@ -81,6 +81,7 @@ void CRecSelect::Reset() {
   expressions_->Clear();
   current_ = 0;
   extendedIndex_ = -1;
+  holdable_ = false;
 }
 
 CTableInfo* CRecSelect::FindTable(const AnsiString& name) const { return tables_->Find(name); }
@@ -155,6 +156,7 @@ int CRecSelect::Compile(const AnsiString& columns, const AnsiString& tables, con
     Reset();
     return -1;
   }
+  CheckHoldable();
   CCondTree tree;
   if (!tree.Parse(condition, [](AnsiString& text) { ExpandMacroText(text); })) {
     if (ReportErrors) ReportError("%s", tree.ErrorText().c_str());

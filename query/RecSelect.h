@@ -29,6 +29,7 @@
 #include "query/SearchCond.h"
 #include "query/TableInfo.h"
 
+class CKorva;
 class CRecFileList;
 class TCvStrMacro;
 
@@ -50,6 +51,29 @@ class CColmInfoList : public TList {
   ~CColmInfoList() override;
   CColmInfo* Get(int i) const { return static_cast<CColmInfo*>(Items(i)); }
   void Clear() override;
+};
+
+class CRecSelect;
+
+// Holds the files of a select's tables while it lives, when the select allows it, so that the
+// steps taken meanwhile lock and check each file once instead of once per record. Breathe lets
+// other processes in between once the files have been held for kBreatheMs.
+class CRecSelectHold {
+ public:
+  static constexpr int kBreatheMs = 50;
+  explicit CRecSelectHold(CRecSelect& select);
+  ~CRecSelectHold();
+  CRecSelectHold(const CRecSelectHold&) = delete;
+  CRecSelectHold& operator=(const CRecSelectHold&) = delete;
+  void Breathe();
+  bool Held() const { return !files_.empty(); }
+
+ private:
+  void Take();
+  void Drop();
+  std::vector<CKorva*> held_;
+  std::vector<CKorva*> files_;
+  uint64_t since_ = 0;
 };
 
 class CRecSelect : public CRecSelectBase {
@@ -112,6 +136,11 @@ class CRecSelect : public CRecSelectBase {
   CColmInfoList* Columns() const { return columns_.get(); }
   CTableInfo* FindTable(const AnsiString& name) const;
 
+  // Whether the files of all tables may stay held across a run of steps: each table has a file of
+  // its own, and no evaluator runs while stepping (its lookups would open the same files again,
+  // and a file held through one handle stays locked against every other).
+  bool CanHoldFiles() const { return holdable_; }
+
   // False for nested selects: compile errors are then not shown.
   bool ReportErrors = true;
 
@@ -124,6 +153,7 @@ class CRecSelect : public CRecSelectBase {
   // Gives every alternative a walk over each table it does not retrieve.
   void AddTableScans();
   CTableInfo* ExtendedTable();
+  void CheckHoldable();
   CRecSelect& Nested();
   // One step of the alternatives: 1 a combination no earlier alternative holds for is current.
   int Step();
@@ -140,4 +170,5 @@ class CRecSelect : public CRecSelectBase {
   int extendedIndex_ = -1;  // the pseudo table among the tables, -1 until looked up
   std::unique_ptr<CTableInfoList> tables_;
   std::unique_ptr<CColmInfoList> columns_;
+  bool holdable_ = false;
 };

@@ -64,7 +64,8 @@ AnsiString CRecSelect::CallFunction(const AnsiString& name, const TStrings* args
     long long matches = 0;
     double total = 0;
     if (Nested().ListStart(count ? AnsiString() : Arg(args, 1), AnsiString(), Arg(args, 0))) {
-      for (int r; (r = nested_->NextNB(row)) >= 0; row.Clear()) {
+      CRecSelectHold hold(*nested_);
+      for (int r; (r = nested_->NextNB(row)) >= 0; row.Clear(), hold.Breathe()) {
         if (r == 0) continue;
         ++matches;
         double v;

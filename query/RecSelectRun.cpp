@@ -4,11 +4,14 @@
 // Alternatives run one after another and are not restarted. A combination that an earlier
 // alternative holds for has been delivered by it already and is passed over (the base nodes do
 // the same among their nested alternatives), so every combination comes out once.
+#include <filesystem>
+#include <set>
 #include <unordered_set>
 
 #include "query/CompList.h"
 #include "query/CompSimple.h"
 #include "query/RecSelect.h"
+#include "platform/SysUtils.h"
 #include "store/KvRecord.h"
 
 namespace {
@@ -26,6 +29,49 @@ bool ParseId(const AnsiString& text, uint32_t& id) {
 }
 
 }  // namespace
+
+// ---- Holding the files ---------------------------------------------------------------------------
+
+// Called once the tables are open.
+void CRecSelect::CheckHoldable() {
+  holdable_ = false;
+  std::set<std::string> files;
+  for (int i = 0; i < tables_->Count(); ++i) {
+    const CTableInfo* info = tables_->Get(i);
+    if (!info->Table || !info->Table->File()) return;  // the extended items' evaluator
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(info->Table->FileName(), error);
+    if (error || !files.insert(path.string()).second) return;
+  }
+  holdable_ = tables_->Count() > 0;
+}
+
+CRecSelectHold::CRecSelectHold(CRecSelect& select) {
+  if (!select.CanHoldFiles()) return;
+  for (int i = 0; i < select.Tables()->Count(); ++i) files_.push_back(select.Tables()->Get(i)->Table->File());
+  Take();
+}
+
+CRecSelectHold::~CRecSelectHold() { Drop(); }
+
+void CRecSelectHold::Take() {
+  for (CKorva* file : files_)
+    if (file->Hold()) held_.push_back(file);
+  since_ = GetTickCount();
+}
+
+void CRecSelectHold::Drop() {
+  for (auto it = held_.rbegin(); it != held_.rend(); ++it) (*it)->Release();
+  held_.clear();
+}
+
+void CRecSelectHold::Breathe() {
+  if (files_.empty() || uint32_t(GetTickCount() - since_) < uint32_t(kBreatheMs)) return;
+  Drop();
+  Take();
+}
+
+// ---- Listing -----------------------------------------------------------------------------------
 
 bool CRecSelect::ListStart(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition) {
   const int n = Compile(columns, tables, condition);
@@ -141,7 +187,8 @@ void CRecSelect::EnumAll(TStrings& list) {
   std::unordered_set<AnsiString> have;
   for (int i = 0; i < list.Count(); ++i) have.insert(list[i]);
   TStringList step;
-  for (;;) {
+  CRecSelectHold hold(*this);
+  for (;; hold.Breathe()) {
     step.Clear();
     if (EnumNextNB(step) < 0) break;
     for (int i = 0; i < step.Count(); ++i)
@@ -154,7 +201,8 @@ void CRecSelect::EnumAll(TStrings& list) {
 bool CRecSelect::GatherRecordIds(int table, std::vector<uint32_t>& ids) {
   std::unordered_set<uint32_t> seen;
   const CKvrValueList* values = tables_->Get(table)->Values;
-  for (int r; (r = Step()) >= 0;) {
+  CRecSelectHold hold(*this);
+  for (int r; (r = Step()) >= 0; hold.Breathe()) {
     if (r == 0) continue;
     uint32_t id;
     const CKvrValue* value = values->GetAt(0);

@@ -1,6 +1,6 @@
 // Random conditions over random small tables: the combinations a select delivers, stepped with and
-// without blocking, are those a plain evaluation of the condition over every combination of
-// records accepts, each once.
+// without blocking and through the record-file list's cursor, are those that a plain evaluation of
+// the condition over every combination of records accepts, each once.
 //
 // Tables a(n int, s string) and b(m int, t string). Conditions mix AND, OR and NOT, every
 // operator, LIKE and UNLIKE patterns, joins between the tables, record ids, constants on the
@@ -194,25 +194,29 @@ int Rounds() {
   return s ? std::max(1, std::atoi(s)) : 12;
 }
 
+enum class Stepping { NonBlocking, Blocking, ThroughList };
+
+// The record ids of every row; rows carry the condition's columns after the listed ids.
 std::vector<std::string> Delivered(CRecFileList& files, const AnsiString& columns, const std::string& condition,
-                                   bool blocking) {
+                                   Stepping how) {
   CRecSelect select(&files);
-  if (!select.ListStart(columns, "", condition)) return {"ERROR"};
+  const bool started = how == Stepping::ThroughList ? files.ListStart(columns, "", condition)
+                                                    : select.ListStart(columns, "", condition);
+  if (!started) return {"ERROR"};
   std::vector<std::string> rows;
   TStringList row;
   for (;;) {
     row.Clear();
-    if (blocking) {
+    if (how == Stepping::Blocking) {
       if (!select.Next(row)) break;
     } else {
-      const int r = select.NextNB(row);
+      const int r = how == Stepping::ThroughList ? files.ListNextNB(row) : select.NextNB(row);
       if (r < 0) break;
       if (r == 0) {
         EXPECT_EQ(row.Count(), 0);
         continue;
       }
     }
-    // The listed record ids come first; the condition's columns follow them.
     std::string ids = row[0];
     if (columns.find(',') != AnsiString::npos) ids += "|" + row[1];
     rows.push_back(ids);
@@ -257,11 +261,11 @@ TEST(QueryProperty, SelectRowsEqualPlainEvaluation) {
           }
         }
         std::sort(expected.begin(), expected.end());
-        for (bool blocking : {false, true}) {
-          std::vector<std::string> got = Delivered(db.files, columns, text, blocking);
+        for (Stepping how : {Stepping::NonBlocking, Stepping::Blocking, Stepping::ThroughList}) {
+          std::vector<std::string> got = Delivered(db.files, columns, text, how);
           std::sort(got.begin(), got.end());
-          ASSERT_EQ(got, expected) << "round " << round << (two ? " two tables" : " one table")
-                                   << (blocking ? " blocking" : "") << "\ncondition: " << Show(text);
+          ASSERT_EQ(got, expected) << "round " << round << (two ? " two tables" : " one table") << " stepping "
+                                   << int(how) << "\ncondition: " << Show(text);
         }
       }
     }
