@@ -154,6 +154,8 @@ class CRecSelect : public CRecSelectBase {
   void AddTableScans();
   CTableInfo* ExtendedTable();
   void CheckHoldable();
+  // Compile, with one alternative over every combination of records when there is no condition.
+  bool CompileAll(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition);
   CRecSelect& Nested();
   // One step of the alternatives: 1 a combination no earlier alternative holds for is current.
   int Step();

@@ -73,7 +73,7 @@ void CRecSelectHold::Breathe() {
 
 // ---- Listing -----------------------------------------------------------------------------------
 
-bool CRecSelect::ListStart(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition) {
+bool CRecSelect::CompileAll(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition) {
   const int n = Compile(columns, tables, condition);
   if (n < 0) return false;
   if (n == 0 && tables_->Count() > 0) {
@@ -81,6 +81,11 @@ bool CRecSelect::ListStart(const AnsiString& columns, const AnsiString& tables, 
     alternatives_->Add(all);
     all->SetMatchAll();
   }
+  return true;
+}
+
+bool CRecSelect::ListStart(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition) {
+  if (!CompileAll(columns, tables, condition)) return false;
   alternatives_->Dump("Pre");
   alternatives_->Optimize();
   alternatives_->Dump("Post");
@@ -139,13 +144,7 @@ void OfferEnumColumn(CSearchCondList& alternatives, const AnsiString& column, in
 }  // namespace
 
 bool CRecSelect::EnumStart(const AnsiString& column, int cut, const AnsiString& tables, const AnsiString& condition) {
-  const int n = Compile(column, tables, condition);
-  if (n < 0) return false;
-  if (n == 0 && tables_->Count() > 0) {
-    auto* all = new CSearchCond(this);
-    alternatives_->Add(all);
-    all->SetMatchAll();
-  }
+  if (!CompileAll(column, tables, condition)) return false;
   OfferEnumColumn(*alternatives_, column, cut);
   alternatives_->Dump("Pre");
   alternatives_->Optimize();
