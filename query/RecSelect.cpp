@@ -84,8 +84,6 @@ void CRecSelect::Reset() {
   holdable_ = false;
 }
 
-CTableInfo* CRecSelect::FindTable(const AnsiString& name) const { return tables_->Find(name); }
-
 void CRecSelect::CollectColumns(const AnsiString& text) {
   ForEachWord(text, [this](const AnsiString& word) {
     AnsiString table, column;

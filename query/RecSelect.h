@@ -128,13 +128,11 @@ class CRecSelect : public CRecSelectBase {
   // Compiles the nested select over condition and columns and steps it to its first row.
   bool RunLookup(const AnsiString& condition, const AnsiString& columns, TStrings& row);
 
-  // ---- What the search conditions and comparison nodes read ----
-  CRecFileList* Owner() const { return owner_; }
+  // ---- Parts ----
   CSearchCondList* Alternatives() const { return alternatives_.get(); }
   CTableInfoList* Tables() const { return tables_.get(); }
   CTableInfoList* GetTableList() override { return tables_.get(); }
   CColmInfoList* Columns() const { return columns_.get(); }
-  CTableInfo* FindTable(const AnsiString& name) const;
 
   // Whether the files of all tables may stay held across a run of steps: each table has a file of
   // its own, and no evaluator runs while stepping (its lookups would open the same files again,
