@@ -9,7 +9,10 @@
 // The salvage reads the file's blocks end to end and keeps every record of every intact data
 // block; where it meets bytes it cannot place it moves on in 128-byte steps, the grain of every
 // block address, so one damaged block does not hide the blocks behind it.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -259,11 +262,25 @@ void CloseQuietly(KorvaFile* a, KorvaFile* b = nullptr) {
   db_errdetail = saved_detail;
 }
 
-// Opens source, creates and opens target; false (everything closed) on failure.
+// True when target names the file open as source, by its own name or any other (links).
+bool SameFile(const KorvaFile* source, const char* target) {
+  struct stat s {}, t {};
+  return ::fstat(source->req.fd, &s) == 0 && ::stat(target, &t) == 0 && s.st_dev == t.st_dev && s.st_ino == t.st_ino;
+}
+
+// Opens source, creates and opens target; false (everything closed) on failure. A target that is
+// the source itself is refused as an exclusive create would refuse it (EEXIST): creating it would
+// wipe the records about to be read.
 bool OpenPair(const char* source, const char* target, int key_block, int data_block, KorvaFile** s, KorvaFile** t) {
   *s = db_open(source);
   if (!*s) return false;
   *t = nullptr;
+  if (SameFile(*s, target)) {
+    CloseQuietly(*s);
+    db_errclass = kvClassFile;
+    db_errdetail = EEXIST;
+    return false;
+  }
   if (CreateLike(*s, target, key_block, data_block) < 0 || !(*t = db_open(target))) {
     CloseQuietly(*s);
     return false;

@@ -1,7 +1,9 @@
 // Check, copy and salvage of whole KORVA files, on sound files and on files with damaged blocks.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <random>
 #include <set>
@@ -117,6 +119,23 @@ TEST(KorvaCheck, CopyKeepsEveryRecord) {
   // Records longer than the target's blocks take: the copy says it failed.
   EXPECT_EQ(db_copy(source.c_str(), dir.File("small.kvr").c_str(), 256, 256), -1);
   EXPECT_EQ(db_errdetail, kvBadLength);
+}
+
+// A copy or salvage onto the source itself, under any of its names, is refused and loses nothing.
+TEST(KorvaCheck, CopyOntoItselfRefused) {
+  TempDir dir;
+  const std::string source = dir.File("self.kvr"), link = dir.File("link.kvr");
+  Fill(source, 300);
+  ASSERT_EQ(::symlink(source.c_str(), link.c_str()), 0);
+  const std::vector<uint8_t> bytes = ReadBytes(source);
+  for (const std::string& target : {source, link}) {
+    EXPECT_EQ(db_copy(source.c_str(), target.c_str(), 0, 0), -1);
+    EXPECT_EQ(db_errclass, kvClassFile);
+    EXPECT_EQ(db_errdetail, EEXIST);
+    EXPECT_EQ(db_salvage(source.c_str(), target.c_str(), 0, 0), -1);
+    EXPECT_EQ(db_errdetail, EEXIST);
+  }
+  EXPECT_EQ(ReadBytes(source), bytes);
 }
 
 TEST(KorvaCheck, HookStopsEveryPass) {
