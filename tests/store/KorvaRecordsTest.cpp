@@ -276,6 +276,29 @@ TEST_F(KorvaRecords, CachedBlocksFollowOtherWriters) {
   EXPECT_EQ(db_close(other), 0);
 }
 
+// Where a read found a record last time is not trusted in a block that another process rewrote
+// since, even when the bytes there now look like that record.
+TEST_F(KorvaRecords, StaleReadPositionIgnored) {
+  Make();
+  ASSERT_EQ(Insert(1, 30), 0);
+  ASSERT_EQ(Insert(2, 30), 0);
+  ASSERT_EQ(Read(2), Record(2, 4, 30));  // found at offset 54 of the block
+  KorvaFile* other = db_open(path_.c_str());
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(db_delete(other, Key(1, 4).data()), 0);
+  const std::string two = Record(2, 4, 10);
+  ASSERT_EQ(db_update(other, two.data(), 10), 0);
+  // Record 3 now begins at offset 34; its bytes at offset 54 read as a 1000-byte record 2.
+  std::string three = Record(3, 4, 40);
+  three.replace(18, 6, std::string("\x03\xE8\0\0\0\x02", 6));
+  ASSERT_EQ(db_insert(other, three.data(), 40), 0);
+  ASSERT_EQ(db_close(other), 0);
+  ASSERT_EQ(db_hold(f_), 0);
+  ASSERT_EQ(db_descend(f_, reinterpret_cast<const uint8_t*>(Key(2, 4).data())), 0);
+  EXPECT_EQ(Read(2), two);
+  ASSERT_EQ(db_release(f_), 0);
+}
+
 TEST_F(KorvaRecords, TwentyFilesAtOnce) {
   Make();
   EXPECT_EQ(db_select_key(f_, 1), -1);  // no key table
