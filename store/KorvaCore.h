@@ -82,6 +82,10 @@ class KorvaPageTable {
       if (slots_[i].address == address) return slots_[i].page;
     }
   }
+  // Starts loading the slot where address would be found, ahead of a Find that will come soon.
+  void Prefetch(uint32_t address) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[Home(address)]);
+  }
   void Insert(KorvaPage* p);  // the address must be absent
   void Erase(uint32_t address);
   std::vector<KorvaPage*> All() const;
@@ -134,6 +138,7 @@ struct KorvaFile {
   bool path_valid = false;
 
   KorvaPageTable pages;
+  KorvaPage* recent = nullptr;  // the page KvPage gave last, while it is cached: most calls ask for it again
   std::vector<KorvaPage*> dirty;
 
   // Shortcuts for reads, valid while nothing changes them. range: the keys [low, high) that lead

@@ -425,6 +425,7 @@ bool WritePage(KorvaPage* p) {
 
 // Out of the file's table, the ring and the dirty list; the page object lives on.
 void Detach(KorvaPage* p) {
+  if (p->file->recent == p) p->file->recent = nullptr;
   p->file->pages.Erase(p->address);
   RingRemove(p);
   MarkClean(p);
@@ -550,7 +551,8 @@ void KorvaPageTable::Grow() {
 
 KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) {
   // A cached page stands at an address that was found valid when it was read.
-  if (KorvaPage* p = f->pages.Find(address)) {
+  KorvaPage* p = f->recent && f->recent->address == address ? f->recent : f->pages.Find(address);
+  if (p) {
     if (p->size != size) {
       KvDamaged();
       return nullptr;
@@ -560,19 +562,21 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
       p->transient = false;
     }
     p->op = f->op;
+    f->recent = p;
     return p;
   }
   if (!KvValidAddress(f, address, size)) {
     KvDamaged();
     return nullptr;
   }
-  KorvaPage* p = Allocate(f, address, size);
+  p = Allocate(f, address, size);
   if (!p) return nullptr;
   if (!KvRequest(&f->req, kReqRead, address, p->data(), size)) {
     std::free(p);
     return nullptr;
   }
   Attach(p, false);
+  f->recent = p;
   if (access == kAccessStep) {
     p->transient = true;
     g_marks[size_t(p->ring_at)] = 0;

@@ -139,6 +139,8 @@ int16_t StepForward(KorvaFile* f, const uint8_t* from, void* buffer, bool inclus
     f->path[0] = next;
     b = d->data();
     off = kHeadSize;
+    // A walk asks for the block after this one a few records from now.
+    if (Get32(b + kDatNext) != kNoBlock) f->pages.Prefetch(Get32(b + kDatNext));
   }
   return CopyOut(f, b, off, buffer);
 }
