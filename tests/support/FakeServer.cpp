@@ -2,7 +2,9 @@
 
 #include "store/Kvrvalue.h"
 
-FakeServer::FakeServer(Script script) : script_(std::move(script)) { Start(); }
+FakeServer::FakeServer(Script script, bool concurrent) : LoopbackServer(concurrent), script_(std::move(script)) {
+  Start();
+}
 
 FakeServer::~FakeServer() { Stop(); }
 

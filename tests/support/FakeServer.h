@@ -22,7 +22,8 @@ class FakeServer : public LoopbackServer {
   // Called on the connection's thread with the connection's number (from 1).
   using Script = std::function<Answer(int connection, const std::string& request)>;
 
-  explicit FakeServer(Script script);
+  // concurrent: a thread per connection; else one connection after another.
+  explicit FakeServer(Script script, bool concurrent = true);
   ~FakeServer() override;
 
   // Every request read so far, in order of arrival.

@@ -29,7 +29,7 @@ bool WaitReadable(int fd, const std::atomic<bool>& stopping) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer() = default;
+LoopbackServer::LoopbackServer(bool concurrent) : concurrent_(concurrent) {}
 
 LoopbackServer::~LoopbackServer() { Stop(); }
 
@@ -72,6 +72,13 @@ void LoopbackServer::AcceptLoop() {
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     const int number = ++connections_;
+    if (!concurrent_) {
+      Peer peer;
+      peer.fd = fd;
+      Serve(peer, number);
+      ::close(fd);
+      continue;
+    }
     auto worker = std::make_unique<Worker>();
     Worker* w = worker.get();
     w->thread = std::thread([this, w, fd, number] {

@@ -1,7 +1,8 @@
 // A TCP server on 127.0.0.1 for the record-server tests: it listens on a port the system picks,
-// accepts on a thread of its own and serves each connection on a thread of its own. Requests are
-// read up to their NUL byte. Stop (called by the derived class's destructor) ends every
-// connection and waits for all threads.
+// accepts on a thread of its own and serves each connection on a thread of its own, or, when
+// made so, one connection after another on the accepting thread (no thread per connection, for
+// callers that connect many times in a row). Requests are read up to their NUL byte. Stop
+// (called by the derived class's destructor) ends every connection and waits for all threads.
 #pragma once
 
 #include <atomic>
@@ -25,7 +26,7 @@ class LoopbackServer {
   int Connections() const { return connections_.load(); }
 
  protected:
-  LoopbackServer();
+  explicit LoopbackServer(bool concurrent = true);
   // Listens and starts accepting; false when no port could be had.
   bool Start();
   void Stop();
@@ -53,6 +54,7 @@ class LoopbackServer {
   void AcceptLoop();
   void ReapFinished();
 
+  bool concurrent_;
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
