@@ -136,16 +136,21 @@ void CKvRecRemote::Disconnect() {
   Socket_.reset();
 }
 
-bool CKvRecRemote::Ready() {
+void CKvRecRemote::DropIfStale() {
   // Between exchanges a live conversation is silent: anything to read means the server has gone
   // or spoken out of turn.
   if (Socket_ && Socket_->WaitReadable(0) != TTcpClient::tcpTimedOut) Disconnect();
+}
+
+bool CKvRecRemote::Ready() {
+  DropIfStale();
   return Socket_ || Connect();
 }
 
-void CKvRecRemote::Fail(const AnsiString& message) {
+bool CKvRecRemote::Fail(const AnsiString& message) {
   Disconnect();
   ReportError("%s", message.c_str());
+  return false;
 }
 
 // ---- Exchange ----------------------------------------------------------------------------------
@@ -156,33 +161,36 @@ bool CKvRecRemote::Exchange(const AnsiString& request, AnsiString& reply) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limits.ExchangeMs);
   AnsiString out = CharCode_ == kEuc ? SjisToEuc(request.c_str()) : request;
   out.push_back('\0');
+  // The socket is asked to take the bytes first and waited for only when it cannot.
   for (size_t sent = 0; sent < out.size();) {
+    const long n = Socket_->Send(out.data() + sent, out.size() - sent);
+    if (n > 0) {
+      sent += size_t(n);
+      continue;
+    }
+    if (n != TTcpClient::tcpAgain) return Fail(Broken());
     const int wait = NextWait(deadline, limits.WaitMs);
     const int ready = wait > 0 ? Socket_->WaitWritable(wait) : TTcpClient::tcpTimedOut;
-    if (ready == TTcpClient::tcpTimedOut) return Fail(NoAnswer()), false;
-    if (ready != TTcpClient::tcpReady) return Fail(Broken()), false;
-    const long n = Socket_->Send(out.data() + sent, out.size() - sent);
-    if (n == TTcpClient::tcpAgain) continue;
-    if (n <= 0) return Fail(Broken()), false;
-    sent += size_t(n);
+    if (ready == TTcpClient::tcpTimedOut) return Fail(NoAnswer());
+    if (ready != TTcpClient::tcpReady) return Fail(Broken());
   }
   AnsiString in;
   char piece[kPiece];
   for (;;) {
     const int wait = NextWait(deadline, limits.WaitMs);
     const int ready = wait > 0 ? Socket_->WaitReadable(wait) : TTcpClient::tcpTimedOut;
-    if (ready == TTcpClient::tcpTimedOut) return Fail(NoAnswer()), false;
-    if (ready != TTcpClient::tcpReady) return Fail(Broken()), false;
+    if (ready == TTcpClient::tcpTimedOut) return Fail(NoAnswer());
+    if (ready != TTcpClient::tcpReady) return Fail(Broken());
     const long n = Socket_->Receive(piece, sizeof piece);
     if (n == TTcpClient::tcpAgain) continue;
-    if (n <= 0) return Fail(Broken()), false;
+    if (n <= 0) return Fail(Broken());
     const char* end = static_cast<const char*>(std::memchr(piece, '\0', size_t(n)));
     const size_t take = end ? size_t(end - piece) : size_t(n);
-    if (in.size() + take > limits.ReplyBytes) return Fail(TooLong()), false;
+    if (in.size() + take > limits.ReplyBytes) return Fail(TooLong());
     in.append(piece, take);
     if (!end) continue;
     // The server may send one reply per request and nothing after it.
-    if (end != piece + n - 1) return Fail(OutOfStep()), false;
+    if (end != piece + n - 1) return Fail(OutOfStep());
     break;
   }
   reply = CharCode_ == kEuc ? EucToSjis(in.c_str()) : in;
@@ -247,6 +255,8 @@ int CKvRecRemote::OpenTable(bool report) {
 }
 
 int CKvRecRemote::Close() {
+  // A table on a connection that has ended is closed already; nothing connects just to say so.
+  DropIfStale();
   TStringList reply;
   const int r = Call({"Close"}, reply) ? NumberOf(reply, 1) : -1;
   delete Cols_;

@@ -99,14 +99,15 @@ class CKvRecRemote : public CKvRecord {
   // A live connection: the present one, unless its peer has ended it or sent bytes nobody asked
   // for (then it is dropped), else a new one. False after reporting why none could be made.
   bool Ready();
+  void DropIfStale();
   bool Connect();
   void Disconnect();
   // Sends one request and reads its whole reply into `reply` (emptied first). False when no whole
   // reply arrived; the connection is then gone.
   bool Call(std::initializer_list<AnsiString> request, TStrings& reply);
   bool Exchange(const AnsiString& request, AnsiString& reply);
-  // Drops the connection after a failed exchange and shows why.
-  void Fail(const AnsiString& message);
+  // Drops the connection after a failed exchange and shows why; false.
+  bool Fail(const AnsiString& message);
   // Open, with the message of a failed open shown or left to the caller.
   int OpenTable(bool report);
   // Fills `values` with one value per column from the field text of a record.
