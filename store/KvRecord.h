@@ -218,8 +218,8 @@ class CKvRecord {
   int Version_ = kvrVersion;
 };
 
-// A table object for a file name (a local table; a name beginning with "//" gives null until the
-// record-server table exists). The caller owns it; nothing is opened.
+// A table object for a file name: a table on a record server (CKvRecRemote) for a name beginning
+// with "//", else a local one. The caller owns it; nothing is opened.
 CKvRecord* CreateKvRecord(const AnsiString& name);
 
 // Compares a with b by operator code 4-12 (store/CondOp.h); false for null values or other codes.
