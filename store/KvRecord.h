@@ -133,6 +133,11 @@ class CKvRecord {
   bool WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, uint32_t id, int colNo);
   bool RemoveIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
   bool HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  // Writes the entries of the value that record id lacks (a set's missing elements only) and
+  // appends to `written` one value per entry written, to be taken back with RemoveIndexEntry.
+  // On failure what it wrote is taken back and removed from `written`.
+  bool WriteMissingEntries(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo,
+                           CKvrValueList& written);
   // -1 failure (nothing left written), 0 same key images, n > 0 changed.
   int AddChangedEntries(const CKvrColInfo& col, const CKvrValue& now, const CKvrValue& old, uint32_t id, int colNo);
   // Removes the entries that value a has and value b has not.
