@@ -455,6 +455,19 @@ bool CCompSimpleRtv::Dump(const AnsiString& label) const {
   return true;
 }
 
+void CCompSimpleRtv::CopyComparison(const CCompSimpleRtv& other) {
+  Table = other.Table;
+  Info = other.Info;
+  Column = other.Column;
+  ColIndex = other.ColIndex;
+  Op = other.Op;
+  Value = other.Value;
+  Const = other.Const;
+  ConstReady = other.ConstReady;
+  RecCount = other.RecCount;
+  PatternOwnSide = other.PatternOwnSide;
+}
+
 int CCompSimpleRtv::TestStep() {
   if (RecCount != 0) return -1;
   RecCount = 1;
@@ -465,18 +478,7 @@ int CCompSimpleRtv::TestStep() {
 
 CCompSimpleCmp::CCompSimpleCmp(CSearchCond* owner) : CCompSimpleRtv(owner) {}
 
-CCompSimpleCmp::CCompSimpleCmp(const CCompSimpleRtv& rtv) : CCompSimpleRtv(rtv.Owner) {
-  Table = rtv.Table;
-  Info = rtv.Info;
-  Column = rtv.Column;
-  ColIndex = rtv.ColIndex;
-  Op = rtv.Op;
-  Value = rtv.Value;
-  Const = rtv.Const;
-  ConstReady = rtv.ConstReady;
-  RecCount = rtv.RecCount;
-  PatternOwnSide = rtv.PatternOwnSide;
-}
+CCompSimpleCmp::CCompSimpleCmp(const CCompSimpleRtv& rtv) : CCompSimpleRtv(rtv.Owner) { CopyComparison(rtv); }
 
 int CCompSimpleCmp::NextNB() { return TestStep(); }
 
@@ -579,16 +581,7 @@ bool CCompSimpleRtv2::Dump(const AnsiString& label) const {
 CCompSimpleCmp2::CCompSimpleCmp2(CSearchCond* owner) : CCompSimpleRtv2(owner) {}
 
 CCompSimpleCmp2::CCompSimpleCmp2(const CCompSimpleRtv2& rtv2) : CCompSimpleRtv2(rtv2.Owner) {
-  Table = rtv2.Table;
-  Info = rtv2.Info;
-  Column = rtv2.Column;
-  ColIndex = rtv2.ColIndex;
-  Op = rtv2.Op;
-  Value = rtv2.Value;
-  Const = rtv2.Const;
-  ConstReady = rtv2.ConstReady;
-  RecCount = rtv2.RecCount;
-  PatternOwnSide = rtv2.PatternOwnSide;
+  CopyComparison(rtv2);
   OtherTable = rtv2.OtherTable;
   OtherInfo = rtv2.OtherInfo;
   OtherColumn = rtv2.OtherColumn;

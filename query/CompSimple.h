@@ -17,10 +17,15 @@
 // result; one step does at most one bounded table read. A node reaches its table information
 // through its owner (the alternative) and the alternative's select.
 //
-// Retrieval results go to the table's result cache (query/CashData.h) under a key built from the
-// node's comparisons; every text of the key is escaped ("\" -> "\\", "$" -> "\$") so that keys
-// of different comparisons never coincide. A join retrieval's results are cached per joined
-// value.
+// A run of a retrieval that ends with 1 to 320 results goes to the table's result cache
+// (query/CashData.h), and a later run of the same comparisons in the same select is served from
+// it. The key, every text in it escaped ("\" -> "\\", "$" -> "\$") so that keys of different
+// comparisons never coincide:
+//
+//   Table $ Column $ [~]Op $ Value [$ EnumCol $ Cut] {$ Column $ [~]Op $ Value}   (extras)
+//   "~": the pattern is the column's (below); Op and Cut in decimal; e.g. T$c$6$abc
+//
+// A join retrieval's results are thus cached per joined value.
 //
 // LIKE and UNLIKE keep the right operand of the written comparison as the pattern, whichever side a
 // node retrieves by. A node whose own column holds the pattern (PatternOwnSide: a value LIKE a
@@ -42,7 +47,8 @@ class CCompSimpleList;
 constexpr int kCompTestOrder = 7654321;
 
 // Base of the family, and the node that holds nested alternatives: one of them must hold. Owns
-// its nested alternatives.
+// its nested alternatives; steps them in order and passes over a combination that an earlier one
+// holds for, so that each is delivered once.
 class CCompSimple {
  public:
   explicit CCompSimple(CSearchCond* owner);
@@ -152,6 +158,9 @@ class CCompSimpleRtv : public CCompSimple {
   bool SendConds(int op, const AnsiString& value, const AnsiString& enumCol);
   // The step of a test node: one answer per run.
   int TestStep();
+  // Takes over another node's comparison (table, column, operator, value, what was looked up
+  // for it, its record count): a retrieval becoming a test.
+  void CopyComparison(const CCompSimpleRtv& other);
   // Opens the run: the cache with or without the enumeration part, else the table. False when
   // the run cannot start.
   bool OpenRun(bool withEnum);

@@ -9,7 +9,15 @@
 // The salvage reads the file's blocks end to end and keeps every record of every intact data
 // block; where it meets bytes it cannot place it moves on in 128-byte steps, the grain of every
 // block address, so one damaged block does not hide the blocks behind it.
+//
+// Other processes keep working while a pass runs. The check takes the file's lock for a stretch of
+// block reads at a time and never across a call of progress_hook; each time it takes the lock
+// again it compares the header with the one its pass began with, and a pass that finds it changed
+// starts over, since blocks read before and after the change need not agree.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,12 +51,16 @@ int KeyCount(const KorvaFile* f) { return f->key_table ? Get16(f->hdr + kKtKeys)
 class Checker {
  public:
   Checker(KorvaFile* f, KorvaCheckReport* report) : f_(f), report_(report) {}
+  ~Checker() { Unlock(); }
 
+  // The record count, or -1. When Moved() the file changed during the pass and the result means
+  // nothing.
   int Run() {
+    if (!Relock()) return -1;
     const int h = f_->header_size;
     uint64_t total = 0;
     bool counts_ok = true;
-    for (int key = 1; key <= KeyCount(f_) && !stopped_; ++key) {
+    for (int key = 1; key <= KeyCount(f_) && !Halted(); ++key) {
       SelectKey(f_, key);
       leaves_.clear();
       uint8_t zero[kMaxKeyLen] = {};
@@ -58,10 +70,11 @@ class Checker {
         counts_ok = false;
       total += n;
     }
-    if (!stopped_) {
+    if (!Halted()) {
       List(Get32(f_->hdr + kHdrDataFree), kKindDataList, f_->data_block);
       List(Get32(f_->hdr + kHdrKeyFree), kKindKeyList, f_->key_block);
     }
+    if (failed_ || moved_) return -1;
     if (total != Get32(f_->hdr + kHdrRecords)) counts_ok = false;
     if (!counts_ok && damaged_.empty()) damaged_.push_back(0);
     if (report_) {
@@ -73,7 +86,52 @@ class Checker {
     return int(total);
   }
 
+  bool Moved() const { return moved_; }
+
  private:
+  static constexpr int kStretch = 512;  // block reads under one taking of the lock
+
+  bool Halted() const { return stopped_ || moved_ || failed_; }
+
+  void Unlock() {
+    if (!held_) return;
+    const int saved_class = db_errclass, saved_detail = db_errdetail;
+    db_release(f_);
+    db_errclass = saved_class;
+    db_errdetail = saved_detail;
+    held_ = false;
+  }
+
+  // Takes the lock and reads the header again; false when that fails (failed_) or the header is
+  // not the one the pass began with (moved_).
+  bool Relock() {
+    if (db_hold(f_) < 0) {
+      failed_ = true;
+      return false;
+    }
+    held_ = true;
+    reads_ = 0;
+    const uint8_t* h = f_->hdr;
+    if (header_.empty()) header_.assign(h, h + f_->header_size);
+    if (std::memcmp(h, header_.data(), header_.size()) != 0) moved_ = true;
+    return !moved_;
+  }
+
+  // A block read of the pass; a failed read is a finding, not an error.
+  bool Fetch(uint32_t address, uint8_t* buffer, int length) {
+    if (held_ && ++reads_ > kStretch) Unlock();
+    if (Halted() || (!held_ && !Relock())) return false;
+    return ReadRaw(&f_->req, address, buffer, length);
+  }
+
+  // A step of the pass: progress_hook without the lock; true when the pass is to stop.
+  bool Step(int count) {
+    if (!progress_hook) return false;
+    Unlock();
+    stopped_ = progress_hook(count) < 0;
+    return stopped_;
+  }
+
   struct Leaf {
     uint32_t address, parent;
     std::vector<uint8_t> key;
@@ -99,7 +157,7 @@ class Checker {
       Damaged(parent ? parent : address);
       return;
     }
-    if (!ReadRaw(&f_->req, address, b.data(), f_->key_block) || !KvKeyBlockSane(f_, b.data(), level)) {
+    if (!Fetch(address, b.data(), f_->key_block) || !KvKeyBlockSane(f_, b.data(), level)) {
       Damaged(address);
       return;
     }
@@ -136,7 +194,7 @@ class Checker {
       return leaves_[0].address;
     const uint32_t guess = uint32_t(f_->header_size + 2 * kb + (key - 1) * (kb + db) + kb);
     std::vector<uint8_t> b(static_cast<size_t>(db));
-    if (KvValidAddress(f_, guess, db) && ReadRaw(&f_->req, guess, b.data(), db) && KvDataBlockSane(f_, b.data()) &&
+    if (KvValidAddress(f_, guess, db) && Fetch(guess, b.data(), db) && KvDataBlockSane(f_, b.data()) &&
         Get32(b.data() + kDatPre) == 0 && len > 0)
       return guess;
     return leaves_.empty() ? guess : leaves_[0].address;
@@ -163,16 +221,13 @@ class Checker {
       return true;
     };
     for (;;) {
-      if (Stopped(step++)) {
-        stopped_ = true;
-        return records;
-      }
+      if (Step(step++) || Halted()) return records;
       bool ok = KvValidAddress(f_, address, db) && !seen_.count(address);
       if (!ok) {
         Damaged(from ? from : address);
       } else {
         Claim(address, db);
-        ok = ReadRaw(&f_->req, address, b.data(), db) && KvDataBlockSane(f_, b.data());
+        ok = Fetch(address, b.data(), db) && KvDataBlockSane(f_, b.data());
         if (!ok) Damaged(address);
       }
       auto leaf = leaf_at.find(address);
@@ -217,7 +272,7 @@ class Checker {
     std::vector<uint8_t> b(static_cast<size_t>(f_->key_block));
     for (uint32_t address = head; address != 0;) {
       if (!KvValidAddress(f_, address, f_->key_block) || !Claim(address, f_->key_block) ||
-          !ReadRaw(&f_->req, address, b.data(), f_->key_block) || !KvListBlockSane(f_, b.data(), kind)) {
+          !Fetch(address, b.data(), f_->key_block) || !KvListBlockSane(f_, b.data(), kind)) {
         Damaged(address);
         return;
       }
@@ -236,7 +291,9 @@ class Checker {
   std::unordered_set<uint32_t> seen_, reported_;
   std::vector<uint32_t> damaged_;
   uint64_t accounted_ = 0;
-  bool stopped_ = false;
+  std::vector<uint8_t> header_;  // as the pass began
+  bool held_ = false, stopped_ = false, moved_ = false, failed_ = false;
+  int reads_ = 0;
 };
 
 // Creates target with the keys of the open file source and the given block sizes (0 = source's).
@@ -259,11 +316,25 @@ void CloseQuietly(KorvaFile* a, KorvaFile* b = nullptr) {
   db_errdetail = saved_detail;
 }
 
-// Opens source, creates and opens target; false (everything closed) on failure.
+// True when target names the file open as source, by its own name or any other (links).
+bool SameFile(const KorvaFile* source, const char* target) {
+  struct stat s {}, t {};
+  return ::fstat(source->req.fd, &s) == 0 && ::stat(target, &t) == 0 && s.st_dev == t.st_dev && s.st_ino == t.st_ino;
+}
+
+// Opens source, creates and opens target; false (everything closed) on failure. A target that is
+// the source itself is refused as an exclusive create would refuse it (EEXIST): creating it would
+// wipe the records about to be read.
 bool OpenPair(const char* source, const char* target, int key_block, int data_block, KorvaFile** s, KorvaFile** t) {
   *s = db_open(source);
   if (!*s) return false;
   *t = nullptr;
+  if (SameFile(*s, target)) {
+    CloseQuietly(*s);
+    db_errclass = kvClassFile;
+    db_errdetail = EEXIST;
+    return false;
+  }
   if (CreateLike(*s, target, key_block, data_block) < 0 || !(*t = db_open(target))) {
     CloseQuietly(*s);
     return false;
@@ -277,13 +348,20 @@ int db_check(const char* path, KorvaCheckReport* report) {
   KvStartReport();
   KorvaFile* f = db_open(path);
   if (!f) return -1;
-  if (db_hold(f) < 0) {
-    CloseQuietly(f);
-    return -1;
-  }
-  int result;
+  // A file that never holds still for a whole pass cannot be checked now: that is reported like a
+  // lock that was not obtained, never as damage.
+  constexpr int kPasses = 5;
+  int result = -1;
   try {
-    result = Checker(f, report).Run();
+    for (int pass = 1;; ++pass) {
+      Checker checker(f, report);
+      result = checker.Run();
+      if (!checker.Moved()) break;
+      if (pass == kPasses) {
+        result = KvRefuse(kvLocked);
+        break;
+      }
+    }
   } catch (const std::bad_alloc&) {
     result = KvRefuse(kvNoMemory);
   }

@@ -5,14 +5,17 @@
 // Block cache. Blocks are kept as they are on disk, one page per block, in one process-wide clock
 // ring bounded by db_cache_limit bytes: a use marks a page, the sweep clears marks and evicts the
 // first unmarked page it meets. A page is clean (equal to disk) or dirty; dirty pages exist only
-// while their file's run holds the lock, and an evicted dirty page is written first. Pages used by
-// the running operation stay in memory until it ends. When a run starts and the change counter on
-// disk differs from the one this file last saw, every page is dropped and read again as needed.
+// while their file's run holds the lock, and the sweep passes them over: a dirty page reaches the
+// disk only as part of a whole flush (db_flush), never alone, so that other processes learn of
+// every block this run wrote from the change counter. When the cache is over its budget at the end
+// of an operation inside a held run, that run is flushed there, between two operations. Pages used
+// by the running operation stay in memory until it ends. When a run starts and the change counter
+// on disk differs from the one this file last saw, every page is dropped and read again as needed.
 //
 // Undo. An operation records each page (and the header) before it first changes it. When the
 // operation fails, its records are played back: pages it created are forgotten, pages it changed
 // get their bytes and state back, pages it freed come back. Nothing reaches the disk before the
-// run ends (or the page is evicted after the operation), so a failed operation leaves no trace.
+// run ends or is flushed between two operations, so a failed operation leaves no trace.
 #pragma once
 
 #include <bit>
@@ -79,6 +82,10 @@ class KorvaPageTable {
       if (slots_[i].address == address) return slots_[i].page;
     }
   }
+  // Starts loading the slot where address would be found, ahead of a Find that will come soon.
+  void Prefetch(uint32_t address) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[Home(address)]);
+  }
   void Insert(KorvaPage* p);  // the address must be absent
   void Erase(uint32_t address);
   std::vector<KorvaPage*> All() const;
@@ -114,7 +121,8 @@ struct KorvaFile {
   int key_len = 0, key_off = 0;
   bool fresh = true;       // no run yet: the cache holds nothing
   uint32_t seen = 0;       // change counter (both words) as last read or written
-  uint32_t run_end = 0;    // end address when the run began
+  uint32_t run_counter = 0;  // change counter on disk when the run began
+  uint32_t run_end = 0;    // end address on disk: when the run began, or at its last flush
   int holds = 0;
   bool locked = false;
   bool header_changed = false;
@@ -130,6 +138,7 @@ struct KorvaFile {
   bool path_valid = false;
 
   KorvaPageTable pages;
+  KorvaPage* recent = nullptr;  // the page KvPage gave last, while it is cached: most calls ask for it again
   std::vector<KorvaPage*> dirty;
 
   // Shortcuts for reads, valid while nothing changes them. range: the keys [low, high) that lead

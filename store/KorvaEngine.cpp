@@ -425,6 +425,7 @@ bool WritePage(KorvaPage* p) {
 
 // Out of the file's table, the ring and the dirty list; the page object lives on.
 void Detach(KorvaPage* p) {
+  if (p->file->recent == p) p->file->recent = nullptr;
   p->file->pages.Erase(p->address);
   RingRemove(p);
   MarkClean(p);
@@ -440,28 +441,30 @@ void Attach(KorvaPage* p, bool dirty) {
 
 bool Pinned(const KorvaPage* p) { return p->file->in_op && p->op == p->file->op; }
 
-// Evicts pages until size more bytes fit the budget, or nothing more may go: the hand gives a
-// marked page another round and passes over pages the running operation holds. A dirty page is
-// written first. An evicted page of the same size is handed back in *reuse instead of being freed.
-bool MakeRoom(size_t size, KorvaPage** reuse) {
+// A page that may leave the cache: clean, and not held by the running operation.
+bool Evictable(const KorvaPage* p) { return p->dirty_at < 0 && !Pinned(p); }
+
+// Evicts clean pages until size more bytes fit the budget, or nothing more may go: the hand gives
+// a marked page another round and passes over dirty pages and pages the running operation holds,
+// so the cache may stay over its budget until the run is flushed. An evicted page of the same size
+// is handed back in *reuse instead of being freed.
+void MakeRoom(size_t size, KorvaPage** reuse) {
   auto evict = [&](KorvaPage* p) {
-    if (p->dirty_at >= 0 && !WritePage(p)) return false;
     Detach(p);
     if (!*reuse && size_t(p->size) == size)
       *reuse = p;
     else
       std::free(p);
-    return true;
   };
   for (size_t tries = g_transient.size(); g_bytes + size > g_limit && tries > 0; --tries) {
     const auto [slot, p] = g_transient.front();
     g_transient.pop_front();
     if (!IsTransientAt(slot, p)) continue;
-    if (Pinned(p)) {
+    if (!Evictable(p)) {
       g_transient.emplace_back(slot, p);
       continue;
     }
-    if (!evict(p)) return false;
+    evict(p);
   }
   for (size_t steps = 2 * g_ring.size() + 1; g_bytes + size > g_limit && steps > 0; --steps) {
     g_hand = g_hand + 1 < g_ring.size() ? g_hand + 1 : 0;
@@ -471,17 +474,13 @@ bool MakeRoom(size_t size, KorvaPage** reuse) {
       g_marks[g_hand] = 0;
       continue;
     }
-    if (!Pinned(p) && !evict(p)) return false;
+    if (Evictable(p)) evict(p);
   }
-  return true;
 }
 
 KorvaPage* Allocate(KorvaFile* f, uint32_t address, int size) {
   KorvaPage* p = nullptr;
-  if (!MakeRoom(size_t(size), &p)) {
-    std::free(p);
-    return nullptr;
-  }
+  MakeRoom(size_t(size), &p);
   if (!p) p = static_cast<KorvaPage*>(std::malloc(sizeof(KorvaPage) + size_t(size)));
   if (!p) {
     KvRefuse(kvNoMemory);
@@ -552,7 +551,8 @@ void KorvaPageTable::Grow() {
 
 KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) {
   // A cached page stands at an address that was found valid when it was read.
-  if (KorvaPage* p = f->pages.Find(address)) {
+  KorvaPage* p = f->recent && f->recent->address == address ? f->recent : f->pages.Find(address);
+  if (p) {
     if (p->size != size) {
       KvDamaged();
       return nullptr;
@@ -562,19 +562,21 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
       p->transient = false;
     }
     p->op = f->op;
+    f->recent = p;
     return p;
   }
   if (!KvValidAddress(f, address, size)) {
     KvDamaged();
     return nullptr;
   }
-  KorvaPage* p = Allocate(f, address, size);
+  p = Allocate(f, address, size);
   if (!p) return nullptr;
   if (!KvRequest(&f->req, kReqRead, address, p->data(), size)) {
     std::free(p);
     return nullptr;
   }
   Attach(p, false);
+  f->recent = p;
   if (access == kAccessStep) {
     p->transient = true;
     g_marks[size_t(p->ring_at)] = 0;
@@ -672,6 +674,8 @@ void KvDropAll(KorvaFile* f) {
     std::free(p);
   }
   f->path_valid = false;
+  f->range_known = false;
+  f->hint_known = false;
 }
 
 // ---- Operations and runs ----------------------------------------------------------------------
@@ -733,7 +737,15 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   f->undo_bytes.clear();
   f->in_op = false;
   const int saved_class = db_errclass, saved_detail = db_errdetail;
-  const int16_t released = KvRelease(f);
+  int16_t released = KvRelease(f);
+  // Inside a held run, changed pages the cache has no room for go to the disk now, between two
+  // operations, as one flush: the header's counter tells other processes that blocks changed.
+  if (released == 0 && f->holds > 0 && g_bytes > g_limit && !f->dirty.empty() && db_flush(f) < 0) {
+    // Memory no longer matches the disk: the run's next operation starts again from the disk.
+    KvDropAll(f);
+    f->fresh = true;
+    released = -1;
+  }
   if (result < 0) {
     db_errclass = saved_class;
     db_errdetail = saved_detail;
@@ -776,6 +788,7 @@ bool StartRun(KorvaFile* f) {
   }
   std::memcpy(f->hdr, fresh, sizeof fresh);
   f->header_changed = false;
+  f->run_counter = CounterOf(fresh);
   f->run_end = Get32(f->hdr + kHdrEnd);
   KvApplyKey(f);
   return true;
@@ -798,6 +811,8 @@ int16_t db_hold(KorvaFile* f) {
 
 int16_t KvHold(KorvaFile* f) {
   if (f->holds > 0) {
+    // After a failed flush inside the run the header is read again under the lock still held.
+    if (f->fresh && !StartRun(f)) return -1;
     ++f->holds;
     return 0;
   }
@@ -810,20 +825,14 @@ int16_t KvHold(KorvaFile* f) {
   return 0;
 }
 
-// Blocks placed past the run's starting end address go first, so that a disk that fills up fails
-// the run before any block the file already used is touched; the header goes last.
-int16_t db_flush(KorvaFile* f) {
-  const uint64_t old_end = AddressLinear(f->run_end);
-  std::vector<KorvaPage*> order = f->dirty;
-  std::sort(order.begin(), order.end(), [old_end](const KorvaPage* a, const KorvaPage* b) {
-    const uint64_t x = AddressLinear(a->address), y = AddressLinear(b->address);
-    const bool new_x = x >= old_end, new_y = y >= old_end;
-    return new_x != new_y ? new_x : x < y;
-  });
-  for (KorvaPage* p : order)
-    if (!WritePage(p)) return -1;
-  if (!f->header_changed) return 0;
+namespace {
+
+int16_t WriteHeader(KorvaFile* f) {
   uint8_t* h = f->hdr;
+  // A run of exactly 65536 changes would bring the low word, all that other writers compare, back
+  // to where the run found it.
+  const uint32_t counter = CounterOf(h);
+  if (counter != f->run_counter && (counter & 0xFFFF) == (f->run_counter & 0xFFFF)) KvBumpCounter(f);
   Put16(h + kHdrKind, kKindWord);
   Put16(h + kHdrChanged, 0);
   Put16(h + kHdrOpenState, 0);
@@ -838,6 +847,34 @@ int16_t db_flush(KorvaFile* f) {
   f->header_changed = false;
   f->seen = CounterOf(h);
   f->run_end = Get32(h + kHdrEnd);
+  return 0;
+}
+
+}  // namespace
+
+// The order makes every prefix of the writes safe for other processes:
+// 1. blocks placed past the end address on disk: nothing on disk leads to them yet, and a disk
+//    that fills up fails here, before anything the file already used is touched;
+// 2. the header, with a change counter that differs from the run's first in both words, so that
+//    whoever takes the lock next drops its cached blocks even when the rest never arrives;
+// 3. blocks the file already used, in address order;
+// 4. heads of blocks taken out of their chain: such a mark must not reach the disk while a tree or
+//    chain written before this run still leads to the block.
+int16_t db_flush(KorvaFile* f) {
+  const uint64_t old_end = AddressLinear(f->run_end);
+  std::vector<KorvaPage*> order = f->dirty;
+  auto rank = [old_end](const KorvaPage* p) { return p->head_only ? 2 : AddressLinear(p->address) >= old_end ? 0 : 1; };
+  std::sort(order.begin(), order.end(), [&rank](const KorvaPage* a, const KorvaPage* b) {
+    const int x = rank(a), y = rank(b);
+    return x != y ? x < y : AddressLinear(a->address) < AddressLinear(b->address);
+  });
+  const auto used = std::find_if(order.begin(), order.end(), [&rank](const KorvaPage* p) { return rank(p) > 0; });
+  for (auto it = order.begin(); it != used; ++it)
+    if (!WritePage(*it)) return -1;
+  if (used != order.end() && CounterOf(f->hdr) == f->run_counter) KvBumpCounter(f);
+  if (f->header_changed && WriteHeader(f) < 0) return -1;
+  for (auto it = used; it != order.end(); ++it)
+    if (!WritePage(*it)) return -1;
   return 0;
 }
 

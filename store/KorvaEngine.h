@@ -12,8 +12,9 @@
 // it changed and releases the lock. A caller that makes many calls in a row brackets them with
 // db_hold / db_release (they nest): the lock and the header are then taken once, blocks stay in
 // memory between the calls, and the outermost db_release writes every changed block and the header
-// once, before it lets the lock go. Other processes wait for at most one such run. An operation
-// that fails inside a run takes back everything it changed; the run's earlier calls stand.
+// once, before it lets the lock go (a run whose changes outgrow the block cache also writes them
+// all between two of its calls). Other processes wait for at most one such run. An operation that
+// fails inside a run takes back everything it changed; the run's earlier calls stand.
 //
 // Threads: the open-file table, the error report and each open file are process-wide and
 // unguarded; one thread at a time may be inside the engine.

@@ -90,9 +90,12 @@ KorvaPage* LeafFor(KorvaFile* f, const uint8_t* key, Scan* s, bool need_prev) {
       const int saved_class = db_errclass, saved_detail = db_errdetail;
       if (KorvaPage* d = KvDataPage(f, f->path[0], hinted ? kAccessQuiet : kAccessUse)) {
         const uint8_t* b = d->data();
-        const int hint = f->hint_offset;
-        if (hinted && KeyOrder(RecKey(f, b, hint), key, len) == 0) {
-          const int after = hint + 2 + RecLen(b, hint), end = UsedEnd(f, b);
+        const int hint = f->hint_offset, end = UsedEnd(f, b);
+        // The remembered offset is used only while a whole record with its key fits there.
+        const bool fits = hint >= kHeadSize && hint + 2 <= end && RecLen(b, hint) >= f->key_off + len &&
+                          hint + 2 + RecLen(b, hint) <= end;
+        if (hinted && fits && KeyOrder(RecKey(f, b, hint), key, len) == 0) {
+          const int after = hint + 2 + RecLen(b, hint);
           *s = Scan{kKeyEqual, hint, after < end ? after : -1, kHeadSize, hint != kHeadSize};
           return d;
         }
@@ -136,6 +139,8 @@ int16_t StepForward(KorvaFile* f, const uint8_t* from, void* buffer, bool inclus
     f->path[0] = next;
     b = d->data();
     off = kHeadSize;
+    // A walk asks for the block after this one a few records from now.
+    if (Get32(b + kDatNext) != kNoBlock) f->pages.Prefetch(Get32(b + kDatNext));
   }
   return CopyOut(f, b, off, buffer);
 }

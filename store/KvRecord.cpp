@@ -7,6 +7,7 @@
 #include "foundation/LogForm.h"
 #include "platform/SysUtils.h"
 #include "store/CondOp.h"
+#include "store/KvRecRemote.h"
 
 std::atomic<int> ExpandAbort{0};
 
@@ -41,8 +42,7 @@ CKvRecord::~CKvRecord() {
 }
 
 CKvRecord* CreateKvRecord(const AnsiString& name) {
-  if (IsRemoteName(name.c_str())) return nullptr;
-  auto* table = new CKvRecord;
+  CKvRecord* table = IsRemoteName(name.c_str()) ? new CKvRecRemote : new CKvRecord;
   table->SetFileName(name);
   return table;
 }

@@ -133,6 +133,11 @@ class CKvRecord {
   bool WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, uint32_t id, int colNo);
   bool RemoveIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
   bool HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  // Writes the entries of the value that record id lacks (a set's missing elements only) and
+  // appends to `written` one value per entry written, to be taken back with RemoveIndexEntry.
+  // On failure what it wrote is taken back and removed from `written`.
+  bool WriteMissingEntries(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo,
+                           CKvrValueList& written);
   // -1 failure (nothing left written), 0 same key images, n > 0 changed.
   int AddChangedEntries(const CKvrColInfo& col, const CKvrValue& now, const CKvrValue& old, uint32_t id, int colNo);
   // Removes the entries that value a has and value b has not.
@@ -218,8 +223,8 @@ class CKvRecord {
   int Version_ = kvrVersion;
 };
 
-// A table object for a file name (a local table; a name beginning with "//" gives null until the
-// record-server table exists). The caller owns it; nothing is opened.
+// A table object for a file name: a table on a record server (CKvRecRemote) for a name beginning
+// with "//", else a local one. The caller owns it; nothing is opened.
 CKvRecord* CreateKvRecord(const AnsiString& name);
 
 // Compares a with b by operator code 4-12 (store/CondOp.h); false for null values or other codes.

@@ -316,6 +316,31 @@ bool CKvRecord::HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, ui
   return Korva_->Read(entry.Data(), found.Data());
 }
 
+bool CKvRecord::WriteMissingEntries(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo,
+                                    CKvrValueList& written) {
+  // A set is looked at element by element: the entries of the elements it has already stay as
+  // they are, and only the written ones are listed, so a caller taking them back keeps those.
+  std::unique_ptr<CKvrValueList> parts;
+  if (col.Type == kvrSet) parts = IndexedTexts(value);
+  const int first = written.Count();
+  const int count = parts ? parts->Count() : 1;
+  for (int i = 0; i < count; ++i) {
+    const CKvrValue& part = parts ? *parts->GetAt(i) : value;
+    if (HasIndexEntry(col, part, id, colNo)) continue;
+    if (!WriteIndexEntry(col, &part, id, colNo)) {
+      while (written.Count() > first) {
+        const int last = written.Count() - 1;
+        RemoveIndexEntry(col, *written.GetAt(last), id, colNo);
+        delete written.GetAt(last);
+        written.Delete(last);
+      }
+      return false;
+    }
+    written.Add(part.Clone());
+  }
+  return true;
+}
+
 bool CKvRecord::KeyImagesDiffer(const CKvrColInfo& col, const CKvrValue& a, const CKvrValue& b) {
   CKvrBuffer ra(64), rb(64);
   MakeStringValueRecord(ra, col, 1, a, 1, 1);

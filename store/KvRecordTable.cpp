@@ -243,14 +243,16 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
       id = KvrGet32(body.Data());
       if (!ReadBodyChunks(body)) continue;
       DecodeRecord(values, body, *Cols_);
-      std::vector<int> written;
+      // Per column, the entries this record got here; only those are taken back on failure.
+      std::vector<std::pair<int, std::unique_ptr<CKvrValueList>>> written;
       bool ok = true;
       for (int i = 1; ok && i < Cols_->Count(); ++i) {
         const CKvrColInfo& col = *Cols_->GetAt(i);
         if (HasIndexEntry(col, *values.GetAt(i), id, i)) continue;
         SetAutoValue(*values.GetAt(i), i, false);
-        ok = WriteIndexEntry(col, values.GetAt(i), id, i);
-        if (ok) written.push_back(i);
+        auto entries = std::make_unique<CKvrValueList>();
+        ok = WriteMissingEntries(col, *values.GetAt(i), id, i, *entries);
+        if (ok) written.emplace_back(i, std::move(entries));
       }
       if (ok && !written.empty()) {
         // The record is written again with its new values; on failure the old one is put back.
@@ -262,7 +264,8 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
       }
       if (!ok) {
         for (auto it = written.rbegin(); it != written.rend(); ++it)
-          RemoveIndexEntry(*Cols_->GetAt(*it), *values.GetAt(*it), id, *it);
+          for (int k = it->second->Count() - 1; k >= 0; --k)
+            RemoveIndexEntry(*Cols_->GetAt(it->first), *it->second->GetAt(k), id, it->first);
         added = -1;
         break;
       }

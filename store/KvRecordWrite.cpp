@@ -366,7 +366,9 @@ bool CKvRecord::ChgRecById(const AnsiString& id, int column, const AnsiString& t
 
 bool CKvRecord::ChgRecByIdEx(const AnsiString& idText, int column, const AnsiString& text, CKvrValueList* old) {
   uint32_t id = 0;
-  if (!ParseRecordId(idText, id) || !Korva_ || column < 1 || column >= Cols_->Count()) return false;
+  // Column 0 stands for the record id, which the body does not hold: its new text is not kept,
+  // and the change goes on as one that leaves every value as it is (true when nothing failed).
+  if (!ParseRecordId(idText, id) || !Korva_ || column < 0 || column >= Cols_->Count()) return false;
   CKvrLock lock(Korva_);
   CKvrValueList spare;
   CKvrValueList* before = ReadValues(*this, id, old, spare);
@@ -383,27 +385,26 @@ bool CKvRecord::DelRecById(const AnsiString& id) { return DelRecByIdEx(id, nullp
 
 bool CKvRecord::DelRecByIdEx(const AnsiString& idText, CKvrValueList* old) {
   uint32_t id = 0;
-  if (!ParseRecordId(idText, id) || !Korva_) return false;
+  if (!ParseRecordId(idText, id)) return false;
+  // A closed table has no file handle, so the lock cannot be taken.
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
+  if (!Korva_) return false;
   CKvrValueList spare;
   CKvrValueList* read = ReadValues(*this, id, old, spare);
   if (!read) return false;
   CKvrValueList& values = *read;
-  int failures = 0;
-  std::vector<int> removed;
-  for (int i = 1; i < Cols_->Count(); ++i) {
-    if (RemoveIndexEntry(*Cols_->GetAt(i), *values.GetAt(i), id, i))
-      removed.push_back(i);
-    else
-      ++failures;
-  }
-  if (!DeleteRecordBody(id)) {
-    // The record stays: it gets back the entries taken away above.
-    for (int i : removed) WriteIndexEntry(*Cols_->GetAt(i), values.GetAt(i), id, i);
+  bool removedAll = true;
+  for (int i = 1; i < Cols_->Count(); ++i) removedAll = RemoveIndexEntry(*Cols_->GetAt(i), *values.GetAt(i), id, i) && removedAll;
+  // A record whose entries could not all be removed stays whole, since no entry may point to a
+  // record that is gone: it gets back the entries taken away above (of a set, the elements that
+  // were removed before one failed).
+  if (!removedAll || !DeleteRecordBody(id)) {
+    CKvrValueList restored;
+    for (int i = 1; i < Cols_->Count(); ++i) WriteMissingEntries(*Cols_->GetAt(i), *values.GetAt(i), id, i, restored);
     return false;
   }
-  return lock.Release() && failures == 0;
+  return lock.Release();
 }
 
 bool CKvRecord::DelRecByCond() {

@@ -268,3 +268,32 @@ TEST(CCompSimple, ABaseNodeTakesTheTableAllItsNestedNodesShare) {
   EXPECT_EQ(make({{"T", "U"}}), "");
   EXPECT_EQ(make({}), "");
 }
+
+TEST(CCompSimpleRtv, AnEnumerationServedFromTheCacheOffersWhatWasNotTakenYet) {
+  CacheFixture f(3);
+  CCompSimpleRtv node(&f.owner, "T", "c", COND_EQL, "x");
+  ASSERT_TRUE(node.SetEnumColumn("T.n", 0));
+  auto run = [&node] {
+    node.Reset();
+    std::vector<AnsiString> texts;
+    TStringList step;
+    for (int r; (r = node.NextEnumStep(step)) >= 0;) {
+      if (r == 1) texts.push_back(step.CommaText());
+      step.Clear();
+    }
+    return texts;
+  };
+  EXPECT_EQ(run(), (std::vector<AnsiString>{"0", "1", "2"}));
+  const int starts = f.select.Counting("T")->Starts;
+  TStringList taken;
+  taken.Add("0");
+  node.AcceptEnum(taken);
+  EXPECT_EQ(run(), (std::vector<AnsiString>{"1", "2"}));
+  EXPECT_EQ(f.select.Counting("T")->Starts, starts);  // from the cache
+  // All values at once, among the records of the node's own comparison.
+  TStringList all;
+  node.Reset();
+  node.StartEnum("T.c", all);
+  node.StartEnum("U.c", all);
+  EXPECT_EQ(all.CommaText(), "x");
+}

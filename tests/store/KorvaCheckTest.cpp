@@ -1,7 +1,10 @@
 // Check, copy and salvage of whole KORVA files, on sound files and on files with damaged blocks.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <random>
 #include <set>
@@ -117,6 +120,63 @@ TEST(KorvaCheck, CopyKeepsEveryRecord) {
   // Records longer than the target's blocks take: the copy says it failed.
   EXPECT_EQ(db_copy(source.c_str(), dir.File("small.kvr").c_str(), 256, 256), -1);
   EXPECT_EQ(db_errdetail, kvBadLength);
+}
+
+// Other processes are let in while a check runs: the check does not hold the file's lock during
+// its progress calls, and a file that changes meanwhile is checked again rather than found damaged.
+std::string g_busy_path;
+KorvaFile* g_writer = nullptr;
+bool g_lock_free = true;
+int g_inserted = -1;
+
+TEST(KorvaCheck, OthersWriteDuringACheck) {
+  TempDir dir;
+  g_busy_path = dir.File("busy.kvr");
+  const auto content = Fill(g_busy_path, 1500);
+  g_writer = db_open(g_busy_path.c_str());
+  ASSERT_NE(g_writer, nullptr);
+  ASSERT_EQ(db_select_key(g_writer, 1), 0);
+  {
+    HookScope hook([](int count) {
+      const int fd = ::open(g_busy_path.c_str(), O_RDWR);
+      struct flock fl {};
+      fl.l_type = F_WRLCK;
+      fl.l_whence = SEEK_SET;
+      fl.l_len = 1;
+      const bool free = ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+      ::close(fd);
+      g_lock_free = g_lock_free && free;
+      // Records all over the key's range, in blocks the pass has read and blocks it has not.
+      if (free && count == 20 && g_inserted < 0) {
+        g_inserted = 0;
+        for (uint32_t n = 4999; n < 1000000; n += 9973)
+          if (db_insert(g_writer, Record(n, 4, 30).data(), 30) == 0) ++g_inserted;
+      }
+      return 0;
+    });
+    const int checked = db_check(g_busy_path.c_str());
+    EXPECT_EQ(checked, int(Total(content)) + g_inserted);
+  }
+  EXPECT_GT(g_inserted, 90);
+  EXPECT_TRUE(g_lock_free);
+  EXPECT_EQ(db_close(g_writer), 0);
+}
+
+// A copy or salvage onto the source itself, under any of its names, is refused and loses nothing.
+TEST(KorvaCheck, CopyOntoItselfRefused) {
+  TempDir dir;
+  const std::string source = dir.File("self.kvr"), link = dir.File("link.kvr");
+  Fill(source, 300);
+  ASSERT_EQ(::symlink(source.c_str(), link.c_str()), 0);
+  const std::vector<uint8_t> bytes = ReadBytes(source);
+  for (const std::string& target : {source, link}) {
+    EXPECT_EQ(db_copy(source.c_str(), target.c_str(), 0, 0), -1);
+    EXPECT_EQ(db_errclass, kvClassFile);
+    EXPECT_EQ(db_errdetail, EEXIST);
+    EXPECT_EQ(db_salvage(source.c_str(), target.c_str(), 0, 0), -1);
+    EXPECT_EQ(db_errdetail, EEXIST);
+  }
+  EXPECT_EQ(ReadBytes(source), bytes);
 }
 
 TEST(KorvaCheck, HookStopsEveryPass) {

@@ -1,10 +1,14 @@
 // Two real processes on one KORVA file: the lock on the first byte, the header's change counter
 // and the cached blocks keep both correct.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -143,6 +147,97 @@ TEST(KorvaProcesses, ReadsStayConsistentWhileAnotherWrites) {
   EXPECT_EQ(db_close(fresh), 0);
   EXPECT_EQ(db_close(f), 0);
   EXPECT_GE(db_check(path.c_str()), 200);
+}
+
+// A process whose cache overflows in the middle of a held run and that dies inside the run leaves
+// a file that the others go on using safely: whatever part of the run reached the disk, the
+// counter there moved, so a process with every block in memory drops them and reads again.
+TEST(KorvaProcesses, DyingInsideARunLeavesAUsableFile) {
+  TempDir dir;
+  const std::string path = dir.File("crash.kvr");
+  ASSERT_EQ(db_create_one(path.c_str(), 0, 4, 1024, 2048), 0);
+  KorvaFile* f = db_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(db_hold(f), 0);
+  for (uint32_t n = 1; n <= 2000; ++n) ASSERT_EQ(db_insert(f, Record(3 * n, 4, 100).data(), 100), 0);
+  ASSERT_EQ(db_release(f), 0);
+  ASSERT_EQ(Walk(f).size(), 2000u);
+  Child child([&] {
+    db_cache_limit(64 << 10);
+    KorvaFile* w = db_open(path.c_str());
+    if (!w || db_hold(w) < 0) return 1;
+    for (uint32_t n = 1; n <= 2000; ++n)
+      if (db_insert(w, Record(3 * n + 1, 4, 100).data(), 100) < 0) return 2;
+    return 0;  // ends inside the run
+  });
+  child.Start();
+  ASSERT_EQ(child.Wait(), 0);
+  const uint32_t reached = korva::Get32(ReadAt(path, korva::kHdrRecords, 4).data());
+  EXPECT_GT(reached, 2000u);
+  for (uint32_t n = 1; n <= 200; ++n) ASSERT_EQ(db_insert(f, Record(3 * n + 2, 4, 100).data(), 100), 0);
+  ASSERT_EQ(db_close(f), 0);
+  EXPECT_EQ(db_check(path.c_str()), int(reached + 200));
+  KorvaFile* fresh = db_open(path.c_str());
+  ASSERT_NE(fresh, nullptr);
+  const std::vector<std::string> all = Walk(fresh);
+  EXPECT_EQ(all.size(), reached + 200);
+  std::set<uint32_t> keys;
+  for (const std::string& r : all) keys.insert(korva::Get32(reinterpret_cast<const uint8_t*>(r.data())));
+  for (uint32_t n = 1; n <= 2000; ++n) ASSERT_TRUE(keys.count(3 * n)) << n;
+  for (uint32_t n = 1; n <= 200; ++n) ASSERT_TRUE(keys.count(3 * n + 2)) << n;
+  EXPECT_EQ(db_close(fresh), 0);
+}
+
+// A run whose writes stop part way (here the file may not be written at or past one block) leaves
+// the counter moved for the blocks that did reach the disk, and leaves a block that moved its
+// records into its predecessor in the chain until that predecessor is written.
+TEST(KorvaProcesses, RunFailingPartWayKeepsOthersAndRecords) {
+  using namespace korva;
+  TempDir dir;
+  const std::string path = dir.File("partial.kvr");
+  ASSERT_EQ(db_create_one(path.c_str(), 0, 4, 128, 256), 0);
+  KorvaFile* f = db_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  for (uint32_t n = 10; n <= 400; n += 10) ASSERT_EQ(db_insert(f, Record(n, 4, 20).data(), 20), 0);
+  // Splitting the first block puts a block with the highest address in front of one made earlier.
+  for (uint32_t n = 11; n <= 19; ++n) ASSERT_EQ(db_insert(f, Record(n, 4, 20).data(), 20), 0);
+  const std::vector<uint32_t> chain = Chain(path, FirstDataBlock(512, 128, 256, 1));
+  size_t i = 0;
+  while (i + 1 < chain.size() && chain[i] < chain[i + 1]) ++i;
+  ASSERT_LT(i + 1, chain.size());
+  const uint32_t high = chain[i], later = chain[i + 1];
+  ASSERT_EQ(high + 256, Get32(ReadAt(path, kHdrEnd, 4).data()));
+  const std::vector<uint8_t> b = ReadBlock(path, later, 256);
+  std::vector<uint32_t> doomed;
+  for (int k = 0, off = kHeadSize; k < Get16(b.data() + kBlkCount); ++k, off += 2 + Get16(b.data() + off))
+    if (k > 0) doomed.push_back(Get32(b.data() + off + 2));
+  const uint32_t low_key = Get32(ReadBlock(path, chain[0], 256).data() + kHeadSize + 2 + 4 + 2);
+  const std::vector<std::string> before = Walk(f);
+  const std::string changed = Record(low_key, 4, 20, 5);
+  Child child([&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{high, high};
+    KorvaFile* w = db_open(path.c_str());
+    if (!w || ::setrlimit(RLIMIT_FSIZE, &limit) != 0 || db_hold(w) < 0) return 1;
+    if (db_update(w, changed.data(), 20) < 0) return 2;
+    for (uint32_t n : doomed) {
+      if (db_delete(w, Key(n, 4).data()) < 0) return 3;
+      if (KorvaPage* p = w->pages.Find(later); p && p->head_only) break;
+    }
+    return db_release(w) == -1 && db_errdetail == EFBIG ? 0 : 4;
+  });
+  child.Start();
+  ASSERT_EQ(child.Wait(), 0);
+  char buffer[600];
+  ASSERT_EQ(db_read(f, Key(low_key, 4).data(), buffer), 20);
+  EXPECT_EQ(std::string(buffer, 20), changed);
+  ASSERT_EQ(db_close(f), 0);
+  KorvaFile* fresh = db_open(path.c_str());
+  ASSERT_NE(fresh, nullptr);
+  std::set<std::string> after;
+  for (const std::string& r : Walk(fresh)) after.insert(r.substr(0, 4));
+  for (const std::string& r : before) EXPECT_TRUE(after.count(r.substr(0, 4))) << Get32(reinterpret_cast<const uint8_t*>(r.data()));
+  EXPECT_EQ(db_close(fresh), 0);
 }
 
 // A lock held by another process makes an insert wait for it, and only for it.

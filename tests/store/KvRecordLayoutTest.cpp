@@ -86,6 +86,18 @@ TEST(KvRecordLayout, NewTableUnderEveryKey) {
   EXPECT_EQ(f.Get(3), (Values{"3", "0", "9", L, "0.05", "z"}));
 }
 
+TEST(KvRecordLayout, ColumnDefinitionWithOptionTexts) {
+  TableFixture f({{"d", kvrString, 0, kvrAutoFixed | kvrOptAppend}});
+  CKvrColInfo& d = *f.table.Columns()->GetAt(1);
+  d.OptText1 = SJ("既定,1");
+  d.OptText2 = "memo";
+  ASSERT_TRUE(f.table.WriteColInfoList());
+  EXPECT_EQ(f.Raw(1)[3], U32(101) + Text("d") + U32(20) + U32(3) + U32(7) + U32(72) + "8af992e82c3100" + Text("memo"));
+  f.table.Close();
+  ASSERT_EQ(f.table.Open(), 0);
+  EXPECT_EQ(f.table.Columns()->GetAt(1)->ToText(), SJ("d,20,3,7,72,\"既定,1\",memo"));
+}
+
 TEST(KvRecordLayout, StringValuesKeepTwoHundredBytesWithoutSplittingAPair) {
   const AnsiString kanji = SJ("漢");  // 8A BF
   struct Case {

@@ -2,6 +2,7 @@
 
 #include "platform/SysUtils.h"
 #include "store/CondOp.h"
+#include "store/KvRecRemote.h"
 #include "tests/store/KvRecordTestSupport.h"
 
 TEST(KvRecordLife, NewTableHasTheRecordIdColumnAndFreshCounters) {
@@ -58,12 +59,18 @@ TEST(KvRecordLife, BasePathJoinsWithOneSlash) {
   }
 }
 
-TEST(KvRecordLife, FactoryMakesLocalTablesAndRefusesServerNamesForNow) {
+TEST(KvRecordLife, FactoryMakesServerTablesForDoubleSlashNamesOnly) {
   std::unique_ptr<CKvRecord> local(CreateKvRecord("/one/slash.kv"));
   ASSERT_NE(local, nullptr);
+  EXPECT_EQ(dynamic_cast<CKvRecRemote*>(local.get()), nullptr);
   EXPECT_EQ(local->FileName(), "/one/slash.kv");
   EXPECT_EQ(local->File(), nullptr);
-  EXPECT_EQ(CreateKvRecord("//host/table"), nullptr);
+  std::unique_ptr<CKvRecord> remote(CreateKvRecord("//host/table"));
+  auto* r = dynamic_cast<CKvRecRemote*>(remote.get());
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->FileName(), "//host/table");
+  EXPECT_EQ(r->Host(), "host");
+  EXPECT_FALSE(r->Connected());
 }
 
 TEST(KvRecordLife, ColumnsAreAddedOnceAndReadBackAfterReopening) {

@@ -153,6 +153,32 @@ TEST(KvRecordTable, ReIndexThatFailsKeepsTheRecord) {
   EXPECT_EQ(f.Get(2), (Values{"2", "y", ""}));
 }
 
+TEST(KvRecordTable, ReIndexThatCannotRewriteABodyTakesBackOnlyWhatItAdded) {
+  TableFixture f({{"s", kvrSet, 0, 0}, {"t", kvrString, 0, 0}});
+  ASSERT_EQ(f.Add({{"s", "a,b"}, {"t", AnsiString(600, 't')}}), 1u);
+  ASSERT_TRUE(f.table.AddColumn("fill", kvrString, 0));
+  const CKvrColInfo& set = *f.table.Columns()->GetAt(1);
+  {
+    // Element b of the set has lost its reference; element a keeps its own.
+    CKvrLock lock(f.table.File());
+    CKvrValue b(kvrString);
+    b.SetText("b");
+    ASSERT_TRUE(f.table.RemoveIndexEntry(set, b, 1, 1));
+  }
+  // The new column's fixed text makes the body longer than a body can be.
+  const int cap = f.table.File()->DataBlockCap();
+  CKvrColInfo& fill = *f.table.Columns()->GetAt(3);
+  fill.Flags = kvrAutoFixed;
+  fill.OptText1 = AnsiString(size_t(cap + 256 * (cap - 5)), 'f');
+  auto all = f.All();
+  all.erase(all.begin());  // the counters only grow
+  EXPECT_EQ(f.table.ReIndex(nullptr, nullptr), -1);
+  auto after = f.All();
+  after.erase(after.begin());
+  EXPECT_EQ(after, all);
+  EXPECT_EQ(f.Get(1), (Values{"1", "a,b", AnsiString(600, 't'), ""}));
+}
+
 TEST(KvRecordTable, StorageStepsCountUsesAndRefuseDuplicates) {
   TableFixture f({{"t", kvrString, 0, 0}, {"u", kvrSigned, 0, kvrOptUnique}, {"s", kvrSet, 0, 0}});
   CKvRecord& t = f.table;

@@ -1,5 +1,6 @@
 #include <memory>
 
+#include "store/CondOp.h"
 #include "tests/store/KvRecordTestSupport.h"
 
 namespace {
@@ -174,13 +175,52 @@ TEST(KvRecordWrite, ChangeAndDeleteOfBadIds) {
     EXPECT_FALSE(f.table.DelRecById(id)) << id;
     EXPECT_FALSE(f.table.ChgRecById(id, 1, "b")) << id;
   }
-  EXPECT_FALSE(f.table.ChgRecById("1", 0, "5"));  // the record id is no value to change
+  EXPECT_TRUE(f.table.ChgRecById("1", 0, "5"));  // the record id is no stored value: nothing changes
   EXPECT_FALSE(f.table.ChgRecById("1", 2, "b"));
   CKvrValueList values;
   values.Add(new CKvrValue(5u));
   EXPECT_FALSE(f.table.ReplaceData(values));
   EXPECT_TRUE(box.texts.empty());
   EXPECT_EQ(f.Get(1), (Values{"1", "a"}));
+  // A closed table cannot be locked, and says so.
+  f.table.Close();
+  EXPECT_FALSE(f.table.DelRecById("1"));
+  EXPECT_EQ(box.Last(), SJ("ロックができません。"));
+  ASSERT_EQ(f.table.Open(), 0);
+  EXPECT_EQ(f.Get(1), (Values{"1", "a"}));
+}
+
+TEST(KvRecordWrite, ADeletionThatCannotRemoveAnEntryKeepsTheRecord) {
+  TableFixture f({{"t", kvrString, 0, 0}, {"s", kvrSet, 0, 0}, {"n", kvrSigned, 0, 0}});
+  ASSERT_EQ(f.Add({{"t", "a"}, {"s", "x,y"}, {"n", "5"}}), 1u);
+  ASSERT_EQ(f.Add({{"t", "a"}, {"s", "y,x"}, {"n", "6"}}), 2u);
+  const auto before = Entries(f);
+  // A column definition naming a key the file lacks: the last column's entry cannot be removed.
+  CKvrColInfo& n = *f.table.Columns()->GetAt(3);
+  n.KeyNumber = 40;
+  EXPECT_FALSE(f.table.DelRecById("1"));
+  n.KeyNumber = kvrKeySigned;
+  EXPECT_EQ(Entries(f), before);
+  EXPECT_EQ(f.Get(1), (Values{"1", "a", "x,y", "5"}));
+}
+
+TEST(KvRecordWrite, AChangeWhoseBodyCannotBeWrittenKeepsTheOldOne) {
+  TableFixture f({{"t", kvrString, 0, 0}, {"n", kvrSigned, 0, 0}});
+  MessageCatcher box;
+  const AnsiString old(600, 'a');  // a body with a continuation chunk
+  ASSERT_EQ(f.Add({{"t", old}, {"n", "1"}}), 1u);
+  const auto before = Entries(f);
+  // The new body is longer than the first record and 256 chunks can hold.
+  const int cap = f.table.File()->DataBlockCap();
+  CKvrValueList now;
+  TStringList texts;
+  for (const AnsiString& t : {AnsiString("1"), AnsiString(size_t(cap + 256 * (cap - 5)), 'b'), AnsiString("2")})
+    texts.Add(t);
+  ASSERT_EQ(f.table.MakeValueList(now, texts), 3);
+  EXPECT_FALSE(f.table.ReplaceData(now));
+  EXPECT_EQ(box.Last(), SJ("レコードの書き込みができません。"));
+  EXPECT_EQ(Entries(f), before);
+  EXPECT_EQ(f.Get(1), (Values{"1", old, "1"}));
 }
 
 TEST(KvRecordWrite, DeletingRemovesBodyReferencesAndUnusedStringValues) {
@@ -248,12 +288,10 @@ TEST(KvRecordWrite, InsertRawTakesValuesWithoutAutomaticOnes) {
 
 namespace {
 
-// A table whose query delivers the given record ids, and that can be told a condition column
-// was missing from its group.
+// A table whose query delivers the given record ids.
 class ScriptedQuery : public CKvRecord {
  public:
   std::vector<uint32_t> deliver;
-  void DropColumn(const AnsiString& name) { DroppedCondCol_ = name; }
   bool GetRec(CKvrValueList& values) override {
     if (deliver.empty()) return false;
     values.ClearValues();
@@ -281,13 +319,19 @@ TEST(KvRecordWrite, DeleteByConditionDeletesWhatTheQueryDelivers) {
   EXPECT_TRUE(ReadBack(t, 3).empty());
   t.deliver = {9};
   EXPECT_FALSE(t.DelRecByCond());
+}
 
-  // A condition on a column the table does not have: nothing is deleted, and the user is told.
+TEST(KvRecordWrite, DeleteByConditionOnAMissingColumnDeletesNothing) {
+  TableFixture f({{"a", kvrString, 0, 0}});
+  ASSERT_EQ(f.Add({{"a", "v"}}), 1u);
+  ASSERT_EQ(f.Add({{"a", "v"}}), 2u);
   MessageCatcher box;
-  t.deliver = {2, 4};
-  t.DropColumn("nosuch");
-  EXPECT_FALSE(t.DelRecByCond());
+  f.table.ClearCond();
+  f.table.AddCond("a", COND_EQL, "v");
+  f.table.AddCond("nosuch", COND_EQL, "q");
+  f.table.AddCondEnd();
+  EXPECT_FALSE(f.table.DelRecByCond());
   EXPECT_EQ(box.Last(), SJ("カラム'nosuch'がありません。"));
-  EXPECT_FALSE(ReadBack(t, 2).empty());
-  EXPECT_FALSE(ReadBack(t, 4).empty());
+  EXPECT_FALSE(f.Get(1).empty());
+  EXPECT_FALSE(f.Get(2).empty());
 }
