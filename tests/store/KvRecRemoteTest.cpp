@@ -316,6 +316,24 @@ TEST_F(RemoteTest, OpenOrCreateMakesAMissingTableWithoutAnOpenMessage) {
   EXPECT_EQ(box_.texts.size(), 1u);
 }
 
+TEST_F(RemoteTest, OpenOrCreateMakesNothingWhenTheServerDidNotRefuseTheOpen) {
+  // A table the server opened (but whose columns it did not give), or a name it did not take,
+  // is no missing table: making one there would overwrite a table on the server.
+  for (const char* failing : {"SetFileName", "GetColInfoList"}) {
+    FakeServer server([&](int n, const std::string& raw) -> Answer {
+      if (Fields(raw)[0] == failing) return {FakeServer::Reply({"NG", "-1"})};
+      return Serving("sjis")(n, raw);
+    });
+    CKvRecRemote t;
+    t.SetFileName(server.TableName("old.kvr"));
+    box_.texts.clear();
+    EXPECT_FALSE(t.OpenOrCreate()) << failing;
+    for (const std::string& r : server.Requests()) EXPECT_NE(r, "Create") << failing;
+    EXPECT_EQ(box_.texts, (std::vector<AnsiString>{Format(SJ("ファイル %s がオープンできません。").c_str(), t.FileName().c_str())}))
+        << failing;
+  }
+}
+
 TEST_F(RemoteTest, ShortOrMalformedRepliesFailTheOperationAndKeepTheConversation) {
   std::string next;
   Open(Serving("sjis", [&](int, const Strs& f) -> Answer {
