@@ -2,9 +2,12 @@
 // replies in both character codes, the open sequence, and every way an exchange can fail.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -406,6 +409,35 @@ TEST_F(RemoteTest, ABrokenExchangeDropsTheConnectionWithAMessageAndTheNextOperat
     EXPECT_EQ(server_->Connections(), 2) << c.what;
     EXPECT_EQ(box_.texts.size(), 1u) << c.what;
   }
+}
+
+TEST_F(RemoteTest, SignalsDoNotStretchAWait) {
+  // A process whose timers or children signal it often: each interrupted wait goes on for what is
+  // left of it, not for the whole wait again.
+  Open(Serving("sjis", [](int, const Strs&) -> Answer { return {"", Answer::Hang}; }));
+  struct sigaction quiet {}, saved{};
+  quiet.sa_handler = [](int) {};
+  sigemptyset(&quiet.sa_mask);
+  ASSERT_EQ(::sigaction(SIGUSR1, &quiet, &saved), 0);
+  const pthread_t client = ::pthread_self();
+  std::atomic<bool> done{false};
+  std::thread nagger([&] {
+    // Bounded, so that a wait that restarts with every signal fails the test instead of hanging it.
+    for (int i = 0; i < 60 && !done.load(); ++i) {
+      ::pthread_kill(client, SIGUSR1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  });
+  AnsiString text;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(t_.GetHighest("a", text));
+  const auto took = std::chrono::steady_clock::now() - start;
+  done = true;
+  nagger.join();
+  ::sigaction(SIGUSR1, &saved, nullptr);
+  // One wait is 1 s here; the whole exchange may take 4 s.
+  EXPECT_LT(took, std::chrono::milliseconds(2500));
+  EXPECT_EQ(box_.Last(), SJ("レコードサーバーから応答がありません。"));
 }
 
 TEST_F(RemoteTest, ALateReplyNeverAnswersALaterRequest) {
