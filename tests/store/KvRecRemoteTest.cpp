@@ -227,6 +227,13 @@ TEST_F(RemoteTest, EachOperationSendsItsFields) {
   list.Clear();
   t_.ListCol(&list);
   EXPECT_EQ(list.Count(), 2);
+  t_.GetEnum("a", list);
+  EXPECT_EQ(t_.GetRecNB(values), -1);  // a reply of one field
+  EXPECT_FALSE(t_.GetLeast("b", text));
+  CKvrValueList record;
+  record.Add(new CKvrValue(7u));
+  record.Add(new CKvrValue("a b", 3));
+  EXPECT_TRUE(t_.ReplaceData(record));
   EXPECT_TRUE(t_.WriteColInfoList());
   EXPECT_EQ(t_.Close(), 0);
   EXPECT_EQ(t_.Columns(), nullptr);
@@ -236,7 +243,8 @@ TEST_F(RemoteTest, EachOperationSendsItsFields) {
   EXPECT_EQ(sent, (Strs{"AddColumn,n,1,0", "Insert,\"a,\"\"b c\"\"\",\"1,\"", "DelRecById,12", "ChgRecById,12,1,\"x,y\"",
                         "ClearCond", "AddEnumCol,a", "AddCondEnd", "AddSubCond,a,10,%", "AddSubCondEnd",
                         "SetEnumCol,a,3", "AcceptEnum_a,\"a,\"\"b c\"\"\"", "GetHighest,a", "EnumList2,a,2", "GetEnumNB",
-                        "GetEnumNB_a", "ListCol",
+                        "GetEnumNB_a", "ListCol", "GetEnum,a", "GetRecNB", "GetLeast,b",
+                        "ReplaceData,\"7,\"\"a b\"\"\"",
                         "WriteColInfoList,\"\"\"__REC__ID__,4,2,2,0,,\"\",\"\"" + SJ("名前") + ",20,3,7,0,,\"\"\"",
                         "Close"}));
   // Nothing is sent for what the server does not offer.
@@ -308,6 +316,12 @@ TEST_F(RemoteTest, OpenOrCreateMakesAMissingTableWithoutAnOpenMessage) {
   EXPECT_TRUE(box_.texts.empty());
   ASSERT_NE(t.Columns(), nullptr);  // opened after it was made
   EXPECT_EQ(t.Columns()->Count(), 2);
+  const std::vector<std::string> opening = {"AskCharCode", "SetFileName,new.kvr", "Open"};
+  std::vector<std::string> expected = opening;
+  expected.push_back("Create");
+  expected.insert(expected.end(), opening.begin(), opening.end());
+  expected.push_back("GetColInfoList");
+  EXPECT_EQ(server.Requests(), expected);
 
   FakeServer refusing([&](int n, const std::string& raw) -> Answer {
     if (raw == "Open" || raw == "Create") return {FakeServer::Reply({"NG", "-1"})};
