@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -20,14 +21,18 @@ namespace {
 
 constexpr size_t kHostNameLimit = 64;
 
-// One poll of the socket for the given events; tcpReady, tcpTimedOut or tcpError.
+// One poll of the socket for the given events; tcpReady, tcpTimedOut or tcpError. A poll that a
+// signal interrupts goes on for what is left of the time, so signals cannot stretch the wait.
 int WaitFor(int fd, short events, int timeoutMs) {
   if (fd < 0) return TTcpClient::tcpError;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   pollfd p{};
   p.fd = fd;
   p.events = events;
   for (;;) {
-    const int r = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const int r = ::poll(&p, 1, left < 0 ? 0 : int(left));
     if (r > 0) {
       // A closed or reset peer still lets a read see the end; writes see the error.
       if (p.revents & events) return TTcpClient::tcpReady;

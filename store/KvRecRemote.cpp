@@ -230,16 +230,19 @@ bool CKvRecRemote::FillValues(CKvrValueList& values, const AnsiString& text) con
 
 // ---- Life cycle --------------------------------------------------------------------------------
 
-int CKvRecRemote::Open() { return OpenTable(true); }
+int CKvRecRemote::Open() { return OpenTable(true, nullptr); }
 
-int CKvRecRemote::OpenTable(bool report) {
+int CKvRecRemote::OpenTable(bool report, bool* refused) {
+  if (refused) *refused = false;
   if (!Ready()) return -1;
   TStringList reply;
   CharCode_ = Call({"AskCharCode"}, reply) && IsOk(reply, 3) ? reply[2] : kEuc;
   EucOrder_ = CharCode_ == kEuc;
   int r = -1;
   if (Call({"SetFileName", Path_}, reply) && IsOk(reply, 1)) {
-    r = Call({"Open"}, reply) ? NumberOf(reply, 1) : -1;
+    const bool answered = Call({"Open"}, reply);
+    r = answered ? NumberOf(reply, 1) : -1;
+    if (refused) *refused = answered && r < 0;
     if (r >= 0) {
       r = Call({"GetColInfoList"}, reply) && reply.Count() >= 3 ? NumberOf(reply, 1) : -1;
       if (r >= 0) {
@@ -269,9 +272,12 @@ bool CKvRecRemote::Create() { return Request({"Create"}); }
 bool CKvRecRemote::OpenOrCreate() {
   // A table that is not there yet is expected here: its failed open is no news to the user
   // unless it cannot be made either. A table made here is opened, as the caller expects.
-  if (OpenTable(false) >= 0) return true;
+  // Only the server's refusal of "Open" itself says the table may be missing; after any other
+  // failed step the table may well exist, and making it anew would overwrite it.
+  bool refused = false;
+  if (OpenTable(false, &refused) >= 0) return true;
   if (!Socket_) return false;
-  if (Create()) return OpenTable(true) >= 0;
+  if (refused && Create()) return OpenTable(true, nullptr) >= 0;
   ReportError(SJ("ファイル %s がオープンできません。").c_str(), FileName_.c_str());
   return false;
 }

@@ -108,8 +108,9 @@ class CKvRecRemote : public CKvRecord {
   bool Exchange(const AnsiString& request, AnsiString& reply);
   // Drops the connection after a failed exchange and shows why; false.
   bool Fail(const AnsiString& message);
-  // Open, with the message of a failed open shown or left to the caller.
-  int OpenTable(bool report);
+  // Open, with the message of a failed open shown or left to the caller. `refused` (when given)
+  // tells whether the server answered "Open" itself with a negative number.
+  int OpenTable(bool report, bool* refused);
   // Fills `values` with one value per column from the field text of a record.
   bool FillValues(CKvrValueList& values, const AnsiString& text) const;
   // The operations whose reply is only judged by its status and field count.

@@ -2,9 +2,12 @@
 // replies in both character codes, the open sequence, and every way an exchange can fail.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -224,6 +227,13 @@ TEST_F(RemoteTest, EachOperationSendsItsFields) {
   list.Clear();
   t_.ListCol(&list);
   EXPECT_EQ(list.Count(), 2);
+  t_.GetEnum("a", list);
+  EXPECT_EQ(t_.GetRecNB(values), -1);  // a reply of one field
+  EXPECT_FALSE(t_.GetLeast("b", text));
+  CKvrValueList record;
+  record.Add(new CKvrValue(7u));
+  record.Add(new CKvrValue("a b", 3));
+  EXPECT_TRUE(t_.ReplaceData(record));
   EXPECT_TRUE(t_.WriteColInfoList());
   EXPECT_EQ(t_.Close(), 0);
   EXPECT_EQ(t_.Columns(), nullptr);
@@ -233,7 +243,8 @@ TEST_F(RemoteTest, EachOperationSendsItsFields) {
   EXPECT_EQ(sent, (Strs{"AddColumn,n,1,0", "Insert,\"a,\"\"b c\"\"\",\"1,\"", "DelRecById,12", "ChgRecById,12,1,\"x,y\"",
                         "ClearCond", "AddEnumCol,a", "AddCondEnd", "AddSubCond,a,10,%", "AddSubCondEnd",
                         "SetEnumCol,a,3", "AcceptEnum_a,\"a,\"\"b c\"\"\"", "GetHighest,a", "EnumList2,a,2", "GetEnumNB",
-                        "GetEnumNB_a", "ListCol",
+                        "GetEnumNB_a", "ListCol", "GetEnum,a", "GetRecNB", "GetLeast,b",
+                        "ReplaceData,\"7,\"\"a b\"\"\"",
                         "WriteColInfoList,\"\"\"__REC__ID__,4,2,2,0,,\"\",\"\"" + SJ("名前") + ",20,3,7,0,,\"\"\"",
                         "Close"}));
   // Nothing is sent for what the server does not offer.
@@ -305,6 +316,12 @@ TEST_F(RemoteTest, OpenOrCreateMakesAMissingTableWithoutAnOpenMessage) {
   EXPECT_TRUE(box_.texts.empty());
   ASSERT_NE(t.Columns(), nullptr);  // opened after it was made
   EXPECT_EQ(t.Columns()->Count(), 2);
+  const std::vector<std::string> opening = {"AskCharCode", "SetFileName,new.kvr", "Open"};
+  std::vector<std::string> expected = opening;
+  expected.push_back("Create");
+  expected.insert(expected.end(), opening.begin(), opening.end());
+  expected.push_back("GetColInfoList");
+  EXPECT_EQ(server.Requests(), expected);
 
   FakeServer refusing([&](int n, const std::string& raw) -> Answer {
     if (raw == "Open" || raw == "Create") return {FakeServer::Reply({"NG", "-1"})};
@@ -314,6 +331,24 @@ TEST_F(RemoteTest, OpenOrCreateMakesAMissingTableWithoutAnOpenMessage) {
   u.SetFileName(refusing.TableName("new.kvr"));
   EXPECT_FALSE(u.OpenOrCreate());
   EXPECT_EQ(box_.texts.size(), 1u);
+}
+
+TEST_F(RemoteTest, OpenOrCreateMakesNothingWhenTheServerDidNotRefuseTheOpen) {
+  // A table the server opened (but whose columns it did not give), or a name it did not take,
+  // is no missing table: making one there would overwrite a table on the server.
+  for (const char* failing : {"SetFileName", "GetColInfoList"}) {
+    FakeServer server([&](int n, const std::string& raw) -> Answer {
+      if (Fields(raw)[0] == failing) return {FakeServer::Reply({"NG", "-1"})};
+      return Serving("sjis")(n, raw);
+    });
+    CKvRecRemote t;
+    t.SetFileName(server.TableName("old.kvr"));
+    box_.texts.clear();
+    EXPECT_FALSE(t.OpenOrCreate()) << failing;
+    for (const std::string& r : server.Requests()) EXPECT_NE(r, "Create") << failing;
+    EXPECT_EQ(box_.texts, (std::vector<AnsiString>{Format(SJ("ファイル %s がオープンできません。").c_str(), t.FileName().c_str())}))
+        << failing;
+  }
 }
 
 TEST_F(RemoteTest, ShortOrMalformedRepliesFailTheOperationAndKeepTheConversation) {
@@ -388,6 +423,35 @@ TEST_F(RemoteTest, ABrokenExchangeDropsTheConnectionWithAMessageAndTheNextOperat
     EXPECT_EQ(server_->Connections(), 2) << c.what;
     EXPECT_EQ(box_.texts.size(), 1u) << c.what;
   }
+}
+
+TEST_F(RemoteTest, SignalsDoNotStretchAWait) {
+  // A process whose timers or children signal it often: each interrupted wait goes on for what is
+  // left of it, not for the whole wait again.
+  Open(Serving("sjis", [](int, const Strs&) -> Answer { return {"", Answer::Hang}; }));
+  struct sigaction quiet {}, saved{};
+  quiet.sa_handler = [](int) {};
+  sigemptyset(&quiet.sa_mask);
+  ASSERT_EQ(::sigaction(SIGUSR1, &quiet, &saved), 0);
+  const pthread_t client = ::pthread_self();
+  std::atomic<bool> done{false};
+  std::thread nagger([&] {
+    // Bounded, so that a wait that restarts with every signal fails the test instead of hanging it.
+    for (int i = 0; i < 60 && !done.load(); ++i) {
+      ::pthread_kill(client, SIGUSR1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  });
+  AnsiString text;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(t_.GetHighest("a", text));
+  const auto took = std::chrono::steady_clock::now() - start;
+  done = true;
+  nagger.join();
+  ::sigaction(SIGUSR1, &saved, nullptr);
+  // One wait is 1 s here; the whole exchange may take 4 s.
+  EXPECT_LT(took, std::chrono::milliseconds(2500));
+  EXPECT_EQ(box_.Last(), SJ("レコードサーバーから応答がありません。"));
 }
 
 TEST_F(RemoteTest, ALateReplyNeverAnswersALaterRequest) {
