@@ -56,6 +56,14 @@ Counts RunWorker(CRecFileList& files, const std::string& path, const TStrings* m
   return {thread.RecordsDone, thread.SuccessCount, thread.ErrorCount};
 }
 
+// Column a of table t takes each value once: a repeated one is refused with a message.
+void MakeUnique(CRecFileList& files) {
+  TStringList names, options;
+  names.Add("a");
+  options.Add(ColOptToText(kvrOptUnique, "", ""));
+  ASSERT_EQ(files.SetColumnInfo("t", names, options), 1);
+}
+
 // Five records "r1,x1" ... "r5,x5".
 const char* const kFive = "r1,x1\nr2,x2\nr3,x3\nr4,x4\nr5,x5\n";
 
@@ -149,10 +157,7 @@ TEST(ReadingTh, StoresWhatSingleInsertsStore) {
 TEST(ReadingTh, RefusedRecordsAreCounted) {
   TestDb db;
   db.MakeTable("t", {{"a", "string"}, {"b", "string"}});
-  TStringList names, options;
-  names.Add("a");
-  options.Add(ColOptToText(kvrOptUnique, "", ""));
-  ASSERT_EQ(db.files.SetColumnInfo("t", names, options), 1);
+  MakeUnique(db.files);
   WriteBytes(db.dir.File("in.csv"), "k1,x\nk2,x\nk1,again\nk3,x\n");
   auto map = Map({{"a", 0}, {"b", 1}});
   {
@@ -277,10 +282,7 @@ TEST(ReadingDlg, StopRequestEndsTheImport) {
   };
   for (const auto& way : ways) {
     HandleDb db;
-    TStringList names, options;
-    names.Add("a");
-    options.Add(ColOptToText(kvrOptUnique, "", ""));
-    ASSERT_EQ(db.handle.SetColumnInfo("t", names, options), 1);
+    MakeUnique(*db.handle.GetRecFileList());
     WriteBytes(db.dir.File("in.csv"), "k1,x\nk2,x\nk1,dup\nk4,x\nk5,x\n");
     auto map = Map({{"a", 0}, {"b", 1}});
     ImportUser user;
