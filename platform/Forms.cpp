@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -331,4 +332,16 @@ int ScreenWidth() {
 int ScreenHeight() {
   if (!HaveGuiApplication() || !QGuiApplication::primaryScreen()) return 768;
   return QGuiApplication::primaryScreen()->geometry().height();
+}
+
+void GetCursorPos(int& x, int& y) {
+  x = y = 0;
+  if (!HaveGuiApplication()) return;
+  const QPoint p = QCursor::pos();
+  x = p.x();
+  y = p.y();
+}
+
+void SetCursorPos(int x, int y) {
+  if (HaveGuiApplication()) QCursor::setPos(x, y);
 }

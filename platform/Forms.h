@@ -116,3 +116,7 @@ void DoneApplication();
 // Screen size in pixels.
 int ScreenWidth();
 int ScreenHeight();
+
+// The mouse pointer's place on the screen ((0, 0) without a window system), and moving it.
+void GetCursorPos(int& x, int& y);
+void SetCursorPos(int x, int y);

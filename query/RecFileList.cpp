@@ -7,6 +7,7 @@
 #include "foundation/Listfunc.h"
 #include "foundation/LogForm.h"
 #include "platform/SysUtils.h"
+#include "query/RecInserter.h"
 #include "query/RecSelect.h"
 #include "store/KvRecord.h"
 
@@ -183,41 +184,8 @@ void CRecFileList::ListEnd() {
 bool CRecFileList::InsertRecord(const AnsiString& columns, const AnsiString& tables, const TStrings& values) {
   std::unique_ptr<TStringList> columnNames(SplitNames(columns));
   std::unique_ptr<TStringList> tableNames(SplitNames(tables));
-  struct Part {
-    AnsiString name;
-    TablePtr table;
-    std::unique_ptr<TStrings> columns;
-    TStringList names, texts;
-  };
-  std::vector<std::unique_ptr<Part>> parts;
-  bool allOpened = tableNames->Count() > 0;
-  for (int i = 0; i < tableNames->Count(); ++i) {
-    TablePtr table(OpenTable(tableNames->Strings(i)));
-    if (!table) {
-      allOpened = false;
-      continue;
-    }
-    auto part = std::make_unique<Part>();
-    part->name = tableNames->Strings(i);
-    part->columns.reset(table->ListCol(nullptr));
-    part->table = std::move(table);
-    parts.push_back(std::move(part));
-  }
-  for (int i = 0; i < columnNames->Count() && i < values.Count(); ++i) {
-    AnsiString tablePart, columnPart;
-    SplitColumnName(columnNames->Strings(i), tablePart, columnPart);
-    for (auto& part : parts) {
-      if (!tablePart.empty() && part->name != tablePart) continue;
-      if (part->columns->IndexOf(columnPart) < 0) continue;
-      part->names.Add(columnPart);
-      part->texts.Add(values[i]);
-      break;
-    }
-  }
-  for (auto& part : parts)
-    if (!part->table->Insert(part->names, part->texts)) return false;
-  // A table that could not be opened has taken nothing: the record is not whole.
-  return allOpened;
+  CRecInserter inserter(*this, *columnNames, *tableNames);
+  return inserter.Insert(values);
 }
 
 bool CRecFileList::UpdateRecords(const AnsiString& columns, const AnsiString& table, const TStrings& values,

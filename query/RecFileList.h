@@ -72,7 +72,9 @@ class CRecFileList {
   void ListEnd();
 
   // ---- Writing ----
-  // One record from values paired with the columns; true when every table took its part.
+  // One record from values paired with the columns, matched to the tables as CRecInserter does
+  // (an import keeps its tables open through one CRecInserter instead); true when every table
+  // took its part.
   bool InsertRecord(const AnsiString& columns, const AnsiString& tables, const TStrings& values);
   bool UpdateRecords(const AnsiString& columns, const AnsiString& table, const TStrings& values,
                      const AnsiString& condition);

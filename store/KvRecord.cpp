@@ -34,6 +34,7 @@ bool CKvrLock::Release() {
 CKvRecord::CKvRecord() : Delivered_(new TStringList), RecBuf_(new CKvrBuffer(kRecBufCapacity)) {}
 
 CKvRecord::~CKvRecord() {
+  ForgetStringValues();
   delete RecBuf_;
   delete Cols_;
   delete Korva_;
@@ -74,6 +75,7 @@ int CKvRecord::Open() {
 
 int CKvRecord::Close() {
   if (!Korva_) return 1;
+  ForgetStringValues();
   delete Cols_;
   Cols_ = nullptr;
   delete Korva_;

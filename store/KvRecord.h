@@ -193,6 +193,19 @@ class CKvRecord {
   class HeldCounters;
   CKvrTableInfo* HeldInfo_ = nullptr;
 
+  // Texts and ids of the string values of crowded prefix groups, noted while looking values up,
+  // so that a look-up need not walk such a group again (store/KvRecordIndex.cpp). Owned; made on
+  // first need, forgotten when the table closes.
+  class StringDirectory;
+  StringDirectory* Strings_ = nullptr;
+  void ForgetStringValues();
+  // The directory after a check against the table information (forgotten when stale); made when
+  // missing and make is set. Null when there is none.
+  StringDirectory* CheckedStrings(bool make);
+  // Tells the directory that this object wrote (id != 0) or deleted (id == 0) the string-value
+  // record rec.
+  void NoteStringValue(const unsigned char* rec, uint32_t id);
+
   // Query state (owned; made and used by the query side).
   CKvrCondControl* Cursor_ = nullptr;  // walk of a group whose conditions are on the record id only
   CCondMod* CondMod_ = nullptr;        // evaluator of the open group, null when none

@@ -9,6 +9,8 @@
 // treat every step as all or nothing.
 #include <cstring>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 #include "store/KvRecord.h"
 
@@ -82,23 +84,137 @@ void CKvRecord::MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo&, int c
   buf.PutBytes(image.data(), kept);
 }
 
+// ---- The directory of crowded groups ----------------------------------------------------------
+//
+// A group: the string values of one column whose texts share their first 14 bytes. Their keys
+// differ only in the string-value id, so a look-up walks the group in id order comparing whole
+// texts (a text of at most 13 bytes is alone in its group). A walk that passes kCrowded values
+// makes its group crowded: it starts again from the group's first value and notes the text and
+// id of every value it meets, and a walk that reaches the group's end makes the group whole, after
+// which a text it lacks is known to be absent. A noted id is read back and its text compared
+// before it is trusted.
+//
+// The directory follows this object's own writes of string values. It is forgotten when the
+// table information shows a string value or column change that it does not know of (another
+// object or process wrote), when a noted value does not read back as noted, when it holds more
+// than kMaxNoted values, and when the table closes.
+class CKvRecord::StringDirectory {
+ public:
+  static constexpr int kCrowded = 8;
+  static constexpr size_t kMaxNoted = 20000;
+  struct Group {
+    bool whole = false;
+    std::unordered_map<std::string, uint32_t> ids;  // kept text -> string-value id
+  };
+
+  static std::string GroupKey(const unsigned char* rec) { return std::string(reinterpret_cast<const char*>(rec), 16); }
+  static std::string Text(const unsigned char* rec) {
+    return std::string(reinterpret_cast<const char*>(rec + 25), rec[24]);
+  }
+  Group* Find(const unsigned char* rec) {
+    const auto it = groups.find(GroupKey(rec));
+    return it == groups.end() ? nullptr : &it->second;
+  }
+  void Note(Group& group, const unsigned char* rec, uint32_t id) {
+    if (group.ids.emplace(Text(rec), id).second) ++noted;
+  }
+
+  std::unordered_map<std::string, Group> groups;  // by the 16 key bytes before the id
+  size_t noted = 0;
+  uint32_t lastStringId = 0;
+  uint32_t columnChanges = 0;
+};
+
+void CKvRecord::ForgetStringValues() {
+  delete Strings_;
+  Strings_ = nullptr;
+}
+
+CKvRecord::StringDirectory* CKvRecord::CheckedStrings(bool make) {
+  if (!Strings_ && !make) return nullptr;
+  CKvrTableInfo read;
+  const CKvrTableInfo* info = HeldInfo_;
+  if (!info) {
+    if (!read.Read(*Korva_)) {
+      ForgetStringValues();
+      return nullptr;
+    }
+    info = &read;
+  }
+  if (Strings_ && (info->LastStringId != Strings_->lastStringId || info->ColumnChanges != Strings_->columnChanges ||
+                   Strings_->noted > StringDirectory::kMaxNoted))
+    ForgetStringValues();
+  if (!Strings_ && make) {
+    Strings_ = new StringDirectory;
+    Strings_->lastStringId = info->LastStringId;
+    Strings_->columnChanges = info->ColumnChanges;
+  }
+  return Strings_;
+}
+
+void CKvRecord::NoteStringValue(const unsigned char* rec, uint32_t id) {
+  if (!Strings_) return;
+  if (id != 0) Strings_->lastStringId = id;
+  StringDirectory::Group* group = Strings_->Find(rec);
+  if (!group) return;
+  if (id != 0)
+    Strings_->Note(*group, rec, id);
+  else if (group->ids.erase(StringDirectory::Text(rec)) > 0)
+    --Strings_->noted;
+}
+
 bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const CKvrValue& value, int colNo) {
   CKvrBuffer sought(256);
   MakeStringValueRecord(sought, col, colNo, value, 0, 0);
   const unsigned char* s = sought.Data();
   const int n = s[24];
-  KvrKey key;
-  std::memcpy(key.bytes, s, 20);
+  auto matches = [s, n](const unsigned char* r, int length) {
+    return length >= 25 + n && r[24] == n && std::memcmp(r + 25, s + 25, size_t(n)) == 0;
+  };
+  StringDirectory* directory = CheckedStrings(false);
+  StringDirectory::Group* group = directory ? directory->Find(s) : nullptr;
   const int cap = Korva_->DataBlockCap();
   if (!Korva_->SelectKey(col.KeyNumber) || !buf.SetLength(cap)) return false;
+  if (group) {
+    const auto it = group->ids.find(StringDirectory::Text(s));
+    if (it != group->ids.end()) {
+      KvrKey exact;
+      std::memcpy(exact.bytes, s, 16);
+      exact.Put(16, it->second);
+      if (Korva_->Read(exact.bytes, buf.Data()) && matches(buf.Data(), Korva_->LastResult())) {
+        buf.SetLength(Korva_->LastResult());
+        return true;
+      }
+      ForgetStringValues();
+      group = nullptr;
+    } else if (group->whole) {
+      return false;
+    }
+  }
+  KvrKey key;
+  std::memcpy(key.bytes, s, 20);
+  int passed = 0;
   for (;;) {
-    if (!Korva_->Next(key.bytes, buf.Data())) return false;
+    if (!Korva_->Next(key.bytes, buf.Data())) {
+      if (group && db_errdetail == kvNoNext) group->whole = true;
+      return false;
+    }
     const int length = Korva_->LastResult();
     const unsigned char* r = buf.Data();
-    if (length < 20 || std::memcmp(r, s, 16) != 0) return false;
-    if (length >= 25 + n && r[24] == n && std::memcmp(r + 25, s + 25, size_t(n)) == 0) {
+    if (length < 20 || std::memcmp(r, s, 16) != 0) {
+      if (group) group->whole = true;
+      return false;
+    }
+    if (group && length >= 25 + r[24]) Strings_->Note(*group, r, KvrGet32(r + 16));
+    if (matches(r, length)) {
       buf.SetLength(length);
       return true;
+    }
+    if (!group && ++passed == StringDirectory::kCrowded && CheckedStrings(true)) {
+      if (!Korva_->SelectKey(col.KeyNumber)) return false;
+      group = &Strings_->groups[StringDirectory::GroupKey(s)];
+      std::memcpy(key.bytes, s, 20);
+      continue;
     }
     std::memcpy(key.bytes, r, size_t(std::min(length, kvrMaxKey)));
   }
@@ -138,6 +254,7 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       if (stringId == 0) return false;
       MakeStringValueRecord(rec, col, colNo, value, stringId, 1);
       if (!Korva_->SelectKey(col.KeyNumber) || !Korva_->Insert(rec.Data(), rec.Length())) return false;
+      NoteStringValue(rec.Data(), stringId);
       created = true;
     }
   } else {
@@ -167,7 +284,7 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
   // Take back the string value's new count, or the new string value.
   if (Korva_->SelectKey(col.KeyNumber)) {
     if (created) {
-      Korva_->Delete(rec.Data());
+      if (Korva_->Delete(rec.Data()) && current) NoteStringValue(rec.Data(), 0);
     } else {
       SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) - 1);
       Korva_->Update(rec.Data(), rec.Length());
@@ -213,6 +330,7 @@ bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, 
   if (!Korva_->SelectKey(col.KeyNumber) ||
       !(remains ? Korva_->Update(rec.Data(), rec.Length()) : Korva_->Delete(rec.Data())))
     return restoreRef(stringId);
+  if (!remains) NoteStringValue(rec.Data(), 0);
   return true;
 }
 
