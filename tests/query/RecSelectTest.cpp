@@ -172,6 +172,16 @@ TEST_F(Select, ExtendedItemsAndValues) {
   s.SetExtendedItem("w", kvrString, "y + 100");    // a bare name reads the first table
   EXPECT_EQ(Rows(s), (Strings{"one|12|105|p"}));
 
+  // An item comparison that two alternatives share still waits for the records it is computed
+  // from (it is not taken out in front of them).
+  CRecSelect shared(&db.files);
+  const AnsiString v = ext + ".v > 10", w = ext + ".w > 104";
+  ASSERT_TRUE(shared.ListStart("a.x, " + ext + ".v, " + ext + ".w, b.z", "",
+                               "(" + v + " AND " + w + ") OR (" + v + " AND a.x = 'two')"));
+  shared.SetExtendedItem("v", kvrSigned, "a.y * 2.5");
+  shared.SetExtendedItem("w", kvrString, "y + 100");
+  EXPECT_EQ(Rows(shared), (Strings{"one|12|105|p"}));
+
   AnsiString text;
   EXPECT_TRUE(s.GetValue("a", "x", text));
   EXPECT_FALSE(s.GetValue("a", "nothing", text));
