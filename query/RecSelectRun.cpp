@@ -28,6 +28,23 @@ bool ParseId(const AnsiString& text, uint32_t& id) {
   return true;
 }
 
+// The record as it is stored now. A table on a record server has no file here: it is asked for
+// the record by its id.
+bool ReadRecord(CKvRecord& table, uint32_t id, CKvrValueList& record) {
+  if (CKorva* file = table.File()) {
+    CKvrLock lock(file);
+    CKvrBuffer body(64);
+    if (!lock.Taken() || !table.ReadRecordBody(id, body) || !table.Columns()) return false;
+    CKvRecord::DecodeRecord(record, body, *table.Columns());
+    return true;
+  }
+  table.ClearCond();
+  table.AddCond(kvrRecIdName, COND_EQL, UIntToStr(id));
+  table.AddCondEnd();
+  uint32_t found;
+  return table.GetRec(record) && record.GetAt(0) && ParseId(record.GetAt(0)->GetText(), found) && found == id;
+}
+
 }  // namespace
 
 // ---- Holding the files ---------------------------------------------------------------------------
@@ -233,14 +250,9 @@ bool CRecSelect::UpdateRecords(const AnsiString& columns, const AnsiString& tabl
   int failures = 0;
   for (uint32_t id : ids) {
     CKvrValueList record;
-    {
-      CKvrLock lock(file.File());
-      CKvrBuffer body(64);
-      if (!lock.Taken() || !file.ReadRecordBody(id, body)) {
-        ++failures;
-        continue;
-      }
-      CKvRecord::DecodeRecord(record, body, *file.Columns());
+    if (!ReadRecord(file, id, record)) {
+      ++failures;
+      continue;
     }
     for (const auto& [column, j] : writes)
       if (CKvrValue* v = record.GetAt(column)) v->SetText(values[j].c_str());

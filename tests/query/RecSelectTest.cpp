@@ -6,6 +6,7 @@
 #include "query/CompList.h"
 #include "query/SearchCond.h"
 #include "tests/query/QueryTestSupport.h"
+#include "tests/support/RecordServer.h"
 
 namespace {
 
@@ -231,6 +232,25 @@ TEST_F(Select, UpdateRecords) {
   EXPECT_TRUE(db.files.UpdateRecords("t.__REC__ID__, t.s", "t", pair, "t.__REC__ID__ = 5"));
   EXPECT_EQ(db.Field("t", 5, 3), "moved");
   EXPECT_EQ(db.Field("t", 77, 3), "odd");
+}
+
+TEST(SelectOnServer, UpdateRecordsWritesARecordServerTable) {
+  TempDir dir;
+  RecordServer server(dir.Path(), "sjis");
+  CRecFileList files;
+  ASSERT_TRUE(files.AddTable(server.TableName("r.kvr"), "r"));
+  ASSERT_EQ(files.AddColumn("r", "p", "int", 0), 1);
+  ASSERT_EQ(files.AddColumn("r", "s", "string", 20), 1);
+  for (const char* p : {"1", "2", "2"}) {
+    TStringList values;
+    values.Add(p);
+    values.Add("old");
+    ASSERT_TRUE(files.InsertRecord("r.p, r.s", "r", values));
+  }
+  TStringList changed;
+  changed.Add("new");
+  EXPECT_TRUE(files.UpdateRecords("r.s", "r", changed, "r.p = 2"));
+  EXPECT_EQ(ListRows(files, "r.__REC__ID__, r.s", "", ""), (Strings{"1|old", "2|new", "3|new"}));
 }
 
 TEST_F(Select, LookupFunctions) {
