@@ -282,6 +282,11 @@ TEST_F(Select, LookupFunctions) {
   EXPECT_EQ(call("検索最小", {"t.price", ">", "100", "t.name", "none"}), "none");
   EXPECT_EQ(call("検索最小", {"t.code", "<>", "O'Brien", "t.name", "none"}), "first");
   EXPECT_EQ(call("検索最大", {"t.code", "<>", "A1", "t.name", "none"}), "quoted");
+  // The last look-up keeps the whole condition: of the records that share the best value, one
+  // that fails it is passed over.
+  db.MakeTable("d", {{"k", "int"}, {"name", "string"}});
+  for (const auto& [k, name] : {std::pair{"1", "a"}, {"1", "b"}, {"2", "c"}}) db.Add("d", {{"k", k}, {"name", name}});
+  EXPECT_EQ(call("検索最小", {"d.k", "> 0 AND d.name <>", "a", "d.name", "none"}), "b");
   EXPECT_TRUE(messages.texts.empty());
 
   EXPECT_EQ(call("検索A", {"t.code", "=", "A1", "t.name"}), SJ("検索Ａ()"));
