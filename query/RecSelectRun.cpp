@@ -129,6 +129,13 @@ int CRecSelect::NextNB(TStrings& row) {
   return r;
 }
 
+int CRecSelect::NextNB(std::vector<AnsiString>& texts) {
+  const int r = Step();
+  if (r > 0)
+    for (int i = 0; i < columns_->Count(); ++i) texts.push_back(ColumnText(i));
+  return r;
+}
+
 bool CRecSelect::Next(TStrings& row) {
   int r;
   while ((r = NextNB(row)) == 0) {
@@ -136,14 +143,16 @@ bool CRecSelect::Next(TStrings& row) {
   return r > 0;
 }
 
+AnsiString CRecSelect::ColumnText(int i) const {
+  const CColmInfo* c = columns_->Get(i);
+  const CKvrValue* value = nullptr;
+  if (c->TableIndex >= 0 && c->TableIndex < tables_->Count())
+    value = tables_->Get(c->TableIndex)->Values->GetAt(c->ColumnIndex);
+  return value ? value->GetText() : AnsiString();
+}
+
 void CRecSelect::GetRow(TStrings& row) const {
-  for (int i = 0; i < columns_->Count(); ++i) {
-    const CColmInfo* c = columns_->Get(i);
-    const CKvrValue* value = nullptr;
-    if (c->TableIndex >= 0 && c->TableIndex < tables_->Count())
-      value = tables_->Get(c->TableIndex)->Values->GetAt(c->ColumnIndex);
-    row.Add(value ? value->GetText() : AnsiString());
-  }
+  for (int i = 0; i < columns_->Count(); ++i) row.Add(ColumnText(i));
 }
 
 // ---- Distinct values ---------------------------------------------------------------------------
