@@ -63,8 +63,10 @@ class CRecFileList {
   // An empty table text takes the first mapped table. False (and no cursor) when it does not compile.
   // Where the select allows its files to be held (CRecSelect::CanHoldFiles), one step reads up to
   // kReadAheadRows rows, or for kReadAheadMs, under one hold of the files, and hands them out one
-  // per step.
-  static constexpr int kReadAheadRows = 256;
+  // per step. The first read of a listing takes kReadAheadFirst rows, each later one twice as many
+  // as the one before, up to kReadAheadRows.
+  static constexpr int kReadAheadFirst = 16;
+  static constexpr int kReadAheadRows = 1024;
   static constexpr int kReadAheadMs = 5;
   bool ListStart(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition);
   bool ListNext(TStrings& row);
@@ -118,6 +120,8 @@ class CRecFileList {
   std::unique_ptr<CRecSelect> list_;
   std::deque<std::vector<AnsiString>> ahead_;  // rows read ahead from the list cursor
   bool listEnded_ = false;                      // the list cursor has given its last row
+  int aheadRun_ = 0;                            // rows the last read ahead aimed at
+  size_t rowTexts_ = 0;                         // texts of a row, to size the next one
   std::unique_ptr<CRecSelect> enum_;
   TableResolver resolver_;
 };

@@ -106,6 +106,8 @@ class CRecSelect : public CRecSelectBase {
   // every combination of the tables' records.
   bool ListStart(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition);
   int NextNB(TStrings& row);
+  // NextNB with the row's texts appended to a plain vector (the listing cursor reads ahead so).
+  int NextNB(std::vector<AnsiString>& texts);
   bool Next(TStrings& row);  // blocking; true when a row was appended
   void GetRow(TStrings& row) const;
 
@@ -155,6 +157,8 @@ class CRecSelect : public CRecSelectBase {
   // Compile, with one alternative over every combination of records when there is no condition.
   bool CompileAll(const AnsiString& columns, const AnsiString& tables, const AnsiString& condition);
   CRecSelect& Nested();
+  // The text of select column i in the current records; "" when unresolved or missing.
+  AnsiString ColumnText(int i) const;
   // One step of the alternatives: 1 a combination no earlier alternative holds for is current.
   int Step();
   // Steps every alternative to its end and collects the record ids of table that the

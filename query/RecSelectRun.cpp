@@ -28,6 +28,23 @@ bool ParseId(const AnsiString& text, uint32_t& id) {
   return true;
 }
 
+// The record as it is stored now. A table on a record server has no file here: it is asked for
+// the record by its id.
+bool ReadRecord(CKvRecord& table, uint32_t id, CKvrValueList& record) {
+  if (CKorva* file = table.File()) {
+    CKvrLock lock(file);
+    CKvrBuffer body(64);
+    if (!lock.Taken() || !table.ReadRecordBody(id, body) || !table.Columns()) return false;
+    CKvRecord::DecodeRecord(record, body, *table.Columns());
+    return true;
+  }
+  table.ClearCond();
+  table.AddCond(kvrRecIdName, COND_EQL, UIntToStr(id));
+  table.AddCondEnd();
+  uint32_t found;
+  return table.GetRec(record) && record.GetAt(0) && ParseId(record.GetAt(0)->GetText(), found) && found == id;
+}
+
 }  // namespace
 
 // ---- Holding the files ---------------------------------------------------------------------------
@@ -112,6 +129,13 @@ int CRecSelect::NextNB(TStrings& row) {
   return r;
 }
 
+int CRecSelect::NextNB(std::vector<AnsiString>& texts) {
+  const int r = Step();
+  if (r > 0)
+    for (int i = 0; i < columns_->Count(); ++i) texts.push_back(ColumnText(i));
+  return r;
+}
+
 bool CRecSelect::Next(TStrings& row) {
   int r;
   while ((r = NextNB(row)) == 0) {
@@ -119,14 +143,16 @@ bool CRecSelect::Next(TStrings& row) {
   return r > 0;
 }
 
+AnsiString CRecSelect::ColumnText(int i) const {
+  const CColmInfo* c = columns_->Get(i);
+  const CKvrValue* value = nullptr;
+  if (c->TableIndex >= 0 && c->TableIndex < tables_->Count())
+    value = tables_->Get(c->TableIndex)->Values->GetAt(c->ColumnIndex);
+  return value ? value->GetText() : AnsiString();
+}
+
 void CRecSelect::GetRow(TStrings& row) const {
-  for (int i = 0; i < columns_->Count(); ++i) {
-    const CColmInfo* c = columns_->Get(i);
-    const CKvrValue* value = nullptr;
-    if (c->TableIndex >= 0 && c->TableIndex < tables_->Count())
-      value = tables_->Get(c->TableIndex)->Values->GetAt(c->ColumnIndex);
-    row.Add(value ? value->GetText() : AnsiString());
-  }
+  for (int i = 0; i < columns_->Count(); ++i) row.Add(ColumnText(i));
 }
 
 // ---- Distinct values ---------------------------------------------------------------------------
@@ -233,14 +259,9 @@ bool CRecSelect::UpdateRecords(const AnsiString& columns, const AnsiString& tabl
   int failures = 0;
   for (uint32_t id : ids) {
     CKvrValueList record;
-    {
-      CKvrLock lock(file.File());
-      CKvrBuffer body(64);
-      if (!lock.Taken() || !file.ReadRecordBody(id, body)) {
-        ++failures;
-        continue;
-      }
-      CKvRecord::DecodeRecord(record, body, *file.Columns());
+    if (!ReadRecord(file, id, record)) {
+      ++failures;
+      continue;
     }
     for (const auto& [column, j] : writes)
       if (CKvrValue* v = record.GetAt(column)) v->SetText(values[j].c_str());

@@ -235,7 +235,9 @@ void CSearchCondList::FactorCommonNodes(const TStrings* bound, int depth) {
       const int order = node->GetOrder(&working);
       const bool exceeded = i > 0 && highest > order;
       if (i == 0 || order > highest) highest = order;
-      if (exceeded) continue;
+      // An extended item is computed from the records of the other tables: put in front of the
+      // group, it would be tested before any of them is current.
+      if (exceeded || node->Table == ExtendedItemsTableName()) continue;
       for (int m = Count() - 1; m > k && !common; --m) {
         const CCompSimpleList* other = Get(m)->Nodes;
         if (other->Count() <= 1) continue;

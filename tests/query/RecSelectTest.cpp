@@ -6,6 +6,7 @@
 #include "query/CompList.h"
 #include "query/SearchCond.h"
 #include "tests/query/QueryTestSupport.h"
+#include "tests/support/RecordServer.h"
 
 namespace {
 
@@ -172,6 +173,16 @@ TEST_F(Select, ExtendedItemsAndValues) {
   s.SetExtendedItem("w", kvrString, "y + 100");    // a bare name reads the first table
   EXPECT_EQ(Rows(s), (Strings{"one|12|105|p"}));
 
+  // An item comparison that two alternatives share still waits for the records it is computed
+  // from (it is not taken out in front of them).
+  CRecSelect shared(&db.files);
+  const AnsiString v = ext + ".v > 10", w = ext + ".w > 104";
+  ASSERT_TRUE(shared.ListStart("a.x, " + ext + ".v, " + ext + ".w, b.z", "",
+                               "(" + v + " AND " + w + ") OR (" + v + " AND a.x = 'two')"));
+  shared.SetExtendedItem("v", kvrSigned, "a.y * 2.5");
+  shared.SetExtendedItem("w", kvrString, "y + 100");
+  EXPECT_EQ(Rows(shared), (Strings{"one|12|105|p"}));
+
   AnsiString text;
   EXPECT_TRUE(s.GetValue("a", "x", text));
   EXPECT_FALSE(s.GetValue("a", "nothing", text));
@@ -223,6 +234,25 @@ TEST_F(Select, UpdateRecords) {
   EXPECT_EQ(db.Field("t", 77, 3), "odd");
 }
 
+TEST(SelectOnServer, UpdateRecordsWritesARecordServerTable) {
+  TempDir dir;
+  RecordServer server(dir.Path(), "sjis");
+  CRecFileList files;
+  ASSERT_TRUE(files.AddTable(server.TableName("r.kvr"), "r"));
+  ASSERT_EQ(files.AddColumn("r", "p", "int", 0), 1);
+  ASSERT_EQ(files.AddColumn("r", "s", "string", 20), 1);
+  for (const char* p : {"1", "2", "2"}) {
+    TStringList values;
+    values.Add(p);
+    values.Add("old");
+    ASSERT_TRUE(files.InsertRecord("r.p, r.s", "r", values));
+  }
+  TStringList changed;
+  changed.Add("new");
+  EXPECT_TRUE(files.UpdateRecords("r.s", "r", changed, "r.p = 2"));
+  EXPECT_EQ(ListRows(files, "r.__REC__ID__, r.s", "", ""), (Strings{"1|old", "2|new", "3|new"}));
+}
+
 TEST_F(Select, LookupFunctions) {
   db.MakeTable("t", {{"code", "string"}, {"name", "string"}, {"price", "int"}, {"amount", "string"}});
   db.Add("t", {{"code", "A1"}, {"name", "first"}, {"price", "30"}, {"amount", "1"}});
@@ -252,6 +282,11 @@ TEST_F(Select, LookupFunctions) {
   EXPECT_EQ(call("検索最小", {"t.price", ">", "100", "t.name", "none"}), "none");
   EXPECT_EQ(call("検索最小", {"t.code", "<>", "O'Brien", "t.name", "none"}), "first");
   EXPECT_EQ(call("検索最大", {"t.code", "<>", "A1", "t.name", "none"}), "quoted");
+  // The last look-up keeps the whole condition: of the records that share the best value, one
+  // that fails it is passed over.
+  db.MakeTable("d", {{"k", "int"}, {"name", "string"}});
+  for (const auto& [k, name] : {std::pair{"1", "a"}, {"1", "b"}, {"2", "c"}}) db.Add("d", {{"k", k}, {"name", name}});
+  EXPECT_EQ(call("検索最小", {"d.k", "> 0 AND d.name <>", "a", "d.name", "none"}), "b");
   EXPECT_TRUE(messages.texts.empty());
 
   EXPECT_EQ(call("検索A", {"t.code", "=", "A1", "t.name"}), SJ("検索Ａ()"));
