@@ -322,9 +322,14 @@ void CSummaryMod::RebuildSlots() {
 
 // ---- filing records ----
 
+// An empty row with its extra cell, copied from a blank one in a single allocation of the cells.
 TStrings* CSummaryMod::NewSummaryRow() {
+  if (blankRow_.Count() != columnCount_ + 1) {
+    blankRow_.Clear();
+    for (int i = 0; i <= columnCount_; ++i) blankRow_.Add("");
+  }
   auto* row = new TStringList;
-  for (int i = 0; i < columnCount_; ++i) row->Add("");
+  row->Assign(blankRow_);
   rows_->Add(row);
   return row;
 }

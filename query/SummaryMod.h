@@ -199,6 +199,7 @@ class CSummaryMod {
   void GrowTable();
   void RebuildSlots();
 
+  TStringList blankRow_;  // column count + 1 empty cells, the pattern of a new summary row
   std::vector<GroupPlace> table_;
   size_t tableUsed_ = 0;
   std::vector<int> valSlots_;     // column position -> slot of its aggregate in every group, -1: none
