@@ -1,7 +1,9 @@
 #include "query/SummaryMod.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "foundation/CellFormat.h"
 #include "query/SumColUnit.h"
@@ -39,42 +41,45 @@ AnsiString SecondLine(const AnsiString& heading) {
   return p == AnsiString::npos ? heading : heading.substr(p + 2);
 }
 
-// An empty aggregate of the kind the column needs.
-CSumVal* NewSumVal(const CCapInfo* c) {
-  auto* v = new CSumVal;
-  if (IsNumericType(c)) v->Num = std::make_unique<CSumVal::Numbers>();
-  else v->Text = std::make_unique<CSumVal::Texts>();
+bool IsNumber(const CSumVal* v) { return !v->Text; }
+
+// The aggregate a calculation counts for column of group: the one its own was folded into, if any.
+CSumVal* Effective(CSumValList* group, int column) {
+  CSumVal* v = group->Val(column);
+  if (v && v->MergedInto) {
+    if (CSumVal* into = v->MergedInto->Val(column)) return into;
+  }
   return v;
 }
 
-CSumVal* Effective(CSumVal* v) { return v->MergedInto ? v->MergedInto : v; }
-
-double Average(const CSumVal* v) { return v->Num && v->Num->Count > 0 ? v->Num->Sum / v->Num->Count : 0; }
+double Average(const CSumVal* v) { return IsNumber(v) && v->NumCount > 0 ? v->Sum / v->NumCount : 0; }
 
 // The number an aggregate stands for under a method (range: its minimum).
 double MethodValue(const CSumVal* v, int method) {
+  const bool number = IsNumber(v);
   switch (method) {
     case 0: return v->Count;
     case 1:
-    case 3: return v->Num ? v->Num->Min : 0;
-    case 2: return v->Num ? v->Num->Max : 0;
-    case 4: return v->Num ? v->Num->Sum : 0;
+    case 3: return number ? v->Min : 0;
+    case 2: return number ? v->Max : 0;
+    case 4: return number ? v->Sum : 0;
     case 5: return Average(v);
     default: return 0;
   }
 }
 
-void Fold(CSumVal* into, CSumVal* from) {
-  if (into->Num && from->Num && from->Num->Count > 0) {
-    CSumVal::Numbers& a = *into->Num;
-    const CSumVal::Numbers& b = *from->Num;
-    if (a.Count == 0) {
-      a = b;
+void Fold(CSumVal* into, CSumValList* intoGroup, CSumVal* from) {
+  if (IsNumber(into) && IsNumber(from) && from->NumCount > 0) {
+    if (into->NumCount == 0) {
+      into->Min = from->Min;
+      into->Max = from->Max;
+      into->Sum = from->Sum;
+      into->NumCount = from->NumCount;
     } else {
-      a.Min = std::min(a.Min, b.Min);
-      a.Max = std::max(a.Max, b.Max);
-      a.Sum += b.Sum;
-      a.Count += b.Count;
+      into->Min = std::min(into->Min, from->Min);
+      into->Max = std::max(into->Max, from->Max);
+      into->Sum += from->Sum;
+      into->NumCount += from->NumCount;
     }
   }
   if (into->Text && from->Text) {
@@ -87,11 +92,59 @@ void Fold(CSumVal* into, CSumVal* from) {
   }
   into->Count += from->Count;
   from->Count = 0;
-  if (from->Num) from->Num->Count = 0;
-  from->MergedInto = into;
+  if (IsNumber(from)) from->NumCount = 0;
+  from->MergedInto = intoGroup;
 }
 
-int Sign(double d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }
+// FloatToStr's text (15 significant digits, trailing zeros dropped, an exponent outside
+// 1E-5 .. 1E15) without its temporary strings: this runs for most cells of a calculation.
+AnsiString NumberText(double v) {
+  if (!std::isfinite(v) || v == 0) return FloatToStr(v);
+  char buf[64];
+  char* p = buf;
+  if (v < 0) {
+    *p++ = '-';
+    v = -v;
+  }
+  if (v < 1e15 && v == std::floor(v)) {  // an integer of at most 15 digits is its own text
+    p = std::to_chars(p, buf + sizeof buf, static_cast<long long>(v)).ptr;
+    return AnsiString(buf, p);
+  }
+  char sci[40];
+  char* const sciEnd = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific, 14).ptr;
+  char digits[16];
+  int n = 0;
+  const char* q = sci;
+  for (; q < sciEnd && *q != 'e'; ++q)
+    if (*q != '.') digits[n++] = *q;
+  int exp = 0;
+  std::from_chars(q + 1 + (q[1] == '+'), sciEnd, exp);
+  while (n > 1 && digits[n - 1] == '0') --n;
+  if (exp >= -5 && exp < 15) {
+    if (exp < 0) {
+      *p++ = '0';
+      *p++ = '.';
+      for (int i = 0; i < -exp - 1; ++i) *p++ = '0';
+      for (int i = 0; i < n; ++i) *p++ = digits[i];
+    } else if (n <= exp + 1) {
+      for (int i = 0; i < n; ++i) *p++ = digits[i];
+      for (int i = n; i < exp + 1; ++i) *p++ = '0';
+    } else {
+      for (int i = 0; i <= exp; ++i) *p++ = digits[i];
+      *p++ = '.';
+      for (int i = exp + 1; i < n; ++i) *p++ = digits[i];
+    }
+  } else {
+    *p++ = digits[0];
+    if (n > 1) {
+      *p++ = '.';
+      for (int i = 1; i < n; ++i) *p++ = digits[i];
+    }
+    *p++ = 'E';
+    p = std::to_chars(p, buf + sizeof buf, exp).ptr;
+  }
+  return AnsiString(buf, p);
+}
 
 // Ratio text of current against base: the mark (with CI_MARKS) and the ratio in its picture.
 AnsiString RatioText(const CCapInfo* c, double current, double base) {
@@ -107,21 +160,20 @@ AnsiString RatioText(const CCapInfo* c, double current, double base) {
 
 }  // namespace
 
-// ---- CSumValList, CSumValListList ----
+// ---- CSumValList ----
 
-CSumValList::~CSumValList() { CSumValList::Clear(); }
-
-void CSumValList::Clear() {
-  for (void* v : items_) delete static_cast<CSumVal*>(v);
-  TList::Clear();
-  Members.Clear();
+CSumValList::CSumValList(const std::vector<int>* slots, const std::vector<bool>& numeric)
+    : slots_(slots), vals_(std::make_unique<CSumVal[]>(numeric.size())), count_(static_cast<int>(numeric.size())) {
+  for (int s = 0; s < count_; ++s)
+    if (!numeric[s]) vals_[s].Text = std::make_unique<CSumVal::Texts>();
 }
 
-CSumValListList::~CSumValListList() { CSumValListList::Clear(); }
-
-void CSumValListList::Clear() {
-  for (void* l : items_) delete static_cast<CSumValList*>(l);
-  TList::Clear();
+void CSumValList::AddSlot(bool numeric) {
+  auto grown = std::make_unique<CSumVal[]>(static_cast<size_t>(count_) + 1);
+  std::move(vals_.get(), vals_.get() + count_, grown.get());
+  if (!numeric) grown[count_].Text = std::make_unique<CSumVal::Texts>();
+  vals_ = std::move(grown);
+  ++count_;
 }
 
 // ---- life and binding ----
@@ -231,7 +283,8 @@ void CSummaryMod::WatchRows(CStringsList* rows) {
 
 // Forgets every group; the summary rows that named them are being deleted or were never made.
 void CSummaryMod::DropGroups() {
-  groups_.clear();
+  table_.clear();
+  tableUsed_ = 0;
   store_ = std::make_unique<CSumValListList>();
   calculated_ = false;
   runsValid_ = false;
@@ -253,14 +306,30 @@ void CSummaryMod::RebuildKeys() {
     c->SummaryPosition = i;
     if (c->GroupKey) keys_.push_back(i);
   }
+  if (store_->Count() == 0) RebuildSlots();
   runsValid_ = false;
+}
+
+// A slot for every value column, in position order; groups made from now on use them.
+void CSummaryMod::RebuildSlots() {
+  valSlots_.assign(static_cast<size_t>(columnCount_), -1);
+  int n = 0;
+  for (int i = 0; i < columnCount_; ++i) {
+    const CCapInfo* c = Column(i);
+    if (c && !c->GroupKey) valSlots_[i] = n++;
+  }
 }
 
 // ---- filing records ----
 
+// An empty row with its extra cell, copied from a blank one in a single allocation of the cells.
 TStrings* CSummaryMod::NewSummaryRow() {
+  if (blankRow_.Count() != columnCount_ + 1) {
+    blankRow_.Clear();
+    for (int i = 0; i <= columnCount_; ++i) blankRow_.Add("");
+  }
   auto* row = new TStringList;
-  for (int i = 0; i < columnCount_; ++i) row->Add("");
+  row->Assign(blankRow_);
   rows_->Add(row);
   return row;
 }
@@ -272,33 +341,71 @@ void CSummaryMod::AddSummaryRecord(TStrings* record) {
   runsValid_ = false;
 
   TStrings* row = nullptr;
-  if (keys_.empty()) {
-    row = rows_->Count() > 0 ? SumRow(0) : NewSummaryRow();
-  } else {
-    std::string path;
-    for (int k : keys_) {
-      const AnsiString& text = Cell(record, Column(k)->SourceIndex);
-      const uint32_t n = static_cast<uint32_t>(text.size());
-      path.append(reinterpret_cast<const char*>(&n), sizeof n);
-      path += text;
-    }
-    auto [it, added] = groups_.try_emplace(std::move(path), nullptr);
-    if (added) it->second = NewSummaryRow();
-    row = it->second;
-  }
+  if (keys_.empty()) row = rows_->Count() > 0 ? SumRow(0) : NewSummaryRow();
+  else row = FindGroupRow(record);
   Receive(row, record);
+}
+
+// The key texts' hash: each text's bytes, eight at a time, and its length.
+uint64_t CSummaryMod::KeyHash(const TStrings* record) const {
+  uint64_t h = 0x9e3779b97f4a7c15ULL;
+  for (int k : keys_) {
+    const AnsiString& text = Cell(record, Column(k)->SourceIndex);
+    const char* p = text.data();
+    size_t left = text.size();
+    for (; left >= 8; p += 8, left -= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      h = (h ^ w) * 0xbf58476d1ce4e5b9ULL;
+      h ^= h >> 29;
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, p, left);
+    h = (h ^ w ^ (static_cast<uint64_t>(text.size()) << 56)) * 0x94d049bb133111ebULL;
+    h ^= h >> 31;
+  }
+  return h;
+}
+
+bool CSummaryMod::SameKeys(const TStrings* row, const TStrings* record) const {
+  for (int k : keys_)
+    if (Cell(row, k) != Cell(record, Column(k)->SourceIndex)) return false;
+  return true;
+}
+
+// The summary row of the record's group, made (empty, appended to the rows) when it is new.
+TStrings* CSummaryMod::FindGroupRow(const TStrings* record) {
+  if ((tableUsed_ + 1) * 2 > table_.size()) GrowTable();
+  const uint64_t h = KeyHash(record);
+  const size_t mask = table_.size() - 1;
+  size_t i = static_cast<size_t>(h) & mask;
+  for (; table_[i].row; i = (i + 1) & mask)
+    if (table_[i].hash == h && SameKeys(table_[i].row, record)) return table_[i].row;
+  table_[i] = {h, NewSummaryRow()};
+  ++tableUsed_;
+  return table_[i].row;
+}
+
+void CSummaryMod::GrowTable() {
+  std::vector<GroupPlace> old = std::move(table_);
+  table_.assign(std::max<size_t>(64, old.size() * 2), GroupPlace{});
+  const size_t mask = table_.size() - 1;
+  for (const GroupPlace& g : old) {
+    if (!g.row) continue;
+    size_t i = static_cast<size_t>(g.hash) & mask;
+    while (table_[i].row) i = (i + 1) & mask;
+    table_[i] = g;
+  }
 }
 
 void CSummaryMod::Receive(TStrings* row, TStrings* record) {
   while (row->Count() <= columnCount_) row->Add("");
   auto* group = static_cast<CSumValList*>(row->Objects(columnCount_));
   if (!group) {
-    group = new CSumValList;
-    store_->Add(group);
-    for (int i = 0; i < columnCount_; ++i) {
-      const CCapInfo* c = Column(i);
-      group->Add(c && !c->GroupKey ? NewSumVal(c) : nullptr);
-    }
+    valNumeric_.assign(static_cast<size_t>(std::count_if(valSlots_.begin(), valSlots_.end(), [](int s) { return s >= 0; })), false);
+    for (int i = 0; i < static_cast<int>(valSlots_.size()); ++i)
+      if (valSlots_[i] >= 0 && Column(i)) valNumeric_[valSlots_[i]] = IsNumericType(Column(i));
+    group = store_->Add(&valSlots_, valNumeric_);
     row->SetObject(columnCount_, group);
   }
   group->Members.Add(record);
@@ -317,20 +424,19 @@ void CSummaryMod::Receive(TStrings* row, TStrings* record) {
 void CSummaryMod::Accumulate(CSumVal* v, const AnsiString& text) {
   const bool first = v->Count == 0;
   ++v->Count;
-  if (v->Num) {
+  if (IsNumber(v)) {
     double d;
     // A text without a leading number, or one out of a double's range, is only counted.
     if (!ScanLeadingReal(text, d) || !std::isfinite(d)) return;
-    CSumVal::Numbers& n = *v->Num;
-    if (n.Count == 0) {
-      n.Min = n.Max = n.Sum = d;
+    if (v->NumCount == 0) {
+      v->Min = v->Max = v->Sum = d;
     } else {
-      n.Sum += d;
-      if (d < n.Min) n.Min = d;
-      else if (d > n.Max) n.Max = d;
+      v->Sum += d;
+      if (d < v->Min) v->Min = d;
+      else if (d > v->Max) v->Max = d;
     }
-    ++n.Count;
-  } else if (v->Text) {
+    ++v->NumCount;
+  } else {
     if (first) {
       v->Text->Min = v->Text->Max = text;
     } else if (text < v->Text->Min) {
@@ -369,42 +475,57 @@ void CSummaryMod::Recompute() {
 // by value (a text that is no number as 0), others in byte order; equal values by their raw text,
 // key by key, so that rows with one key text stay together. Stable.
 void CSummaryMod::SortRows() {
+  // Each row's keys are read once: the number, and the text's first eight bytes as a big-endian
+  // integer, which decides most byte-order comparisons without touching the text.
   struct Key {
-    double number = 0;
-    const AnsiString* text = nullptr;
+    double number;
+    uint64_t prefix;
+    const AnsiString* text;
   };
-  struct Item {
-    TStrings* row;
-    std::vector<Key> keys;
-  };
-  const int n = rows_->Count();
-  std::vector<Item> items(n);
-  for (int r = 0; r < n; ++r) {
-    items[r].row = SumRow(r);
-    for (int k : keys_) {
-      const CCapInfo* c = Column(k);
-      Key key;
-      key.text = &Cell(items[r].row, k);
+  const size_t n = static_cast<size_t>(rows_->Count());
+  const size_t width = keys_.size();
+  std::vector<Key> keys(n * width);
+  std::vector<char> numeric(width), ascending(width);
+  for (size_t k = 0; k < width; ++k) {
+    numeric[k] = IsNumericType(Column(keys_[k]));
+    ascending[k] = Column(keys_[k])->Ascending;
+  }
+  for (size_t r = 0; r < n; ++r) {
+    const TStrings* row = SumRow(static_cast<int>(r));
+    for (size_t k = 0; k < width; ++k) {
+      const CCapInfo* c = Column(keys_[k]);
+      Key& key = keys[r * width + k];
+      key.text = &Cell(row, keys_[k]);
+      key.number = 0;
       if (c->Type == 1) {
         key.number = StrToIntDef(*key.text, 0);
       } else if (c->Type == 2) {
         double d;
         key.number = TryStrToFloat(*key.text, d) && std::isfinite(d) ? d : 0;
       }
-      items[r].keys.push_back(key);
+      unsigned char bytes[8] = {};
+      std::memcpy(bytes, key.text->data(), std::min<size_t>(8, key.text->size()));
+      key.prefix = 0;
+      for (unsigned char byte : bytes) key.prefix = key.prefix << 8 | byte;
     }
   }
-  auto compare = [this](const Item& a, const Item& b) {
-    for (size_t k = 0; k < keys_.size(); ++k) {
-      const CCapInfo* c = Column(keys_[k]);
-      int d = IsNumericType(c) ? Sign(a.keys[k].number - b.keys[k].number) : 0;
-      if (d == 0) d = a.keys[k].text->compare(*b.keys[k].text);
-      if (d != 0) return c->Ascending ? d < 0 : d > 0;
+  // Ties on every key keep the rows' order: the sort is stable.
+  std::vector<uint32_t> order(n);
+  for (size_t r = 0; r < n; ++r) order[r] = static_cast<uint32_t>(r);
+  std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+    const Key* a = &keys[x * width];
+    const Key* b = &keys[y * width];
+    for (size_t k = 0; k < width; ++k) {
+      int d = numeric[k] ? (a[k].number < b[k].number ? -1 : (a[k].number > b[k].number ? 1 : 0)) : 0;
+      if (d == 0 && a[k].prefix != b[k].prefix) d = a[k].prefix < b[k].prefix ? -1 : 1;
+      if (d == 0) d = a[k].text->compare(*b[k].text);
+      if (d != 0) return ascending[k] ? d < 0 : d > 0;
     }
-    return false;
-  };
-  std::stable_sort(items.begin(), items.end(), compare);
-  for (int r = 0; r < n; ++r) rows_->SetItem(r, items[r].row);
+    return x < y;
+  });
+  std::vector<TStrings*> sorted(n);
+  for (size_t r = 0; r < n; ++r) sorted[r] = SumRow(static_cast<int>(order[r]));
+  for (size_t r = 0; r < n; ++r) rows_->SetItem(static_cast<int>(r), sorted[r]);
   runsValid_ = false;
 }
 
@@ -431,13 +552,14 @@ void CSummaryMod::WalkRuns(int column, int r0, int r1, RunVisitor visit) {
 }
 
 void CSummaryMod::FoldColumn(int column, int r0, int r1) {
-  CSumVal* into = ValOf(SumRow(r0), column);
+  CSumValList* intoGroup = GroupOf(SumRow(r0));
+  CSumVal* into = intoGroup ? intoGroup->Val(column) : nullptr;
   if (!into) return;
   for (int r = r0 + 1; r <= r1; ++r) {
     CSumVal* v = ValOf(SumRow(r), column);
     if (!v || v == into) continue;
-    if (v->Count > 0) Fold(into, v);
-    else v->MergedInto = into;  // folded before, maybe into a row that is folded now
+    if (v->Count > 0) Fold(into, intoGroup, v);
+    else v->MergedInto = intoGroup;  // folded before, maybe into a row that is folded now
   }
   into->MergedInto = nullptr;
 }
@@ -445,22 +567,21 @@ void CSummaryMod::FoldColumn(int column, int r0, int r1) {
 void CSummaryMod::TextColumn(int column, int r0, int r1) {
   const CCapInfo* c = Column(column);
   TStrings* first = SumRow(r0);
-  CSumVal* own = ValOf(first, column);
-  if (!c || !own) return;
-  const CSumVal* v = Effective(own);
+  CSumValList* group = GroupOf(first);
+  if (!c || !group || !group->Val(column)) return;
+  const CSumVal* v = Effective(group, column);
   const int method = MethodOf(c);
   const bool numeric = IsNumericType(c);
   const AnsiString& current = Cell(first, column);
-  const CSumVal::Numbers zero;
-  const CSumVal::Numbers& num = v->Num ? *v->Num : zero;
+  const bool number = IsNumber(v);
   const CSumVal::Texts noTexts;
   const CSumVal::Texts& txt = v->Text ? *v->Text : noTexts;
-  auto minText = [&] { return numeric ? FloatToStr(num.Min) : txt.Min; };
-  auto maxText = [&] { return numeric ? FloatToStr(num.Max) : txt.Max; };
+  auto minText = [&] { return numeric ? NumberText(number ? v->Min : 0) : txt.Min; };
+  auto maxText = [&] { return numeric ? NumberText(number ? v->Max : 0) : txt.Max; };
 
   AnsiString text;
   switch (method) {
-    case 0: text = v->Count < 1 ? current : IntToStr(v->Count); break;
+    case 0: text = v->Count < 1 ? current : std::to_string(v->Count); break;
     case 1: text = v->Count < 1 ? current : minText(); break;
     case 2: text = v->Count < 1 ? current : maxText(); break;
     case 3:
@@ -470,13 +591,13 @@ void CSummaryMod::TextColumn(int column, int r0, int r1) {
       break;
     case 4:
       if (!numeric) text = SJ("計算不能");
-      else text = v->Count < 1 ? current : FloatToStr(num.Sum);
+      else text = v->Count < 1 ? current : NumberText(number ? v->Sum : 0);
       break;
     case 5:
       if (!numeric) {
         text = SJ("計算不能");
-      } else if (num.Count >= 1) {
-        text = FloatToStr(num.Sum / num.Count);
+      } else if (number && v->NumCount >= 1) {
+        text = NumberText(v->Sum / v->NumCount);
         if (c->Type == 1) text = text.substr(0, text.find('.'));
       }
       break;
@@ -538,20 +659,18 @@ AnsiString CSummaryMod::Compare(int column, const TStrings* first, const AnsiStr
   if (b == column && !ratioMode_) return text;
   if (c->GroupKey || base->GroupKey) return text;
   if (!(c->Flags & CI_RATIO) && !ratioMode_) return text;
-  if (!GroupOf(first)) return text;
-  CSumVal* cv = ValOf(first, column);
-  CSumVal* bv = ValOf(first, b);
-  if (!cv || !bv) return text;
-  cv = Effective(cv);
-  bv = Effective(bv);
+  CSumValList* group = GroupOf(first);
+  if (!group || !group->Val(column) || !group->Val(b)) return text;
+  const CSumVal* cv = Effective(group, column);
+  const CSumVal* bv = Effective(group, b);
   const int method = MethodOf(c);
   if (cv->Count == 0 || bv->Count == 0 || method < 0 || method > 5) return text;
   const double baseValue = MethodValue(bv, method);
   if (baseValue == 0) return text;
   AnsiString ratio = RatioText(c, MethodValue(cv, method), baseValue);
   if (method == 3) {
-    const double baseMax = bv->Num ? bv->Num->Max : 0;
-    if (baseMax != 0) ratio += " " + SJ("～") + " " + RatioText(c, cv->Num ? cv->Num->Max : 0, baseMax);
+    const double baseMax = IsNumber(bv) ? bv->Max : 0;
+    if (baseMax != 0) ratio += " " + SJ("～") + " " + RatioText(c, IsNumber(cv) ? cv->Max : 0, baseMax);
   }
   return text.empty() ? ratio : text + " (" + ratio + ")";
 }
@@ -581,13 +700,13 @@ void CSummaryMod::BuildOutputColumns(const AnsiString& title) {
   for (int r = 0; r < rows_->Count(); ++r) {
     TStrings* row = SumRow(r);
     while (row->Count() <= newCount) row->Add("");
-    auto* group = static_cast<CSumValList*>(row->Objects(oldCount));
+    void* group = row->Objects(oldCount);
     row->SetObject(oldCount, nullptr);
     row->SetObject(newCount, group);
-    while (group && group->Count() < newCount) group->Add(nullptr);
   }
   for (int k = 0; k < n; ++k) columns_->Add(nullptr);
   columnCount_ = newCount;
+  valSlots_.resize(static_cast<size_t>(newCount), -1);
 
   for (int i = oldCount - 1; i >= 0; --i) {
     CCapInfo* c = columns_->GetItem(i);
@@ -598,25 +717,18 @@ void CSummaryMod::BuildOutputColumns(const AnsiString& title) {
       copy->PassNumber = c->PassNumber + 1;
       const int at = n + i;
       columns_->SetItem(at, copy);
-      for (int r = 0; r < rows_->Count(); ++r) {
-        TStrings* row = SumRow(r);
-        row->SetItem(at, "", nullptr);
-        if (CSumValList* group = GroupOf(row)) {
-          delete group->Val(at);
-          group->SetItem(at, NewSumVal(copy));
-        }
-      }
+      // The new pass gets a fresh slot in every group, after the ones there are.
+      valSlots_[at] = static_cast<int>(std::count_if(valSlots_.begin(), valSlots_.end(), [](int s) { return s >= 0; }));
+      for (int g = 0; g < store_->Count(); ++g) store_->Items(g)->AddSlot(IsNumericType(copy));
+      for (int r = 0; r < rows_->Count(); ++r) SumRow(r)->SetItem(at, "", nullptr);
       --n;
       c->Aggregate -= 10000;
     }
     if (n > 0) {
       const int to = n + i;
       columns_->Exchange(i, to);
-      for (int r = 0; r < rows_->Count(); ++r) {
-        TStrings* row = SumRow(r);
-        row->Exchange(i, to);
-        if (CSumValList* group = GroupOf(row)) group->Exchange(i, to);
-      }
+      std::swap(valSlots_[i], valSlots_[to]);
+      for (int r = 0; r < rows_->Count(); ++r) SumRow(r)->Exchange(i, to);
     }
   }
   RebuildKeys();
@@ -849,9 +961,9 @@ double CSummaryMod::GetChartValue(int series, int point) {
     column = SameMethodColumn(point);
   }
   if (row < 0 || column < 0) return 0;
-  CSumVal* v = ValOf(SumRow(row), column);
-  if (!v) return 0;
-  v = Effective(v);
+  CSumValList* group = GroupOf(SumRow(row));
+  if (!group || !group->Val(column)) return 0;
+  const CSumVal* v = Effective(group, column);
   if (v->Count <= 0) return 0;
   const int method = MethodOf(Column(column));
   return method == 3 ? 0 : MethodValue(v, method);

@@ -29,52 +29,68 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "foundation/CapInfo.h"
 #include "foundation/StringsList.h"
 
+class CSumValList;
+
 // One aggregate of one value column over the records of a group (or, after folding, of a run of
-// groups). Numeric columns carry Num, other columns Text.
+// groups). A numeric column's aggregate reads its numbers (NumCount and the three values); any
+// other column's aggregate owns Text.
 struct CSumVal {
-  struct Numbers {
-    int Count = 0;  // records whose text read as a number
-    double Min = 0, Max = 0, Sum = 0;
-  };
   struct Texts {
     AnsiString Min, Max;
   };
-  int Count = 0;  // records counted
-  std::unique_ptr<Numbers> Num;
+  int Count = 0;     // records counted
+  int NumCount = 0;  // records whose text read as a number
+  double Min = 0, Max = 0, Sum = 0;
   std::unique_ptr<Texts> Text;
-  CSumVal* MergedInto = nullptr;  // the aggregate a calculation folded this one into
+  // The group whose aggregate of the same column a calculation folded this one into; a group
+  // rather than an aggregate, so that growing a group's array keeps the link valid.
+  CSumValList* MergedInto = nullptr;
 };
 
-// A group's aggregates: entry i is the CSumVal of the value column at position i (null at key
-// positions; owned). Members lists the record rows filed into the group, in arrival order (not
-// owned).
-class CSumValList : public TList {
+// A group's aggregates, in one array: Val(i) is the aggregate of the value column at position i,
+// found through the engine's column-to-slot map (null at key positions). Members lists the record
+// rows filed into the group, in arrival order (not owned).
+class CSumValList {
  public:
-  CSumValList() = default;
-  ~CSumValList() override;
+  // slots maps column positions to slots (-1: no aggregate); it belongs to the engine and outlives
+  // the group. numeric[s] tells whether slot s aggregates numbers.
+  CSumValList(const std::vector<int>* slots, const std::vector<bool>& numeric);
   CSumValList(const CSumValList&) = delete;
   CSumValList& operator=(const CSumValList&) = delete;
-  void Clear() override;  // frees every CSumVal and empties the member list
-  CSumVal* Val(int i) const { return i >= 0 && i < Count() ? static_cast<CSumVal*>(Items(i)) : nullptr; }
+  CSumVal* Val(int i) const {
+    const int s = i >= 0 && i < static_cast<int>(slots_->size()) ? (*slots_)[i] : -1;
+    return s >= 0 && s < count_ ? &vals_[s] : nullptr;
+  }
+  // Appends a fresh slot (numeric or text); the others keep their contents.
+  void AddSlot(bool numeric);
   TList Members;
+
+ private:
+  const std::vector<int>* slots_;
+  std::unique_ptr<CSumVal[]> vals_;
+  int count_ = 0;
 };
 
-// Owns the CSumValLists of one summary.
-class CSumValListList : public TList {
+// Owns the CSumValLists of one summary; they stay where they are until the store goes.
+class CSumValListList {
  public:
-  CSumValListList() = default;
-  ~CSumValListList() override;
-  CSumValListList(const CSumValListList&) = delete;
-  CSumValListList& operator=(const CSumValListList&) = delete;
-  void Clear() override;
+  CSumValList* Add(const std::vector<int>* slots, const std::vector<bool>& numeric) {
+    return &lists_.emplace_back(slots, numeric);
+  }
+  int Count() const { return static_cast<int>(lists_.size()); }
+  CSumValList* Items(int i) { return &lists_[static_cast<size_t>(i)]; }
+
+ private:
+  std::deque<CSumValList> lists_;
 };
 
 // The summary engine. It owns its groups, its aggregates and, in multiple-summary mode, the copied
@@ -171,7 +187,23 @@ class CSummaryMod {
   int RunRow(int run);
   int SameMethodColumn(int point) const;
 
-  std::unordered_map<std::string, TStrings*> groups_;  // encoded key texts -> summary row
+  // The groups by their key texts: an open-addressing table, at most half full, of the hash of a
+  // group's key texts and its summary row (null: an empty place). The row's key cells are the texts.
+  struct GroupPlace {
+    uint64_t hash = 0;
+    TStrings* row = nullptr;
+  };
+  uint64_t KeyHash(const TStrings* record) const;
+  bool SameKeys(const TStrings* row, const TStrings* record) const;
+  TStrings* FindGroupRow(const TStrings* record);
+  void GrowTable();
+  void RebuildSlots();
+
+  TStringList blankRow_;  // column count + 1 empty cells, the pattern of a new summary row
+  std::vector<GroupPlace> table_;
+  size_t tableUsed_ = 0;
+  std::vector<int> valSlots_;     // column position -> slot of its aggregate in every group, -1: none
+  std::vector<bool> valNumeric_;  // slot -> numeric aggregate, as the columns are now
   bool calculated_ = false;
   CCapInfoList* own_ = nullptr;  // multiple-summary mode's column list
   AnsiString title_;

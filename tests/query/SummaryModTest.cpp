@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "foundation/CellFormat.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -481,4 +485,57 @@ TEST(Summary, ChartValuesDoNotDependOnHowTheRowsArrived) {
   whole.sum.SelectSeries(-1, 0);
   steps.sum.SelectSeries(-1, 0);
   for (int p = 0; p < 3; ++p) EXPECT_EQ(steps.sum.GetChartValue(0, p), whole.sum.GetChartValue(0, p)) << p;
+}
+
+TEST(Summary, NumberCellsReadAsTheFrameworksNumberText) {
+  std::vector<std::string> texts = {"0.1",   "-2.5",     "1e-5",  "1.5e-6",    "123456789012345", "1234567890123456",
+                                    "1e15",  "-1e15",    "99999999999999.9", "0.000123456789012345678",
+                                    "1e300", "3.14159265358979323", "-0.0", "2.675", "1e-300"};
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 300; ++i) {
+    char buf[40];
+    const double magnitude = std::pow(10.0, static_cast<int>(random() % 40) - 20);
+    std::snprintf(buf, sizeof buf, "%.17g", (static_cast<double>(random() % 2000001) - 1000000) / 1000 * magnitude);
+    texts.push_back(buf);
+  }
+  Bench b({{"t.K", 0}, {"t.V", 2}}, {{"K", "t.K", true}, {"min", "t.V", false, 1}, {"sum", "t.V", false, 4}});
+  for (size_t i = 0; i < texts.size(); ++i) b.Add({std::to_string(i), texts[i]});
+  const Table t = b.Cells();
+  ASSERT_EQ(t.size(), texts.size());
+  for (const auto& row : t) {
+    const std::string& text = texts[std::stoul(row[0])];
+    double d = 0;
+    ASSERT_TRUE(ScanLeadingReal(text, d));
+    EXPECT_EQ(row[1], FloatToStr(d)) << text;
+    EXPECT_EQ(row[2], FloatToStr(d)) << text;
+  }
+}
+
+TEST(Summary, ManyGroupsOfTwoKeysKeepTheirTextsApart) {
+  // Pairs whose joined texts are equal, texts that differ only past their eighth byte or by a
+  // trailing NUL, empty texts: each pair is a group of its own, sorted in byte order.
+  std::vector<std::pair<std::string, std::string>> pairs = {{"ab", "c"}, {"a", "bc"}, {"", "abc"}, {"abc", ""},
+                                                            {"", ""},    {"a", std::string("b\0", 2)}, {"a", "b"}};
+  for (int i = 0; i < 3000; ++i)
+    pairs.push_back({"prefix--" + std::to_string(i % 37), "longer-than-eight-" + std::to_string(i % 101)});
+  std::map<std::pair<std::string, std::string>, int> expected;
+  Bench b({{"t.A", 0}, {"t.B", 0}}, {{"A", "t.A", true}, {"B", "t.B", true}, {"n", "t.A", false, 0}});
+  for (const auto& [a, k] : pairs) {
+    ++expected[{a, k}];
+    auto* r = new TStringList;
+    r->Add(a);
+    r->Add(k);
+    b.records.Add(r);
+    b.sum.AddSummaryRecord(r);
+  }
+  b.sum.Calculate();
+  ASSERT_EQ(b.rows.Count(), static_cast<int>(expected.size()));
+  int r = 0;
+  for (const auto& [key, count] : expected) {
+    const TStrings* row = b.rows.Row(r++);
+    EXPECT_EQ(row->Strings(0), key.first);
+    EXPECT_EQ(row->Strings(1), key.second);
+    EXPECT_EQ(row->Strings(2), std::to_string(count));
+    EXPECT_EQ(b.sum.GetRecordGroup(row)->Count(), count);
+  }
 }
