@@ -24,9 +24,41 @@ struct Scan {
   bool below = false;    // some record is below the key
 };
 
+// A block whose records are all as short as a record can be (the key alone, as in the blocks of a
+// pure index) has its records at fixed strides: found by halving instead of by walking. The sums
+// tell such a block: with the key at the record's start no record is shorter than the key, so a
+// used length of count keys means every record is one. The offsets stay inside the used bytes
+// whatever the block holds.
+Scan FixedSearch(const KorvaFile* f, const uint8_t* b, const uint8_t* key, int count) {
+  const int stride = 2 + f->key_len;
+  auto at = [stride](int i) { return kHeadSize + i * stride; };
+  int lo = 0, hi = count;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (KeyOrder(RecKey(f, b, at(mid)), key, f->key_len) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  Scan s;
+  s.below = lo > 0;
+  s.prev = lo > 0 ? at(lo - 1) : kHeadSize;
+  if (lo == count) return s;
+  if (KeyOrder(RecKey(f, b, at(lo)), key, f->key_len) == 0) {
+    s.result = kKeyEqual;
+    s.found = at(lo);
+    s.next = lo + 1 < count ? at(lo + 1) : -1;
+  } else {
+    s.result = 0;
+    s.next = at(lo);
+  }
+  return s;
+}
+
 Scan dat_search(const KorvaFile* f, const uint8_t* b, const uint8_t* key) {
   Scan s;
   const int end = UsedEnd(f, b), count = Get16(b + kBlkCount);
+  if (f->key_off == 0 && count > 0 && end - kHeadSize == count * (2 + f->key_len)) return FixedSearch(f, b, key, count);
   int off = kHeadSize;
   for (int i = 0; i < count && off < end; ++i) {
     const int c = KeyOrder(RecKey(f, b, off), key, f->key_len);
@@ -370,9 +402,13 @@ int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
     const uint8_t* rec = static_cast<const uint8_t*>(record);
     const uint8_t* key = rec + f->key_off;
     if (length < f->key_off + f->key_len) return KvRefuse(kvBadLength);
+    if (IsZero(key, f->key_len)) return KvRefuse(kvNotFound);
+    // A change in place leaves the tree alone, so the block may come from the last read (the
+    // usual read-then-change) without a descent; any other change descends on its own.
     Scan s;
-    KorvaPage* d = FindExact(f, key, &s);
+    KorvaPage* d = LeafFor(f, key, &s, false);
     if (!d) return -1;
+    if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
     uint8_t* b = d->data();
     if (RecLen(b, s.found) == length) {
       KvTouch(f, d);
