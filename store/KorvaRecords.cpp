@@ -110,14 +110,22 @@ int16_t CopyOut(KorvaFile* f, const uint8_t* b, int off, void* buffer) {
   return int16_t(len);
 }
 
+// True when the last descent under the current key led to the block at path[0], the tree has not
+// changed since (so path is still that block's chain of parents) and key lies in the range of keys
+// that lead there.
+bool InLastRange(const KorvaFile* f, const uint8_t* key) {
+  const int len = f->key_len;
+  return f->path_valid && f->range_known && f->range_address == f->path[0] &&
+         KeyOrder(f->range_low, key, len) <= 0 && (f->range_open || KeyOrder(key, f->range_high, len) < 0);
+}
+
 // The data block where key belongs, with the key's place in it (prev only when asked for). Without
 // a descent when the record read last has the key, or the last descent's range holds it.
 KorvaPage* LeafFor(KorvaFile* f, const uint8_t* key, Scan* s, bool need_prev) {
   const int len = f->key_len;
   if (f->path_valid) {
     const bool hinted = !need_prev && f->hint_known && f->hint_address == f->path[0];
-    const bool ranged = f->range_known && f->range_address == f->path[0] && KeyOrder(f->range_low, key, len) <= 0 &&
-                        (f->range_open || KeyOrder(key, f->range_high, len) < 0);
+    const bool ranged = InLastRange(f, key);
     if (hinted || ranged) {
       const int saved_class = db_errclass, saved_detail = db_errdetail;
       if (KorvaPage* d = KvDataPage(f, f->path[0], hinted ? kAccessQuiet : kAccessUse)) {
@@ -264,8 +272,10 @@ int16_t dat_insert(KorvaFile* f, int mode, const uint8_t* record, int len) {
   if (len < f->key_off + f->key_len || len > RecordCap(f->data_block)) return KvRefuse(kvBadLength);
   if (IsZero(key, f->key_len)) return KvRefuse(kvZeroKey);
   // Each split moves at least one record out of the block the key goes to.
+  // The first try may take the block of the last descent (a look-up just before the insert of
+  // what it did not find); after a split the path is redone.
   for (int splits = 0;; ++splits) {
-    if (db_descend(f, key) < 0) return -1;
+    if ((splits > 0 || !InLastRange(f, key)) && db_descend(f, key) < 0) return -1;
     KorvaPage* d = KvDataPage(f, f->path[0]);
     if (!d) return -1;
     uint8_t* b = d->data();
