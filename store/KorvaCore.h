@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/uio.h>
+
 #include "store/KorvaEngine.h"
 #include "store/KorvaFormat.h"
 
@@ -45,6 +47,10 @@ struct KorvaRequest {
   uint32_t address = 0;
   uint8_t* buffer = nullptr;
   int length = 0;
+  // A write of several buffers to consecutive bytes from address (length is their sum); none
+  // when iov_count is 0.
+  const struct iovec* iov = nullptr;
+  int iov_count = 0;
   int result = 0;
 };
 
