@@ -675,7 +675,7 @@ KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind) {
 }
 
 void KvTouch(KorvaFile* f, KorvaPage* p) {
-  if (f->in_op && p->saved != f->savepoint) {
+  if (f->in_op && !f->settled && p->saved != f->savepoint) {
     const size_t at = SaveBytes(f, p->data(), size_t(p->size));
     f->undo.push_back({KorvaUndo::kChanged, p, at, p->dirty_at >= 0, p->head_only, p->checked, p->checked_key});
     p->saved = f->savepoint;
@@ -717,7 +717,7 @@ void KvDrop(KorvaFile* f, KorvaPage* p) {
 }
 
 void KvTouchHeader(KorvaFile* f) {
-  if (f->in_op && f->header_saved != f->savepoint) {
+  if (f->in_op && !f->settled && f->header_saved != f->savepoint) {
     const size_t at = SaveBytes(f, f->hdr, sizeof f->hdr);
     f->undo.push_back({KorvaUndo::kHeader, nullptr, at, f->header_changed, false, 0, 0});
     f->header_saved = f->savepoint;
@@ -778,6 +778,7 @@ bool KvBeginOp(KorvaFile* f) {
   ++f->op;
   ++f->savepoint;
   f->in_op = true;
+  f->settled = false;
   f->undo.clear();
   f->undo_bytes.clear();
   return true;
@@ -793,6 +794,7 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   f->undo.clear();
   f->undo_bytes.clear();
   f->in_op = false;
+  f->settled = false;
   const int saved_class = db_errclass, saved_detail = db_errdetail;
   int16_t released = KvRelease(f);
   // Inside a held run, changed pages the cache has no room for go to the disk now, between two

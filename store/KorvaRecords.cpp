@@ -287,6 +287,8 @@ int16_t dat_insert(KorvaFile* f, int mode, const uint8_t* record, int len) {
       continue;
     }
     const int end = UsedEnd(f, b), at = s.next >= 0 ? s.next : end;
+    // Every caller ends its operation with this insert: what follows cannot fail.
+    KvSettle(f);
     KvTouch(f, d);
     std::memmove(b + at + 2 + len, b + at, size_t(end - at));
     Put16(b + at, unsigned(len));
@@ -421,6 +423,7 @@ int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
     if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
     uint8_t* b = d->data();
     if (RecLen(b, s.found) == length) {
+      KvSettle(f);
       KvTouch(f, d);
       std::memcpy(b + s.found + 2, rec, size_t(length));
       KvBumpCounter(f);
