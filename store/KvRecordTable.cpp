@@ -149,7 +149,9 @@ int CKvRecord::CopyTo(const AnsiString& target) {
     const CKvrColInfo& c = *Cols_->GetAt(i);
     made = dst->AddColumn(c.Name, c.Type, c.KeyLength);
   }
-  // The copy keeps the columns' options: uniqueness, automatic values and their texts.
+  // The copy keeps the columns' options: uniqueness, automatic values and their texts. A target
+  // that does not show its columns yet (a server's, before it is opened) cannot take them.
+  made = made && dst->Columns() && dst->Columns()->Count() == Cols_->Count();
   for (int i = 1; made && i < Cols_->Count(); ++i) {
     CKvrColInfo& d = *dst->Columns()->GetAt(i);
     d.Flags = Cols_->GetAt(i)->Flags;

@@ -351,6 +351,20 @@ TEST_F(RemoteTest, OpenOrCreateMakesNothingWhenTheServerDidNotRefuseTheOpen) {
   }
 }
 
+TEST_F(RemoteTest, ACopyOntoAServerTableFailsInsteadOfReadingAMissingColumnList) {
+  // The server takes the new table and its columns; the client has no column list of it until it
+  // opens the table, so the copy cannot carry the column options over and must stop there.
+  FakeServer server(Serving("sjis", [](int, const Strs& f) -> Answer {
+    if (f[0] == "AddColumn") return {FakeServer::Reply({"OK"})};
+    return {FakeServer::Reply({"NG"})};
+  }));
+  TempDir dir;
+  CKvRecord source;
+  source.SetFileName(dir.File("src.kvr").c_str());
+  ASSERT_TRUE(source.AddColumn(SJ("名前"), kvrString, 20));
+  EXPECT_EQ(source.CopyTo(server.TableName("copy.kvr")), -1);
+}
+
 TEST_F(RemoteTest, ShortOrMalformedRepliesFailTheOperationAndKeepTheConversation) {
   std::string next;
   Open(Serving("sjis", [&](int, const Strs& f) -> Answer {
