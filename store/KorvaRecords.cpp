@@ -110,9 +110,9 @@ int16_t CopyOut(KorvaFile* f, const uint8_t* b, int off, void* buffer) {
   return int16_t(len);
 }
 
-// True when the last descent under the current key led to the block at path[0], the tree has not
-// changed since (so path is still that block's chain of parents) and key lies in the range of keys
-// that lead there.
+// True when the tree has not changed since the last descent under the current key led to the
+// block at path[0], and key lies in the range of keys that lead there. Only path[0] is trusted:
+// whoever changes the tree descends first.
 bool InLastRange(const KorvaFile* f, const uint8_t* key) {
   const int len = f->key_len;
   return f->path_valid && f->range_known && f->range_address == f->path[0] &&
@@ -271,18 +271,20 @@ int16_t dat_insert(KorvaFile* f, int mode, const uint8_t* record, int len) {
   const uint8_t* key = record + f->key_off;
   if (len < f->key_off + f->key_len || len > RecordCap(f->data_block)) return KvRefuse(kvBadLength);
   if (IsZero(key, f->key_len)) return KvRefuse(kvZeroKey);
-  // Each split moves at least one record out of the block the key goes to.
-  // The first try may take the block of the last descent (a look-up just before the insert of
-  // what it did not find); after a split the path is redone.
-  for (int splits = 0;; ++splits) {
-    if ((splits > 0 || !InLastRange(f, key)) && db_descend(f, key) < 0) return -1;
+  // Each split moves at least one record out of the block the key goes to. The first try may take
+  // the block of the last descent (a look-up just before the insert of what it did not find); a
+  // split changes the block's parents, so it always follows a descent of this insert.
+  for (int splits = 0, tries = 0;; ++tries) {
+    const bool shortcut = tries == 0 && InLastRange(f, key);
+    if (!shortcut && db_descend(f, key) < 0) return -1;
     KorvaPage* d = KvDataPage(f, f->path[0]);
     if (!d) return -1;
     uint8_t* b = d->data();
     const Scan s = dat_search(f, b, key);
     if (s.result == kKeyEqual) return KvRefuse(kvExists);
     if (Get16(b + kBlkFree) < len + f->key_len + 2) {
-      if (splits > Get16(b + kBlkCount) + 1) return KvDamaged();
+      if (shortcut) continue;
+      if (splits++ > Get16(b + kBlkCount) + 1) return KvDamaged();
       if (dat_split(f, mode, d, key) < 0) return -1;
       continue;
     }
