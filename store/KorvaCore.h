@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/uio.h>
+
 #include "store/KorvaEngine.h"
 #include "store/KorvaFormat.h"
 
@@ -45,6 +47,10 @@ struct KorvaRequest {
   uint32_t address = 0;
   uint8_t* buffer = nullptr;
   int length = 0;
+  // A write of several buffers to consecutive bytes from address (length is their sum); none
+  // when iov_count is 0.
+  const struct iovec* iov = nullptr;
+  int iov_count = 0;
   int result = 0;
 };
 
@@ -154,6 +160,7 @@ struct KorvaFile {
 
   uint32_t op = 0;
   bool in_op = false;
+  bool settled = false;  // the running operation can no longer fail: its further changes keep no undo
   uint32_t savepoint = 0;
   uint32_t header_saved = 0;
   std::vector<KorvaUndo> undo;
@@ -217,6 +224,9 @@ void KvBumpCounter(KorvaFile* f);
 bool KvBeginOp(KorvaFile* f);
 int16_t KvEndOp(KorvaFile* f, int16_t result);
 size_t KvSavepoint(KorvaFile* f);            // a mark inside the running operation
+// Declares that nothing the running operation still does can fail, so the pages and header it
+// changes from here on need no copy for the undo (an insert that fits its block, a change in place).
+inline void KvSettle(KorvaFile* f) { f->settled = true; }
 void KvRollback(KorvaFile* f, size_t mark);  // plays back the undo records after mark
 template <class Body>
 int16_t KvOperation(KorvaFile* f, Body body) {

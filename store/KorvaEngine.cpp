@@ -90,6 +90,24 @@ bool Transfer(KorvaRequest* r, bool write) {
   }
   const off_t offset = off_t(AddressOffset(r->address));
   int done = 0;
+  if (write && r->iov_count > 0) {
+    // Whatever a short write leaves goes out buffer by buffer below.
+    ssize_t n;
+    do n = ::pwritev(fd, r->iov, r->iov_count, offset);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return FailFile(errno);
+    for (int i = 0, at = 0; i < r->iov_count; at += int(r->iov[i].iov_len), ++i) {
+      const int length = int(r->iov[i].iov_len), from = std::max(0, int(n) - at);
+      for (int part = from; part < length;) {
+        const ssize_t m = ::pwrite(fd, static_cast<const uint8_t*>(r->iov[i].iov_base) + part, size_t(length - part),
+                                   offset + at + part);
+        if (m < 0 && errno == EINTR) continue;
+        if (m <= 0) return FailFile(m < 0 ? errno : EIO);
+        part += int(m);
+      }
+    }
+    return true;
+  }
   while (done < r->length) {
     const ssize_t n = write ? ::pwrite(fd, r->buffer + done, size_t(r->length - done), offset + done)
                             : ::pread(fd, r->buffer + done, size_t(r->length - done), offset + done);
@@ -423,6 +441,45 @@ bool WritePage(KorvaPage* p) {
   return true;
 }
 
+// Writes pages [from, to) of a list in address order, each run of whole blocks that lie end to end
+// in one file as one system call.
+bool WritePages(KorvaPage* const* from, KorvaPage* const* to) {
+  constexpr int kMost = 256;
+  struct iovec iov[kMost];
+  while (from != to) {
+    KorvaPage* first = *from;
+    int n = 1;
+    if (!first->head_only) {
+      for (uint32_t end = AddressOffset(first->address) + uint32_t(first->size); from + n != to && n < kMost; ++n) {
+        const KorvaPage* p = from[n];
+        if (p->head_only || AddressFile(p->address) != AddressFile(first->address) || AddressOffset(p->address) != end)
+          break;
+        end += uint32_t(p->size);
+      }
+    }
+    if (n == 1) {
+      if (!WritePage(first)) return false;
+      ++from;
+      continue;
+    }
+    int length = 0;
+    for (int i = 0; i < n; ++i) {
+      iov[i] = {from[i]->data(), size_t(from[i]->size)};
+      length += from[i]->size;
+    }
+    KorvaRequest& r = first->file->req;
+    r.iov = iov;
+    r.iov_count = n;
+    const bool written = KvRequest(&r, kReqWrite, first->address, nullptr, length);
+    r.iov = nullptr;
+    r.iov_count = 0;
+    if (!written) return false;
+    for (int i = 0; i < n; ++i) MarkClean(from[i]);
+    from += n;
+  }
+  return true;
+}
+
 // Out of the file's table, the ring and the dirty list; the page object lives on.
 void Detach(KorvaPage* p) {
   if (p->file->recent == p) p->file->recent = nullptr;
@@ -618,7 +675,7 @@ KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind) {
 }
 
 void KvTouch(KorvaFile* f, KorvaPage* p) {
-  if (f->in_op && p->saved != f->savepoint) {
+  if (f->in_op && !f->settled && p->saved != f->savepoint) {
     const size_t at = SaveBytes(f, p->data(), size_t(p->size));
     f->undo.push_back({KorvaUndo::kChanged, p, at, p->dirty_at >= 0, p->head_only, p->checked, p->checked_key});
     p->saved = f->savepoint;
@@ -660,7 +717,7 @@ void KvDrop(KorvaFile* f, KorvaPage* p) {
 }
 
 void KvTouchHeader(KorvaFile* f) {
-  if (f->in_op && f->header_saved != f->savepoint) {
+  if (f->in_op && !f->settled && f->header_saved != f->savepoint) {
     const size_t at = SaveBytes(f, f->hdr, sizeof f->hdr);
     f->undo.push_back({KorvaUndo::kHeader, nullptr, at, f->header_changed, false, 0, 0});
     f->header_saved = f->savepoint;
@@ -721,6 +778,7 @@ bool KvBeginOp(KorvaFile* f) {
   ++f->op;
   ++f->savepoint;
   f->in_op = true;
+  f->settled = false;
   f->undo.clear();
   f->undo_bytes.clear();
   return true;
@@ -736,6 +794,7 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   f->undo.clear();
   f->undo_bytes.clear();
   f->in_op = false;
+  f->settled = false;
   const int saved_class = db_errclass, saved_detail = db_errdetail;
   int16_t released = KvRelease(f);
   // Inside a held run, changed pages the cache has no room for go to the disk now, between two
@@ -869,12 +928,12 @@ int16_t db_flush(KorvaFile* f) {
     return x != y ? x < y : AddressLinear(a->address) < AddressLinear(b->address);
   });
   const auto used = std::find_if(order.begin(), order.end(), [&rank](const KorvaPage* p) { return rank(p) > 0; });
-  for (auto it = order.begin(); it != used; ++it)
-    if (!WritePage(*it)) return -1;
+  KorvaPage* const* all = order.data();
+  const size_t placed = size_t(used - order.begin());
+  if (!WritePages(all, all + placed)) return -1;
   if (used != order.end() && CounterOf(f->hdr) == f->run_counter) KvBumpCounter(f);
   if (f->header_changed && WriteHeader(f) < 0) return -1;
-  for (auto it = used; it != order.end(); ++it)
-    if (!WritePage(*it)) return -1;
+  if (!WritePages(all + placed, all + order.size())) return -1;
   return 0;
 }
 

@@ -24,9 +24,41 @@ struct Scan {
   bool below = false;    // some record is below the key
 };
 
+// A block whose records are all as short as a record can be (the key alone, as in the blocks of a
+// pure index) has its records at fixed strides: found by halving instead of by walking. The sums
+// tell such a block: with the key at the record's start no record is shorter than the key, so a
+// used length of count keys means every record is one. The offsets stay inside the used bytes
+// whatever the block holds.
+Scan FixedSearch(const KorvaFile* f, const uint8_t* b, const uint8_t* key, int count) {
+  const int stride = 2 + f->key_len;
+  auto at = [stride](int i) { return kHeadSize + i * stride; };
+  int lo = 0, hi = count;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (KeyOrder(RecKey(f, b, at(mid)), key, f->key_len) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  Scan s;
+  s.below = lo > 0;
+  s.prev = lo > 0 ? at(lo - 1) : kHeadSize;
+  if (lo == count) return s;
+  if (KeyOrder(RecKey(f, b, at(lo)), key, f->key_len) == 0) {
+    s.result = kKeyEqual;
+    s.found = at(lo);
+    s.next = lo + 1 < count ? at(lo + 1) : -1;
+  } else {
+    s.result = 0;
+    s.next = at(lo);
+  }
+  return s;
+}
+
 Scan dat_search(const KorvaFile* f, const uint8_t* b, const uint8_t* key) {
   Scan s;
   const int end = UsedEnd(f, b), count = Get16(b + kBlkCount);
+  if (f->key_off == 0 && count > 0 && end - kHeadSize == count * (2 + f->key_len)) return FixedSearch(f, b, key, count);
   int off = kHeadSize;
   for (int i = 0; i < count && off < end; ++i) {
     const int c = KeyOrder(RecKey(f, b, off), key, f->key_len);
@@ -78,14 +110,22 @@ int16_t CopyOut(KorvaFile* f, const uint8_t* b, int off, void* buffer) {
   return int16_t(len);
 }
 
+// True when the tree has not changed since the last descent under the current key led to the
+// block at path[0], and key lies in the range of keys that lead there. Only path[0] is trusted:
+// whoever changes the tree descends first.
+bool InLastRange(const KorvaFile* f, const uint8_t* key) {
+  const int len = f->key_len;
+  return f->path_valid && f->range_known && f->range_address == f->path[0] &&
+         KeyOrder(f->range_low, key, len) <= 0 && (f->range_open || KeyOrder(key, f->range_high, len) < 0);
+}
+
 // The data block where key belongs, with the key's place in it (prev only when asked for). Without
 // a descent when the record read last has the key, or the last descent's range holds it.
 KorvaPage* LeafFor(KorvaFile* f, const uint8_t* key, Scan* s, bool need_prev) {
   const int len = f->key_len;
   if (f->path_valid) {
     const bool hinted = !need_prev && f->hint_known && f->hint_address == f->path[0];
-    const bool ranged = f->range_known && f->range_address == f->path[0] && KeyOrder(f->range_low, key, len) <= 0 &&
-                        (f->range_open || KeyOrder(key, f->range_high, len) < 0);
+    const bool ranged = InLastRange(f, key);
     if (hinted || ranged) {
       const int saved_class = db_errclass, saved_detail = db_errdetail;
       if (KorvaPage* d = KvDataPage(f, f->path[0], hinted ? kAccessQuiet : kAccessUse)) {
@@ -231,20 +271,26 @@ int16_t dat_insert(KorvaFile* f, int mode, const uint8_t* record, int len) {
   const uint8_t* key = record + f->key_off;
   if (len < f->key_off + f->key_len || len > RecordCap(f->data_block)) return KvRefuse(kvBadLength);
   if (IsZero(key, f->key_len)) return KvRefuse(kvZeroKey);
-  // Each split moves at least one record out of the block the key goes to.
-  for (int splits = 0;; ++splits) {
-    if (db_descend(f, key) < 0) return -1;
+  // Each split moves at least one record out of the block the key goes to. The first try may take
+  // the block of the last descent (a look-up just before the insert of what it did not find); a
+  // split changes the block's parents, so it always follows a descent of this insert.
+  for (int splits = 0, tries = 0;; ++tries) {
+    const bool shortcut = tries == 0 && InLastRange(f, key);
+    if (!shortcut && db_descend(f, key) < 0) return -1;
     KorvaPage* d = KvDataPage(f, f->path[0]);
     if (!d) return -1;
     uint8_t* b = d->data();
     const Scan s = dat_search(f, b, key);
     if (s.result == kKeyEqual) return KvRefuse(kvExists);
     if (Get16(b + kBlkFree) < len + f->key_len + 2) {
-      if (splits > Get16(b + kBlkCount) + 1) return KvDamaged();
+      if (shortcut) continue;
+      if (splits++ > Get16(b + kBlkCount) + 1) return KvDamaged();
       if (dat_split(f, mode, d, key) < 0) return -1;
       continue;
     }
     const int end = UsedEnd(f, b), at = s.next >= 0 ? s.next : end;
+    // Every caller ends its operation with this insert: what follows cannot fail.
+    KvSettle(f);
     KvTouch(f, d);
     std::memmove(b + at + 2 + len, b + at, size_t(end - at));
     Put16(b + at, unsigned(len));
@@ -370,11 +416,16 @@ int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
     const uint8_t* rec = static_cast<const uint8_t*>(record);
     const uint8_t* key = rec + f->key_off;
     if (length < f->key_off + f->key_len) return KvRefuse(kvBadLength);
+    if (IsZero(key, f->key_len)) return KvRefuse(kvNotFound);
+    // A change in place leaves the tree alone, so the block may come from the last read (the
+    // usual read-then-change) without a descent; any other change descends on its own.
     Scan s;
-    KorvaPage* d = FindExact(f, key, &s);
+    KorvaPage* d = LeafFor(f, key, &s, false);
     if (!d) return -1;
+    if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
     uint8_t* b = d->data();
     if (RecLen(b, s.found) == length) {
+      KvSettle(f);
       KvTouch(f, d);
       std::memcpy(b + s.found + 2, rec, size_t(length));
       KvBumpCounter(f);

@@ -278,9 +278,11 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
     }
   }
   const KvrKey ref(stringId, id);
-  CKvrBuffer probe(cap);
-  if (Korva_->SelectKey(kvrKeyRef) && (Korva_->Insert(ref.bytes, 8) || Korva_->Read(ref.bytes, probe.Data())))
-    return true;
+  if (Korva_->SelectKey(kvrKeyRef)) {
+    if (Korva_->Insert(ref.bytes, 8)) return true;
+    CKvrBuffer probe(cap);
+    if (Korva_->Read(ref.bytes, probe.Data())) return true;
+  }
   // Take back the string value's new count, or the new string value.
   if (Korva_->SelectKey(col.KeyNumber)) {
     if (created) {

@@ -27,6 +27,7 @@ struct Shape {
   int key_space;              // keys are drawn from 1..key_space
   size_t cache;               // engine cache budget for the run
   int steps;
+  int key_only = 0;           // percent of records that are their key alone (no other bytes)
 };
 
 void PrintTo(const Shape& shape, std::ostream* os) { *os << shape.name; }
@@ -88,7 +89,8 @@ class RandomRun {
     Record r;
     for (int i = 0; i < s_.key_offset; ++i) r += char('A' + Pick(0, 25));
     r += key;
-    const long length = Pick(s_.key_offset + KeyLen(), cap_);
+    const long shortest = s_.key_offset + KeyLen();
+    const long length = Pick(0, 99) < s_.key_only ? shortest : Pick(shortest, cap_);
     while (long(r.size()) < length) r += char('a' + Pick(0, 25));
     return r;
   }
@@ -230,6 +232,9 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"tiny", 128, 256, {24}, false, 0, 400, 4096, Steps(4000)},
         Shape{"tiny_table", 128, 128, {4, 8}, true, 0, 300, 1 << 20, Steps(4000)},
         Shape{"key_offset", 256, 512, {6}, false, 5, 500, 1 << 20, Steps(2000)},
+        // Mostly key-only records, as in the blocks of an index: blocks that hold nothing else
+        // and blocks that hold a few longer records too.
+        Shape{"key_only", 128, 256, {4, 8}, true, 0, 400, 4096, Steps(4000), 90},
         Shape{"normal", 1024, 2048, {8}, false, 0, 2000, 32 << 20, Steps(2000)}),
     [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.name); });
 
