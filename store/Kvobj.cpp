@@ -48,6 +48,10 @@ bool CKorva::Insert(const void* record, int length) {
   return file_ && Keep(db_insert(file_, record, Length(length)));
 }
 
+bool CKorva::Append(const void* record, int length) {
+  return file_ && Keep(db_append(file_, record, Length(length)));
+}
+
 bool CKorva::Delete(const void* key) { return file_ && Keep(db_delete(file_, key)); }
 
 bool CKorva::Update(const void* record, int length) {

@@ -29,6 +29,9 @@ class CKorva {
   // Records under the selected key; buffers must hold DataBlockCap() bytes. After a read the
   // record's length is the last result.
   bool Insert(const void* record, int length);
+  // As Insert, for a key above every key of the selected key: a full block gives up only its
+  // last record, so records inserted in ascending order fill their blocks.
+  bool Append(const void* record, int length);
   bool Delete(const void* key);
   bool Update(const void* record, int length);
   bool First(void* buffer);
