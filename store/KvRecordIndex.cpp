@@ -510,18 +510,36 @@ bool CKvRecord::DeleteRecordBody(uint32_t id) {
 }
 
 void CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols) {
-  values.ClearValues();
+  // The list's values are filled again where they are (a query reads record after record into
+  // one list); the list ends up with exactly one value per column.
+  const int count = std::max(cols.Count(), 1);
+  while (values.Count() > count) {
+    delete values.GetAt(values.Count() - 1);
+    values.Delete(values.Count() - 1);
+  }
+  auto slot = [&values](int i, char type) {
+    CKvrValue* v = values.GetAt(i);
+    if (!v) {
+      v = new CKvrValue(type);
+      if (i < values.Count())
+        values.SetItem(i, v);
+      else
+        values.Add(v);
+    }
+    v->Reset(type);
+    return v;
+  };
   const unsigned char* p = buf.Data();
   const int length = buf.Length();
-  values.Add(new CKvrValue(length >= 4 ? KvrGet32(p) : 0u));
+  static const unsigned char kNoId[4] = {};
+  slot(0, kvrUnsigned)->SetStored(length >= 4 ? p : kNoId, 4);
   const int total = length >= 8 ? int(std::min<uint32_t>(KvrGet32(p + 4), uint32_t(length))) : 0;
   int pos = 8;
   for (int i = 1; i < cols.Count(); ++i) {
-    auto* v = new CKvrValue(cols.GetAt(i)->Type);
+    CKvrValue* v = slot(i, cols.GetAt(i)->Type);
     if (pos < total) {
       const int took = v->SetStored(p + pos, total - pos);
       pos = took > 0 ? pos + took : total;
     }
-    values.Add(v);
   }
 }
