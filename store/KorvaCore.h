@@ -276,6 +276,12 @@ inline int KeyOrder(const uint8_t* a, const uint8_t* b, int n) {
   return 0;
 }
 
+// Starts loading bytes [from, to) into the processor's cache. A search of a block that is not in
+// that cache waits for each line it reads in turn; asked for at once, the lines arrive together.
+inline void PrefetchBytes(const uint8_t* from, const uint8_t* to) {
+  for (const uint8_t* p = from; p < to; p += 64) __builtin_prefetch(p);
+}
+
 // A data block's record at offset: its length and body.
 inline int RecLen(const uint8_t* b, int off) { return korva::Get16(b + off); }
 inline int UsedEnd(const KorvaFile* f, const uint8_t* b) { return f->data_block - korva::Get16(b + korva::kBlkFree); }

@@ -27,6 +27,7 @@ struct Scan {
 Scan dat_search(const KorvaFile* f, const uint8_t* b, const uint8_t* key) {
   Scan s;
   const int end = UsedEnd(f, b), count = Get16(b + kBlkCount);
+  PrefetchBytes(b + 64, b + end);
   int off = kHeadSize;
   for (int i = 0; i < count && off < end; ++i) {
     const int c = KeyOrder(RecKey(f, b, off), key, f->key_len);

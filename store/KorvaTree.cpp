@@ -36,6 +36,7 @@ int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, con
                const uint8_t** previous) {
   const int len = f->key_len, entry = len + 4, count = Get16(block + kBlkCount);
   const uint8_t* first = block + kHeadSize;
+  PrefetchBytes(first + 64 - kHeadSize, first + count * entry);
   int lo = 0, hi = count;
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
