@@ -251,15 +251,34 @@ bool CRecId::SeekAtLeast(CKorva& file, uint32_t id) {
 
 // ---- CKvrIdSet ----------------------------------------------------------------------------------
 
-bool CKvrIdSet::Has(uint32_t id) const {
-  const auto it = blocks_.find(id >> 16);
-  return it != blocks_.end() && (it->second[(id & 0xFFFF) >> 6] >> (id & 63) & 1) != 0;
+bool CKvrIdSet::Insert(uint32_t id) {
+  if (2 * (used_ + 1) > blocks_.size()) Grow();
+  const uint32_t key = (id >> 9) + 1;
+  const size_t mask = blocks_.size() - 1;
+  size_t i = size_t(key * 0x9E3779B1u) & mask;
+  while (blocks_[i].key != 0 && blocks_[i].key != key) i = (i + 1) & mask;
+  Block& b = blocks_[i];
+  if (b.key == 0) {
+    b.key = key;
+    ++used_;
+  }
+  uint64_t& word = b.bits[(id >> 6) & 7];
+  const uint64_t bit = uint64_t(1) << (id & 63);
+  if (word & bit) return false;
+  word |= bit;
+  return true;
 }
 
-void CKvrIdSet::Add(uint32_t id) {
-  auto& block = blocks_[id >> 16];
-  if (!block) block = std::make_unique<uint64_t[]>(1024);
-  block[(id & 0xFFFF) >> 6] |= uint64_t(1) << (id & 63);
+void CKvrIdSet::Grow() {
+  std::vector<Block> old(std::max<size_t>(16, 2 * blocks_.size()), Block{});
+  old.swap(blocks_);
+  const size_t mask = blocks_.size() - 1;
+  for (const Block& b : old) {
+    if (b.key == 0) continue;
+    size_t i = size_t(b.key * 0x9E3779B1u) & mask;
+    while (blocks_[i].key != 0) i = (i + 1) & mask;
+    blocks_[i] = b;
+  }
 }
 
 // ---- CCondMod -----------------------------------------------------------------------------------
@@ -402,8 +421,7 @@ int CCondMod::Walk(CKorva& file, uint32_t& id, int passes, int mode) {
     if (!met) continue;
     advance_ = true;
     if (mode & kOnce) {
-      if (delivered_.Has(candidate_)) continue;
-      delivered_.Add(candidate_);
+      if (!delivered_.Insert(candidate_)) continue;
     }
     id = candidate_;
     return 1;

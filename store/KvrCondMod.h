@@ -22,7 +22,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/Classes.h"
@@ -133,14 +132,22 @@ class CRecId {
   uint32_t id_ = 0;
 };
 
-// Record ids handed out by a walk; a sparse bitmap, so a long walk stays small.
+// Record ids handed out by a walk: bitmaps of 512 ids each, found by open addressing, so that a
+// walk over a few scattered ids costs a few small blocks and a long one stays a bitmap.
 class CKvrIdSet {
  public:
-  bool Has(uint32_t id) const;
-  void Add(uint32_t id);
+  // Adds id; false when it was there already.
+  bool Insert(uint32_t id);
 
  private:
-  std::unordered_map<uint32_t, std::unique_ptr<uint64_t[]>> blocks_;
+  struct Block {
+    uint32_t key;  // id / 512 + 1; 0 for a free slot
+    uint64_t bits[8];
+  };
+  void Grow();
+
+  std::vector<Block> blocks_;
+  size_t used_ = 0;
 };
 
 class CCondMod {
