@@ -371,9 +371,13 @@ int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
     const uint8_t* rec = static_cast<const uint8_t*>(record);
     const uint8_t* key = rec + f->key_off;
     if (length < f->key_off + f->key_len) return KvRefuse(kvBadLength);
+    if (IsZero(key, f->key_len)) return KvRefuse(kvNotFound);
+    // A record rewritten in place needs no path above its block: a record just read (a count
+    // raised) is found where the read left it. A change of length descends in dat_delete.
     Scan s;
-    KorvaPage* d = FindExact(f, key, &s);
+    KorvaPage* d = LeafFor(f, key, &s, false);
     if (!d) return -1;
+    if (s.result != kKeyEqual) return KvRefuse(kvNotFound);
     uint8_t* b = d->data();
     if (RecLen(b, s.found) == length) {
       KvTouch(f, d);
