@@ -193,6 +193,11 @@ KorvaPage* KvDataPage(KorvaFile* f, uint32_t address, KorvaAccess access = kAcce
 KorvaPage* KvKeyPage(KorvaFile* f, uint32_t address, int level);
 KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind);
 KorvaPage* KvNewPage(KorvaFile* f, uint32_t address, int size);
+// Reads into the cache, together where the system allows (store/KorvaReadBatch.h), those of the
+// blocks of size bytes at the given addresses that it does not hold; a block that cannot be read
+// is left out, for the operation that needs it to meet the failure. Without batched reads it
+// reads nothing: one block at a time, an operation reads them as well when it needs them.
+void KvLoadPages(KorvaFile* f, const uint32_t* addresses, int n, int size);
 void KvTouch(KorvaFile* f, KorvaPage* p);
 void KvDrop(KorvaFile* f, KorvaPage* p);  // the block was freed: forget it, write nothing
 void KvTouchHeader(KorvaFile* f);
@@ -243,6 +248,9 @@ int key_cmp(const uint8_t* p, const uint8_t* q, int n);
 int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, const uint8_t** found,
                const uint8_t** previous);
 int16_t db_descend(KorvaFile* f, const uint8_t* key);
+// The address of the data block where key belongs, found through the key blocks alone; the path
+// and the position stay as they are.
+int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address);
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child);
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement);
 int16_t dat_unlink(KorvaFile* f);

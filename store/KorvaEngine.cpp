@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "store/KorvaCore.h"
+#include "store/KorvaReadBatch.h"
 
 using namespace korva;
 
@@ -584,6 +585,37 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
     if (g_transient.size() > kTransientKept) g_transient.pop_front();
   }
   return p;
+}
+
+void KvLoadPages(KorvaFile* f, const uint32_t* addresses, int n, int size) {
+  if (n <= 0 || !KvBatchReads()) return;
+  std::vector<KorvaPage*> pages;
+  std::vector<KorvaBlockRead> reads;
+  pages.reserve(size_t(n));
+  reads.reserve(size_t(n));
+  for (int i = 0; i < n; ++i) {
+    const uint32_t a = addresses[i];
+    // Only blocks of the main file: opening an extension file may close another one whose
+    // descriptor a read of the batch would then name.
+    if (AddressFile(a) != 0 || f->pages.Find(a) || !KvValidAddress(f, a, size) ||
+        std::any_of(pages.begin(), pages.end(), [a](const KorvaPage* p) { return p->address == a; }))
+      continue;
+    // Pages of the running operation stay, so the ones made here are not evicted for each other.
+    KorvaPage* p = Allocate(f, a, size);
+    if (!p) {
+      KvStartReport();  // reading ahead failed, not the operation
+      break;
+    }
+    pages.push_back(p);
+    reads.push_back({f->req.fd, AddressOffset(a), p->data(), size, 0});
+  }
+  if (!KvReadBlocks(reads.data(), int(reads.size()))) return;  // the buffers are the kernel's now
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if (reads[i].result == size)
+      Attach(pages[i], false);
+    else
+      std::free(pages[i]);
+  }
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/KorvaCore.h"
+#include "store/KorvaReadBatch.h"
 
 using namespace korva;
 
@@ -432,6 +433,22 @@ int16_t db_next_pos(KorvaFile* f, void* buffer) {
     if (!f->position_valid[size_t(f->key_no)]) return KvRefuse(kvNoPosition);
     ClearPosition(f);
     return StepForward(f, f->position(), buffer, false);
+  });
+}
+
+int16_t db_prefetch(KorvaFile* f, const void* keys, int count, int stride) {
+  return KvOperation(f, [&]() -> int16_t {
+    if (count < 0 || (count > 0 && stride < f->key_len)) return KvRefuse(kvBadKey);
+    if (!KvBatchReads()) return 0;
+    std::vector<uint32_t> blocks;
+    blocks.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+      uint32_t address;
+      if (key_leaf(f, static_cast<const uint8_t*>(keys) + size_t(i) * size_t(stride), &address) < 0) return -1;
+      blocks.push_back(address);
+    }
+    KvLoadPages(f, blocks.data(), int(blocks.size()), f->data_block);
+    return 0;
   });
 }
 

@@ -55,6 +55,19 @@ int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, con
   return KeyOrder(*found, key, len) == 0 ? kKeyEqual : 0;
 }
 
+int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address) {
+  const int len = f->key_len;
+  uint32_t a = KvRoot(f);
+  for (int level = KvDepth(f); level >= 1; --level) {
+    KorvaPage* p = KvKeyPage(f, a, level);
+    if (!p) return -1;
+    const uint8_t *found, *previous;
+    a = Get32((key_search(f, p->data(), key, &found, &previous) == kKeyEqual ? found : previous) + len);
+  }
+  *address = a;
+  return 0;
+}
+
 int16_t db_descend(KorvaFile* f, const uint8_t* key) {
   f->path_valid = false;
   f->range_known = false;

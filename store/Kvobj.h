@@ -42,6 +42,9 @@ class CKorva {
   bool Prev(const void* key, void* buffer);
   bool SeekPrev(const void* key, void* buffer);
   int DataBlockCap();  // the longest record, 0 without a file
+  // Reads ahead the blocks of records about to be read under the selected key: count keys, each
+  // stride bytes after the one before. Not kept; the reads themselves meet any failure.
+  bool Prefetch(const void* keys, int count, int stride);
 
   // Holds the file across a run of calls (nestable); the outermost Release writes what changed.
   bool Hold();

@@ -207,6 +207,7 @@ void CRecId::Reset(const CStringId& walk) {
   keyNumber_ = walk.IsText() ? kvrKeyRef : walk.Column()->KeyNumber;
   ahead_.clear();
   aheadAt_ = 0;
+  fresh_ = false;
 }
 
 void CRecId::SetId(uint32_t id) {
@@ -235,13 +236,21 @@ bool CRecId::First(CKorva& file) {
   if (!Take(file, file.Next(key_.data(), buf_.data()))) return false;
   const uint32_t first = id_;
   while (ahead_.size() < kReadAhead && Take(file, file.Next(key_.data(), buf_.data()))) ahead_.push_back(id_);
+  fresh_ = !ahead_.empty();
   SetId(first);
   return true;
+}
+
+const std::vector<uint32_t>* CRecId::TakeAhead() {
+  if (!fresh_) return nullptr;
+  fresh_ = false;
+  return &ahead_;
 }
 
 bool CRecId::SeekAtLeast(CKorva& file, uint32_t id) {
   ahead_.clear();
   aheadAt_ = 0;
+  fresh_ = false;
   if (!file.SelectKey(keyNumber_)) return false;
   buf_.resize(size_t(std::max(file.DataBlockCap(), kvrMaxKey)));
   SetId(id);
@@ -363,6 +372,11 @@ int CCondMod::NextEnum(CKorva& file, uint32_t& id, bool values) {
 
 int CCondMod::NextEnumNB(CKorva& file, uint32_t& id, bool values) {
   return Walk(file, id, kPassesNB, kPlan | (values ? kValues : 0));
+}
+
+const std::vector<uint32_t>* CCondMod::ReadAhead() {
+  if (enabled_.size() != 1 || recIds_.size() <= size_t(enabled_[0]) || !recIds_[size_t(enabled_[0])]) return nullptr;
+  return recIds_[size_t(enabled_[0])]->TakeAhead();
 }
 
 AnsiString CCondMod::CurrentEnumText() const {
