@@ -151,6 +151,16 @@ struct KorvaFile {
   bool hint_known = false;
   uint32_t hint_address = 0;
   int hint_offset = 0;
+  // The data blocks that the last read-ahead (db_prefetch) found under key ahead_key, in the
+  // order of its keys: the keys [low, high) of entry i, at ahead_bounds[2 * i * key_len], lead to
+  // ahead_addresses[i] (ahead_open[i]: no high). Like the range, kept until a tree changes: the
+  // reads of those keys need no descent. ahead_next: the entry the next read looks at first.
+  bool ahead_known = false;
+  int ahead_key = 0;
+  size_t ahead_next = 0;
+  std::vector<uint32_t> ahead_addresses;
+  std::vector<uint8_t> ahead_open;
+  std::vector<uint8_t> ahead_bounds;
 
   uint32_t op = 0;
   bool in_op = false;
@@ -248,9 +258,12 @@ int key_cmp(const uint8_t* p, const uint8_t* q, int n);
 int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, const uint8_t** found,
                const uint8_t** previous);
 int16_t db_descend(KorvaFile* f, const uint8_t* key);
-// The address of the data block where key belongs, found through the key blocks alone; the path
-// and the position stay as they are.
-int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address);
+// The address of the data block where key belongs, found through the key blocks alone, and the
+// keys [*low, *high) that lead there (*high null: up to the end), inside pages the running
+// operation holds. The block of each level goes to path[level] when path is given; nothing else
+// of the file's state changes.
+int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint8_t** low, const uint8_t** high,
+                 uint32_t* path = nullptr);
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child);
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement);
 int16_t dat_unlink(KorvaFile* f);

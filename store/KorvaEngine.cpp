@@ -708,6 +708,7 @@ void KvDropAll(KorvaFile* f) {
   f->path_valid = false;
   f->range_known = false;
   f->hint_known = false;
+  f->ahead_known = false;
 }
 
 // ---- Operations and runs ----------------------------------------------------------------------
@@ -746,6 +747,7 @@ void KvRollback(KorvaFile* f, size_t mark) {
   }
   ++f->savepoint;
   f->path_valid = false;
+  f->ahead_known = false;
 }
 
 bool KvBeginOp(KorvaFile* f) {
