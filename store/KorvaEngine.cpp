@@ -597,24 +597,23 @@ void KvLoadPages(KorvaFile* f, const uint32_t* addresses, int n, int size) {
     const uint32_t a = addresses[i];
     // Only blocks of the main file: opening an extension file may close another one whose
     // descriptor a read of the batch would then name.
-    if (AddressFile(a) != 0 || f->pages.Find(a) || !KvValidAddress(f, a, size) ||
-        std::any_of(pages.begin(), pages.end(), [a](const KorvaPage* p) { return p->address == a; }))
-      continue;
-    // Pages of the running operation stay, so the ones made here are not evicted for each other.
+    if (AddressFile(a) != 0 || f->pages.Find(a) || !KvValidAddress(f, a, size)) continue;
+    // Each page joins the cache at once, so that the next one makes room for itself; pages of
+    // the running operation are not evicted, and nothing looks at them before the reads end.
     KorvaPage* p = Allocate(f, a, size);
     if (!p) {
       KvStartReport();  // reading ahead failed, not the operation
       break;
     }
+    Attach(p, false);
     pages.push_back(p);
     reads.push_back({f->req.fd, AddressOffset(a), p->data(), size, 0});
   }
-  if (!KvReadBlocks(reads.data(), int(reads.size()))) return;  // the buffers are the kernel's now
+  const bool finished = KvReadBlocks(reads.data(), int(reads.size()));
   for (size_t i = 0; i < pages.size(); ++i) {
-    if (reads[i].result == size)
-      Attach(pages[i], false);
-    else
-      std::free(pages[i]);
+    if (finished && reads[i].result == size) continue;
+    Detach(pages[i]);
+    if (finished) std::free(pages[i]);  // else the kernel may still write into it: it is left alone
   }
 }
 
