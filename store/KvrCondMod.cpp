@@ -261,32 +261,31 @@ bool CRecId::SeekAtLeast(CKorva& file, uint32_t id) {
 // ---- CKvrIdSet ----------------------------------------------------------------------------------
 
 bool CKvrIdSet::Insert(uint32_t id) {
-  if (2 * (used_ + 1) > blocks_.size()) Grow();
-  const uint32_t key = (id >> 9) + 1;
-  const size_t mask = blocks_.size() - 1;
+  if (2 * (used_ + 1) > words_.size()) Grow();
+  const uint32_t key = (id >> 6) + 1;
+  const size_t mask = words_.size() - 1;
   size_t i = size_t(key * 0x9E3779B1u) & mask;
-  while (blocks_[i].key != 0 && blocks_[i].key != key) i = (i + 1) & mask;
-  Block& b = blocks_[i];
-  if (b.key == 0) {
-    b.key = key;
+  while (words_[i].key != 0 && words_[i].key != key) i = (i + 1) & mask;
+  Word& w = words_[i];
+  if (w.key == 0) {
+    w.key = key;
     ++used_;
   }
-  uint64_t& word = b.bits[(id >> 6) & 7];
   const uint64_t bit = uint64_t(1) << (id & 63);
-  if (word & bit) return false;
-  word |= bit;
+  if (w.bits & bit) return false;
+  w.bits |= bit;
   return true;
 }
 
 void CKvrIdSet::Grow() {
-  std::vector<Block> old(std::max<size_t>(16, 2 * blocks_.size()), Block{});
-  old.swap(blocks_);
-  const size_t mask = blocks_.size() - 1;
-  for (const Block& b : old) {
-    if (b.key == 0) continue;
-    size_t i = size_t(b.key * 0x9E3779B1u) & mask;
-    while (blocks_[i].key != 0) i = (i + 1) & mask;
-    blocks_[i] = b;
+  std::vector<Word> old(std::max<size_t>(64, 2 * words_.size()), Word{0, 0});
+  old.swap(words_);
+  const size_t mask = words_.size() - 1;
+  for (const Word& w : old) {
+    if (w.key == 0) continue;
+    size_t i = size_t(w.key * 0x9E3779B1u) & mask;
+    while (words_[i].key != 0) i = (i + 1) & mask;
+    words_[i] = w;
   }
 }
 

@@ -136,21 +136,21 @@ class CRecId {
   uint32_t id_ = 0;
 };
 
-// Record ids handed out by a walk: bitmaps of 512 ids each, found by open addressing, so that a
-// walk over a few scattered ids costs a few small blocks and a long one stays a bitmap.
+// Record ids handed out by a walk: words of 64 ids each, found by open addressing, so that a
+// walk over a few scattered ids stays small and a long one is a bitmap with its word numbers.
 class CKvrIdSet {
  public:
   // Adds id; false when it was there already.
   bool Insert(uint32_t id);
 
  private:
-  struct Block {
-    uint32_t key;  // id / 512 + 1; 0 for a free slot
-    uint64_t bits[8];
+  struct Word {
+    uint32_t key;  // id / 64 + 1; 0 for a free slot
+    uint64_t bits;
   };
   void Grow();
 
-  std::vector<Block> blocks_;
+  std::vector<Word> words_;
   size_t used_ = 0;
 };
 
