@@ -1,10 +1,12 @@
 // io_uring through its three system calls: a submission ring of read requests, a completion ring
 // of their results, each a pair of head and tail counters in memory shared with the kernel. The
-// process advances the submission tail and the completion head; the kernel the other two.
+// process advances the submission tail and the completion head; the kernel the other two. A
+// handler run in every forked child marks the ring as the parent's.
 #include "store/KorvaReadBatch.h"
 
 #include <fcntl.h>
 #include <linux/io_uring.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -24,15 +26,19 @@ class Ring {
   // Set up for this process; false when the kernel refuses.
   bool Ready() {
     if (!allowed_) return false;
-    if (fd_ >= 0 && pid_ == ::getpid()) return true;
-    if (fd_ >= 0) Forget();  // the parent's ring, inherited through fork: leave it to the parent
-    if (failed_pid_ == ::getpid()) return false;
-    if (!Open()) {
+    if (inherited_) {
+      // The parent's ring, inherited through fork: it stays the parent's; the child makes its own.
+      Forget();
+      inherited_ = failed_ = false;
+    }
+    if (fd_ >= 0) return true;
+    if (failed_) return false;
+    static const bool watching = ::pthread_atfork(nullptr, nullptr, &Ring::ChildStarts) == 0;
+    if (!watching || !Open()) {
       Close();
-      failed_pid_ = ::getpid();
+      failed_ = true;
       return false;
     }
-    pid_ = ::getpid();
     return true;
   }
 
@@ -54,6 +60,8 @@ class Ring {
   }
 
   void Allow(bool allow) { allowed_ = allow; }
+
+  static void ChildStarts();
 
  private:
   bool Open() {
@@ -151,13 +159,12 @@ class Ring {
     fd_ = -1;
     sq_ = cq_ = nullptr;
     sqes_ = nullptr;
-    pid_ = 0;
   }
 
   bool allowed_ = true;
   int fd_ = -1;
-  pid_t pid_ = 0;
-  pid_t failed_pid_ = 0;
+  bool failed_ = false;     // the kernel refused a ring to this process
+  bool inherited_ = false;  // this process was forked since the ring was made
   void* sq_ = nullptr;
   void* cq_ = nullptr;
   io_uring_sqe* sqes_ = nullptr;
@@ -173,6 +180,8 @@ class Ring {
 };
 
 Ring g_ring;
+
+void Ring::ChildStarts() { g_ring.inherited_ = true; }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 // written, a change another handle wrote since).
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,18 +27,38 @@ struct BatchScope {
   ~BatchScope() { KvAllowBatchReads(true); }
 };
 
-TEST(KorvaReadBatch, ReadsWhatEachBlockHolds) {
-  TempDir dir;
-  const std::string path = dir.File("blocks.bin");
-  std::vector<uint8_t> bytes(70 * 512);
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7 + i / 512);
-  {
-    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    ::close(fd);
+// A file of 70 blocks of 512 bytes, each byte telling where it stands; open for reading.
+class BlockFile {
+ public:
+  BlockFile() : bytes(70 * 512) {
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7 + i / 512);
+    const std::string path = dir_.File("blocks.bin");
+    const int out = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+    if (out >= 0 && ::write(out, bytes.data(), bytes.size()) == ssize_t(bytes.size())) fd = ::open(path.c_str(), O_RDONLY);
+    if (out >= 0) ::close(out);
   }
-  const int fd = ::open(path.c_str(), O_RDONLY);
+  ~BlockFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  // Whether block b read through the batch holds what the file has there.
+  bool ReadsBack(uint64_t b) {
+    std::vector<uint8_t> buffer(512);
+    KorvaBlockRead read{fd, b * 512, buffer.data(), 512, 0};
+    return KvReadBlocks(&read, 1) && read.result == 512 &&
+           std::equal(buffer.begin(), buffer.end(), bytes.begin() + long(b * 512));
+  }
+
+  std::vector<uint8_t> bytes;
+  int fd = -1;
+
+ private:
+  TempDir dir_;
+};
+
+TEST(KorvaReadBatch, ReadsWhatEachBlockHolds) {
+  BlockFile file;
+  const int fd = file.fd;
+  const std::vector<uint8_t>& bytes = file.bytes;
   ASSERT_GE(fd, 0);
   // More reads than one round of the ring takes, in no order, the last two past the end.
   std::vector<std::vector<uint8_t>> buffers(100, std::vector<uint8_t>(512));
@@ -61,7 +82,24 @@ TEST(KorvaReadBatch, ReadsWhatEachBlockHolds) {
       }
     }
   }
-  ::close(fd);
+}
+
+// A forked child reads through a ring of its own while the parent goes on with the one it made
+// before: two processes on one ring would take each other's requests and results.
+TEST(KorvaReadBatch, AForkedChildReadsThroughARingOfItsOwn) {
+  if (!KvBatchReads()) GTEST_SKIP() << "the kernel reads block by block here";
+  BlockFile file;
+  ASSERT_TRUE(file.ReadsBack(3));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  bool ok = true;
+  for (int round = 0; round < 300 && ok; ++round)
+    for (uint64_t b = 0; b < 70 && ok; ++b) ok = file.ReadsBack((b * 13 + uint64_t(round)) % 70);
+  if (child == 0) ::_exit(ok ? 0 : 1);
+  EXPECT_TRUE(ok);
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 class KorvaPrefetch : public ::testing::Test {
