@@ -11,6 +11,9 @@
 // of an operation inside a held run, that run is flushed there, between two operations. Pages used
 // by the running operation stay in memory until it ends. When a run starts and the change counter
 // on disk differs from the one this file last saw, every page is dropped and read again as needed.
+// A read-ahead (db_prefetch) is an operation like the others: under the run's lock it adds, in one
+// batched read (store/KorvaReadBatch.h), clean pages of blocks the cache does not hold, so no
+// later read can tell whether a page came from it.
 //
 // Undo. An operation records each page (and the header) before it first changes it. When the
 // operation fails, its records are played back: pages it created are forgotten, pages it changed

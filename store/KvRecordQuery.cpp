@@ -14,8 +14,6 @@
 #include "store/KvrCondControl.h"
 #include "store/KvrCondMod.h"
 
-#include <vector>
-
 namespace {
 
 constexpr int kCandidatesNB = 100;  // records one non-blocking read looks at
