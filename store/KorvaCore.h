@@ -11,6 +11,9 @@
 // of an operation inside a held run, that run is flushed there, between two operations. Pages used
 // by the running operation stay in memory until it ends. When a run starts and the change counter
 // on disk differs from the one this file last saw, every page is dropped and read again as needed.
+// A read-ahead (db_prefetch) is an operation like the others: under the run's lock it adds, in one
+// batched read (store/KorvaReadBatch.h), clean pages of blocks the cache does not hold, so no
+// later read can tell whether a page came from it.
 //
 // Undo. An operation records each page (and the header) before it first changes it. When the
 // operation fails, its records are played back: pages it created are forgotten, pages it changed
@@ -157,6 +160,16 @@ struct KorvaFile {
   bool hint_known = false;
   uint32_t hint_address = 0;
   int hint_offset = 0;
+  // The data blocks that the last read-ahead (db_prefetch) found under key ahead_key, in the
+  // order of its keys: the keys [low, high) of entry i, at ahead_bounds[2 * i * key_len], lead to
+  // ahead_addresses[i] (ahead_open[i]: no high). Like the range, kept until a tree changes: the
+  // reads of those keys need no descent. ahead_next: the entry the next read looks at first.
+  bool ahead_known = false;
+  int ahead_key = 0;
+  size_t ahead_next = 0;
+  std::vector<uint32_t> ahead_addresses;
+  std::vector<uint8_t> ahead_open;
+  std::vector<uint8_t> ahead_bounds;
 
   uint32_t op = 0;
   bool in_op = false;
@@ -200,6 +213,11 @@ KorvaPage* KvDataPage(KorvaFile* f, uint32_t address, KorvaAccess access = kAcce
 KorvaPage* KvKeyPage(KorvaFile* f, uint32_t address, int level);
 KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind);
 KorvaPage* KvNewPage(KorvaFile* f, uint32_t address, int size);
+// Reads into the cache, together where the system allows (store/KorvaReadBatch.h), those of the
+// blocks of size bytes at the given addresses that it does not hold; a block that cannot be read
+// is left out, for the operation that needs it to meet the failure. Without batched reads it
+// reads nothing: one block at a time, an operation reads them as well when it needs them.
+void KvLoadPages(KorvaFile* f, const uint32_t* addresses, int n, int size);
 void KvTouch(KorvaFile* f, KorvaPage* p);
 void KvDrop(KorvaFile* f, KorvaPage* p);  // the block was freed: forget it, write nothing
 void KvTouchHeader(KorvaFile* f);
@@ -253,6 +271,12 @@ int key_cmp(const uint8_t* p, const uint8_t* q, int n);
 int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, const uint8_t** found,
                const uint8_t** previous);
 int16_t db_descend(KorvaFile* f, const uint8_t* key);
+// The address of the data block where key belongs, found through the key blocks alone, and the
+// keys [*low, *high) that lead there (*high null: up to the end), inside pages the running
+// operation holds. The block of each level goes to path[level] when path is given; nothing else
+// of the file's state changes.
+int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint8_t** low, const uint8_t** high,
+                 uint32_t* path = nullptr);
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child);
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement);
 int16_t dat_unlink(KorvaFile* f);
@@ -284,6 +308,12 @@ inline int KeyOrder(const uint8_t* a, const uint8_t* b, int n) {
   for (; n > 0; ++a, ++b, --n)
     if (*a != *b) return *a < *b ? -1 : 1;
   return 0;
+}
+
+// Starts loading bytes [from, to) into the processor's cache. A search of a block that is not in
+// that cache waits for each line it reads in turn; asked for at once, the lines arrive together.
+inline void PrefetchBytes(const uint8_t* from, const uint8_t* to) {
+  for (const uint8_t* p = from; p < to; p += 64) __builtin_prefetch(p);
 }
 
 // A data block's record at offset: its length and body.

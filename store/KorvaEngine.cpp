@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "store/KorvaCore.h"
+#include "store/KorvaReadBatch.h"
 
 using namespace korva;
 
@@ -643,6 +644,36 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
   return p;
 }
 
+void KvLoadPages(KorvaFile* f, const uint32_t* addresses, int n, int size) {
+  if (n <= 0 || !KvBatchReads()) return;
+  std::vector<KorvaPage*> pages;
+  std::vector<KorvaBlockRead> reads;
+  pages.reserve(size_t(n));
+  reads.reserve(size_t(n));
+  for (int i = 0; i < n; ++i) {
+    const uint32_t a = addresses[i];
+    // Only blocks of the main file: opening an extension file may close another one whose
+    // descriptor a read of the batch would then name.
+    if (AddressFile(a) != 0 || f->pages.Find(a) || !KvValidAddress(f, a, size)) continue;
+    // Each page joins the cache at once, so that the next one makes room for itself; pages of
+    // the running operation are not evicted, and nothing looks at them before the reads end.
+    KorvaPage* p = Allocate(f, a, size);
+    if (!p) {
+      KvStartReport();  // reading ahead failed, not the operation
+      break;
+    }
+    Attach(p, false);
+    pages.push_back(p);
+    reads.push_back({f->req.fd, AddressOffset(a), p->data(), size, 0});
+  }
+  const bool finished = KvReadBlocks(reads.data(), int(reads.size()));
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if (finished && reads[i].result == size) continue;
+    Detach(pages[i]);
+    if (finished) std::free(pages[i]);  // else the kernel may still write into it: it is left alone
+  }
+}
+
 namespace {
 // The page when it is what `as` says under the current key (found now or before), else null
 // with kvInconsistent.
@@ -733,6 +764,7 @@ void KvDropAll(KorvaFile* f) {
   f->path_valid = false;
   f->range_known = false;
   f->hint_known = false;
+  f->ahead_known = false;
 }
 
 // ---- Operations and runs ----------------------------------------------------------------------
@@ -771,6 +803,7 @@ void KvRollback(KorvaFile* f, size_t mark) {
   }
   ++f->savepoint;
   f->path_valid = false;
+  f->ahead_known = false;
 }
 
 bool KvBeginOp(KorvaFile* f) {

@@ -100,6 +100,11 @@ int16_t db_prev(KorvaFile* f, const void* key, void* buffer);       // last reco
 int16_t db_seek_prev(KorvaFile* f, const void* key, void* buffer);  // last record at or below
 int16_t db_next_pos(KorvaFile* f, void* buffer);                    // next after the position
 int16_t db_data_cap(KorvaFile* f);
+// Brings the data blocks holding the given keys of the current key into the block cache ahead of
+// the reads that will ask for them: count keys, each at stride bytes from the one before. Changes
+// neither the file nor the position. 0, also when some block could not be read (the read of its
+// record will fail then) or when the system reads block by block; -1 when a key block is damaged.
+int16_t db_prefetch(KorvaFile* f, const void* keys, int count, int stride);
 
 // Findings of db_check beyond its result.
 struct KorvaCheckReport {

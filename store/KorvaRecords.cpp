@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/KorvaCore.h"
+#include "store/KorvaReadBatch.h"
 
 using namespace korva;
 
@@ -59,6 +60,7 @@ Scan dat_search(const KorvaFile* f, const uint8_t* b, const uint8_t* key) {
   Scan s;
   const int end = UsedEnd(f, b), count = Get16(b + kBlkCount);
   if (f->key_off == 0 && count > 0 && end - kHeadSize == count * (2 + f->key_len)) return FixedSearch(f, b, key, count);
+  PrefetchBytes(b + 64, b + end);
   int off = kHeadSize;
   for (int i = 0; i < count && off < end; ++i) {
     const int c = KeyOrder(RecKey(f, b, off), key, f->key_len);
@@ -119,8 +121,37 @@ bool InLastRange(const KorvaFile* f, const uint8_t* key) {
          KeyOrder(f->range_low, key, len) <= 0 && (f->range_open || KeyOrder(key, f->range_high, len) < 0);
 }
 
+// The data block that the last read-ahead found for key, made the current data block with its
+// range; null when the read-ahead found none (or the block cannot be read: the descent will say).
+KorvaPage* AheadLeaf(KorvaFile* f, const uint8_t* key) {
+  if (!f->ahead_known || f->ahead_key != f->key_no) return nullptr;
+  const size_t n = f->ahead_addresses.size(), len = size_t(f->key_len);
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = (f->ahead_next + k) % n;
+    const uint8_t* low = &f->ahead_bounds[2 * i * len];
+    if (KeyOrder(low, key, int(len)) > 0 || (!f->ahead_open[i] && KeyOrder(key, low + len, int(len)) >= 0)) continue;
+    const int saved_class = db_errclass, saved_detail = db_errdetail;
+    KorvaPage* d = KvDataPage(f, f->ahead_addresses[i]);
+    if (!d) {
+      db_errclass = saved_class;
+      db_errdetail = saved_detail;
+      return nullptr;
+    }
+    f->ahead_next = i + 1;
+    f->path[0] = f->range_address = f->ahead_addresses[i];
+    f->path_valid = true;
+    std::memcpy(f->range_low, low, len);
+    std::memcpy(f->range_high, low + len, len);
+    f->range_open = f->ahead_open[i] != 0;
+    f->range_known = true;
+    return d;
+  }
+  return nullptr;
+}
+
 // The data block where key belongs, with the key's place in it (prev only when asked for). Without
-// a descent when the record read last has the key, or the last descent's range holds it.
+// a descent when the record read last has the key, the last descent's range holds it, or the
+// last read-ahead found its block.
 KorvaPage* LeafFor(KorvaFile* f, const uint8_t* key, Scan* s, bool need_prev) {
   const int len = f->key_len;
   if (f->path_valid) {
@@ -147,6 +178,10 @@ KorvaPage* LeafFor(KorvaFile* f, const uint8_t* key, Scan* s, bool need_prev) {
       db_errclass = saved_class;
       db_errdetail = saved_detail;
     }
+  }
+  if (KorvaPage* d = AheadLeaf(f, key)) {
+    *s = dat_search(f, d->data(), key);
+    return d;
   }
   if (db_descend(f, key) < 0) return nullptr;
   KorvaPage* d = KvDataPage(f, f->path[0]);
@@ -478,6 +513,34 @@ int16_t db_next_pos(KorvaFile* f, void* buffer) {
     if (!f->position_valid[size_t(f->key_no)]) return KvRefuse(kvNoPosition);
     ClearPosition(f);
     return StepForward(f, f->position(), buffer, false);
+  });
+}
+
+int16_t db_prefetch(KorvaFile* f, const void* keys, int count, int stride) {
+  return KvOperation(f, [&]() -> int16_t {
+    if (count < 0 || (count > 0 && stride < f->key_len)) return KvRefuse(kvBadKey);
+    if (!KvBatchReads()) return 0;
+    const size_t len = size_t(f->key_len);
+    f->ahead_known = false;
+    f->ahead_addresses.clear();
+    f->ahead_open.clear();
+    f->ahead_bounds.assign(2 * len * size_t(count), 0);
+    for (int i = 0; i < count; ++i) {
+      uint32_t address;
+      const uint8_t *low, *high;
+      if (key_leaf(f, static_cast<const uint8_t*>(keys) + size_t(i) * size_t(stride), &address, &low, &high) < 0)
+        return -1;
+      uint8_t* bounds = &f->ahead_bounds[2 * len * size_t(i)];
+      std::memcpy(bounds, low, len);
+      if (high) std::memcpy(bounds + len, high, len);
+      f->ahead_addresses.push_back(address);
+      f->ahead_open.push_back(high ? 0 : 1);
+    }
+    KvLoadPages(f, f->ahead_addresses.data(), count, f->data_block);
+    f->ahead_known = true;
+    f->ahead_key = f->key_no;
+    f->ahead_next = 0;
+    return 0;
   });
 }
 

@@ -36,6 +36,7 @@ int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, con
                const uint8_t** previous) {
   const int len = f->key_len, entry = len + 4, count = Get16(block + kBlkCount);
   const uint8_t* first = block + kHeadSize;
+  PrefetchBytes(first + 64 - kHeadSize, first + count * entry);
   int lo = 0, hi = count;
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
@@ -54,22 +55,34 @@ int key_search(const KorvaFile* f, const uint8_t* block, const uint8_t* key, con
   return KeyOrder(*found, key, len) == 0 ? kKeyEqual : 0;
 }
 
+int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint8_t** low, const uint8_t** high,
+                 uint32_t* path) {
+  const int len = f->key_len;
+  *low = *high = nullptr;
+  uint32_t a = KvRoot(f);
+  for (int level = KvDepth(f); level >= 1; --level) {
+    KorvaPage* p = KvKeyPage(f, a, level);
+    if (!p) return -1;
+    if (path) path[level] = a;
+    const uint8_t *found, *previous;
+    const uint8_t* entry = key_search(f, p->data(), key, &found, &previous) == kKeyEqual ? found : previous;
+    // The next entry bounds the child from above; the last entry of a block inherits the bound
+    // its own block has from the level above.
+    *low = entry;
+    if (entry + (len + 4) < p->data() + kHeadSize + Get16(p->data() + kBlkCount) * (len + 4)) *high = entry + len + 4;
+    a = Get32(entry + len);
+  }
+  *address = a;
+  return 0;
+}
+
 int16_t db_descend(KorvaFile* f, const uint8_t* key) {
   f->path_valid = false;
   f->range_known = false;
   const int len = f->key_len;
-  const uint8_t *low = nullptr, *high = nullptr;
-  uint32_t address = KvRoot(f);
-  for (int level = KvDepth(f); level >= 1; --level) {
-    KorvaPage* p = KvKeyPage(f, address, level);
-    if (!p) return -1;
-    f->path[level] = address;
-    const uint8_t *found, *previous;
-    const uint8_t* entry = key_search(f, p->data(), key, &found, &previous) == kKeyEqual ? found : previous;
-    low = entry;
-    if (entry + (len + 4) < p->data() + kHeadSize + Get16(p->data() + kBlkCount) * (len + 4)) high = entry + len + 4;
-    address = Get32(entry + len);
-  }
+  const uint8_t *low, *high;
+  uint32_t address;
+  if (key_leaf(f, key, &address, &low, &high, f->path) < 0) return -1;
   if (!KvDataPage(f, address)) return -1;
   f->path[0] = address;
   f->path_valid = true;
@@ -84,6 +97,7 @@ int16_t db_descend(KorvaFile* f, const uint8_t* key) {
 
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child) {
   f->range_known = false;
+  f->ahead_known = false;
   if (level > kMaxDepth) return KvRefuse(kvTooDeep);
   const int len = f->key_len, entry = len + 4, size = f->key_block;
   if (level > KvDepth(f)) {
@@ -138,6 +152,7 @@ int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32
 
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement) {
   f->range_known = false;
+  f->ahead_known = false;
   if (level > KvDepth(f)) return KvDamaged();
   const int len = f->key_len, entry = len + 4;
   KorvaPage* p = KvKeyPage(f, f->path[level], level);

@@ -152,9 +152,11 @@ class CKvRecord {
                                     uint32_t stringId, uint32_t useCount);
   // The body of values 1, 2, ... of the list under the given id.
   static void MakeRecordBody(CKvrBuffer& buf, uint32_t id, const CKvrValueList& values);
-  bool WriteRecordBody(const CKvrValueList& values, uint32_t id);
+  // newest: the id is above every record id of the table (a new record's), so the body and its
+  // chunks are appended and records inserted one after another fill their blocks.
+  bool WriteRecordBody(const CKvrValueList& values, uint32_t id, bool newest = false);
   // Writes a body image made by MakeRecordBody: all of it, or nothing.
-  bool WriteBodyImage(const CKvrBuffer& body);
+  bool WriteBodyImage(const CKvrBuffer& body, bool newest = false);
   // The whole body of record `id` into buf (chunks included); false when missing or incomplete.
   bool ReadRecordBody(uint32_t id, CKvrBuffer& buf);
   bool ReadBodyChunks(CKvrBuffer& buf);

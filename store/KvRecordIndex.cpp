@@ -538,19 +538,22 @@ void CKvRecord::MakeRecordBody(CKvrBuffer& buf, uint32_t id, const CKvrValueList
   SetBE32(buf.Data() + 4, uint32_t(buf.Length()));
 }
 
-bool CKvRecord::WriteRecordBody(const CKvrValueList& values, uint32_t id) {
+bool CKvRecord::WriteRecordBody(const CKvrValueList& values, uint32_t id, bool newest) {
   CKvrBuffer body(1024);
   MakeRecordBody(body, id, values);
-  return WriteBodyImage(body);
+  return WriteBodyImage(body, newest);
 }
 
-bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
+bool CKvRecord::WriteBodyImage(const CKvrBuffer& body, bool newest) {
   const int cap = Korva_->DataBlockCap();
   const int length = body.Length();
   if (cap <= 5 || length < 8 || length > cap + kvrChunkLimit * (cap - 5)) return false;
+  // A new record's body goes after every other: a full block then keeps all it has instead of
+  // giving up half, so the bodies a look-up reads lie in half as many blocks.
+  auto put = [&](const void* record, int n) { return newest ? Korva_->Append(record, n) : Korva_->Insert(record, n); };
   if (!Korva_->SelectKey(kvrKeyBody)) return false;
-  if (length <= cap) return Korva_->Insert(body.Data(), length);
-  if (!Korva_->Insert(body.Data(), cap)) return false;
+  if (length <= cap) return put(body.Data(), length);
+  if (!put(body.Data(), cap)) return false;
   const int continuation = KeyCount_;
   if (!Korva_->SelectKey(continuation)) {
     // A file without the continuation key gets it now; the engine adds keys to a closed file.
@@ -571,7 +574,7 @@ bool CKvRecord::WriteBodyImage(const CKvrBuffer& body) {
     const int take = std::min(cap - 5, length - pos);
     chunk[4] = uint8_t(n);
     std::memcpy(chunk + 5, body.Data() + pos, size_t(take));
-    if (!Korva_->Insert(chunk, 5 + take)) {
+    if (!put(chunk, 5 + take)) {
       while (--n >= 0) {
         chunk[4] = uint8_t(n);
         Korva_->Delete(chunk);
@@ -627,18 +630,36 @@ bool CKvRecord::DeleteRecordBody(uint32_t id) {
 }
 
 void CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols) {
-  values.ClearValues();
+  // The list's values are filled again where they are (a query reads record after record into
+  // one list); the list ends up with exactly one value per column.
+  const int count = std::max(cols.Count(), 1);
+  while (values.Count() > count) {
+    delete values.GetAt(values.Count() - 1);
+    values.Delete(values.Count() - 1);
+  }
+  auto slot = [&values](int i, char type) {
+    CKvrValue* v = values.GetAt(i);
+    if (!v) {
+      v = new CKvrValue(type);
+      if (i < values.Count())
+        values.SetItem(i, v);
+      else
+        values.Add(v);
+    }
+    v->Reset(type);
+    return v;
+  };
   const unsigned char* p = buf.Data();
   const int length = buf.Length();
-  values.Add(new CKvrValue(length >= 4 ? KvrGet32(p) : 0u));
+  static const unsigned char kNoId[4] = {};
+  slot(0, kvrUnsigned)->SetStored(length >= 4 ? p : kNoId, 4);
   const int total = length >= 8 ? int(std::min<uint32_t>(KvrGet32(p + 4), uint32_t(length))) : 0;
   int pos = 8;
   for (int i = 1; i < cols.Count(); ++i) {
-    auto* v = new CKvrValue(cols.GetAt(i)->Type);
+    CKvrValue* v = slot(i, cols.GetAt(i)->Type);
     if (pos < total) {
       const int took = v->SetStored(p + pos, total - pos);
       pos = took > 0 ? pos + took : total;
     }
-    values.Add(v);
   }
 }

@@ -180,6 +180,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
   HeldCounters counters(*this, lock.Taken());
+  bool newest = requested == 0;
   if (requested == 0) {
     id = NextCounter(0);
     if (id == 0) return Fail(SJ("テーブル情報を更新できません。"));
@@ -189,10 +190,12 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
     if (Korva_->SelectKey(kvrKeyBody) && Korva_->Read(KvrKey(requested).bytes, existing.Data()))
       return Fail(BodyMessage());
     if (HeldInfo_) {
+      newest = HeldInfo_->LastRecId < requested;
       HeldInfo_->LastRecId = std::max(HeldInfo_->LastRecId, requested);
     } else {
       CKvrTableInfo info;
       if (!info.Read(*Korva_)) return Fail("Cannot read table information.");
+      newest = info.LastRecId < requested;
       if (info.LastRecId < requested) {
         info.LastRecId = requested;
         if (!info.Write(*Korva_)) return Fail("Cannot write table information.");
@@ -221,7 +224,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
     takeBack(Cols_->Count() - 1);
     return Fail(requested ? AnsiString("Cannot write table information.") : SJ("テーブル情報を更新できません。"));
   }
-  if (!WriteRecordBody(values, id)) {
+  if (!WriteRecordBody(values, id, newest)) {
     takeBack(Cols_->Count() - 1);
     return Fail(BodyMessage());
   }
@@ -260,7 +263,7 @@ bool CKvRecord::InsertRaw(CKvrValueList& given) {
     takeBack(Cols_->Count() - 1);
     return Fail(SJ("テーブル情報を更新できません。"));
   }
-  if (!WriteRecordBody(values, id)) {
+  if (!WriteRecordBody(values, id, true)) {
     takeBack(Cols_->Count() - 1);
     return Fail(BodyMessage());
   }

@@ -48,6 +48,14 @@ bool CKorva::Insert(const void* record, int length) {
   return file_ && Keep(db_insert(file_, record, Length(length)));
 }
 
+bool CKorva::Append(const void* record, int length) {
+  return file_ && Keep(db_append(file_, record, Length(length)));
+}
+
+bool CKorva::Prefetch(const void* keys, int count, int stride) {
+  return file_ && db_prefetch(file_, keys, count, stride) >= 0;
+}
+
 bool CKorva::Delete(const void* key) { return file_ && Keep(db_delete(file_, key)); }
 
 bool CKorva::Update(const void* record, int length) {

@@ -29,6 +29,9 @@ class CKorva {
   // Records under the selected key; buffers must hold DataBlockCap() bytes. After a read the
   // record's length is the last result.
   bool Insert(const void* record, int length);
+  // As Insert, for a key above every key of the selected key: a full block gives up only its
+  // last record, so records inserted in ascending order fill their blocks.
+  bool Append(const void* record, int length);
   bool Delete(const void* key);
   bool Update(const void* record, int length);
   bool First(void* buffer);
@@ -39,6 +42,9 @@ class CKorva {
   bool Prev(const void* key, void* buffer);
   bool SeekPrev(const void* key, void* buffer);
   int DataBlockCap();  // the longest record, 0 without a file
+  // Reads ahead the blocks of records about to be read under the selected key: count keys, each
+  // stride bytes after the one before. Not kept; the reads themselves meet any failure.
+  bool Prefetch(const void* keys, int count, int stride);
 
   // Holds the file across a run of calls (nestable); the outermost Release writes what changed.
   bool Hold();

@@ -207,6 +207,7 @@ void CRecId::Reset(const CStringId& walk) {
   keyNumber_ = walk.IsText() ? kvrKeyRef : walk.Column()->KeyNumber;
   ahead_.clear();
   aheadAt_ = 0;
+  fresh_ = false;
 }
 
 void CRecId::SetId(uint32_t id) {
@@ -235,13 +236,21 @@ bool CRecId::First(CKorva& file) {
   if (!Take(file, file.Next(key_.data(), buf_.data()))) return false;
   const uint32_t first = id_;
   while (ahead_.size() < kReadAhead && Take(file, file.Next(key_.data(), buf_.data()))) ahead_.push_back(id_);
+  fresh_ = !ahead_.empty();
   SetId(first);
   return true;
+}
+
+const std::vector<uint32_t>* CRecId::TakeAhead() {
+  if (!fresh_) return nullptr;
+  fresh_ = false;
+  return &ahead_;
 }
 
 bool CRecId::SeekAtLeast(CKorva& file, uint32_t id) {
   ahead_.clear();
   aheadAt_ = 0;
+  fresh_ = false;
   if (!file.SelectKey(keyNumber_)) return false;
   buf_.resize(size_t(std::max(file.DataBlockCap(), kvrMaxKey)));
   SetId(id);
@@ -251,15 +260,33 @@ bool CRecId::SeekAtLeast(CKorva& file, uint32_t id) {
 
 // ---- CKvrIdSet ----------------------------------------------------------------------------------
 
-bool CKvrIdSet::Has(uint32_t id) const {
-  const auto it = blocks_.find(id >> 16);
-  return it != blocks_.end() && (it->second[(id & 0xFFFF) >> 6] >> (id & 63) & 1) != 0;
+bool CKvrIdSet::Insert(uint32_t id) {
+  if (2 * (used_ + 1) > words_.size()) Grow();
+  const uint32_t key = (id >> 6) + 1;
+  const size_t mask = words_.size() - 1;
+  size_t i = size_t(key * 0x9E3779B1u) & mask;
+  while (words_[i].key != 0 && words_[i].key != key) i = (i + 1) & mask;
+  Word& w = words_[i];
+  if (w.key == 0) {
+    w.key = key;
+    ++used_;
+  }
+  const uint64_t bit = uint64_t(1) << (id & 63);
+  if (w.bits & bit) return false;
+  w.bits |= bit;
+  return true;
 }
 
-void CKvrIdSet::Add(uint32_t id) {
-  auto& block = blocks_[id >> 16];
-  if (!block) block = std::make_unique<uint64_t[]>(1024);
-  block[(id & 0xFFFF) >> 6] |= uint64_t(1) << (id & 63);
+void CKvrIdSet::Grow() {
+  std::vector<Word> old(std::max<size_t>(64, 2 * words_.size()), Word{0, 0});
+  old.swap(words_);
+  const size_t mask = words_.size() - 1;
+  for (const Word& w : old) {
+    if (w.key == 0) continue;
+    size_t i = size_t(w.key * 0x9E3779B1u) & mask;
+    while (words_[i].key != 0) i = (i + 1) & mask;
+    words_[i] = w;
+  }
 }
 
 // ---- CCondMod -----------------------------------------------------------------------------------
@@ -346,6 +373,11 @@ int CCondMod::NextEnumNB(CKorva& file, uint32_t& id, bool values) {
   return Walk(file, id, kPassesNB, kPlan | (values ? kValues : 0));
 }
 
+const std::vector<uint32_t>* CCondMod::ReadAhead() {
+  if (enabled_.size() != 1 || recIds_.size() <= size_t(enabled_[0]) || !recIds_[size_t(enabled_[0])]) return nullptr;
+  return recIds_[size_t(enabled_[0])]->TakeAhead();
+}
+
 AnsiString CCondMod::CurrentEnumText() const {
   return enum_ < 0 ? AnsiString() : ids_.GetAt(enum_)->Cursor().CurrentText();
 }
@@ -402,8 +434,7 @@ int CCondMod::Walk(CKorva& file, uint32_t& id, int passes, int mode) {
     if (!met) continue;
     advance_ = true;
     if (mode & kOnce) {
-      if (delivered_.Has(candidate_)) continue;
-      delivered_.Add(candidate_);
+      if (!delivered_.Insert(candidate_)) continue;
     }
     id = candidate_;
     return 1;

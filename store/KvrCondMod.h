@@ -22,7 +22,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/Classes.h"
@@ -119,6 +118,9 @@ class CRecId {
   bool First(CKorva& file);  // the id after the current one
   bool SeekAtLeast(CKorva& file, uint32_t id);
   uint32_t Id() const { return id_; }
+  // The ids read ahead by the last First that went to the file, once; null when there are none
+  // new since the last call.
+  const std::vector<uint32_t>* TakeAhead();
 
  private:
   bool Take(CKorva& file, bool found);
@@ -128,19 +130,28 @@ class CRecId {
   std::vector<unsigned char> buf_;
   std::vector<uint32_t> ahead_;     // ids read ahead, handed out from aheadAt_
   size_t aheadAt_ = 0;
+  bool fresh_ = false;  // ahead_ was filled since the last TakeAhead
   int idAt_ = 0;
   int keyNumber_ = 0;
   uint32_t id_ = 0;
 };
 
-// Record ids handed out by a walk; a sparse bitmap, so a long walk stays small.
+// Record ids handed out by a walk: words of 64 ids each, found by open addressing, so that a
+// walk over a few scattered ids stays small and a long one is a bitmap with its word numbers.
 class CKvrIdSet {
  public:
-  bool Has(uint32_t id) const;
-  void Add(uint32_t id);
+  // Adds id; false when it was there already.
+  bool Insert(uint32_t id);
 
  private:
-  std::unordered_map<uint32_t, std::unique_ptr<uint64_t[]>> blocks_;
+  struct Word {
+    uint32_t key;  // id / 64 + 1; 0 for a free slot
+    uint64_t bits;
+  };
+  void Grow();
+
+  std::vector<Word> words_;
+  size_t used_ = 0;
 };
 
 class CCondMod {
@@ -171,6 +182,10 @@ class CCondMod {
   int NextEnum(CKorva& file, uint32_t& id, bool values);
   int NextEnumNB(CKorva& file, uint32_t& id, bool values);
   AnsiString CurrentEnumText() const;
+  // The ids that Next will hand out after the one it gave last (some may be passed over), when
+  // the group walks a single index and has just read them ahead; null otherwise. Each batch is
+  // given once, so that the table can read their records' blocks together.
+  const std::vector<uint32_t>* ReadAhead();
   // Whether the record meets every condition of the group.
   bool TestAll(const CKvrValueList& record) const;
 

@@ -206,34 +206,56 @@ void CKvrValue::Assign(const CKvrValue& other) {
   type_ = other.type_;
   std::memcpy(inline_, other.inline_, sizeof inline_);
   SetBytes(other.data_, other.length_);
-  if (other.source_) SetSource(other.source_.get(), std::strlen(other.source_.get()));
+  if (other.hasSource_) SetSource(other.source_.get(), std::strlen(other.source_.get()));
   empty_ = other.empty_;
 }
 
 CKvrValue* CKvrValue::Clone() const { return new CKvrValue(*this); }
 
 void CKvrValue::Clear() {
-  if (data_ != inline_) delete[] data_;
+  Blank();
+  heap_.reset();
+  heapSize_ = 0;
+  source_.reset();
+  sourceSize_ = 0;
+}
+
+void CKvrValue::Blank() {
   data_ = inline_;
   std::memset(inline_, 0, sizeof inline_);
   length_ = 0;
-  source_.reset();
+  hasSource_ = false;
   empty_ = true;
 }
 
+void CKvrValue::Reset(char type) {
+  Blank();
+  type_ = type;
+  length_ = type == kvrString || type == kvrSet ? 1 : type == kvrReal ? 6 : 4;
+}
+
 void CKvrValue::SetBytes(const unsigned char* bytes, int n) {
-  if (data_ != inline_) delete[] data_;
   data_ = inline_;
   if (n < 0) n = 0;
-  if (n > static_cast<int>(sizeof inline_)) data_ = new unsigned char[static_cast<size_t>(n)];
+  if (n > static_cast<int>(sizeof inline_)) {
+    if (n > heapSize_) {
+      heap_ = std::make_unique<unsigned char[]>(static_cast<size_t>(n));
+      heapSize_ = n;
+    }
+    data_ = heap_.get();
+  }
   if (n > 0) std::memmove(data_, bytes, static_cast<size_t>(n));
   length_ = n;
 }
 
 void CKvrValue::SetSource(const char* text, size_t n) {
-  source_ = std::make_unique<char[]>(n + 1);
+  if (n + 1 > static_cast<size_t>(sourceSize_)) {
+    source_ = std::make_unique<char[]>(n + 1);
+    sourceSize_ = static_cast<int32_t>(n + 1);
+  }
   std::memcpy(source_.get(), text, n);
   source_[n] = '\0';
+  hasSource_ = true;
 }
 
 size_t CKvrValue::TextLength() const {
@@ -338,7 +360,7 @@ void CKvrValue::SetRealText(const char* text) {
 }
 
 int CKvrValue::SetStored(const unsigned char* image, int avail) {
-  Clear();
+  Blank();
   if (image == nullptr || avail < 0) avail = 0;
   int taken = -1;
   switch (type_) {
@@ -378,7 +400,7 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
 // ---- reading ----
 
 AnsiString CKvrValue::GetText() const {
-  if (source_) return AnsiString(source_.get());
+  if (hasSource_) return AnsiString(source_.get());
   switch (type_) {
     // An empty signed integer (a column the record was written without) holds zero bytes, which
     // would read as the lowest number; it shows as nothing instead.
@@ -423,12 +445,12 @@ bool CKvrValue::IsBlank() const {
       return length_ < 2;
     case kvrSigned:
     case kvrUnsigned: {
-      if (!source_) return length_ != 4;
+      if (!hasSource_) return length_ != 4;
       int v;
       return std::sscanf(source_.get(), "%d", &v) != 1;
     }
     case kvrReal: {
-      if (!source_ || length_ != 6) return true;
+      if (!hasSource_ || length_ != 6) return true;
       float f;
       return std::sscanf(source_.get(), "%f", &f) != 1;
     }

@@ -54,6 +54,9 @@ class CKvrValue {
   CKvrValue* Clone() const;  // the caller owns the copy
   // Frees the stored bytes and the source text; stored length 0, empty.
   void Clear();
+  // Makes this an empty value of the type, as CKvrValue(type) makes one, keeping the memory it
+  // has, so that a value read again and again allocates only when a longer one comes.
+  void Reset(char type);
 
   // Sets the value from a text by its type ("%d" for the integers, the real form for reals);
   // the text is kept as the source text of integers and reals.
@@ -96,20 +99,26 @@ class CKvrValue {
   const unsigned char* Stored() const { return data_; }
   int StoredLength() const { return length_; }
   // The text the value was set from, or null when there is none.
-  const char* SourceText() const { return source_ ? source_.get() : nullptr; }
+  const char* SourceText() const { return hasSource_ ? source_.get() : nullptr; }
 
  private:
   void SetBytes(const unsigned char* bytes, int n);
   void SetSource(const char* text, size_t n);
   void SetRealText(const char* text);
+  // Empty, stored length 0, no source text; the memory blocks stay for the next value.
+  void Blank();
   // The stored text: up to the first NUL inside the stored bytes.
   size_t TextLength() const;
 
   unsigned char inline_[8];
   bool empty_;
-  unsigned char* data_;  // inline_, or an owned block when the stored form is longer than 8
+  bool hasSource_ = false;
+  unsigned char* data_;  // inline_, or heap_ when the stored form is longer than 8
   int32_t length_;
-  std::unique_ptr<char[]> source_;
+  int32_t heapSize_ = 0;
+  int32_t sourceSize_ = 0;
+  std::unique_ptr<unsigned char[]> heap_;
+  std::unique_ptr<char[]> source_;  // the source text while hasSource_
   char type_;
 };
 

@@ -282,12 +282,27 @@ class QueryProperty {
     return ids;
   }
 
+  // The texts of a record, in column order; a delivered record must read as it was read back.
+  static std::vector<AnsiString> TextsOf(const CKvrValueList& values) {
+    std::vector<AnsiString> texts;
+    for (int i = 0; i < values.Count(); ++i) texts.push_back(values.GetAt(i)->GetText());
+    return texts;
+  }
+  void CheckRecord(const CKvrValueList& values, const char* how) {
+    const auto it = records_.find(values.GetAt(0)->GetUnsigned());
+    ASSERT_TRUE(it != records_.end()) << how;
+    EXPECT_EQ(TextsOf(values), TextsOf(*it->second)) << how << " seed " << seed_;
+  }
+
   void CheckReads(const Group& g) {
     const std::vector<uint32_t> want = Expected(g);
     CKvrValueList values;
     std::vector<uint32_t> got;
     Start(t_, g);
-    while (t_.GetRec(values)) got.push_back(values.GetAt(0)->GetUnsigned());
+    while (t_.GetRec(values)) {
+      got.push_back(values.GetAt(0)->GetUnsigned());
+      CheckRecord(values, "GetRec");
+    }
     std::vector<uint32_t> sorted = got;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_TRUE(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) << "GetRec twice: " << Describe(g);
@@ -301,7 +316,10 @@ class QueryProperty {
       const int r = t_.GetRecNB(values);
       ASSERT_LE(t_.Candidates() - before, 100u) << Describe(g);
       if (r < 0) break;
-      if (r == 1) got.push_back(values.GetAt(0)->GetUnsigned());
+      if (r == 1) {
+        got.push_back(values.GetAt(0)->GetUnsigned());
+        CheckRecord(values, "GetRecNB");
+      }
     }
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, want) << "GetRecNB " << Describe(g) << " seed " << seed_;

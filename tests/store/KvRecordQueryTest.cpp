@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "store/CondOp.h"
+#include "store/KvrCondMod.h"
 #include "tests/store/KvRecordTestSupport.h"
 
 namespace {
@@ -301,4 +302,15 @@ TEST(KvRecordQuery, AGroupGoesOnAfterItsTableIsReopened) {
   ASSERT_TRUE(t.GetRec(values));
   EXPECT_EQ(values.GetAt(0)->GetUnsigned(), 3u);
   EXPECT_FALSE(t.GetRec(values));
+}
+
+// The ids a walk handed out: each is new once, across the growth of the set and at the ends of
+// the id range.
+TEST(KvRecordQuery, HandedOutIdsAreNewOnce) {
+  CKvrIdSet ids;
+  std::vector<uint32_t> given = {0, 63, 64, 0xFFFFFFFFu, 0xFFFFFFC0u};
+  for (uint32_t id = 100; id < 200000; id += 7) given.push_back(id);
+  for (uint32_t id : given) EXPECT_TRUE(ids.Insert(id)) << id;
+  for (uint32_t id : given) EXPECT_FALSE(ids.Insert(id)) << id;
+  for (uint32_t id : {1u, 62u, 65u, 101u, 0xFFFFFFFEu}) EXPECT_TRUE(ids.Insert(id)) << id;
 }

@@ -222,3 +222,48 @@ TEST(KvRecordTable, StorageStepsCountUsesAndRefuseDuplicates) {
   EXPECT_TRUE(t.HasIndexEntry(set, ac, 1, 3));
   EXPECT_FALSE(t.HasIndexEntry(set, ab, 1, 3));
 }
+
+// A list that held another record (reals with their texts, longer texts, more or fewer values,
+// a missing or foreign one) is filled with exactly the record decoded now, down to the columns
+// its body lacks.
+TEST(KvRecordTable, DecodingIntoAUsedListGivesOnlyTheNewRecord) {
+  TableFixture f({{"r", kvrReal, 0, 0}, {"t", kvrString, 0, 0}});
+  const uint32_t older = f.Add({{"t", "y"}});
+  ASSERT_TRUE(f.table.AddColumn("late", kvrReal, 0));
+  const uint32_t full = f.Add({{"r", "2.50"}, {"t", AnsiString(size_t(40), 'x')}, {"late", "3.25"}});
+  CKvrBuffer fullBody(64), olderBody(64);
+  ASSERT_TRUE(f.table.ReadRecordBody(full, fullBody));
+  ASSERT_TRUE(f.table.ReadRecordBody(older, olderBody));
+  const Values want = f.Get(older);
+  ASSERT_EQ(want, (Values{Format("%u", older), "0", "y", ""}));
+  const struct {
+    const char* what;
+    void (*spoil)(CKvrValueList&);
+  } cases[] = {
+      {"as left", [](CKvrValueList&) {}},
+      {"one more", [](CKvrValueList& v) { v.Add(new CKvrValue(kvrSet)); }},
+      {"one less", [](CKvrValueList& v) {
+         delete v.GetAt(v.Count() - 1);
+         v.Delete(v.Count() - 1);
+       }},
+      {"a hole", [](CKvrValueList& v) {
+         delete v.GetAt(2);
+         v.SetItem(2, nullptr);
+       }},
+      {"another type", [](CKvrValueList& v) { v.GetAt(1)->SetTypeText(kvrString, "not a number"); }},
+  };
+  for (const auto& c : cases) {
+    CKvrValueList values;
+    CKvRecord::DecodeRecord(values, fullBody, *f.table.Columns());
+    c.spoil(values);
+    CKvRecord::DecodeRecord(values, olderBody, *f.table.Columns());
+    ASSERT_EQ(values.Count(), 4) << c.what;
+    Values got;
+    for (int i = 0; i < values.Count(); ++i) {
+      got.push_back(values.GetAt(i)->GetText());
+      EXPECT_EQ(values.GetAt(i)->Type(), i == 0 ? kvrUnsigned : f.table.Columns()->GetAt(i)->Type) << c.what << i;
+    }
+    EXPECT_EQ(got, want) << c.what;
+    EXPECT_TRUE(values.GetAt(3)->IsEmpty()) << c.what;
+  }
+}

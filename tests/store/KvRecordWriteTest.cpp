@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "store/CondOp.h"
+#include "tests/store/KorvaTestFiles.h"
 #include "tests/store/KvRecordTestSupport.h"
 
 namespace {
@@ -266,6 +267,27 @@ TEST(KvRecordWrite, LongBodiesUseContinuationChunks) {
   ASSERT_TRUE(f.table.DelRecById("2"));
   EXPECT_TRUE(f.Raw(kvrKeyBody).empty());
   EXPECT_TRUE(f.Raw(kvrKeysCurrent).empty());
+}
+
+// A new record's body goes after every other one, so the bodies of records inserted one after
+// another fill their blocks instead of leaving them half empty; a body written in between (a
+// requested lower id) still finds its place.
+TEST(KvRecordWrite, BodiesOfNewRecordsFillTheirBlocks) {
+  TableFixture f({{"t", kvrString, 0, 0}});
+  const AnsiString text(size_t(60), 'b');  // a body of 8 + 61 bytes, 71 with its length
+  for (uint32_t id = 1; id <= 300; ++id) ASSERT_EQ(f.Add({{"t", text}}), id);
+  const std::vector<uint32_t> chain =
+      korva_test::Chain(f.dir.File("t.kv"), korva_test::FirstDataBlock(1024, 1024, 2048, kvrKeyBody));
+  ASSERT_GT(chain.size(), 5u);
+  for (size_t i = 0; i + 1 < chain.size(); ++i) {
+    const std::vector<uint8_t> head = korva_test::ReadBlock(f.dir.File("t.kv"), chain[i], 16);
+    EXPECT_LT(korva::Get16(head.data() + korva::kBlkFree), 2 * 71) << "block " << i;
+  }
+  ASSERT_TRUE(f.table.DelRecById("150"));
+  ASSERT_EQ(f.Add({{"t", AnsiString(size_t(200), 'c')}}, 150), 150u);
+  EXPECT_EQ(f.Get(150), (Values{"150", AnsiString(size_t(200), 'c')}));
+  EXPECT_EQ(f.Get(151), (Values{"151", text}));
+  EXPECT_EQ(f.Raw(kvrKeyBody).size(), 300u);
 }
 
 TEST(KvRecordWrite, ColumnsAddedLaterReadAsEmpty) {
