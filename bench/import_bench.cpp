@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "foundation/CvMessageUnit.h"
 #include "platform/Forms.h"
 #include "platform/Thread.h"
@@ -39,10 +40,6 @@ constexpr size_t kCacheBytes = size_t(38) << 20;
 [[noreturn]] void Die(const std::string& what) {
   std::fprintf(stderr, "import_bench: %s\n", what.c_str());
   std::exit(1);
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // splitmix64: the n-th value of a fixed sequence, so every line is made from its number alone.

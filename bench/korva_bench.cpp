@@ -24,28 +24,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "store/Kvobj.h"
 
 namespace {
 
 constexpr int kRecord = 100, kKey = 8;
 
-uint64_t Mix(uint64_t x) {  // a bijection: distinct inputs give distinct keys
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ULL;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebULL;
-  x ^= x >> 31;
-  return x;
-}
-
 void MakeRecord(uint64_t key, uint8_t* out) {
   for (int i = 0; i < kKey; ++i) out[i] = uint8_t(key >> (56 - 8 * i));
   for (int i = kKey; i < kRecord; ++i) out[i] = uint8_t(key >> (i % 8 * 8)) ^ uint8_t(i);
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 [[noreturn]] void Die(const char* what) {

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "store/CondOp.h"
 #include "store/KorvaCore.h"
 #include "store/KvRecord.h"
@@ -47,19 +48,6 @@ constexpr int kCacheMb = 36;
 [[noreturn]] void Die(const char* what) {
   std::fprintf(stderr, "kvrecord_bench: %s failed\n", what);
   std::exit(1);
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-uint64_t Mix(uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ULL;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebULL;
-  x ^= x >> 31;
-  return x;
 }
 
 AnsiString CodeText(int code) { return Format("C%05d", code); }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "foundation/LogForm.h"
 #include "store/CondOp.h"
 #include "store/KvRecord.h"
@@ -26,10 +27,6 @@ namespace {
 [[noreturn]] void Die(const char* what) {
   std::fprintf(stderr, "remote_bench: %s failed\n", what);
   std::exit(1);
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 AnsiString Code(int i) { return Format("K%07d", (i * 7919) % 10000019); }

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "foundation/CapInfo.h"
 #include "foundation/StringsList.h"
 #include "platform/SysUtils.h"
@@ -43,19 +44,6 @@ constexpr int kCategories = 20;
 [[noreturn]] void Die(const char* what) {
   std::fprintf(stderr, "summary_bench: %s failed\n", what);
   std::exit(1);
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-uint64_t Mix(uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ULL;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebULL;
-  x ^= x >> 31;
-  return x;
 }
 
 // The eight texts of row i, as the record-table benchmark makes them.
