@@ -14,10 +14,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
 constexpr unsigned kEntries = 64;
+
+// The ring is the process's; two threads with handles of their own (an import's worker and the
+// window's listing) take turns at it. A fork waits for the turn, so the child's copy is free.
+std::mutex g_ring_turn;
 
 class Ring {
  public:
@@ -33,7 +38,7 @@ class Ring {
     }
     if (fd_ >= 0) return true;
     if (failed_) return false;
-    static const bool watching = ::pthread_atfork(nullptr, nullptr, &Ring::ChildStarts) == 0;
+    static const bool watching = ::pthread_atfork(&Ring::ForkStarts, &Ring::ParentGoesOn, &Ring::ChildStarts) == 0;
     if (!watching || !Open()) {
       Close();
       failed_ = true;
@@ -61,6 +66,8 @@ class Ring {
 
   void Allow(bool allow) { allowed_ = allow; }
 
+  static void ForkStarts() { g_ring_turn.lock(); }
+  static void ParentGoesOn() { g_ring_turn.unlock(); }
   static void ChildStarts();
 
  private:
@@ -181,13 +188,20 @@ class Ring {
 
 Ring g_ring;
 
-void Ring::ChildStarts() { g_ring.inherited_ = true; }
+void Ring::ChildStarts() {
+  g_ring.inherited_ = true;
+  g_ring_turn.unlock();
+}
 
 }  // namespace
 
-bool KvBatchReads() { return g_ring.Ready(); }
+bool KvBatchReads() {
+  std::lock_guard<std::mutex> turn(g_ring_turn);
+  return g_ring.Ready();
+}
 
 bool KvReadBlocks(KorvaBlockRead* reads, int n) {
+  std::lock_guard<std::mutex> turn(g_ring_turn);
   if (!g_ring.Ready()) {
     for (int i = 0; i < n; ++i) reads[i].result = -ENOSYS;
     return true;
@@ -195,4 +209,7 @@ bool KvReadBlocks(KorvaBlockRead* reads, int n) {
   return g_ring.Read(reads, n);
 }
 
-void KvAllowBatchReads(bool allow) { g_ring.Allow(allow); }
+void KvAllowBatchReads(bool allow) {
+  std::lock_guard<std::mutex> turn(g_ring_turn);
+  g_ring.Allow(allow);
+}

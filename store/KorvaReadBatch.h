@@ -10,7 +10,7 @@
 // answers false and callers read block by block as before. Nothing here takes a lock: reads are
 // issued by an operation that holds the file's lock, like any other read of it.
 //
-// Threads: as the engine, one thread at a time.
+// Threads: any; batches take turns at the one ring.
 #pragma once
 
 #include <cstdint>
