@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "foundation/CellFormat.h"
 #include "query/SumColUnit.h"
@@ -41,59 +43,92 @@ AnsiString SecondLine(const AnsiString& heading) {
   return p == AnsiString::npos ? heading : heading.substr(p + 2);
 }
 
-bool IsNumber(const CSumVal* v) { return !v->Text; }
+// A group's aggregate as the block stores it: the count and the group it was folded into (number
+// + 1; 0: none) first, then what its kind keeps.
+struct AggHead {
+  int32_t count;
+  uint32_t merged;
+};
+struct NumberAgg {
+  AggHead head;
+  int32_t numCount;  // records whose text read as a number
+  uint32_t unused;
+  double min, max, sum;
+};
+struct TextAgg {
+  AggHead head;
+  uint32_t text;  // its smallest and largest texts in texts_
+  uint32_t unused;
+};
 
-// The aggregate a calculation counts for column of group: the one its own was folded into, if any.
-CSumVal* Effective(CSumValList* group, int column) {
-  CSumVal* v = group->Val(column);
-  if (v && v->MergedInto) {
-    if (CSumVal* into = v->MergedInto->Val(column)) return into;
-  }
-  return v;
+template <typename A>
+double Average(const A& v) {
+  return v.number && v.NumCount > 0 ? v.Sum / v.NumCount : 0;
 }
 
-double Average(const CSumVal* v) { return IsNumber(v) && v->NumCount > 0 ? v->Sum / v->NumCount : 0; }
-
 // The number an aggregate stands for under a method (range: its minimum).
-double MethodValue(const CSumVal* v, int method) {
-  const bool number = IsNumber(v);
+template <typename A>
+double MethodValue(const A& v, int method) {
   switch (method) {
-    case 0: return v->Count;
+    case 0: return v.Count;
     case 1:
-    case 3: return number ? v->Min : 0;
-    case 2: return number ? v->Max : 0;
-    case 4: return number ? v->Sum : 0;
+    case 3: return v.number ? v.Min : 0;
+    case 2: return v.number ? v.Max : 0;
+    case 4: return v.number ? v.Sum : 0;
     case 5: return Average(v);
     default: return 0;
   }
 }
 
-void Fold(CSumVal* into, CSumValList* intoGroup, CSumVal* from) {
-  if (IsNumber(into) && IsNumber(from) && from->NumCount > 0) {
-    if (into->NumCount == 0) {
-      into->Min = from->Min;
-      into->Max = from->Max;
-      into->Sum = from->Sum;
-      into->NumCount = from->NumCount;
+// The hash of key texts: each text's bytes, eight at a time, and its length.
+constexpr uint64_t kHashSeed = 0x9e3779b97f4a7c15ULL;
+uint64_t MixText(uint64_t h, const char* p, size_t size) {
+  size_t left = size;
+  for (; left >= 8; p += 8, left -= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ w) * 0xbf58476d1ce4e5b9ULL;
+    h ^= h >> 29;
+  }
+  uint64_t w = 0;
+  std::memcpy(&w, p, left);
+  h = (h ^ w ^ (static_cast<uint64_t>(size) << 56)) * 0x94d049bb133111ebULL;
+  h ^= h >> 31;
+  return h;
+}
+
+// ScanLeadingReal's value, bit for bit. A plain decimal (sign, at most 19 digits with one period,
+// no exponent) whose digits make an integer of at most 2^53 and that has at most 22 decimal places
+// is that integer divided by an exact power of ten: one correctly rounded division. Anything else
+// goes to the full reader.
+bool ReadNumber(const AnsiString& text, double& value) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  bool negative = false;
+  if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  uint64_t m = 0;
+  int digits = 0, places = 0;
+  bool point = false;
+  for (; p < end; ++p) {
+    const char ch = *p;
+    if (ch >= '0' && ch <= '9') {
+      if (++digits > 19) return ScanLeadingReal(text, value);
+      m = m * 10 + static_cast<uint64_t>(ch - '0');
+      places += point;
+    } else if (ch == '.' && !point) {
+      point = true;
     } else {
-      into->Min = std::min(into->Min, from->Min);
-      into->Max = std::max(into->Max, from->Max);
-      into->Sum += from->Sum;
-      into->NumCount += from->NumCount;
+      break;
     }
   }
-  if (into->Text && from->Text) {
-    if (into->Count == 0) {
-      *into->Text = *from->Text;
-    } else {
-      if (from->Text->Min < into->Text->Min) into->Text->Min = from->Text->Min;
-      if (from->Text->Max > into->Text->Max) into->Text->Max = from->Text->Max;
-    }
-  }
-  into->Count += from->Count;
-  from->Count = 0;
-  if (IsNumber(from)) from->NumCount = 0;
-  from->MergedInto = intoGroup;
+  if (digits == 0 || (p < end && (*p == 'e' || *p == 'E')) || m > (uint64_t{1} << 53) || places > 22)
+    return ScanLeadingReal(text, value);
+  double v = static_cast<double>(m);
+  if (places > 0) v /= kPow10[places];
+  value = negative ? -v : v;
+  return true;
 }
 
 // FloatToStr's text (15 significant digits, trailing zeros dropped, an exponent outside
@@ -160,25 +195,96 @@ AnsiString RatioText(const CCapInfo* c, double current, double base) {
 
 }  // namespace
 
-// ---- CSumValList ----
+// ---- the group store ----
 
-CSumValList::CSumValList(const std::vector<int>* slots, const std::vector<bool>& numeric)
-    : slots_(slots), vals_(std::make_unique<CSumVal[]>(numeric.size())), count_(static_cast<int>(numeric.size())) {
-  for (int s = 0; s < count_; ++s)
-    if (!numeric[s]) vals_[s].Text = std::make_unique<CSumVal::Texts>();
+struct CSummaryMod::Agg {
+  int Count = 0;
+  int NumCount = 0;
+  double Min = 0, Max = 0, Sum = 0;
+  bool number = true;  // false: a text aggregate, whose texts are text
+  const Texts* text = nullptr;
+};
+
+CSummaryMod::Agg CSummaryMod::Read(const CSumValList* group, int slot) const {
+  const Slot& s = slots_[static_cast<size_t>(slot)];
+  const unsigned char* at = reinterpret_cast<const unsigned char*>(group) + s.offset;
+  Agg a;
+  a.Count = reinterpret_cast<const AggHead*>(at)->count;
+  if (s.kind == SlotKind::Number) {
+    const auto* n = reinterpret_cast<const NumberAgg*>(at);
+    a.NumCount = n->numCount;
+    a.Min = n->min;
+    a.Max = n->max;
+    a.Sum = n->sum;
+  } else if (s.kind == SlotKind::Text) {
+    a.number = false;
+    a.text = &texts_[reinterpret_cast<const TextAgg*>(at)->text];
+  }
+  return a;
 }
 
-void CSumValList::AddSlot(bool numeric) {
-  auto grown = std::make_unique<CSumVal[]>(static_cast<size_t>(count_) + 1);
-  std::move(vals_.get(), vals_.get() + count_, grown.get());
-  if (!numeric) grown[count_].Text = std::make_unique<CSumVal::Texts>();
-  vals_ = std::move(grown);
-  ++count_;
+// The aggregate a calculation counts for column of group: the one its own was folded into, if any.
+CSummaryMod::Agg CSummaryMod::Effective(CSumValList* group, int column) const {
+  const int s = SlotOf(column);
+  const auto* head = reinterpret_cast<const AggHead*>(reinterpret_cast<const unsigned char*>(group) + slots_[s].offset);
+  if (head->merged) return Read(Block(head->merged - 1), s);
+  return Read(group, s);
+}
+
+void CSummaryMod::InitSlot(unsigned char* block, const Slot& slot) {
+  unsigned char* at = block + slot.offset;
+  switch (slot.kind) {
+    case SlotKind::Count: new (at) AggHead{0, 0}; break;
+    case SlotKind::Number: new (at) NumberAgg{{0, 0}, 0, 0, 0, 0, 0}; break;
+    case SlotKind::Text:
+      new (at) TextAgg{{0, 0}, static_cast<uint32_t>(texts_.size()), 0};
+      texts_.emplace_back();
+      break;
+  }
+}
+
+// Folds from's aggregate of the slot into into's and marks it as folded there.
+void CSummaryMod::FoldSlot(int slot, CSumValList* into, CSumValList* from) {
+  const Slot& s = slots_[static_cast<size_t>(slot)];
+  unsigned char* i = reinterpret_cast<unsigned char*>(into) + s.offset;
+  unsigned char* f = reinterpret_cast<unsigned char*>(from) + s.offset;
+  auto* ih = reinterpret_cast<AggHead*>(i);
+  auto* fh = reinterpret_cast<AggHead*>(f);
+  if (s.kind == SlotKind::Number) {
+    auto* in = reinterpret_cast<NumberAgg*>(i);
+    auto* fn = reinterpret_cast<NumberAgg*>(f);
+    if (fn->numCount > 0) {
+      if (in->numCount == 0) {
+        in->min = fn->min;
+        in->max = fn->max;
+        in->sum = fn->sum;
+        in->numCount = fn->numCount;
+      } else {
+        in->min = std::min(in->min, fn->min);
+        in->max = std::max(in->max, fn->max);
+        in->sum += fn->sum;
+        in->numCount += fn->numCount;
+      }
+    }
+    fn->numCount = 0;
+  } else if (s.kind == SlotKind::Text) {
+    Texts& it = texts_[reinterpret_cast<TextAgg*>(i)->text];
+    const Texts& ft = texts_[reinterpret_cast<TextAgg*>(f)->text];
+    if (ih->count == 0) {
+      it = ft;
+    } else {
+      if (ft.Min < it.Min) it.Min = ft.Min;
+      if (ft.Max > it.Max) it.Max = ft.Max;
+    }
+  }
+  ih->count += fh->count;
+  fh->count = 0;
+  fh->merged = Head(into)->index + 1;
 }
 
 // ---- life and binding ----
 
-CSummaryMod::CSummaryMod() : store_(std::make_unique<CSumValListList>()) {}
+CSummaryMod::CSummaryMod() = default;
 
 CSummaryMod::~CSummaryMod() {
   if (rows_) rows_->SetReleaseHandler(this, nullptr);
@@ -198,11 +304,6 @@ bool CSummaryMod::IsKey(int i) const {
 CSumValList* CSummaryMod::GroupOf(const TStrings* row) const {
   if (!row || row->Count() <= columnCount_) return nullptr;
   return static_cast<CSumValList*>(row->Objects(columnCount_));
-}
-
-CSumVal* CSummaryMod::ValOf(const TStrings* row, int column) const {
-  const CSumValList* group = GroupOf(row);
-  return group ? group->Val(column) : nullptr;
 }
 
 void CSummaryMod::SetSummaryColumns(CStringsList* rows, CCapInfoList* columns, CCapInfoList* sourceColumns) {
@@ -226,6 +327,7 @@ void CSummaryMod::SetSummaryColumns(CStringsList* rows, CCapInfoList* columns, C
 
 void CSummaryMod::BindColumns() {
   if (!columns_ || !source_) return;
+  feedValid_ = false;
   for (int i = 0; i < columns_->Count(); ++i) {
     CCapInfo* c = columns_->GetItem(i);
     if (!c) continue;
@@ -283,9 +385,16 @@ void CSummaryMod::WatchRows(CStringsList* rows) {
 
 // Forgets every group; the summary rows that named them are being deleted or were never made.
 void CSummaryMod::DropGroups() {
-  table_.clear();
+  std::vector<Place>().swap(table_);
   tableUsed_ = 0;
-  store_ = std::make_unique<CSumValListList>();
+  pages_.clear();
+  groupCount_ = 0;
+  std::vector<char>().swap(keyBytes_);
+  texts_.clear();
+  memberRows_.clear();
+  memberPrev_.clear();
+  memberCount_ = 0;
+  lists_.clear();
   calculated_ = false;
   runsValid_ = false;
 }
@@ -306,18 +415,124 @@ void CSummaryMod::RebuildKeys() {
     c->SummaryPosition = i;
     if (c->GroupKey) keys_.push_back(i);
   }
-  if (store_->Count() == 0) RebuildSlots();
+  if (groupCount_ == 0) RebuildSlots();
+  feedValid_ = false;
   runsValid_ = false;
 }
 
-// A slot for every value column, in position order; groups made from now on use them.
+// Slots for every value column; groups made from now on have them.
 void CSummaryMod::RebuildSlots() {
+  slots_.clear();
+  stride_ = sizeof(GroupHead);
   valSlots_.assign(static_cast<size_t>(columnCount_), -1);
-  int n = 0;
-  for (int i = 0; i < columnCount_; ++i) {
+  std::vector<int> all(static_cast<size_t>(columnCount_));
+  for (int i = 0; i < columnCount_; ++i) all[static_cast<size_t>(i)] = i;
+  AssignSlots(all);
+  feedValid_ = false;
+}
+
+// The position of the key a column is computed under, -1 before the first key.
+int CSummaryMod::LevelOf(int column) const {
+  for (int i = column - 1; i >= 0; --i)
+    if (IsKey(i)) return i;
+  return -1;
+}
+
+// A count whose chain of passes only counts: a comparison reads a column's aggregate with the
+// method of another column of its chain, so only then is the count all that is ever read.
+bool CSummaryMod::CountOnly(int column) const {
+  const CCapInfo* c = Column(column);
+  if (!c || MethodOf(c) != 0) return false;
+  int first = column;
+  while (first > 0 && Column(first - 1) && !IsKey(first - 1) &&
+         Column(first - 1)->PassNumber + 1 == Column(first)->PassNumber)
+    --first;
+  const int last = ChainEnd(column);
+  for (int i = first; i <= last; ++i)
+    if (MethodOf(Column(i)) != 0) return false;
+  return true;
+}
+
+// Gives the value columns among positions their slots, appended after the slots there are:
+// columns of one level and pass that read the same thing share one (see Slot).
+void CSummaryMod::AssignSlots(const std::vector<int>& positions) {
+  struct Made {
+    int level;
+    bool live;
+    SlotKind kind;
+    int source;
+    int slot;
+  };
+  std::vector<Made> made;
+  auto add = [this, &made](int level, bool live, SlotKind kind, int source) {
+    slots_.push_back({kind, static_cast<uint32_t>(stride_)});
+    stride_ += kind == SlotKind::Count ? sizeof(AggHead) : kind == SlotKind::Number ? sizeof(NumberAgg) : sizeof(TextAgg);
+    made.push_back({level, live, kind, source, static_cast<int>(slots_.size()) - 1});
+    return made.back().slot;
+  };
+  for (int i : positions) {
     const CCapInfo* c = Column(i);
-    if (c && !c->GroupKey) valSlots_[i] = n++;
+    if (!c || c->GroupKey || CountOnly(i)) continue;
+    const int level = LevelOf(i);
+    const bool live = c->Aggregate >= 0;
+    const SlotKind kind = IsNumericType(c) ? SlotKind::Number : SlotKind::Text;
+    int slot = -1;
+    for (const Made& m : made)
+      if (m.level == level && m.live == live && m.kind == kind && m.source == c->SourceIndex) slot = m.slot;
+    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(level, live, kind, c->SourceIndex);
   }
+  for (int i : positions) {
+    const CCapInfo* c = Column(i);
+    if (!c || c->GroupKey || !CountOnly(i)) continue;
+    const int level = LevelOf(i);
+    const bool live = c->Aggregate >= 0;
+    int slot = -1;
+    for (const Made& m : made)
+      if (m.level == level && m.live == live) slot = m.slot;
+    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(level, live, SlotKind::Count, -1);
+  }
+}
+
+// After slots were added: every block copied to the longer stride with its new slots empty, and
+// the summary rows pointed at the new blocks.
+void CSummaryMod::Relayout(size_t oldStride, size_t oldSlots) {
+  std::vector<std::unique_ptr<unsigned char[]>> pages;
+  for (uint32_t g = 0; g < groupCount_; ++g) {
+    if (g % kPageGroups == 0) pages.emplace_back(new unsigned char[kPageGroups * stride_]);
+    unsigned char* to = pages.back().get() + size_t(g % kPageGroups) * stride_;
+    std::memcpy(to, pages_[g / kPageGroups].get() + size_t(g % kPageGroups) * oldStride, oldStride);
+    for (size_t s = oldSlots; s < slots_.size(); ++s) InitSlot(to, slots_[s]);
+  }
+  std::vector<std::pair<TStrings*, uint32_t>> moved;
+  for (int r = 0; rows_ && r < rows_->Count(); ++r) {
+    TStrings* row = SumRow(r);
+    if (CSumValList* group = GroupOf(row)) moved.emplace_back(row, Head(group)->index);
+  }
+  pages_ = std::move(pages);
+  for (const auto& [row, g] : moved) row->SetObject(columnCount_, Block(g));
+}
+
+// Which slots a record feeds: each live slot once, and the source columns read as numbers.
+void CSummaryMod::BuildFeed() {
+  feed_.clear();
+  feedSources_.clear();
+  std::vector<char> seen(slots_.size());
+  for (int i = 0; i < ColumnCount(); ++i) {
+    const CCapInfo* c = Column(i);
+    const int s = SlotOf(i);
+    if (!c || c->GroupKey || c->Aggregate < 0 || s < 0 || seen[static_cast<size_t>(s)]) continue;
+    seen[static_cast<size_t>(s)] = 1;
+    Feed f{slots_[s].offset, slots_[s].kind, c->SourceIndex, -1};
+    if (f.kind == SlotKind::Number) {
+      const auto at = std::find(feedSources_.begin(), feedSources_.end(), c->SourceIndex);
+      f.parsed = static_cast<int>(at - feedSources_.begin());
+      if (at == feedSources_.end()) feedSources_.push_back(c->SourceIndex);
+    }
+    feed_.push_back(f);
+  }
+  parsed_.assign(feedSources_.size(), 0);
+  parsedOk_.assign(feedSources_.size(), 0);
+  feedValid_ = true;
 }
 
 // ---- filing records ----
@@ -340,109 +555,160 @@ void CSummaryMod::AddSummaryRecord(TStrings* record) {
   calculated_ = false;
   runsValid_ = false;
 
-  TStrings* row = nullptr;
-  if (keys_.empty()) row = rows_->Count() > 0 ? SumRow(0) : NewSummaryRow();
-  else row = FindGroupRow(record);
-  Receive(row, record);
+  CSumValList* group = nullptr;
+  if (keys_.empty()) {
+    TStrings* row = rows_->Count() > 0 ? SumRow(0) : NewSummaryRow();
+    group = GroupOf(row);
+    if (!group) group = NewGroup(row, record);
+  } else {
+    group = FindGroup(record);
+  }
+  AddMember(group, record);
+  Receive(group, record);
 }
 
-// The key texts' hash: each text's bytes, eight at a time, and its length.
 uint64_t CSummaryMod::KeyHash(const TStrings* record) const {
-  uint64_t h = 0x9e3779b97f4a7c15ULL;
+  uint64_t h = kHashSeed;
   for (int k : keys_) {
     const AnsiString& text = Cell(record, Column(k)->SourceIndex);
-    const char* p = text.data();
-    size_t left = text.size();
-    for (; left >= 8; p += 8, left -= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      h = (h ^ w) * 0xbf58476d1ce4e5b9ULL;
-      h ^= h >> 29;
-    }
-    uint64_t w = 0;
-    std::memcpy(&w, p, left);
-    h = (h ^ w ^ (static_cast<uint64_t>(text.size()) << 56)) * 0x94d049bb133111ebULL;
-    h ^= h >> 31;
+    h = MixText(h, text.data(), text.size());
   }
   return h;
 }
 
-bool CSummaryMod::SameKeys(const TStrings* row, const TStrings* record) const {
-  for (int k : keys_)
-    if (Cell(row, k) != Cell(record, Column(k)->SourceIndex)) return false;
+// The same hash from the key texts a group keeps.
+uint64_t CSummaryMod::StoredKeyHash(uint32_t g) const {
+  const char* p = keyBytes_.data() + Head(Block(g))->keyAt;
+  uint64_t h = kHashSeed;
+  for (size_t k = 0; k < keys_.size(); ++k) {
+    uint32_t size;
+    std::memcpy(&size, p, sizeof size);
+    h = MixText(h, p + sizeof size, size);
+    p += sizeof size + size;
+  }
+  return h;
+}
+
+bool CSummaryMod::SameKeys(uint32_t g, const TStrings* record) const {
+  const char* p = keyBytes_.data() + Head(Block(g))->keyAt;
+  for (int k : keys_) {
+    const AnsiString& text = Cell(record, Column(k)->SourceIndex);
+    uint32_t size;
+    std::memcpy(&size, p, sizeof size);
+    if (size != text.size() || std::memcmp(p + sizeof size, text.data(), size) != 0) return false;
+    p += sizeof size + size;
+  }
   return true;
 }
 
-// The summary row of the record's group, made (empty, appended to the rows) when it is new.
-TStrings* CSummaryMod::FindGroupRow(const TStrings* record) {
+// The record's group, made (with its summary row appended to the rows) when it is new.
+CSumValList* CSummaryMod::FindGroup(const TStrings* record) {
   if ((tableUsed_ + 1) * 2 > table_.size()) GrowTable();
   const uint64_t h = KeyHash(record);
+  const auto tag = static_cast<uint32_t>(h >> 32);
   const size_t mask = table_.size() - 1;
   size_t i = static_cast<size_t>(h) & mask;
-  for (; table_[i].row; i = (i + 1) & mask)
-    if (table_[i].hash == h && SameKeys(table_[i].row, record)) return table_[i].row;
-  table_[i] = {h, NewSummaryRow()};
+  for (; table_[i].group; i = (i + 1) & mask)
+    if (table_[i].tag == tag && SameKeys(table_[i].group - 1, record)) return Block(table_[i].group - 1);
+  CSumValList* group = NewGroup(NewSummaryRow(), record);
+  table_[i] = {tag, Head(group)->index + 1};
   ++tableUsed_;
-  return table_[i].row;
+  return group;
 }
 
 void CSummaryMod::GrowTable() {
-  std::vector<GroupPlace> old = std::move(table_);
-  table_.assign(std::max<size_t>(64, old.size() * 2), GroupPlace{});
+  std::vector<Place> old = std::move(table_);
+  table_.assign(std::max<size_t>(64, old.size() * 2), Place{0, 0});
   const size_t mask = table_.size() - 1;
-  for (const GroupPlace& g : old) {
-    if (!g.row) continue;
-    size_t i = static_cast<size_t>(g.hash) & mask;
-    while (table_[i].row) i = (i + 1) & mask;
-    table_[i] = g;
+  for (const Place& p : old) {
+    if (!p.group) continue;
+    size_t i = static_cast<size_t>(StoredKeyHash(p.group - 1)) & mask;
+    while (table_[i].group) i = (i + 1) & mask;
+    table_[i] = p;
   }
 }
 
-void CSummaryMod::Receive(TStrings* row, TStrings* record) {
+// A new group for the record, its block empty, its key texts kept and written into its row.
+CSumValList* CSummaryMod::NewGroup(TStrings* row, const TStrings* record) {
+  if (groupCount_ == UINT32_MAX - 1) throw std::length_error("summary: too many groups");
+  const uint32_t g = groupCount_;
+  if (g / kPageGroups == pages_.size()) pages_.emplace_back(new unsigned char[kPageGroups * stride_]);
+  auto* block = reinterpret_cast<unsigned char*>(pages_[g / kPageGroups].get() + size_t(g % kPageGroups) * stride_);
+  new (block) GroupHead{g, 0, keyBytes_.size()};
+  for (const Slot& slot : slots_) InitSlot(block, slot);
+  ++groupCount_;
+
   while (row->Count() <= columnCount_) row->Add("");
-  auto* group = static_cast<CSumValList*>(row->Objects(columnCount_));
-  if (!group) {
-    valNumeric_.assign(static_cast<size_t>(std::count_if(valSlots_.begin(), valSlots_.end(), [](int s) { return s >= 0; })), false);
-    for (int i = 0; i < static_cast<int>(valSlots_.size()); ++i)
-      if (valSlots_[i] >= 0 && Column(i)) valNumeric_[valSlots_[i]] = IsNumericType(Column(i));
-    group = store_->Add(&valSlots_, valNumeric_);
-    row->SetObject(columnCount_, group);
+  for (int k : keys_) {
+    const AnsiString& text = Cell(record, Column(k)->SourceIndex);
+    const auto size = static_cast<uint32_t>(text.size());
+    const char* bytes = reinterpret_cast<const char*>(&size);
+    keyBytes_.insert(keyBytes_.end(), bytes, bytes + sizeof size);
+    keyBytes_.insert(keyBytes_.end(), text.begin(), text.end());
+    if (!text.empty() && row->Strings(k).empty()) row->SetString(k, text);
   }
-  group->Members.Add(record);
-  for (int i = 0; i < ColumnCount(); ++i) {
-    const CCapInfo* c = Column(i);
-    if (!c) continue;
-    const AnsiString& text = Cell(record, c->SourceIndex);
-    if (c->GroupKey) {
-      if (row->Strings(i).empty()) row->SetString(i, text);
-    } else if (c->Aggregate >= 0) {
-      if (CSumVal* v = group->Val(i)) Accumulate(v, text);
-    }
+  auto* group = reinterpret_cast<CSumValList*>(block);
+  row->SetObject(columnCount_, group);
+  return group;
+}
+
+// Chains the record behind the group's newest member.
+void CSummaryMod::AddMember(CSumValList* group, TStrings* record) {
+  const uint32_t m = memberCount_;
+  if (m == UINT32_MAX) throw std::length_error("summary: too many records");
+  if (m % kPageMembers == 0) {
+    memberRows_.emplace_back(new TStrings*[kPageMembers]);
+    memberPrev_.emplace_back(new uint32_t[kPageMembers]);
+  }
+  GroupHead* head = Head(group);
+  memberRows_[m / kPageMembers][m % kPageMembers] = record;
+  memberPrev_[m / kPageMembers][m % kPageMembers] = head->lastMember;
+  head->lastMember = m + 1;
+  ++memberCount_;
+  if (!lists_.empty()) {
+    const auto handed = lists_.find(head->index);
+    if (handed != lists_.end()) handed->second->Add(record);
   }
 }
 
-void CSummaryMod::Accumulate(CSumVal* v, const AnsiString& text) {
-  const bool first = v->Count == 0;
-  ++v->Count;
-  if (IsNumber(v)) {
-    double d;
+// Adds the record to every live aggregate of its group; each source column is read as a number
+// at most once.
+void CSummaryMod::Receive(CSumValList* group, TStrings* record) {
+  if (!feedValid_) BuildFeed();
+  for (size_t s = 0; s < feedSources_.size(); ++s) {
+    double d = 0;
     // A text without a leading number, or one out of a double's range, is only counted.
-    if (!ScanLeadingReal(text, d) || !std::isfinite(d)) return;
-    if (v->NumCount == 0) {
-      v->Min = v->Max = v->Sum = d;
-    } else {
-      v->Sum += d;
-      if (d < v->Min) v->Min = d;
-      else if (d > v->Max) v->Max = d;
-    }
-    ++v->NumCount;
-  } else {
-    if (first) {
-      v->Text->Min = v->Text->Max = text;
-    } else if (text < v->Text->Min) {
-      v->Text->Min = text;
-    } else if (text > v->Text->Max) {
-      v->Text->Max = text;
+    parsedOk_[s] = ReadNumber(Cell(record, feedSources_[s]), d) && std::isfinite(d);
+    parsed_[s] = d;
+  }
+  auto* block = reinterpret_cast<unsigned char*>(group);
+  for (const Feed& f : feed_) {
+    unsigned char* at = block + f.offset;
+    auto* head = reinterpret_cast<AggHead*>(at);
+    const bool first = head->count == 0;
+    ++head->count;
+    if (f.kind == SlotKind::Number) {
+      if (!parsedOk_[static_cast<size_t>(f.parsed)]) continue;
+      const double d = parsed_[static_cast<size_t>(f.parsed)];
+      auto* v = reinterpret_cast<NumberAgg*>(at);
+      if (v->numCount == 0) {
+        v->min = v->max = v->sum = d;
+      } else {
+        v->sum += d;
+        if (d < v->min) v->min = d;
+        else if (d > v->max) v->max = d;
+      }
+      ++v->numCount;
+    } else if (f.kind == SlotKind::Text) {
+      const AnsiString& text = Cell(record, f.source);
+      Texts& t = texts_[reinterpret_cast<TextAgg*>(at)->text];
+      if (first) {
+        t.Min = t.Max = text;
+      } else if (text < t.Min) {
+        t.Min = text;
+      } else if (text > t.Max) {
+        t.Max = text;
+      }
     }
   }
 }
@@ -462,6 +728,10 @@ void CSummaryMod::SetRatioMode(bool on) {
   // Before the first calculation the rows are not sorted yet; Calculate will use the new mode.
   if (calculated_ && columns_ && rows_) Recompute();
 }
+
+namespace {
+constexpr int kNewSlot = -2;  // a column of the new pass, waiting for its slot
+}  // namespace
 
 // Every aggregate is folded before any text is made, so that a comparison with a column to the
 // right sees that column's totals too.
@@ -552,30 +822,33 @@ void CSummaryMod::WalkRuns(int column, int r0, int r1, RunVisitor visit) {
 }
 
 void CSummaryMod::FoldColumn(int column, int r0, int r1) {
-  CSumValList* intoGroup = GroupOf(SumRow(r0));
-  CSumVal* into = intoGroup ? intoGroup->Val(column) : nullptr;
-  if (!into) return;
+  CSumValList* into = GroupOf(SumRow(r0));
+  const int s = SlotOf(column);
+  if (!into || s < 0) return;
+  const uint32_t offset = slots_[static_cast<size_t>(s)].offset;
   for (int r = r0 + 1; r <= r1; ++r) {
-    CSumVal* v = ValOf(SumRow(r), column);
-    if (!v || v == into) continue;
-    if (v->Count > 0) Fold(into, intoGroup, v);
-    else v->MergedInto = intoGroup;  // folded before, maybe into a row that is folded now
+    CSumValList* group = GroupOf(SumRow(r));
+    if (!group || group == into) continue;
+    auto* v = reinterpret_cast<AggHead*>(reinterpret_cast<unsigned char*>(group) + offset);
+    if (v->count > 0) FoldSlot(s, into, group);
+    else v->merged = Head(into)->index + 1;  // folded before, maybe into a row that is folded now
   }
-  into->MergedInto = nullptr;
+  reinterpret_cast<AggHead*>(reinterpret_cast<unsigned char*>(into) + offset)->merged = 0;
 }
 
 void CSummaryMod::TextColumn(int column, int r0, int r1) {
   const CCapInfo* c = Column(column);
   TStrings* first = SumRow(r0);
   CSumValList* group = GroupOf(first);
-  if (!c || !group || !group->Val(column)) return;
-  const CSumVal* v = Effective(group, column);
+  if (!c || !group || SlotOf(column) < 0) return;
+  const Agg a = Effective(group, column);
+  const Agg* v = &a;
   const int method = MethodOf(c);
   const bool numeric = IsNumericType(c);
   const AnsiString& current = Cell(first, column);
-  const bool number = IsNumber(v);
-  const CSumVal::Texts noTexts;
-  const CSumVal::Texts& txt = v->Text ? *v->Text : noTexts;
+  const bool number = v->number;
+  const Texts noTexts;
+  const Texts& txt = v->text ? *v->text : noTexts;
   auto minText = [&] { return numeric ? NumberText(number ? v->Min : 0) : txt.Min; };
   auto maxText = [&] { return numeric ? NumberText(number ? v->Max : 0) : txt.Max; };
 
@@ -660,17 +933,17 @@ AnsiString CSummaryMod::Compare(int column, const TStrings* first, const AnsiStr
   if (c->GroupKey || base->GroupKey) return text;
   if (!(c->Flags & CI_RATIO) && !ratioMode_) return text;
   CSumValList* group = GroupOf(first);
-  if (!group || !group->Val(column) || !group->Val(b)) return text;
-  const CSumVal* cv = Effective(group, column);
-  const CSumVal* bv = Effective(group, b);
+  if (!group || SlotOf(column) < 0 || SlotOf(b) < 0) return text;
+  const Agg cv = Effective(group, column);
+  const Agg bv = Effective(group, b);
   const int method = MethodOf(c);
-  if (cv->Count == 0 || bv->Count == 0 || method < 0 || method > 5) return text;
+  if (cv.Count == 0 || bv.Count == 0 || method < 0 || method > 5) return text;
   const double baseValue = MethodValue(bv, method);
   if (baseValue == 0) return text;
   AnsiString ratio = RatioText(c, MethodValue(cv, method), baseValue);
   if (method == 3) {
-    const double baseMax = IsNumber(bv) ? bv->Max : 0;
-    if (baseMax != 0) ratio += " " + SJ("～") + " " + RatioText(c, IsNumber(cv) ? cv->Max : 0, baseMax);
+    const double baseMax = bv.number ? bv.Max : 0;
+    if (baseMax != 0) ratio += " " + SJ("～") + " " + RatioText(c, cv.number ? cv.Max : 0, baseMax);
   }
   return text.empty() ? ratio : text + " (" + ratio + ")";
 }
@@ -717,9 +990,7 @@ void CSummaryMod::BuildOutputColumns(const AnsiString& title) {
       copy->PassNumber = c->PassNumber + 1;
       const int at = n + i;
       columns_->SetItem(at, copy);
-      // The new pass gets a fresh slot in every group, after the ones there are.
-      valSlots_[at] = static_cast<int>(std::count_if(valSlots_.begin(), valSlots_.end(), [](int s) { return s >= 0; }));
-      for (int g = 0; g < store_->Count(); ++g) store_->Items(g)->AddSlot(IsNumericType(copy));
+      valSlots_[at] = kNewSlot;  // the new pass gets fresh slots below
       for (int r = 0; r < rows_->Count(); ++r) SumRow(r)->SetItem(at, "", nullptr);
       --n;
       c->Aggregate -= 10000;
@@ -731,6 +1002,16 @@ void CSummaryMod::BuildOutputColumns(const AnsiString& title) {
       for (int r = 0; r < rows_->Count(); ++r) SumRow(r)->Exchange(i, to);
     }
   }
+  // Fresh slots for the new pass in every group, after the ones there are.
+  std::vector<int> fresh;
+  for (int i = 0; i < newCount; ++i) {
+    if (valSlots_[static_cast<size_t>(i)] != kNewSlot) continue;
+    valSlots_[static_cast<size_t>(i)] = -1;
+    fresh.push_back(i);
+  }
+  const size_t oldStride = stride_, oldSlots = slots_.size();
+  AssignSlots(fresh);
+  if (groupCount_ > 0 && stride_ != oldStride) Relayout(oldStride, oldSlots);
   RebuildKeys();
 }
 
@@ -829,7 +1110,16 @@ void CSummaryMod::GetGroupColumns(CCapInfoList* list) {
 
 TList* CSummaryMod::GetRecordGroup(const TStrings* row) const {
   CSumValList* group = GroupOf(row);
-  return group ? &group->Members : nullptr;
+  if (!group) return nullptr;
+  std::unique_ptr<TList>& list = lists_[Head(group)->index];
+  if (!list) {
+    std::vector<TStrings*> members;
+    for (uint32_t m = Head(group)->lastMember; m != 0; m = memberPrev_[(m - 1) / kPageMembers][(m - 1) % kPageMembers])
+      members.push_back(memberRows_[(m - 1) / kPageMembers][(m - 1) % kPageMembers]);
+    list = std::make_unique<TList>();
+    for (auto p = members.rbegin(); p != members.rend(); ++p) list->Add(*p);
+  }
+  return list.get();
 }
 
 // ---- chart ----
@@ -962,9 +1252,9 @@ double CSummaryMod::GetChartValue(int series, int point) {
   }
   if (row < 0 || column < 0) return 0;
   CSumValList* group = GroupOf(SumRow(row));
-  if (!group || !group->Val(column)) return 0;
-  const CSumVal* v = Effective(group, column);
-  if (v->Count <= 0) return 0;
+  if (!group || SlotOf(column) < 0) return 0;
+  const Agg v = Effective(group, column);
+  if (v.Count <= 0) return 0;
   const int method = MethodOf(Column(column));
   return method == 3 ? 0 : MethodValue(v, method);
 }
