@@ -576,27 +576,34 @@ uint64_t CSummaryMod::KeyHash(const TStrings* record) const {
   return h;
 }
 
-// The same hash from the key texts a group keeps.
-uint64_t CSummaryMod::StoredKeyHash(uint32_t g) const {
-  const char* p = keyBytes_.data() + Head(Block(g))->keyAt;
-  uint64_t h = kHashSeed;
-  for (size_t k = 0; k < keys_.size(); ++k) {
-    uint32_t size;
-    std::memcpy(&size, p, sizeof size);
-    h = MixText(h, p + sizeof size, size);
-    p += sizeof size + size;
-  }
-  return h;
+// A group's key texts and whether their lengths take 32 bits (else one byte).
+const unsigned char* CSummaryMod::StoredKeys(uint32_t g, bool& wide) const {
+  const GroupHead* head = Head(Block(g));
+  wide = head->key[0] == kLongKeys;
+  if (!wide) return head->key;
+  uint64_t at;
+  std::memcpy(&at, head->key + 8, sizeof at);
+  return reinterpret_cast<const unsigned char*>(keyBytes_.data()) + at;
 }
 
+namespace {
+size_t NextKeySize(const unsigned char*& p, bool wide) {
+  if (!wide) return *p++;
+  uint32_t size;
+  std::memcpy(&size, p, sizeof size);
+  p += sizeof size;
+  return size;
+}
+}  // namespace
+
 bool CSummaryMod::SameKeys(uint32_t g, const TStrings* record) const {
-  const char* p = keyBytes_.data() + Head(Block(g))->keyAt;
+  bool wide;
+  const unsigned char* p = StoredKeys(g, wide);
   for (int k : keys_) {
     const AnsiString& text = Cell(record, Column(k)->SourceIndex);
-    uint32_t size;
-    std::memcpy(&size, p, sizeof size);
-    if (size != text.size() || std::memcmp(p + sizeof size, text.data(), size) != 0) return false;
-    p += sizeof size + size;
+    const size_t size = NextKeySize(p, wide);
+    if (size != text.size() || std::memcmp(p, text.data(), size) != 0) return false;
+    p += size;
   }
   return true;
 }
@@ -604,25 +611,32 @@ bool CSummaryMod::SameKeys(uint32_t g, const TStrings* record) const {
 // The record's group, made (with its summary row appended to the rows) when it is new.
 CSumValList* CSummaryMod::FindGroup(const TStrings* record) {
   if ((tableUsed_ + 1) * 2 > table_.size()) GrowTable();
-  const uint64_t h = KeyHash(record);
-  const auto tag = static_cast<uint32_t>(h >> 32);
+  const auto tag = static_cast<uint32_t>(KeyHash(record) >> 32);
   const size_t mask = table_.size() - 1;
-  size_t i = static_cast<size_t>(h) & mask;
-  for (; table_[i].group; i = (i + 1) & mask)
-    if (table_[i].tag == tag && SameKeys(table_[i].group - 1, record)) return Block(table_[i].group - 1);
+  size_t i = tag & mask;
+  for (; table_[i].group; i = (i + 1) & mask) {
+    if (table_[i].tag != tag) continue;
+    // The aggregates are read next: their lines load while the keys are compared.
+    const auto* block = reinterpret_cast<const char*>(Block(table_[i].group - 1));
+    for (size_t at = 64; at < stride_; at += 64) __builtin_prefetch(block + at);
+    __builtin_prefetch(block + stride_ - 1);
+    if (SameKeys(table_[i].group - 1, record)) return Block(table_[i].group - 1);
+  }
   CSumValList* group = NewGroup(NewSummaryRow(), record);
   table_[i] = {tag, Head(group)->index + 1};
   ++tableUsed_;
   return group;
 }
 
+// The table never needs more than 2^32 places (a group number takes 32 bits), so a place's tag
+// alone gives its position in a grown table.
 void CSummaryMod::GrowTable() {
   std::vector<Place> old = std::move(table_);
   table_.assign(std::max<size_t>(64, old.size() * 2), Place{0, 0});
   const size_t mask = table_.size() - 1;
   for (const Place& p : old) {
     if (!p.group) continue;
-    size_t i = static_cast<size_t>(StoredKeyHash(p.group - 1)) & mask;
+    size_t i = p.tag & mask;
     while (table_[i].group) i = (i + 1) & mask;
     table_[i] = p;
   }
@@ -634,17 +648,38 @@ CSumValList* CSummaryMod::NewGroup(TStrings* row, const TStrings* record) {
   const uint32_t g = groupCount_;
   if (g / kPageGroups == pages_.size()) pages_.emplace_back(new unsigned char[kPageGroups * stride_]);
   auto* block = reinterpret_cast<unsigned char*>(pages_[g / kPageGroups].get() + size_t(g % kPageGroups) * stride_);
-  new (block) GroupHead{g, 0, keyBytes_.size()};
+  auto* head = new (block) GroupHead{g, 0, {}};
   for (const Slot& slot : slots_) InitSlot(block, slot);
   ++groupCount_;
+
+  size_t inlineSize = 0;
+  for (int k : keys_) {
+    const size_t size = Cell(record, Column(k)->SourceIndex).size();
+    inlineSize += size < kLongKeys ? 1 + size : kKeyBytes + 1;
+  }
+  if (inlineSize <= kKeyBytes) {
+    unsigned char* p = head->key;
+    for (int k : keys_) {
+      const AnsiString& text = Cell(record, Column(k)->SourceIndex);
+      *p++ = static_cast<unsigned char>(text.size());
+      p = std::copy(text.begin(), text.end(), p);
+    }
+  } else {
+    head->key[0] = kLongKeys;
+    const uint64_t at = keyBytes_.size();
+    std::memcpy(head->key + 8, &at, sizeof at);
+    for (int k : keys_) {
+      const AnsiString& text = Cell(record, Column(k)->SourceIndex);
+      const auto size = static_cast<uint32_t>(text.size());
+      const char* bytes = reinterpret_cast<const char*>(&size);
+      keyBytes_.insert(keyBytes_.end(), bytes, bytes + sizeof size);
+      keyBytes_.insert(keyBytes_.end(), text.begin(), text.end());
+    }
+  }
 
   while (row->Count() <= columnCount_) row->Add("");
   for (int k : keys_) {
     const AnsiString& text = Cell(record, Column(k)->SourceIndex);
-    const auto size = static_cast<uint32_t>(text.size());
-    const char* bytes = reinterpret_cast<const char*>(&size);
-    keyBytes_.insert(keyBytes_.end(), bytes, bytes + sizeof size);
-    keyBytes_.insert(keyBytes_.end(), text.begin(), text.end());
     if (!text.empty() && row->Strings(k).empty()) row->SetString(k, text);
   }
   auto* group = reinterpret_cast<CSumValList*>(block);
@@ -745,38 +780,41 @@ void CSummaryMod::Recompute() {
 // by value (a text that is no number as 0), others in byte order; equal values by their raw text,
 // key by key, so that rows with one key text stay together. Stable.
 void CSummaryMod::SortRows() {
-  // Each row's keys are read once: the number, and the text's first eight bytes as a big-endian
-  // integer, which decides most byte-order comparisons without touching the text.
+  // Each row's keys are read once: the text's first eight bytes as a big-endian integer and its
+  // length, which decide every byte-order comparison where one of the texts is that short, and
+  // for integer and real keys the number. Only ties of longer texts go back to the rows.
   struct Key {
-    double number;
     uint64_t prefix;
-    const AnsiString* text;
+    uint64_t size;
   };
   const size_t n = static_cast<size_t>(rows_->Count());
   const size_t width = keys_.size();
   std::vector<Key> keys(n * width);
   std::vector<char> numeric(width), ascending(width);
+  bool anyNumeric = false;
   for (size_t k = 0; k < width; ++k) {
     numeric[k] = IsNumericType(Column(keys_[k]));
     ascending[k] = Column(keys_[k])->Ascending;
+    anyNumeric = anyNumeric || numeric[k];
   }
+  std::vector<double> numbers(anyNumeric ? n * width : 0);
   for (size_t r = 0; r < n; ++r) {
     const TStrings* row = SumRow(static_cast<int>(r));
     for (size_t k = 0; k < width; ++k) {
       const CCapInfo* c = Column(keys_[k]);
+      const AnsiString& text = Cell(row, keys_[k]);
       Key& key = keys[r * width + k];
-      key.text = &Cell(row, keys_[k]);
-      key.number = 0;
       if (c->Type == 1) {
-        key.number = StrToIntDef(*key.text, 0);
+        numbers[r * width + k] = StrToIntDef(text, 0);
       } else if (c->Type == 2) {
         double d;
-        key.number = TryStrToFloat(*key.text, d) && std::isfinite(d) ? d : 0;
+        numbers[r * width + k] = TryStrToFloat(text, d) && std::isfinite(d) ? d : 0;
       }
       unsigned char bytes[8] = {};
-      std::memcpy(bytes, key.text->data(), std::min<size_t>(8, key.text->size()));
+      std::memcpy(bytes, text.data(), std::min<size_t>(8, text.size()));
       key.prefix = 0;
       for (unsigned char byte : bytes) key.prefix = key.prefix << 8 | byte;
+      key.size = text.size();
     }
   }
   // Ties on every key keep the rows' order: the sort is stable.
@@ -786,9 +824,17 @@ void CSummaryMod::SortRows() {
     const Key* a = &keys[x * width];
     const Key* b = &keys[y * width];
     for (size_t k = 0; k < width; ++k) {
-      int d = numeric[k] ? (a[k].number < b[k].number ? -1 : (a[k].number > b[k].number ? 1 : 0)) : 0;
+      int d = 0;
+      if (numeric[k]) {
+        const double na = numbers[x * width + k], nb = numbers[y * width + k];
+        d = na < nb ? -1 : (na > nb ? 1 : 0);
+      }
       if (d == 0 && a[k].prefix != b[k].prefix) d = a[k].prefix < b[k].prefix ? -1 : 1;
-      if (d == 0) d = a[k].text->compare(*b[k].text);
+      if (d == 0 && (a[k].size <= 8 || b[k].size <= 8)) {
+        // Equal first bytes and one text no longer than them: it is the other's beginning.
+        d = a[k].size < b[k].size ? -1 : (a[k].size > b[k].size ? 1 : 0);
+      }
+      if (d == 0 && a[k].size > 8) d = Cell(SumRow(static_cast<int>(x)), keys_[k]).compare(Cell(SumRow(static_cast<int>(y)), keys_[k]));
       if (d != 0) return ascending[k] ? d < 0 : d > 0;
     }
     return x < y;

@@ -140,10 +140,14 @@ class CSummaryMod {
   // Each group is one block of bytes: a GroupHead, then its aggregates at the offsets of their
   // slots. Blocks stand in pages of kPageGroups, found by group number; adding slots lays every
   // block out anew with the longer stride (summary rows are pointed at the new blocks).
+  // The key texts, each as a byte of length and its bytes, when they fit into key; otherwise key
+  // starts with kLongKeys and holds, from byte 8, where they start in keyBytes_.
+  static constexpr size_t kKeyBytes = 24;
+  static constexpr unsigned char kLongKeys = 0xFF;
   struct GroupHead {
     uint32_t index;       // group number
     uint32_t lastMember;  // the group's newest entry in the member chain + 1
-    uint64_t keyAt;       // where the group's key texts start in keyBytes_
+    unsigned char key[kKeyBytes];
   };
   enum class SlotKind : uint8_t { Count, Number, Text };
   struct Slot {
@@ -186,7 +190,7 @@ class CSummaryMod {
   void BuildFeed();
 
   uint64_t KeyHash(const TStrings* record) const;
-  uint64_t StoredKeyHash(uint32_t g) const;
+  const unsigned char* StoredKeys(uint32_t g, bool& wide) const;
   bool SameKeys(uint32_t g, const TStrings* record) const;
   CSumValList* FindGroup(const TStrings* record);
   CSumValList* NewGroup(TStrings* row, const TStrings* record);
@@ -197,7 +201,8 @@ class CSummaryMod {
 
   TStringList blankRow_;  // column count + 1 empty cells, the pattern of a new summary row
   // The groups by their key texts: open addressing, at most half full; a place holds the high half
-  // of the key hash and the group number + 1 (0: empty). The key texts decide every match.
+  // of the key hash (its low bits pick the place) and the group number + 1 (0: empty). The key
+  // texts decide every match.
   struct Place {
     uint32_t tag;
     uint32_t group;
@@ -207,7 +212,7 @@ class CSummaryMod {
   std::vector<std::unique_ptr<unsigned char[]>> pages_;
   uint32_t groupCount_ = 0;
   size_t stride_ = sizeof(GroupHead);
-  std::vector<char> keyBytes_;  // per group, each key text as a 32-bit length and its bytes
+  std::vector<char> keyBytes_;  // long key texts, each as a 32-bit length and its bytes
   std::deque<Texts> texts_;     // text aggregates' smallest and largest texts
   // Member rows in arrival order, with the previous member of the same group (+ 1; 0: none).
   std::vector<std::unique_ptr<TStrings*[]>> memberRows_;
