@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
+#include <sys/mman.h>
 #include <new>
 #include <stdexcept>
 
@@ -197,6 +199,21 @@ AnsiString RatioText(const CCapInfo* c, double current, double base) {
 
 // ---- the group store ----
 
+void CSummaryMod::PageFree::operator()(unsigned char* p) const { std::free(p); }
+
+CSummaryMod::Page CSummaryMod::NewPage(size_t bytes, bool huge) {
+  if (!huge) {
+    void* p = std::malloc(bytes);
+    if (!p) throw std::bad_alloc();
+    return Page(static_cast<unsigned char*>(p));
+  }
+  const size_t size = (bytes + kPageBytes - 1) / kPageBytes * kPageBytes;
+  void* p = std::aligned_alloc(kPageBytes, size);
+  if (!p) throw std::bad_alloc();
+  madvise(p, size, MADV_HUGEPAGE);  // only advice: without huge pages the memory works the same
+  return Page(static_cast<unsigned char*>(p));
+}
+
 struct CSummaryMod::Agg {
   int Count = 0;
   int NumCount = 0;
@@ -385,14 +402,14 @@ void CSummaryMod::WatchRows(CStringsList* rows) {
 
 // Forgets every group; the summary rows that named them are being deleted or were never made.
 void CSummaryMod::DropGroups() {
-  std::vector<Place>().swap(table_);
+  table_.reset();
+  tableSize_ = 0;
   tableUsed_ = 0;
   pages_.clear();
   groupCount_ = 0;
   std::vector<char>().swap(keyBytes_);
   texts_.clear();
-  memberRows_.clear();
-  memberPrev_.clear();
+  memberPages_.clear();
   memberCount_ = 0;
   lists_.clear();
   calculated_ = false;
@@ -496,11 +513,13 @@ void CSummaryMod::AssignSlots(const std::vector<int>& positions) {
 // After slots were added: every block copied to the longer stride with its new slots empty, and
 // the summary rows pointed at the new blocks.
 void CSummaryMod::Relayout(size_t oldStride, size_t oldSlots) {
-  std::vector<std::unique_ptr<unsigned char[]>> pages;
+  const uint32_t oldPageGroups = pageGroups_;
+  pageGroups_ = static_cast<uint32_t>(std::max<size_t>(1, kPageBytes / stride_));
+  std::vector<Page> pages;
   for (uint32_t g = 0; g < groupCount_; ++g) {
-    if (g % kPageGroups == 0) pages.emplace_back(new unsigned char[kPageGroups * stride_]);
-    unsigned char* to = pages.back().get() + size_t(g % kPageGroups) * stride_;
-    std::memcpy(to, pages_[g / kPageGroups].get() + size_t(g % kPageGroups) * oldStride, oldStride);
+    if (g % pageGroups_ == 0) pages.push_back(NewPage(size_t(pageGroups_) * stride_, !pages.empty()));
+    unsigned char* to = pages.back().get() + size_t(g % pageGroups_) * stride_;
+    std::memcpy(to, pages_[g / oldPageGroups].get() + size_t(g % oldPageGroups) * oldStride, oldStride);
     for (size_t s = oldSlots; s < slots_.size(); ++s) InitSlot(to, slots_[s]);
   }
   std::vector<std::pair<TStrings*, uint32_t>> moved;
@@ -610,20 +629,21 @@ bool CSummaryMod::SameKeys(uint32_t g, const TStrings* record) const {
 
 // The record's group, made (with its summary row appended to the rows) when it is new.
 CSumValList* CSummaryMod::FindGroup(const TStrings* record) {
-  if ((tableUsed_ + 1) * 2 > table_.size()) GrowTable();
+  if ((tableUsed_ + 1) * 2 > tableSize_) GrowTable();
   const auto tag = static_cast<uint32_t>(KeyHash(record) >> 32);
-  const size_t mask = table_.size() - 1;
+  Place* const table = reinterpret_cast<Place*>(table_.get());
+  const size_t mask = tableSize_ - 1;
   size_t i = tag & mask;
-  for (; table_[i].group; i = (i + 1) & mask) {
-    if (table_[i].tag != tag) continue;
+  for (; table[i].group; i = (i + 1) & mask) {
+    if (table[i].tag != tag) continue;
     // The aggregates are read next: their lines load while the keys are compared.
-    const auto* block = reinterpret_cast<const char*>(Block(table_[i].group - 1));
+    const auto* block = reinterpret_cast<const char*>(Block(table[i].group - 1));
     for (size_t at = 64; at < stride_; at += 64) __builtin_prefetch(block + at);
     __builtin_prefetch(block + stride_ - 1);
-    if (SameKeys(table_[i].group - 1, record)) return Block(table_[i].group - 1);
+    if (SameKeys(table[i].group - 1, record)) return Block(table[i].group - 1);
   }
   CSumValList* group = NewGroup(NewSummaryRow(), record);
-  table_[i] = {tag, Head(group)->index + 1};
+  table[i] = {tag, Head(group)->index + 1};
   ++tableUsed_;
   return group;
 }
@@ -631,14 +651,18 @@ CSumValList* CSummaryMod::FindGroup(const TStrings* record) {
 // The table never needs more than 2^32 places (a group number takes 32 bits), so a place's tag
 // alone gives its position in a grown table.
 void CSummaryMod::GrowTable() {
-  std::vector<Place> old = std::move(table_);
-  table_.assign(std::max<size_t>(64, old.size() * 2), Place{0, 0});
-  const size_t mask = table_.size() - 1;
-  for (const Place& p : old) {
-    if (!p.group) continue;
-    size_t i = p.tag & mask;
-    while (table_[i].group) i = (i + 1) & mask;
-    table_[i] = p;
+  const Page old = std::move(table_);
+  const size_t oldSize = tableSize_;
+  tableSize_ = std::max<size_t>(64, oldSize * 2);
+  table_ = NewPage(tableSize_ * sizeof(Place), tableSize_ * sizeof(Place) >= kPageBytes);
+  auto* table = reinterpret_cast<Place*>(table_.get());
+  std::fill_n(table, tableSize_, Place{0, 0});
+  const size_t mask = tableSize_ - 1;
+  for (const Place* p = reinterpret_cast<const Place*>(old.get()); p != reinterpret_cast<const Place*>(old.get()) + oldSize; ++p) {
+    if (!p->group) continue;
+    size_t i = p->tag & mask;
+    while (table[i].group) i = (i + 1) & mask;
+    table[i] = *p;
   }
 }
 
@@ -646,8 +670,9 @@ void CSummaryMod::GrowTable() {
 CSumValList* CSummaryMod::NewGroup(TStrings* row, const TStrings* record) {
   if (groupCount_ == UINT32_MAX - 1) throw std::length_error("summary: too many groups");
   const uint32_t g = groupCount_;
-  if (g / kPageGroups == pages_.size()) pages_.emplace_back(new unsigned char[kPageGroups * stride_]);
-  auto* block = reinterpret_cast<unsigned char*>(pages_[g / kPageGroups].get() + size_t(g % kPageGroups) * stride_);
+  if (g == 0) pageGroups_ = static_cast<uint32_t>(std::max<size_t>(1, kPageBytes / stride_));
+  if (g / pageGroups_ == pages_.size()) pages_.push_back(NewPage(size_t(pageGroups_) * stride_, !pages_.empty()));
+  auto* block = reinterpret_cast<unsigned char*>(Block(g));
   auto* head = new (block) GroupHead{g, 0, {}};
   for (const Slot& slot : slots_) InitSlot(block, slot);
   ++groupCount_;
@@ -691,13 +716,10 @@ CSumValList* CSummaryMod::NewGroup(TStrings* row, const TStrings* record) {
 void CSummaryMod::AddMember(CSumValList* group, TStrings* record) {
   const uint32_t m = memberCount_;
   if (m == UINT32_MAX) throw std::length_error("summary: too many records");
-  if (m % kPageMembers == 0) {
-    memberRows_.emplace_back(new TStrings*[kPageMembers]);
-    memberPrev_.emplace_back(new uint32_t[kPageMembers]);
-  }
+  if (m % kPageMembers == 0) memberPages_.push_back(NewPage(kPageBytes, !memberPages_.empty()));
   GroupHead* head = Head(group);
-  memberRows_[m / kPageMembers][m % kPageMembers] = record;
-  memberPrev_[m / kPageMembers][m % kPageMembers] = head->lastMember;
+  MemberRow(m) = record;
+  MemberPrev(m) = head->lastMember;
   head->lastMember = m + 1;
   ++memberCount_;
   if (!lists_.empty()) {
@@ -1160,8 +1182,7 @@ TList* CSummaryMod::GetRecordGroup(const TStrings* row) const {
   std::unique_ptr<TList>& list = lists_[Head(group)->index];
   if (!list) {
     std::vector<TStrings*> members;
-    for (uint32_t m = Head(group)->lastMember; m != 0; m = memberPrev_[(m - 1) / kPageMembers][(m - 1) % kPageMembers])
-      members.push_back(memberRows_[(m - 1) / kPageMembers][(m - 1) % kPageMembers]);
+    for (uint32_t m = Head(group)->lastMember; m != 0; m = MemberPrev(m - 1)) members.push_back(MemberRow(m - 1));
     list = std::make_unique<TList>();
     for (auto p = members.rbegin(); p != members.rend(); ++p) list->Add(*p);
   }

@@ -138,7 +138,7 @@ class CSummaryMod {
 
   // ---- the group store ----
   // Each group is one block of bytes: a GroupHead, then its aggregates at the offsets of their
-  // slots. Blocks stand in pages of kPageGroups, found by group number; adding slots lays every
+  // slots. Blocks stand in pages of a page's worth, found by group number; adding slots lays every
   // block out anew with the longer stride (summary rows are pointed at the new blocks).
   // The key texts, each as a byte of length and its bytes, when they fit into key; otherwise key
   // starts with kLongKeys and holds, from byte 8, where they start in keyBytes_.
@@ -161,8 +161,22 @@ class CSummaryMod {
   struct Texts {
     AnsiString Min, Max;
   };
-  static constexpr uint32_t kPageGroups = 4096;
-  static constexpr uint32_t kPageMembers = 65536;
+  // Memory in pages of 2 MiB, each after the first of its kind on a huge page of its own: touching
+  // fresh memory page by page costs more than the work that fills it.
+  struct PageFree {
+    void operator()(unsigned char* p) const;
+  };
+  using Page = std::unique_ptr<unsigned char[], PageFree>;
+  static constexpr size_t kPageBytes = size_t{2} << 20;
+  static Page NewPage(size_t bytes, bool huge);
+  // A member page holds kPageMembers rows, then as many chain links.
+  static constexpr uint32_t kPageMembers = kPageBytes / (sizeof(TStrings*) + sizeof(uint32_t));
+  TStrings*& MemberRow(uint32_t m) const {
+    return reinterpret_cast<TStrings**>(memberPages_[m / kPageMembers].get())[m % kPageMembers];
+  }
+  uint32_t& MemberPrev(uint32_t m) const {
+    return reinterpret_cast<uint32_t*>(memberPages_[m / kPageMembers].get() + kPageMembers * sizeof(TStrings*))[m % kPageMembers];
+  }
   // The slot plan of a record: each live slot once, with the parsed source it reads (-1: none).
   struct Feed {
     uint32_t offset;
@@ -172,7 +186,7 @@ class CSummaryMod {
   };
 
   CSumValList* Block(uint32_t g) const {
-    return reinterpret_cast<CSumValList*>(pages_[g / kPageGroups].get() + size_t(g % kPageGroups) * stride_);
+    return reinterpret_cast<CSumValList*>(pages_[g / pageGroups_].get() + size_t(g % pageGroups_) * stride_);
   }
   static GroupHead* Head(CSumValList* group) { return reinterpret_cast<GroupHead*>(group); }
   static const GroupHead* Head(const CSumValList* group) { return reinterpret_cast<const GroupHead*>(group); }
@@ -207,16 +221,17 @@ class CSummaryMod {
     uint32_t tag;
     uint32_t group;
   };
-  std::vector<Place> table_;
+  Page table_;
+  size_t tableSize_ = 0;  // places, a power of two
   size_t tableUsed_ = 0;
-  std::vector<std::unique_ptr<unsigned char[]>> pages_;
+  std::vector<Page> pages_;
+  uint32_t pageGroups_ = 1;  // blocks in a page
   uint32_t groupCount_ = 0;
   size_t stride_ = sizeof(GroupHead);
   std::vector<char> keyBytes_;  // long key texts, each as a 32-bit length and its bytes
   std::deque<Texts> texts_;     // text aggregates' smallest and largest texts
   // Member rows in arrival order, with the previous member of the same group (+ 1; 0: none).
-  std::vector<std::unique_ptr<TStrings*[]>> memberRows_;
-  std::vector<std::unique_ptr<uint32_t[]>> memberPrev_;
+  std::vector<Page> memberPages_;
   uint32_t memberCount_ = 0;
   // Member lists handed out by GetRecordGroup, kept up to date until the summary is emptied.
   mutable std::unordered_map<uint32_t, std::unique_ptr<TList>> lists_;
