@@ -629,6 +629,7 @@ bool CSummaryMod::SameKeys(uint32_t g, const TStrings* record) const {
 
 // The record's group, made (with its summary row appended to the rows) when it is new.
 CSumValList* CSummaryMod::FindGroup(const TStrings* record) {
+  if (!table_ && groupCount_ > 0) RebuildTable();
   if ((tableUsed_ + 1) * 2 > tableSize_) GrowTable();
   const auto tag = static_cast<uint32_t>(KeyHash(record) >> 32);
   Place* const table = reinterpret_cast<Place*>(table_.get());
@@ -646,6 +647,31 @@ CSumValList* CSummaryMod::FindGroup(const TStrings* record) {
   table[i] = {tag, Head(group)->index + 1};
   ++tableUsed_;
   return group;
+}
+
+// The table again after a calculation let it go: every group by the hash of its key texts.
+void CSummaryMod::RebuildTable() {
+  tableSize_ = 64;
+  while (tableSize_ < (size_t(groupCount_) + 1) * 2) tableSize_ *= 2;
+  table_ = NewPage(tableSize_ * sizeof(Place), tableSize_ * sizeof(Place) >= kPageBytes);
+  auto* table = reinterpret_cast<Place*>(table_.get());
+  std::fill_n(table, tableSize_, Place{0, 0});
+  const size_t mask = tableSize_ - 1;
+  for (uint32_t g = 0; g < groupCount_; ++g) {
+    bool wide;
+    const unsigned char* p = StoredKeys(g, wide);
+    uint64_t h = kHashSeed;
+    for (size_t k = 0; k < keys_.size(); ++k) {
+      const size_t size = NextKeySize(p, wide);
+      h = MixText(h, reinterpret_cast<const char*>(p), size);
+      p += size;
+    }
+    const auto tag = static_cast<uint32_t>(h >> 32);
+    size_t i = tag & mask;
+    while (table[i].group) i = (i + 1) & mask;
+    table[i] = {tag, g + 1};
+  }
+  tableUsed_ = groupCount_;
 }
 
 // The table never needs more than 2^32 places (a group number takes 32 bits), so a place's tag
@@ -774,6 +800,11 @@ void CSummaryMod::Receive(CSumValList* group, TStrings* record) {
 
 void CSummaryMod::Calculate() {
   if (!columns_ || !rows_ || calculated_) return;
+  // The table is not needed to calculate; without it the sort's keys find room. The next record
+  // builds it again.
+  table_.reset();
+  tableSize_ = 0;
+  tableUsed_ = 0;
   SortRows();
   Recompute();
   calculated_ = true;
@@ -805,9 +836,9 @@ void CSummaryMod::SortRows() {
   // Each row's keys are read once: the text's first eight bytes as a big-endian integer and its
   // length, which decide every byte-order comparison where one of the texts is that short, and
   // for integer and real keys the number. Only ties of longer texts go back to the rows.
-  struct Key {
+  struct __attribute__((packed, aligned(4))) Key {
     uint64_t prefix;
-    uint64_t size;
+    uint32_t size;  // at most 9 (longer texts are all alike here)
   };
   const size_t n = static_cast<size_t>(rows_->Count());
   const size_t width = keys_.size();
@@ -836,7 +867,7 @@ void CSummaryMod::SortRows() {
       std::memcpy(bytes, text.data(), std::min<size_t>(8, text.size()));
       key.prefix = 0;
       for (unsigned char byte : bytes) key.prefix = key.prefix << 8 | byte;
-      key.size = text.size();
+      key.size = static_cast<uint32_t>(std::min<size_t>(text.size(), 9));
     }
   }
   // Ties on every key keep the rows' order: the sort is stable.
@@ -861,9 +892,22 @@ void CSummaryMod::SortRows() {
     }
     return x < y;
   });
-  std::vector<TStrings*> sorted(n);
-  for (size_t r = 0; r < n; ++r) sorted[r] = SumRow(static_cast<int>(order[r]));
-  for (size_t r = 0; r < n; ++r) rows_->SetItem(static_cast<int>(r), sorted[r]);
+  // Each row to its place, cycle by cycle; a done place has its top bit set.
+  constexpr uint32_t kDone = 0x80000000u;
+  for (size_t start = 0; start < n; ++start) {
+    if (order[start] & kDone) continue;
+    TStrings* const first = SumRow(static_cast<int>(start));
+    for (size_t r = start;;) {
+      const size_t from = order[r];
+      order[r] |= kDone;
+      if (from == start) {
+        rows_->SetItem(static_cast<int>(r), first);
+        break;
+      }
+      rows_->SetItem(static_cast<int>(r), SumRow(static_cast<int>(from)));
+      r = from;
+    }
+  }
   runsValid_ = false;
 }
 

@@ -209,6 +209,7 @@ class CSummaryMod {
   CSumValList* FindGroup(const TStrings* record);
   CSumValList* NewGroup(TStrings* row, const TStrings* record);
   void GrowTable();
+  void RebuildTable();
   void RebuildSlots();
   void AddMember(CSumValList* group, TStrings* record);
   void Receive(CSumValList* group, TStrings* record);
