@@ -51,17 +51,17 @@ struct AggHead {
   int32_t count;
   uint32_t merged;
 };
-struct NumberAgg {
+// Packed to four bytes: a group has one of these for most value columns.
+struct __attribute__((packed, aligned(4))) NumberAgg {
   AggHead head;
   int32_t numCount;  // records whose text read as a number
-  uint32_t unused;
   double min, max, sum;
 };
 struct TextAgg {
   AggHead head;
   uint32_t text;  // its smallest and largest texts in texts_
-  uint32_t unused;
 };
+static_assert(sizeof(NumberAgg) == 36 && sizeof(TextAgg) == 12 && alignof(NumberAgg) == 4);
 
 template <typename A>
 double Average(const A& v) {
@@ -252,9 +252,9 @@ void CSummaryMod::InitSlot(unsigned char* block, const Slot& slot) {
   unsigned char* at = block + slot.offset;
   switch (slot.kind) {
     case SlotKind::Count: new (at) AggHead{0, 0}; break;
-    case SlotKind::Number: new (at) NumberAgg{{0, 0}, 0, 0, 0, 0, 0}; break;
+    case SlotKind::Number: new (at) NumberAgg{{0, 0}, 0, 0, 0, 0}; break;
     case SlotKind::Text:
-      new (at) TextAgg{{0, 0}, static_cast<uint32_t>(texts_.size()), 0};
+      new (at) TextAgg{{0, 0}, static_cast<uint32_t>(texts_.size())};
       texts_.emplace_back();
       break;
   }
@@ -277,8 +277,9 @@ void CSummaryMod::FoldSlot(int slot, CSumValList* into, CSumValList* from) {
         in->sum = fn->sum;
         in->numCount = fn->numCount;
       } else {
-        in->min = std::min(in->min, fn->min);
-        in->max = std::max(in->max, fn->max);
+        const double min = fn->min, max = fn->max;
+        if (min < in->min) in->min = min;
+        if (max > in->max) in->max = max;
         in->sum += fn->sum;
         in->numCount += fn->numCount;
       }
