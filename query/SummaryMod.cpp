@@ -45,13 +45,13 @@ AnsiString SecondLine(const AnsiString& heading) {
   return p == AnsiString::npos ? heading : heading.substr(p + 2);
 }
 
-// A group's aggregate as the block stores it: the count and the group it was folded into (number
-// + 1; 0: none) first, then what its kind keeps.
+// A group's aggregate as its block stores it: the records filed into the group, never anything
+// else (a calculation keeps the totals of its runs apart). The count first, then what its kind
+// keeps.
 struct AggHead {
   int32_t count;
-  uint32_t merged;
 };
-// Packed to four bytes: a group has one of these for most value columns.
+// Packed to four bytes, so that a block needs no padding.
 struct __attribute__((packed, aligned(4))) NumberAgg {
   AggHead head;
   int32_t numCount;  // records whose text read as a number
@@ -61,7 +61,7 @@ struct TextAgg {
   AggHead head;
   uint32_t text;  // its smallest and largest texts in texts_
 };
-static_assert(sizeof(NumberAgg) == 36 && sizeof(TextAgg) == 12 && alignof(NumberAgg) == 4);
+static_assert(sizeof(AggHead) == 4 && sizeof(NumberAgg) == 32 && sizeof(TextAgg) == 8 && alignof(NumberAgg) == 4);
 
 template <typename A>
 double Average(const A& v) {
@@ -214,14 +214,6 @@ CSummaryMod::Page CSummaryMod::NewPage(size_t bytes, bool huge) {
   return Page(static_cast<unsigned char*>(p));
 }
 
-struct CSummaryMod::Agg {
-  int Count = 0;
-  int NumCount = 0;
-  double Min = 0, Max = 0, Sum = 0;
-  bool number = true;  // false: a text aggregate, whose texts are text
-  const Texts* text = nullptr;
-};
-
 CSummaryMod::Agg CSummaryMod::Read(const CSumValList* group, int slot) const {
   const Slot& s = slots_[static_cast<size_t>(slot)];
   const unsigned char* at = reinterpret_cast<const unsigned char*>(group) + s.offset;
@@ -240,64 +232,59 @@ CSummaryMod::Agg CSummaryMod::Read(const CSumValList* group, int slot) const {
   return a;
 }
 
-// The aggregate a calculation counts for column of group: the one its own was folded into, if any.
-CSummaryMod::Agg CSummaryMod::Effective(CSumValList* group, int column) const {
+// What a calculation counts for column in group's row: the total of the row's run at the column's
+// level, or, for a run of that one row (or before any calculation), the group's own aggregate.
+CSummaryMod::Agg CSummaryMod::Total(CSumValList* group, int column) const {
   const int s = SlotOf(column);
-  const auto* head = reinterpret_cast<const AggHead*>(reinterpret_cast<const unsigned char*>(group) + slots_[s].offset);
-  if (head->merged) return Read(Block(head->merged - 1), s);
+  const size_t level = static_cast<size_t>(LevelOf(column) + 1);
+  if (level < levels_.size() && !levels_[level].runOf.empty()) {
+    const LevelRuns& runs = levels_[level];
+    const uint32_t g = Head(group)->index;
+    const int ordinal = runs.ordinal[static_cast<size_t>(s)];
+    if (g < runs.runOf.size() && runs.runOf[g] != kSingle && ordinal >= 0)
+      return runTotals_[runs.runOf[g] + static_cast<size_t>(ordinal)];
+  }
   return Read(group, s);
 }
 
 void CSummaryMod::InitSlot(unsigned char* block, const Slot& slot) {
   unsigned char* at = block + slot.offset;
   switch (slot.kind) {
-    case SlotKind::Count: new (at) AggHead{0, 0}; break;
-    case SlotKind::Number: new (at) NumberAgg{{0, 0}, 0, 0, 0, 0}; break;
+    case SlotKind::Count: new (at) AggHead{0}; break;
+    case SlotKind::Number: new (at) NumberAgg{{0}, 0, 0, 0, 0}; break;
     case SlotKind::Text:
-      new (at) TextAgg{{0, 0}, static_cast<uint32_t>(texts_.size())};
+      new (at) TextAgg{{0}, static_cast<uint32_t>(texts_.size())};
       texts_.emplace_back();
       break;
   }
 }
 
-// Folds from's aggregate of the slot into into's and marks it as folded there.
-void CSummaryMod::FoldSlot(int slot, CSumValList* into, CSumValList* from) {
-  const Slot& s = slots_[static_cast<size_t>(slot)];
-  unsigned char* i = reinterpret_cast<unsigned char*>(into) + s.offset;
-  unsigned char* f = reinterpret_cast<unsigned char*>(from) + s.offset;
-  auto* ih = reinterpret_cast<AggHead*>(i);
-  auto* fh = reinterpret_cast<AggHead*>(f);
-  if (s.kind == SlotKind::Number) {
-    auto* in = reinterpret_cast<NumberAgg*>(i);
-    auto* fn = reinterpret_cast<NumberAgg*>(f);
-    if (fn->numCount > 0) {
-      if (in->numCount == 0) {
-        in->min = fn->min;
-        in->max = fn->max;
-        in->sum = fn->sum;
-        in->numCount = fn->numCount;
-      } else {
-        const double min = fn->min, max = fn->max;
-        if (min < in->min) in->min = min;
-        if (max > in->max) in->max = max;
-        in->sum += fn->sum;
-        in->numCount += fn->numCount;
-      }
-    }
-    fn->numCount = 0;
-  } else if (s.kind == SlotKind::Text) {
-    Texts& it = texts_[reinterpret_cast<TextAgg*>(i)->text];
-    const Texts& ft = texts_[reinterpret_cast<TextAgg*>(f)->text];
-    if (ih->count == 0) {
-      it = ft;
+// Adds a group's aggregate to a run's total, as if the group's records had been filed there.
+void CSummaryMod::AddToTotal(Agg& total, Texts* texts, const Agg& own) {
+  if (own.Count <= 0) return;
+  if (total.number && own.number && own.NumCount > 0) {
+    if (total.NumCount == 0) {
+      total.Min = own.Min;
+      total.Max = own.Max;
+      total.Sum = own.Sum;
+      total.NumCount = own.NumCount;
     } else {
-      if (ft.Min < it.Min) it.Min = ft.Min;
-      if (ft.Max > it.Max) it.Max = ft.Max;
+      total.Min = std::min(total.Min, own.Min);
+      total.Max = std::max(total.Max, own.Max);
+      total.Sum += own.Sum;
+      total.NumCount += own.NumCount;
     }
   }
-  ih->count += fh->count;
-  fh->count = 0;
-  fh->merged = Head(into)->index + 1;
+  if (texts && own.text) {
+    Texts& t = *texts;
+    if (total.Count == 0) {
+      t = *own.text;
+    } else {
+      if (own.text->Min < t.Min) t.Min = own.text->Min;
+      if (own.text->Max > t.Max) t.Max = own.text->Max;
+    }
+  }
+  total.Count += own.Count;
 }
 
 // ---- life and binding ----
@@ -413,6 +400,7 @@ void CSummaryMod::DropGroups() {
   memberPages_.clear();
   memberCount_ = 0;
   lists_.clear();
+  DropTotals();
   calculated_ = false;
   runsValid_ = false;
 }
@@ -472,42 +460,39 @@ bool CSummaryMod::CountOnly(int column) const {
 }
 
 // Gives the value columns among positions their slots, appended after the slots there are:
-// columns of one level and pass that read the same thing share one (see Slot).
+// columns of one pass that read the same thing share one (see Slot).
 void CSummaryMod::AssignSlots(const std::vector<int>& positions) {
   struct Made {
-    int level;
     bool live;
     SlotKind kind;
     int source;
     int slot;
   };
   std::vector<Made> made;
-  auto add = [this, &made](int level, bool live, SlotKind kind, int source) {
+  auto add = [this, &made](bool live, SlotKind kind, int source) {
     slots_.push_back({kind, static_cast<uint32_t>(stride_)});
     stride_ += kind == SlotKind::Count ? sizeof(AggHead) : kind == SlotKind::Number ? sizeof(NumberAgg) : sizeof(TextAgg);
-    made.push_back({level, live, kind, source, static_cast<int>(slots_.size()) - 1});
+    made.push_back({live, kind, source, static_cast<int>(slots_.size()) - 1});
     return made.back().slot;
   };
   for (int i : positions) {
     const CCapInfo* c = Column(i);
     if (!c || c->GroupKey || CountOnly(i)) continue;
-    const int level = LevelOf(i);
     const bool live = c->Aggregate >= 0;
     const SlotKind kind = IsNumericType(c) ? SlotKind::Number : SlotKind::Text;
     int slot = -1;
     for (const Made& m : made)
-      if (m.level == level && m.live == live && m.kind == kind && m.source == c->SourceIndex) slot = m.slot;
-    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(level, live, kind, c->SourceIndex);
+      if (m.live == live && m.kind == kind && m.source == c->SourceIndex) slot = m.slot;
+    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(live, kind, c->SourceIndex);
   }
   for (int i : positions) {
     const CCapInfo* c = Column(i);
     if (!c || c->GroupKey || !CountOnly(i)) continue;
-    const int level = LevelOf(i);
     const bool live = c->Aggregate >= 0;
     int slot = -1;
     for (const Made& m : made)
-      if (m.level == level && m.live == live) slot = m.slot;
-    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(level, live, SlotKind::Count, -1);
+      if (m.live == live) slot = m.slot;
+    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(live, SlotKind::Count, -1);
   }
 }
 
@@ -574,6 +559,7 @@ void CSummaryMod::AddSummaryRecord(TStrings* record) {
   if (calculated_) WalkRuns(0, 0, rows_->Count() - 1, &CSummaryMod::UndoColumn);
   calculated_ = false;
   runsValid_ = false;
+  if (!levels_.empty()) DropTotals();
 
   CSumValList* group = nullptr;
   if (keys_.empty()) {
@@ -826,7 +812,23 @@ constexpr int kNewSlot = -2;  // a column of the new pass, waiting for its slot
 // right sees that column's totals too.
 void CSummaryMod::Recompute() {
   const int last = rows_->Count() - 1;
-  WalkRuns(0, 0, last, &CSummaryMod::FoldColumn);
+  DropTotals();
+  levels_.resize(static_cast<size_t>(ColumnCount()) + 1);
+  for (size_t level = 0; level < levels_.size(); ++level) {
+    // The slots of the level's columns, numbered in the order of the columns.
+    LevelRuns& runs = levels_[level];
+    runs.ordinal.assign(slots_.size(), -1);
+    for (int i = static_cast<int>(level); i < ColumnCount() && !IsKey(i); ++i) {
+      const int s = SlotOf(i);
+      if (s >= 0 && runs.ordinal[static_cast<size_t>(s)] < 0) runs.ordinal[static_cast<size_t>(s)] = runs.width++;
+    }
+  }
+  WalkRuns(0, 0, last, &CSummaryMod::TotalRun);
+  for (LevelRuns& runs : levels_) {
+    // A level whose runs are all of one row reads every group's own aggregates.
+    if (std::all_of(runs.runOf.begin(), runs.runOf.end(), [](uint32_t t) { return t == kSingle; }))
+      std::vector<uint32_t>().swap(runs.runOf);
+  }
   WalkRuns(0, 0, last, &CSummaryMod::TextColumn);
 }
 
@@ -934,19 +936,39 @@ void CSummaryMod::WalkRuns(int column, int r0, int r1, RunVisitor visit) {
   }
 }
 
-void CSummaryMod::FoldColumn(int column, int r0, int r1) {
-  CSumValList* into = GroupOf(SumRow(r0));
-  const int s = SlotOf(column);
-  if (!into || s < 0) return;
-  const uint32_t offset = slots_[static_cast<size_t>(s)].offset;
-  for (int r = r0 + 1; r <= r1; ++r) {
-    CSumValList* group = GroupOf(SumRow(r));
-    if (!group || group == into) continue;
-    auto* v = reinterpret_cast<AggHead*>(reinterpret_cast<unsigned char*>(group) + offset);
-    if (v->count > 0) FoldSlot(s, into, group);
-    else v->merged = Head(into)->index + 1;  // folded before, maybe into a row that is folded now
+// Once per run of a level (at its first column): the totals of the run's groups, for each slot of
+// the level, kept for each group of a run longer than one row.
+void CSummaryMod::TotalRun(int column, int r0, int r1) {
+  if (column > 0 && !IsKey(column - 1)) return;  // not the level's first column
+  LevelRuns& runs = levels_[static_cast<size_t>(column)];
+  CSumValList* first = GroupOf(SumRow(r0));
+  if (r1 == r0 || !first || runs.width == 0) return;
+  if (runs.runOf.empty()) runs.runOf.assign(groupCount_, kSingle);
+  const auto at = static_cast<uint32_t>(runTotals_.size());
+  runTotals_.resize(runTotals_.size() + static_cast<size_t>(runs.width));
+  for (size_t s = 0; s < slots_.size(); ++s) {
+    if (runs.ordinal[s] < 0) continue;
+    Agg& total = runTotals_[at + static_cast<size_t>(runs.ordinal[s])];
+    total = Read(first, static_cast<int>(s));
+    Texts* texts = nullptr;
+    if (total.text) {
+      texts = &runTexts_.emplace_back(*total.text);
+      total.text = texts;
+    }
+    for (int r = r0 + 1; r <= r1; ++r) {
+      CSumValList* group = GroupOf(SumRow(r));
+      if (group && group != first) AddToTotal(total, texts, Read(group, static_cast<int>(s)));
+    }
   }
-  reinterpret_cast<AggHead*>(reinterpret_cast<unsigned char*>(into) + offset)->merged = 0;
+  for (int r = r0; r <= r1; ++r)
+    if (CSumValList* group = GroupOf(SumRow(r))) runs.runOf[Head(group)->index] = at;
+}
+
+// Forgets the totals of the last calculation: the rows or their groups have changed.
+void CSummaryMod::DropTotals() {
+  levels_.clear();
+  runTotals_.clear();
+  runTexts_.clear();
 }
 
 void CSummaryMod::TextColumn(int column, int r0, int r1) {
@@ -954,7 +976,7 @@ void CSummaryMod::TextColumn(int column, int r0, int r1) {
   TStrings* first = SumRow(r0);
   CSumValList* group = GroupOf(first);
   if (!c || !group || SlotOf(column) < 0) return;
-  const Agg a = Effective(group, column);
+  const Agg a = Total(group, column);
   const Agg* v = &a;
   const int method = MethodOf(c);
   const bool numeric = IsNumericType(c);
@@ -1047,8 +1069,8 @@ AnsiString CSummaryMod::Compare(int column, const TStrings* first, const AnsiStr
   if (!(c->Flags & CI_RATIO) && !ratioMode_) return text;
   CSumValList* group = GroupOf(first);
   if (!group || SlotOf(column) < 0 || SlotOf(b) < 0) return text;
-  const Agg cv = Effective(group, column);
-  const Agg bv = Effective(group, b);
+  const Agg cv = Total(group, column);
+  const Agg bv = Total(group, b);
   const int method = MethodOf(c);
   if (cv.Count == 0 || bv.Count == 0 || method < 0 || method > 5) return text;
   const double baseValue = MethodValue(bv, method);
@@ -1067,6 +1089,7 @@ void CSummaryMod::BuildOutputColumns(const AnsiString& title) {
   if (!columns_ || !rows_) return;
   Calculate();
   calculated_ = false;
+  DropTotals();  // the columns move
   if (columns_ != own_) {
     auto* own = new CCapInfoList;
     for (int i = 0; i < ColumnCount(); ++i) {
@@ -1365,7 +1388,7 @@ double CSummaryMod::GetChartValue(int series, int point) {
   if (row < 0 || column < 0) return 0;
   CSumValList* group = GroupOf(SumRow(row));
   if (!group || SlotOf(column) < 0) return 0;
-  const Agg v = Effective(group, column);
+  const Agg v = Total(group, column);
   if (v.Count <= 0) return 0;
   const int method = MethodOf(Column(column));
   return method == 3 ? 0 : MethodValue(v, method);

@@ -123,7 +123,8 @@ class CSummaryMod {
   void SortRows();
   void Recompute();
   void WalkRuns(int column, int r0, int r1, RunVisitor visit);
-  void FoldColumn(int column, int r0, int r1);
+  void TotalRun(int column, int r0, int r1);
+  void DropTotals();
   void TextColumn(int column, int r0, int r1);
   void UndoColumn(int column, int r0, int r1);
   AnsiString Compare(int column, const TStrings* first, const AnsiString& text) const;
@@ -154,12 +155,19 @@ class CSummaryMod {
     SlotKind kind;
     uint32_t offset;  // in the block
   };
-  // Columns of one level and pass that read the same thing share a slot: a count shares any slot
-  // of its level (every aggregate counts each record), an aggregate of a source column shares
+  // Columns of one pass that read the same thing share a slot, whatever their level: a count
+  // shares any slot (every aggregate counts each record), an aggregate of a source column shares
   // one of the same source and kind.
-  struct Agg;
   struct Texts {
     AnsiString Min, Max;
+  };
+  // An aggregate's figures as a calculation reads them.
+  struct Agg {
+    int Count = 0;
+    int NumCount = 0;
+    double Min = 0, Max = 0, Sum = 0;
+    bool number = true;  // false: a text aggregate, whose texts are text
+    const Texts* text = nullptr;
   };
   // Memory in pages of 2 MiB, each after the first of its kind on a huge page of its own: touching
   // fresh memory page by page costs more than the work that fills it.
@@ -194,9 +202,9 @@ class CSummaryMod {
     return column >= 0 && column < static_cast<int>(valSlots_.size()) ? valSlots_[column] : -1;
   }
   Agg Read(const CSumValList* group, int slot) const;
-  Agg Effective(CSumValList* group, int column) const;
+  Agg Total(CSumValList* group, int column) const;
   void InitSlot(unsigned char* block, const Slot& slot);
-  void FoldSlot(int slot, CSumValList* into, CSumValList* from);
+  void AddToTotal(Agg& total, Texts* texts, const Agg& own);
   int LevelOf(int column) const;
   bool CountOnly(int column) const;
   void AssignSlots(const std::vector<int>& columns);
@@ -244,6 +252,19 @@ class CSummaryMod {
   std::vector<double> parsed_;
   std::vector<char> parsedOk_;
   bool feedValid_ = false;
+
+  // The totals of the last calculation for runs longer than one row, by level (the position of
+  // the level's key + 1; 0: before the first key): for each group the first of its run's totals,
+  // one for each slot of the level in the order of ordinal.
+  static constexpr uint32_t kSingle = UINT32_MAX;
+  struct LevelRuns {
+    std::vector<int> ordinal;  // slot -> its place among the level's totals, -1: none
+    int width = 0;
+    std::vector<uint32_t> runOf;  // group -> first total, kSingle: a run of one row
+  };
+  std::vector<LevelRuns> levels_;
+  std::deque<Agg> runTotals_;
+  std::deque<Texts> runTexts_;
   bool calculated_ = false;
   CCapInfoList* own_ = nullptr;  // multiple-summary mode's column list
   AnsiString title_;
