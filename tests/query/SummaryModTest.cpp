@@ -488,6 +488,27 @@ TEST(Summary, ChartValuesDoNotDependOnHowTheRowsArrived) {
   for (int p = 0; p < 3; ++p) EXPECT_EQ(steps.sum.GetChartValue(0, p), whole.sum.GetChartValue(0, p)) << p;
 }
 
+TEST(Summary, SubtotalsFollowTheGroupsWhenTheViewReordersTheRows) {
+  Bench b({{"t.A", 0}, {"t.B", 0}, {"t.V", 1}},
+          {{"A", "t.A", true}, {"sA", "t.V", false, 4}, {"B", "t.B", true}, {"sB", "t.V", false, 4}});
+  for (auto r : std::vector<std::vector<std::string>>{
+           {"x", "p", "1"}, {"x", "q", "2"}, {"y", "p", "4"}, {"x", "r", "8"}, {"y", "q", "16"}, {"z", "p", "32"}})
+    b.Add(r);
+  b.Cells();
+  // The view sorts the rows its own way, each key's runs kept together: here all reversed.
+  for (int i = 0, j = b.rows.Count() - 1; i < j; ++i, --j) b.rows.Exchange(i, j);
+  b.sum.SelectSeries(0, 0);
+  TStringList labels;
+  ASSERT_EQ(b.sum.GetChartLabels(&labels), 3);
+  EXPECT_EQ(Strings(labels), (std::vector<std::string>{"z", "y", "x"}));
+  EXPECT_EQ(b.sum.GetChartValue(0, 0), 32);
+  EXPECT_EQ(b.sum.GetChartValue(0, 1), 20);
+  EXPECT_EQ(b.sum.GetChartValue(0, 2), 11);
+  b.sum.SelectSeries(1, 0);
+  ASSERT_EQ(b.sum.GetChartLabels(&labels), 6);
+  EXPECT_EQ(b.sum.GetChartValue(0, 3), 8);  // x r
+}
+
 TEST(Summary, NumberCellsReadAsTheFrameworksNumberText) {
   std::vector<std::string> texts = {"0.1",   "-2.5",     "1e-5",  "1.5e-6",    "123456789012345", "1234567890123456",
                                     "1e15",  "-1e15",    "99999999999999.9", "0.000123456789012345678",
