@@ -57,11 +57,18 @@ struct __attribute__((packed, aligned(4))) NumberAgg {
   int32_t numCount;  // records whose text read as a number
   double min, max, sum;
 };
+// A number aggregate whose smallest and largest numbers nobody reads.
+struct __attribute__((packed, aligned(4))) SumAgg {
+  AggHead head;
+  int32_t numCount;
+  double sum;
+};
 struct TextAgg {
   AggHead head;
   uint32_t text;  // its smallest and largest texts in texts_
 };
-static_assert(sizeof(AggHead) == 4 && sizeof(NumberAgg) == 32 && sizeof(TextAgg) == 8 && alignof(NumberAgg) == 4);
+static_assert(sizeof(AggHead) == 4 && sizeof(NumberAgg) == 32 && sizeof(SumAgg) == 16 && sizeof(TextAgg) == 8 &&
+              alignof(NumberAgg) == 4 && alignof(SumAgg) == 4);
 
 template <typename A>
 double Average(const A& v) {
@@ -225,6 +232,10 @@ CSummaryMod::Agg CSummaryMod::Read(const CSumValList* group, int slot) const {
     a.Min = n->min;
     a.Max = n->max;
     a.Sum = n->sum;
+  } else if (s.kind == SlotKind::Sum) {
+    const auto* n = reinterpret_cast<const SumAgg*>(at);
+    a.NumCount = n->numCount;
+    a.Sum = n->sum;
   } else if (s.kind == SlotKind::Text) {
     a.number = false;
     a.text = &texts_[reinterpret_cast<const TextAgg*>(at)->text];
@@ -252,6 +263,7 @@ void CSummaryMod::InitSlot(unsigned char* block, const Slot& slot) {
   switch (slot.kind) {
     case SlotKind::Count: new (at) AggHead{0}; break;
     case SlotKind::Number: new (at) NumberAgg{{0}, 0, 0, 0, 0}; break;
+    case SlotKind::Sum: new (at) SumAgg{{0}, 0, 0}; break;
     case SlotKind::Text:
       new (at) TextAgg{{0}, static_cast<uint32_t>(texts_.size())};
       texts_.emplace_back();
@@ -446,53 +458,61 @@ int CSummaryMod::LevelOf(int column) const {
 
 // A count whose chain of passes only counts: a comparison reads a column's aggregate with the
 // method of another column of its chain, so only then is the count all that is ever read.
-bool CSummaryMod::CountOnly(int column) const {
-  const CCapInfo* c = Column(column);
-  if (!c || MethodOf(c) != 0) return false;
+bool CSummaryMod::CountOnly(int column) const { return ChainReads(column, {0}); }
+
+// Whether every column of column's chain of passes has one of the methods: a comparison reads a
+// column's aggregate with the method of another column of its chain.
+bool CSummaryMod::ChainReads(int column, std::initializer_list<int> methods) const {
+  if (!Column(column)) return false;
   int first = column;
   while (first > 0 && Column(first - 1) && !IsKey(first - 1) &&
          Column(first - 1)->PassNumber + 1 == Column(first)->PassNumber)
     --first;
   const int last = ChainEnd(column);
   for (int i = first; i <= last; ++i)
-    if (MethodOf(Column(i)) != 0) return false;
+    if (std::find(methods.begin(), methods.end(), MethodOf(Column(i))) == methods.end()) return false;
   return true;
 }
 
 // Gives the value columns among positions their slots, appended after the slots there are:
-// columns of one pass that read the same thing share one (see Slot).
+// columns of one pass that read the same thing share one (see Slot). A number slot keeps its
+// smallest and largest numbers only when some column could read them.
 void CSummaryMod::AssignSlots(const std::vector<int>& positions) {
   struct Made {
     bool live;
     SlotKind kind;
     int source;
-    int slot;
+    bool range;
   };
   std::vector<Made> made;
-  auto add = [this, &made](bool live, SlotKind kind, int source) {
-    slots_.push_back({kind, static_cast<uint32_t>(stride_)});
-    stride_ += kind == SlotKind::Count ? sizeof(AggHead) : kind == SlotKind::Number ? sizeof(NumberAgg) : sizeof(TextAgg);
-    made.push_back({live, kind, source, static_cast<int>(slots_.size()) - 1});
-    return made.back().slot;
+  const int base = static_cast<int>(slots_.size());
+  auto slotFor = [&made, base](bool live, SlotKind kind, int source, bool any) {
+    for (size_t m = 0; m < made.size(); ++m)
+      if (made[m].live == live && (any || (made[m].kind == kind && made[m].source == source)))
+        return base + static_cast<int>(m);
+    made.push_back({live, kind, source, false});
+    return base + static_cast<int>(made.size()) - 1;
   };
   for (int i : positions) {
     const CCapInfo* c = Column(i);
     if (!c || c->GroupKey || CountOnly(i)) continue;
-    const bool live = c->Aggregate >= 0;
     const SlotKind kind = IsNumericType(c) ? SlotKind::Number : SlotKind::Text;
-    int slot = -1;
-    for (const Made& m : made)
-      if (m.live == live && m.kind == kind && m.source == c->SourceIndex) slot = m.slot;
-    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(live, kind, c->SourceIndex);
+    const int slot = slotFor(c->Aggregate >= 0, kind, c->SourceIndex, false);
+    valSlots_[static_cast<size_t>(i)] = slot;
+    if (!ChainReads(i, {0, 4, 5})) made[static_cast<size_t>(slot - base)].range = true;
   }
   for (int i : positions) {
     const CCapInfo* c = Column(i);
     if (!c || c->GroupKey || !CountOnly(i)) continue;
-    const bool live = c->Aggregate >= 0;
-    int slot = -1;
-    for (const Made& m : made)
-      if (m.live == live) slot = m.slot;
-    valSlots_[static_cast<size_t>(i)] = slot >= 0 ? slot : add(live, SlotKind::Count, -1);
+    valSlots_[static_cast<size_t>(i)] = slotFor(c->Aggregate >= 0, SlotKind::Count, -1, true);
+  }
+  for (const Made& m : made) {
+    const SlotKind kind = m.kind == SlotKind::Number && !m.range ? SlotKind::Sum : m.kind;
+    slots_.push_back({kind, static_cast<uint32_t>(stride_)});
+    stride_ += kind == SlotKind::Count    ? sizeof(AggHead)
+               : kind == SlotKind::Number ? sizeof(NumberAgg)
+               : kind == SlotKind::Sum    ? sizeof(SumAgg)
+                                          : sizeof(TextAgg);
   }
 }
 
@@ -528,7 +548,7 @@ void CSummaryMod::BuildFeed() {
     if (!c || c->GroupKey || c->Aggregate < 0 || s < 0 || seen[static_cast<size_t>(s)]) continue;
     seen[static_cast<size_t>(s)] = 1;
     Feed f{slots_[s].offset, slots_[s].kind, c->SourceIndex, -1};
-    if (f.kind == SlotKind::Number) {
+    if (f.kind == SlotKind::Number || f.kind == SlotKind::Sum) {
       const auto at = std::find(feedSources_.begin(), feedSources_.end(), c->SourceIndex);
       f.parsed = static_cast<int>(at - feedSources_.begin());
       if (at == feedSources_.end()) feedSources_.push_back(c->SourceIndex);
@@ -768,6 +788,13 @@ void CSummaryMod::Receive(CSumValList* group, TStrings* record) {
         if (d < v->min) v->min = d;
         else if (d > v->max) v->max = d;
       }
+      ++v->numCount;
+    } else if (f.kind == SlotKind::Sum) {
+      if (!parsedOk_[static_cast<size_t>(f.parsed)]) continue;
+      const double d = parsed_[static_cast<size_t>(f.parsed)];
+      auto* v = reinterpret_cast<SumAgg*>(at);
+      if (v->numCount == 0) v->sum = d;
+      else v->sum += d;
       ++v->numCount;
     } else if (f.kind == SlotKind::Text) {
       const AnsiString& text = Cell(record, f.source);

@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -150,14 +151,15 @@ class CSummaryMod {
     uint32_t lastMember;  // the group's newest entry in the member chain + 1
     unsigned char key[kKeyBytes];
   };
-  enum class SlotKind : uint8_t { Count, Number, Text };
+  enum class SlotKind : uint8_t { Count, Number, Sum, Text };
   struct Slot {
     SlotKind kind;
     uint32_t offset;  // in the block
   };
   // Columns of one pass that read the same thing share a slot, whatever their level: a count
   // shares any slot (every aggregate counts each record), an aggregate of a source column shares
-  // one of the same source and kind.
+  // one of the same source and kind. A number slot whose columns (and their chains of passes)
+  // only count, sum and average keeps no smallest and largest number (Sum).
   struct Texts {
     AnsiString Min, Max;
   };
@@ -207,6 +209,7 @@ class CSummaryMod {
   void AddToTotal(Agg& total, Texts* texts, const Agg& own);
   int LevelOf(int column) const;
   bool CountOnly(int column) const;
+  bool ChainReads(int column, std::initializer_list<int> methods) const;
   void AssignSlots(const std::vector<int>& columns);
   void Relayout(size_t oldStride, size_t oldSlots);
   void BuildFeed();

@@ -624,14 +624,25 @@ TEST(Summary, MemberListsFollowLaterRecordsAndEveryGroupSurvivesANewPass) {
 }
 
 TEST(Summary, AComparisonReadsTheBaseColumnsNumbersWhateverItsMethod) {
-  // A count of W followed by a sum of V as its next pass: the sum compares with the sum of W.
-  Bench b({{"t.K", 0}, {"t.V", 1}, {"t.W", 1}},
-          {{"K", "t.K", true}, {"n", "t.W", false, 0}, {"s", "t.V", false, 4, 0, CI_RATIO}});
-  b.columns.GetItem(2)->PassNumber = 1;
-  b.sum.ResetSummary(&b.rows, &b.columns);
-  b.Add({"a", "3", "10"});
-  b.Add({"a", "4", "10"});
-  EXPECT_EQ(b.Cells(), (Table{{"a", "2", "7 (0.35)"}}));
+  // A column of W followed by a column of V as its next pass: the second compares with W's
+  // aggregate under its own method.
+  struct Case {
+    int first, second;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {0, 4, {"a", "2", "7 (0.233)"}},            // with the sum of W
+      {4, 3, {"a", "30", "3 ～ 4 (0.3 ～ 0.2)"}},  // with the smallest and largest W
+      {5, 1, {"a", "15", "3 (0.3)"}},
+  };
+  for (const Case& c : cases) {
+    Bench b({{"t.K", 0}, {"t.V", 1}, {"t.W", 1}},
+            {{"K", "t.K", true}, {"w", "t.W", false, c.first}, {"v", "t.V", false, c.second, 0, CI_RATIO}});
+    b.columns.GetItem(2)->PassNumber = 1;
+    b.sum.ResetSummary(&b.rows, &b.columns);
+    b.Add({"a", "3", "10"});
+    b.Add({"a", "4", "20"});
+    EXPECT_EQ(b.Cells(), (Table{c.expected})) << c.first << " " << c.second;
+  }
 }
 
 TEST(Summary, NumbersReadBitForBitAsTheFullReaderReadsThem) {
