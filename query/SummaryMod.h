@@ -140,8 +140,8 @@ class CSummaryMod {
 
   // ---- the group store ----
   // Each group is one block of bytes: a GroupHead, then its aggregates at the offsets of their
-  // slots. Blocks stand in pages of a page's worth, found by group number; adding slots lays every
-  // block out anew with the longer stride (summary rows are pointed at the new blocks).
+  // slots. Blocks stand side by side in pages (see Page), found by group number; adding slots
+  // lays every block out anew with the longer stride (summary rows are pointed at the new blocks).
   // The key texts, each as a byte of length and its bytes, when they fit into key; otherwise key
   // starts with kLongKeys and holds, from byte 8, where they start in keyBytes_.
   static constexpr size_t kKeyBytes = 24;
