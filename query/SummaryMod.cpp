@@ -863,65 +863,82 @@ void CSummaryMod::Recompute() {
 // by value (a text that is no number as 0), others in byte order; equal values by their raw text,
 // key by key, so that rows with one key text stay together. Stable.
 void CSummaryMod::SortRows() {
-  // Each row's keys are read once: the text's first eight bytes as a big-endian integer and its
-  // length, which decide every byte-order comparison where one of the texts is that short, and
-  // for integer and real keys the number. Only ties of longer texts go back to the rows.
-  struct __attribute__((packed, aligned(4))) Key {
-    uint64_t prefix;
-    uint32_t size;  // at most 9 (longer texts are all alike here)
-  };
   const size_t n = static_cast<size_t>(rows_->Count());
   const size_t width = keys_.size();
-  std::vector<Key> keys(n * width);
   std::vector<char> numeric(width), ascending(width);
   bool anyNumeric = false;
+  size_t longest = 0;
   for (size_t k = 0; k < width; ++k) {
     numeric[k] = IsNumericType(Column(keys_[k]));
     ascending[k] = Column(keys_[k])->Ascending;
     anyNumeric = anyNumeric || numeric[k];
   }
-  std::vector<double> numbers(anyNumeric ? n * width : 0);
-  for (size_t r = 0; r < n; ++r) {
-    const TStrings* row = SumRow(static_cast<int>(r));
-    for (size_t k = 0; k < width; ++k) {
-      const CCapInfo* c = Column(keys_[k]);
-      const AnsiString& text = Cell(row, keys_[k]);
-      Key& key = keys[r * width + k];
-      if (c->Type == 1) {
-        numbers[r * width + k] = StrToIntDef(text, 0);
-      } else if (c->Type == 2) {
-        double d;
-        numbers[r * width + k] = TryStrToFloat(text, d) && std::isfinite(d) ? d : 0;
-      }
-      unsigned char bytes[8] = {};
-      std::memcpy(bytes, text.data(), std::min<size_t>(8, text.size()));
-      key.prefix = 0;
-      for (unsigned char byte : bytes) key.prefix = key.prefix << 8 | byte;
-      key.size = static_cast<uint32_t>(std::min<size_t>(text.size(), 9));
-    }
-  }
-  // Ties on every key keep the rows' order: the sort is stable.
+  for (size_t r = 0; r < n; ++r)
+    for (size_t k = 0; k < width; ++k) longest = std::max(longest, Cell(SumRow(static_cast<int>(r)), keys_[k]).size());
   std::vector<uint32_t> order(n);
   for (size_t r = 0; r < n; ++r) order[r] = static_cast<uint32_t>(r);
-  std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
-    const Key* a = &keys[x * width];
-    const Key* b = &keys[y * width];
-    for (size_t k = 0; k < width; ++k) {
-      int d = 0;
-      if (numeric[k]) {
-        const double na = numbers[x * width + k], nb = numbers[y * width + k];
-        d = na < nb ? -1 : (na > nb ? 1 : 0);
+
+  // Each row's keys are read once: the text's first 8 * Words bytes as big-endian integers and its
+  // length, which decide every byte-order comparison where one of the texts is that short, and
+  // for integer and real keys the number. Only ties of longer texts go back to the rows.
+  auto sortBy = [&]<size_t Words>() {
+    constexpr size_t kBytes = 8 * Words;
+    struct __attribute__((packed)) Key {
+      uint64_t prefix[Words];
+      uint8_t size;  // at most kBytes + 1 (longer texts are all alike here)
+    };
+    std::vector<Key> keys(n * width);
+    std::vector<double> numbers(anyNumeric ? n * width : 0);
+    for (size_t r = 0; r < n; ++r) {
+      const TStrings* row = SumRow(static_cast<int>(r));
+      for (size_t k = 0; k < width; ++k) {
+        const CCapInfo* c = Column(keys_[k]);
+        const AnsiString& text = Cell(row, keys_[k]);
+        Key& key = keys[r * width + k];
+        if (c->Type == 1) {
+          numbers[r * width + k] = StrToIntDef(text, 0);
+        } else if (c->Type == 2) {
+          double d;
+          numbers[r * width + k] = TryStrToFloat(text, d) && std::isfinite(d) ? d : 0;
+        }
+        unsigned char bytes[kBytes] = {};
+        std::memcpy(bytes, text.data(), std::min(kBytes, text.size()));
+        for (size_t w = 0; w < Words; ++w) {
+          uint64_t word = 0;
+          for (size_t i = 0; i < 8; ++i) word = word << 8 | bytes[8 * w + i];
+          key.prefix[w] = word;
+        }
+        key.size = static_cast<uint8_t>(std::min(text.size(), kBytes + 1));
       }
-      if (d == 0 && a[k].prefix != b[k].prefix) d = a[k].prefix < b[k].prefix ? -1 : 1;
-      if (d == 0 && (a[k].size <= 8 || b[k].size <= 8)) {
-        // Equal first bytes and one text no longer than them: it is the other's beginning.
-        d = a[k].size < b[k].size ? -1 : (a[k].size > b[k].size ? 1 : 0);
-      }
-      if (d == 0 && a[k].size > 8) d = Cell(SumRow(static_cast<int>(x)), keys_[k]).compare(Cell(SumRow(static_cast<int>(y)), keys_[k]));
-      if (d != 0) return ascending[k] ? d < 0 : d > 0;
     }
-    return x < y;
-  });
+    // Ties on every key keep the rows' order: the sort is stable.
+    std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+      const Key* a = &keys[x * width];
+      const Key* b = &keys[y * width];
+      for (size_t k = 0; k < width; ++k) {
+        int d = 0;
+        if (numeric[k]) {
+          const double na = numbers[x * width + k], nb = numbers[y * width + k];
+          d = na < nb ? -1 : (na > nb ? 1 : 0);
+        }
+        for (size_t w = 0; d == 0 && w < Words; ++w) {
+          const uint64_t pa = a[k].prefix[w], pb = b[k].prefix[w];
+          if (pa != pb) d = pa < pb ? -1 : 1;
+        }
+        if (d == 0 && (a[k].size <= kBytes || b[k].size <= kBytes)) {
+          // Equal first bytes and one text no longer than them: it is the other's beginning.
+          d = a[k].size < b[k].size ? -1 : (a[k].size > b[k].size ? 1 : 0);
+        }
+        if (d == 0 && a[k].size > kBytes)
+          d = Cell(SumRow(static_cast<int>(x)), keys_[k]).compare(Cell(SumRow(static_cast<int>(y)), keys_[k]));
+        if (d != 0) return ascending[k] ? d < 0 : d > 0;
+      }
+      return x < y;
+    });
+  };
+  if (longest <= 8) sortBy.template operator()<1>();
+  else sortBy.template operator()<2>();
+
   // Each row to its place, cycle by cycle; a done place has its top bit set.
   constexpr uint32_t kDone = 0x80000000u;
   for (size_t start = 0; start < n; ++start) {
