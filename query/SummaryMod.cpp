@@ -835,8 +835,6 @@ namespace {
 constexpr int kNewSlot = -2;  // a column of the new pass, waiting for its slot
 }  // namespace
 
-// Every aggregate is folded before any text is made, so that a comparison with a column to the
-// right sees that column's totals too.
 void CSummaryMod::Recompute() {
   const int last = rows_->Count() - 1;
   DropTotals();
@@ -850,13 +848,14 @@ void CSummaryMod::Recompute() {
       if (s >= 0 && runs.ordinal[static_cast<size_t>(s)] < 0) runs.ordinal[static_cast<size_t>(s)] = runs.width++;
     }
   }
-  WalkRuns(0, 0, last, &CSummaryMod::TotalRun);
-  for (LevelRuns& runs : levels_) {
-    // A level whose runs are all of one row reads every group's own aggregates.
-    if (std::all_of(runs.runOf.begin(), runs.runOf.end(), [](uint32_t t) { return t == kSingle; }))
-      std::vector<uint32_t>().swap(runs.runOf);
-  }
-  WalkRuns(0, 0, last, &CSummaryMod::TextColumn);
+  WalkRuns(0, 0, last, &CSummaryMod::TotalAndText);
+}
+
+// A run's totals are made at the first column of its level, before any text of the level: a
+// comparison reads another column of the same level.
+void CSummaryMod::TotalAndText(int column, int r0, int r1) {
+  TotalRun(column, r0, r1);
+  TextColumn(column, r0, r1);
 }
 
 // Orders the rows by the keys: integer keys by value (a text that is no integer as 0), real keys
@@ -981,7 +980,8 @@ void CSummaryMod::WalkRuns(int column, int r0, int r1, RunVisitor visit) {
 }
 
 // Once per run of a level (at its first column): the totals of the run's groups, for each slot of
-// the level, kept for each group of a run longer than one row.
+// the level, kept for each group of a run longer than one row (a level without such runs keeps
+// nothing, and its rows read their groups' own aggregates).
 void CSummaryMod::TotalRun(int column, int r0, int r1) {
   if (column > 0 && !IsKey(column - 1)) return;  // not the level's first column
   LevelRuns& runs = levels_[static_cast<size_t>(column)];

@@ -125,6 +125,7 @@ class CSummaryMod {
   void Recompute();
   void WalkRuns(int column, int r0, int r1, RunVisitor visit);
   void TotalRun(int column, int r0, int r1);
+  void TotalAndText(int column, int r0, int r1);
   void DropTotals();
   void TextColumn(int column, int r0, int r1);
   void UndoColumn(int column, int r0, int r1);
