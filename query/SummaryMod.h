@@ -31,67 +31,18 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "foundation/CapInfo.h"
 #include "foundation/StringsList.h"
 
+// A group: one block of its engine's group store (its number, the chain of its member rows, its key
+// texts and its aggregates). Opaque outside the engine; a summary row's extra cell points at it.
 class CSumValList;
-
-// One aggregate of one value column over the records of a group (or, after folding, of a run of
-// groups). A numeric column's aggregate reads its numbers (NumCount and the three values); any
-// other column's aggregate owns Text.
-struct CSumVal {
-  struct Texts {
-    AnsiString Min, Max;
-  };
-  int Count = 0;     // records counted
-  int NumCount = 0;  // records whose text read as a number
-  double Min = 0, Max = 0, Sum = 0;
-  std::unique_ptr<Texts> Text;
-  // The group whose aggregate of the same column a calculation folded this one into; a group
-  // rather than an aggregate, so that growing a group's array keeps the link valid.
-  CSumValList* MergedInto = nullptr;
-};
-
-// A group's aggregates, in one array: Val(i) is the aggregate of the value column at position i,
-// found through the engine's column-to-slot map (null at key positions). Members lists the record
-// rows filed into the group, in arrival order (not owned).
-class CSumValList {
- public:
-  // slots maps column positions to slots (-1: no aggregate); it belongs to the engine and outlives
-  // the group. numeric[s] tells whether slot s aggregates numbers.
-  CSumValList(const std::vector<int>* slots, const std::vector<bool>& numeric);
-  CSumValList(const CSumValList&) = delete;
-  CSumValList& operator=(const CSumValList&) = delete;
-  CSumVal* Val(int i) const {
-    const int s = i >= 0 && i < static_cast<int>(slots_->size()) ? (*slots_)[i] : -1;
-    return s >= 0 && s < count_ ? &vals_[s] : nullptr;
-  }
-  // Appends a fresh slot (numeric or text); the others keep their contents.
-  void AddSlot(bool numeric);
-  TList Members;
-
- private:
-  const std::vector<int>* slots_;
-  std::unique_ptr<CSumVal[]> vals_;
-  int count_ = 0;
-};
-
-// Owns the CSumValLists of one summary; they stay where they are until the store goes.
-class CSumValListList {
- public:
-  CSumValList* Add(const std::vector<int>* slots, const std::vector<bool>& numeric) {
-    return &lists_.emplace_back(slots, numeric);
-  }
-  int Count() const { return static_cast<int>(lists_.size()); }
-  CSumValList* Items(int i) { return &lists_[static_cast<size_t>(i)]; }
-
- private:
-  std::deque<CSumValList> lists_;
-};
 
 // The summary engine. It owns its groups, its aggregates and, in multiple-summary mode, the copied
 // column list; the summary rows belong to the caller's row list, the columns to the caller.
@@ -140,7 +91,9 @@ class CSummaryMod {
   void SetRatioMode(bool on);
   void SetTranspose(bool on) { transpose_ = on; }
 
-  // The member rows of a summary row's group; null for a null row or a row without a group.
+  // The member rows of a summary row's group, in arrival order; null for a null row or a row
+  // without a group. The list is the engine's: it takes the group's later records too, and stays
+  // valid until the summary is emptied.
   TList* GetRecordGroup(const TStrings* row) const;
 
   // Chart accessors; nothing (0, null, empty) while no columns are bound.
@@ -161,20 +114,19 @@ class CSummaryMod {
   bool IsKey(int i) const;
   TStrings* SumRow(int r) const { return rows_->Row(r); }
   CSumValList* GroupOf(const TStrings* row) const;
-  CSumVal* ValOf(const TStrings* row, int column) const;
 
   void WatchRows(CStringsList* rows);
   void DropGroups();
   void Restart();
   void RebuildKeys();
   TStrings* NewSummaryRow();
-  void Receive(TStrings* row, TStrings* record);
-  void Accumulate(CSumVal* val, const AnsiString& text);
 
   void SortRows();
   void Recompute();
   void WalkRuns(int column, int r0, int r1, RunVisitor visit);
-  void FoldColumn(int column, int r0, int r1);
+  void TotalRun(int column, int r0, int r1);
+  void TotalAndText(int column, int r0, int r1);
+  void DropTotals();
   void TextColumn(int column, int r0, int r1);
   void UndoColumn(int column, int r0, int r1);
   AnsiString Compare(int column, const TStrings* first, const AnsiString& text) const;
@@ -187,27 +139,139 @@ class CSummaryMod {
   int RunRow(int run);
   int SameMethodColumn(int point) const;
 
-  // The groups by their key texts: an open-addressing table, at most half full, of the hash of a
-  // group's key texts and its summary row (null: an empty place). The row's key cells are the texts.
-  struct GroupPlace {
-    uint64_t hash = 0;
-    TStrings* row = nullptr;
+  // ---- the group store ----
+  // Each group is one block of bytes: a GroupHead, then its aggregates at the offsets of their
+  // slots. Blocks stand side by side in pages (see Page), found by group number; adding slots
+  // lays every block out anew with the longer stride (summary rows are pointed at the new blocks).
+  // The key texts, each as a byte of length and its bytes, when they fit into key; otherwise key
+  // starts with kLongKeys and holds, from byte 8, where they start in keyBytes_.
+  static constexpr size_t kKeyBytes = 24;
+  static constexpr unsigned char kLongKeys = 0xFF;
+  struct GroupHead {
+    uint32_t index;       // group number
+    uint32_t lastMember;  // the group's newest entry in the member chain + 1
+    unsigned char key[kKeyBytes];
   };
+  enum class SlotKind : uint8_t { Count, Number, Sum, Text };
+  struct Slot {
+    SlotKind kind;
+    uint32_t offset;  // in the block
+  };
+  // Columns of one pass that read the same thing share a slot, whatever their level: a count
+  // shares any slot (every aggregate counts each record), an aggregate of a source column shares
+  // one of the same source and kind. A number slot whose columns (and their chains of passes)
+  // only count, sum and average keeps no smallest and largest number (Sum).
+  struct Texts {
+    AnsiString Min, Max;
+  };
+  // An aggregate's figures as a calculation reads them.
+  struct Agg {
+    int Count = 0;
+    int NumCount = 0;
+    double Min = 0, Max = 0, Sum = 0;
+    bool number = true;  // false: a text aggregate, whose texts are text
+    const Texts* text = nullptr;
+  };
+  // Memory in pages of 2 MiB, each after the first of its kind on a huge page of its own: touching
+  // fresh memory page by page costs more than the work that fills it.
+  struct PageFree {
+    void operator()(unsigned char* p) const;
+  };
+  using Page = std::unique_ptr<unsigned char[], PageFree>;
+  static constexpr size_t kPageBytes = size_t{2} << 20;
+  static Page NewPage(size_t bytes, bool huge);
+  // A member page holds kPageMembers rows, then as many chain links.
+  static constexpr uint32_t kPageMembers = kPageBytes / (sizeof(TStrings*) + sizeof(uint32_t));
+  TStrings*& MemberRow(uint32_t m) const {
+    return reinterpret_cast<TStrings**>(memberPages_[m / kPageMembers].get())[m % kPageMembers];
+  }
+  uint32_t& MemberPrev(uint32_t m) const {
+    return reinterpret_cast<uint32_t*>(memberPages_[m / kPageMembers].get() + kPageMembers * sizeof(TStrings*))[m % kPageMembers];
+  }
+  // The slot plan of a record: each live slot once, with the parsed source it reads (-1: none).
+  struct Feed {
+    uint32_t offset;
+    SlotKind kind;
+    int source;  // source column of a text slot
+    int parsed;  // index into the record's parsed numbers, number slots
+  };
+
+  CSumValList* Block(uint32_t g) const {
+    return reinterpret_cast<CSumValList*>(pages_[g / pageGroups_].get() + size_t(g % pageGroups_) * stride_);
+  }
+  static GroupHead* Head(CSumValList* group) { return reinterpret_cast<GroupHead*>(group); }
+  static const GroupHead* Head(const CSumValList* group) { return reinterpret_cast<const GroupHead*>(group); }
+  int SlotOf(int column) const {
+    return column >= 0 && column < static_cast<int>(valSlots_.size()) ? valSlots_[column] : -1;
+  }
+  Agg Read(const CSumValList* group, int slot) const;
+  Agg Total(CSumValList* group, int column) const;
+  void InitSlot(unsigned char* block, const Slot& slot);
+  void AddToTotal(Agg& total, Texts* texts, const Agg& own);
+  int LevelOf(int column) const;
+  bool CountOnly(int column) const;
+  bool ChainReads(int column, std::initializer_list<int> methods) const;
+  void AssignSlots(const std::vector<int>& columns);
+  void Relayout(size_t oldStride, size_t oldSlots);
+  void BuildFeed();
+
   uint64_t KeyHash(const TStrings* record) const;
-  bool SameKeys(const TStrings* row, const TStrings* record) const;
-  TStrings* FindGroupRow(const TStrings* record);
+  const unsigned char* StoredKeys(uint32_t g, bool& wide) const;
+  bool SameKeys(uint32_t g, const TStrings* record) const;
+  CSumValList* FindGroup(const TStrings* record);
+  CSumValList* NewGroup(TStrings* row, const TStrings* record);
   void GrowTable();
+  void RebuildTable();
   void RebuildSlots();
+  void AddMember(CSumValList* group, TStrings* record);
+  void Receive(CSumValList* group, TStrings* record);
 
   TStringList blankRow_;  // column count + 1 empty cells, the pattern of a new summary row
-  std::vector<GroupPlace> table_;
+  // The groups by their key texts: open addressing, at most half full; a place holds the high half
+  // of the key hash (its low bits pick the place) and the group number + 1 (0: empty). The key
+  // texts decide every match.
+  struct Place {
+    uint32_t tag;
+    uint32_t group;
+  };
+  Page table_;
+  size_t tableSize_ = 0;  // places, a power of two
   size_t tableUsed_ = 0;
-  std::vector<int> valSlots_;     // column position -> slot of its aggregate in every group, -1: none
-  std::vector<bool> valNumeric_;  // slot -> numeric aggregate, as the columns are now
+  std::vector<Page> pages_;
+  uint32_t pageGroups_ = 1;  // blocks in a page
+  uint32_t groupCount_ = 0;
+  size_t stride_ = sizeof(GroupHead);
+  std::vector<char> keyBytes_;  // long key texts, each as a 32-bit length and its bytes
+  std::deque<Texts> texts_;     // text aggregates' smallest and largest texts
+  // Member rows in arrival order, with the previous member of the same group (+ 1; 0: none).
+  std::vector<Page> memberPages_;
+  uint32_t memberCount_ = 0;
+  // Member lists handed out by GetRecordGroup, kept up to date until the summary is emptied.
+  mutable std::unordered_map<uint32_t, std::unique_ptr<TList>> lists_;
+
+  std::vector<int> valSlots_;  // column position -> slot of its aggregate in every group, -1: none
+  std::vector<Slot> slots_;
+  std::vector<Feed> feed_;
+  std::vector<int> feedSources_;  // source columns parsed once per record
+  std::vector<double> parsed_;
+  std::vector<char> parsedOk_;
+  bool feedValid_ = false;
+
+  // The totals of the last calculation for runs longer than one row, by level (the position of
+  // the level's key + 1; 0: before the first key): for each group the first of its run's totals,
+  // one for each slot of the level in the order of ordinal.
+  static constexpr uint32_t kSingle = UINT32_MAX;
+  struct LevelRuns {
+    std::vector<int> ordinal;  // slot -> its place among the level's totals, -1: none
+    int width = 0;
+    std::vector<uint32_t> runOf;  // group -> first total, kSingle: a run of one row
+  };
+  std::vector<LevelRuns> levels_;
+  std::deque<Agg> runTotals_;
+  std::deque<Texts> runTexts_;
   bool calculated_ = false;
   CCapInfoList* own_ = nullptr;  // multiple-summary mode's column list
   AnsiString title_;
-  std::unique_ptr<CSumValListList> store_;
   bool ratioMode_ = false;
   bool transpose_ = false;
   int dialogLeft_ = -1, dialogTop_ = -1;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include <map>
 #include <memory>
@@ -487,6 +488,27 @@ TEST(Summary, ChartValuesDoNotDependOnHowTheRowsArrived) {
   for (int p = 0; p < 3; ++p) EXPECT_EQ(steps.sum.GetChartValue(0, p), whole.sum.GetChartValue(0, p)) << p;
 }
 
+TEST(Summary, SubtotalsFollowTheGroupsWhenTheViewReordersTheRows) {
+  Bench b({{"t.A", 0}, {"t.B", 0}, {"t.V", 1}},
+          {{"A", "t.A", true}, {"sA", "t.V", false, 4}, {"B", "t.B", true}, {"sB", "t.V", false, 4}});
+  for (auto r : std::vector<std::vector<std::string>>{
+           {"x", "p", "1"}, {"x", "q", "2"}, {"y", "p", "4"}, {"x", "r", "8"}, {"y", "q", "16"}, {"z", "p", "32"}})
+    b.Add(r);
+  b.Cells();
+  // The view sorts the rows its own way, each key's runs kept together: here all reversed.
+  for (int i = 0, j = b.rows.Count() - 1; i < j; ++i, --j) b.rows.Exchange(i, j);
+  b.sum.SelectSeries(0, 0);
+  TStringList labels;
+  ASSERT_EQ(b.sum.GetChartLabels(&labels), 3);
+  EXPECT_EQ(Strings(labels), (std::vector<std::string>{"z", "y", "x"}));
+  EXPECT_EQ(b.sum.GetChartValue(0, 0), 32);
+  EXPECT_EQ(b.sum.GetChartValue(0, 1), 20);
+  EXPECT_EQ(b.sum.GetChartValue(0, 2), 11);
+  b.sum.SelectSeries(1, 0);
+  ASSERT_EQ(b.sum.GetChartLabels(&labels), 6);
+  EXPECT_EQ(b.sum.GetChartValue(0, 3), 8);  // x r
+}
+
 TEST(Summary, NumberCellsReadAsTheFrameworksNumberText) {
   std::vector<std::string> texts = {"0.1",   "-2.5",     "1e-5",  "1.5e-6",    "123456789012345", "1234567890123456",
                                     "1e15",  "-1e15",    "99999999999999.9", "0.000123456789012345678",
@@ -515,7 +537,8 @@ TEST(Summary, ManyGroupsOfTwoKeysKeepTheirTextsApart) {
   // Pairs whose joined texts are equal, texts that differ only past their eighth byte or by a
   // trailing NUL, empty texts: each pair is a group of its own, sorted in byte order.
   std::vector<std::pair<std::string, std::string>> pairs = {{"ab", "c"}, {"a", "bc"}, {"", "abc"}, {"abc", ""},
-                                                            {"", ""},    {"a", std::string("b\0", 2)}, {"a", "b"}};
+                                                            {"", ""},    {"a", std::string("b\0", 2)}, {"a", "b"},
+                                                            {std::string(300, 'x'), "b"}, {std::string(299, 'x'), "xb"}};
   for (int i = 0; i < 3000; ++i)
     pairs.push_back({"prefix--" + std::to_string(i % 37), "longer-than-eight-" + std::to_string(i % 101)});
   std::map<std::pair<std::string, std::string>, int> expected;
@@ -537,5 +560,118 @@ TEST(Summary, ManyGroupsOfTwoKeysKeepTheirTextsApart) {
     EXPECT_EQ(row->Strings(1), key.second);
     EXPECT_EQ(row->Strings(2), std::to_string(count));
     EXPECT_EQ(b.sum.GetRecordGroup(row)->Count(), count);
+  }
+
+  // After a calculation the same records again find their groups.
+  for (const auto& [a, k] : pairs) {
+    auto* rec = new TStringList;
+    rec->Add(a);
+    rec->Add(k);
+    b.records.Add(rec);
+    b.sum.AddSummaryRecord(rec);
+  }
+  b.sum.Calculate();
+  ASSERT_EQ(b.rows.Count(), static_cast<int>(expected.size()));
+  r = 0;
+  for (const auto& [key, count] : expected) {
+    const TStrings* row = b.rows.Row(r++);
+    EXPECT_EQ(row->Strings(2), std::to_string(2 * count));
+    EXPECT_EQ(b.sum.GetRecordGroup(row)->Count(), 2 * count);
+  }
+}
+
+TEST(Summary, MemberListsFollowLaterRecordsAndEveryGroupSurvivesANewPass) {
+  Bench b({{"t.K", 0}, {"t.V", 1}}, {{"K", "t.K", true}, {"n", "t.V", false, 0}, {"s", "t.V", false, 4}}, "p1");
+  // Enough groups for several pages of group storage, which a new pass lays out anew.
+  constexpr int kGroups = 35000;
+  for (int i = 0; i < kGroups; ++i) b.Add({"k" + std::to_string(i), std::to_string(i)});
+  TStrings* seven = b.Add({"k7", "1000"});
+  b.Cells();
+  auto rowOf = [&b](const std::string& key) -> TStrings* {
+    for (int r = 0; r < b.rows.Count(); ++r)
+      if (b.rows.Row(r)->Strings(0) == key) return b.rows.Row(r);
+    return nullptr;
+  };
+  TList* members = b.sum.GetRecordGroup(rowOf("k7"));
+  ASSERT_NE(members, nullptr);
+  ASSERT_EQ(members->Count(), 2);
+  EXPECT_EQ(members->Items(1), seven);
+  TStrings* later = b.Add({"k7", "5"});
+  ASSERT_EQ(members->Count(), 3);  // the list handed out takes the group's later records
+  EXPECT_EQ(members->Items(2), later);
+
+  b.sum.BuildOutputColumns("p2");
+  TStrings* third = b.Add({"k7", "1"});
+  b.Add({"new", "2"});
+  const Table t = b.Cells();
+  ASSERT_EQ(t.size(), static_cast<size_t>(kGroups + 1));
+  EXPECT_EQ(b.sum.GetRecordGroup(rowOf("k7")), members);
+  ASSERT_EQ(members->Count(), 4);
+  EXPECT_EQ(members->Items(3), third);
+  // Columns: K, n p1, n p2, s p1, s p2.
+  for (const auto& row : t) {
+    if (row[0] == "k7") {
+      EXPECT_EQ(row, (std::vector<std::string>{"k7", "3", "1", "1012", "1"}));
+    } else if (row[0] == "new") {
+      EXPECT_EQ(row, (std::vector<std::string>{"new", "", "1", "", "2"}));
+    } else {
+      ASSERT_EQ(row[1], "1") << row[0];
+      ASSERT_EQ(row[2], "") << row[0];
+      ASSERT_EQ(row[3], row[0].substr(1)) << row[0];
+      ASSERT_EQ(row[4], "") << row[0];
+    }
+  }
+}
+
+TEST(Summary, AComparisonReadsTheBaseColumnsNumbersWhateverItsMethod) {
+  // A column of W followed by a column of V as its next pass: the second compares with W's
+  // aggregate under its own method.
+  struct Case {
+    int first, second;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {0, 4, {"a", "2", "7 (0.233)"}},            // with the sum of W
+      {4, 3, {"a", "30", "3 ～ 4 (0.3 ～ 0.2)"}},  // with the smallest and largest W
+      {5, 1, {"a", "15", "3 (0.3)"}},
+  };
+  for (const Case& c : cases) {
+    Bench b({{"t.K", 0}, {"t.V", 1}, {"t.W", 1}},
+            {{"K", "t.K", true}, {"w", "t.W", false, c.first}, {"v", "t.V", false, c.second, 0, CI_RATIO}});
+    b.columns.GetItem(2)->PassNumber = 1;
+    b.sum.ResetSummary(&b.rows, &b.columns);
+    b.Add({"a", "3", "10"});
+    b.Add({"a", "4", "20"});
+    EXPECT_EQ(b.Cells(), (Table{c.expected})) << c.first << " " << c.second;
+  }
+}
+
+TEST(Summary, NumbersReadBitForBitAsTheFullReaderReadsThem) {
+  std::vector<std::string> texts = {
+      "0.1", "2.675", "-0", "-0.0", "+5", ".5", "5.", "-.5", "5e", "5e3", "1.5.5", " 7", "-", ".", "x", "",
+      "9007199254740992", "9007199254740993", "900719925474099.3", "1234567890123456789", "12345678901234567890",
+      "0.0000000000000000000001", "0.00000000000000000000001", "1.0000000000000000000001",
+      "00000000000000000000001.5", "3.14159265358979", "99999999999999.99", "-123.456e-2", "7abc"};
+  std::mt19937_64 random(11);
+  for (int i = 0; i < 3000; ++i) {
+    std::string t = random() % 4 == 0 ? "-" : "";
+    const int digits = 1 + static_cast<int>(random() % 20), point = static_cast<int>(random() % (digits + 8));
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) t += '.';
+      t += static_cast<char>('0' + random() % 10);
+    }
+    texts.push_back(t);
+  }
+  Bench b({{"t.K", 0}, {"t.V", 2}}, {{"K", "t.K", true}, {"s", "t.V", false, 4}});
+  for (size_t i = 0; i < texts.size(); ++i) b.Add({std::to_string(i), texts[i]});
+  b.Cells();
+  b.sum.SelectSeries(0, 0);
+  TStringList labels;
+  ASSERT_EQ(b.sum.GetChartLabels(&labels), static_cast<int>(texts.size()));
+  for (int p = 0; p < labels.Count(); ++p) {
+    const std::string& text = texts[std::stoul(labels[p])];
+    double want = 0;
+    if (!ScanLeadingReal(text, want) || !std::isfinite(want)) want = 0;
+    const double got = b.sum.GetChartValue(0, p);
+    EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << text << " " << got << " " << want;
   }
 }
