@@ -76,6 +76,33 @@ int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint
   return 0;
 }
 
+void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_t* high) {
+  if (f->known.empty()) f->known.resize(KorvaFile::kKnownLeaves);
+  const size_t len = size_t(f->key_len);
+  KorvaFile::KnownLeaf* slot = nullptr;
+  for (KorvaFile::KnownLeaf& k : f->known)
+    if (k.key == f->key_no && k.address == address) slot = &k;
+  if (!slot) {
+    slot = &f->known[size_t(f->known_next)];
+    f->known_next = (f->known_next + 1) % KorvaFile::kKnownLeaves;
+  }
+  slot->key = f->key_no;
+  slot->address = address;
+  slot->open = !high;
+  std::memcpy(slot->low, low, len);
+  if (high) std::memcpy(slot->high, high, len);
+}
+
+void KvForgetLeaf(KorvaFile* f, const uint8_t* key) {
+  const int len = f->key_len;
+  for (KorvaFile::KnownLeaf& k : f->known)
+    if (k.key == f->key_no && KeyOrder(k.low, key, len) <= 0 && (k.open || KeyOrder(key, k.high, len) < 0)) k.key = 0;
+}
+
+void KvForgetLeaves(KorvaFile* f) {
+  for (KorvaFile::KnownLeaf& k : f->known) k.key = 0;
+}
+
 int16_t db_descend(KorvaFile* f, const uint8_t* key) {
   f->path_valid = false;
   f->range_known = false;
@@ -92,12 +119,16 @@ int16_t db_descend(KorvaFile* f, const uint8_t* key) {
   if (high) std::memcpy(f->range_high, high, size_t(len));
   f->range_address = address;
   f->range_known = true;
+  KvNoteLeaf(f, address, low, high);
   return 0;
 }
 
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child) {
   f->range_known = false;
   f->ahead_known = false;
+  // A new leaf's first key lies in the range of the leaf it split from, whose range it cuts; the
+  // ranges of the other leaves stay (a key block that splits moves entries, not bounds).
+  if (level == 1) KvForgetLeaf(f, key);
   if (level > kMaxDepth) return KvRefuse(kvTooDeep);
   const int len = f->key_len, entry = len + 4, size = f->key_block;
   if (level > KvDepth(f)) {
@@ -153,6 +184,7 @@ int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement) {
   f->range_known = false;
   f->ahead_known = false;
+  KvForgetLeaves(f);
   if (level > KvDepth(f)) return KvDamaged();
   const int len = f->key_len, entry = len + 4;
   KorvaPage* p = KvKeyPage(f, f->path[level], level);
@@ -188,6 +220,7 @@ int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* r
 }
 
 int16_t dat_unlink(KorvaFile* f) {
+  KvForgetLeaves(f);
   const uint32_t self = f->path[0];
   KorvaPage* d = KvDataPage(f, self);
   if (!d) return -1;

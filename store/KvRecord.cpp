@@ -34,6 +34,8 @@ bool CKvrLock::Release() {
 CKvRecord::CKvRecord() : Delivered_(new TStringList), RecBuf_(new CKvrBuffer(kRecBufCapacity)) {}
 
 CKvRecord::~CKvRecord() {
+  if (Korva_) WriteKeptCounts();
+  ForgetStringCache();
   ForgetStringValues();
   delete RecBuf_;
   delete Cols_;
@@ -64,6 +66,7 @@ int CKvRecord::Open() {
     Korva_ = nullptr;
     return -1;
   }
+  Korva_->SetDeferred(this);
   CKvrLock lock(Korva_);
   CKvrTableInfo info;
   Version_ = info.Read(*Korva_) ? info.Version : 0;
@@ -75,6 +78,8 @@ int CKvRecord::Open() {
 
 int CKvRecord::Close() {
   if (!Korva_) return 1;
+  WriteKeptCounts();
+  ForgetStringCache();
   ForgetStringValues();
   delete Cols_;
   Cols_ = nullptr;

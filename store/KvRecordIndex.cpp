@@ -7,10 +7,12 @@
 // - a body is under key 2 whole, or as its first C bytes there and gap-free chunks 0, 1, ...
 // A step that fails half-way takes back what it wrote before answering false, so its caller can
 // treat every step as all or nothing.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "store/KvRecord.h"
 
@@ -34,6 +36,22 @@ void PutColumn(CKvrBuffer& b, int colNo, bool current) {
 AnsiString ImageBytes(const CKvrValue& v) {
   if (v.Type() == kvrString || v.Type() == kvrSet) return AnsiString(v.GetString().c_str(), v.GetString().size() + 1);
   return AnsiString(reinterpret_cast<const char*>(v.Stored()), size_t(std::max(v.StoredLength(), 0)));
+}
+
+// The image of a string or set value where its stored bytes hold it (its text and then a NUL),
+// without a copy; null when they do not.
+const unsigned char* StringImage(const CKvrValue& v, int& size) {
+  static const unsigned char kEmpty[1] = {0};
+  if (v.Type() != kvrString && v.Type() != kvrSet) return nullptr;
+  const int stored = v.StoredLength();
+  if (stored <= 0) {
+    size = 1;
+    return kEmpty;
+  }
+  const void* nul = std::memchr(v.Stored(), 0, size_t(stored));
+  if (!nul) return nullptr;
+  size = int(static_cast<const unsigned char*>(nul) - v.Stored()) + 1;
+  return v.Stored();
 }
 
 // The part of the image that a string-value record keeps (and so the part that tells values apart).
@@ -70,19 +88,102 @@ int IndexOfImage(const CKvrValueList& list, const CKvrValue& v) {
 
 void CKvRecord::MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo&, int colNo, const CKvrValue& value,
                                       uint32_t stringId, uint32_t useCount) {
-  const AnsiString image = ImageBytes(value);
-  const int kept = KvrKeptTextLength(reinterpret_cast<const unsigned char*>(image.data()), int(image.size()));
-  const int prefix = std::min(int(image.size()), kvrTextPrefix);
+  AnsiString copy;
+  int size = 0;
+  const unsigned char* image = StringImage(value, size);
+  if (!image) {
+    copy = ImageBytes(value);
+    image = reinterpret_cast<const unsigned char*>(copy.data());
+    size = int(copy.size());
+  }
+  const int kept = KvrKeptTextLength(image, size);
+  const int prefix = std::min(size, kvrTextPrefix);
   buf.Clear();
   buf.PutU16(unsigned(colNo));
-  buf.PutBytes(image.data(), prefix);
+  buf.PutBytes(image, prefix);
   buf.Fill(0, kvrTextPrefix - prefix);
   buf.PutU32(stringId);
   buf.PutU32(useCount);
   const unsigned char n = uint8_t(kept);
   buf.PutBytes(&n, 1);
-  buf.PutBytes(image.data(), kept);
+  buf.PutBytes(image, kept);
 }
+
+// ---- The string cache --------------------------------------------------------------------------
+//
+// Entries: a string value's column, key prefix and kept text (the bytes that tell values apart)
+// -> its id and the references added since its use count was last written. Entries come from
+// this object's inserts only; the ones with a count kept back are listed in `waiting`.
+//
+// Memory is bounded by kBudget bytes (an estimate per entry): when a new entry would pass it,
+// the entries not used since the last sweep go, and when that frees too little, all of them
+// (after their counts are written). A run of unique texts so passes through without pushing out
+// the texts that recur.
+class CKvRecord::StringCache {
+ public:
+  static constexpr size_t kBudget = size_t(3) << 20;
+  static constexpr size_t kEntryCost = 96;  // node, hash slot and string beyond the text
+  struct Entry {
+    uint32_t id = 0;
+    uint32_t pending = 0;  // rises kept back
+    bool used = false;     // met again since the last sweep
+  };
+  using Map = std::unordered_map<std::string, Entry>;
+
+  // The entry key of a string-value record (or of the record a look-up seeks).
+  static void Key(std::string& key, const unsigned char* rec) {
+    key.assign(reinterpret_cast<const char*>(rec), 16);
+    key.append(reinterpret_cast<const char*>(rec + 24), size_t(rec[24]) + 1);
+  }
+  static size_t Cost(const std::string& key) { return kEntryCost + key.size(); }
+
+  // The entry of key: the one its column met last when it is the same (a column whose texts
+  // repeat is looked up without the map), else from the map; null when there is none.
+  Map::value_type* Find(const std::string& key, int colNo) {
+    Map::value_type*& last = lastOf[size_t(colNo) % kLasts];
+    if (last && last->first == key) return last;
+    const auto it = entries.find(key);
+    if (it == entries.end()) return nullptr;
+    last = &*it;
+    return last;
+  }
+  void ForgetLasts() { std::fill(std::begin(lastOf), std::end(lastOf), nullptr); }
+  void Raise(Map::value_type& e) {
+    if (e.second.pending++ == 0) waiting.push_back(&e);
+  }
+  void Erase(const std::string& key) {
+    const auto it = entries.find(key);
+    if (it == entries.end()) return;
+    if (it->second.pending > 0) waiting.erase(std::find(waiting.begin(), waiting.end(), &*it));
+    bytes -= Cost(key);
+    entries.erase(it);
+    ForgetLasts();
+  }
+  // Drops the entries not used since the last sweep that keep nothing back; true when the rest
+  // fit half the budget.
+  bool Sweep() {
+    ForgetLasts();
+    for (auto it = entries.begin(); it != entries.end();) {
+      if (!it->second.used && it->second.pending == 0) {
+        bytes -= Cost(it->first);
+        it = entries.erase(it);
+      } else {
+        it->second.used = false;
+        ++it;
+      }
+    }
+    return bytes <= kBudget / 2;
+  }
+
+  Map entries;
+  static constexpr size_t kLasts = 64;
+  Map::value_type* lastOf[kLasts] = {};   // by column number
+  std::vector<Map::value_type*> waiting;  // entries with pending > 0
+  size_t bytes = 0;
+  uint32_t drops = 0;  // the file's drops when the cache was made
+  std::string key;     // the key being looked up
+  CKvrBuffer sought{256};
+};
 
 // ---- The directory of crowded groups ----------------------------------------------------------
 //
@@ -153,6 +254,10 @@ CKvRecord::StringDirectory* CKvRecord::CheckedStrings(bool make) {
 }
 
 void CKvRecord::NoteStringValue(const unsigned char* rec, uint32_t id) {
+  if (Cache_ && id == 0) {
+    StringCache::Key(Cache_->key, rec);
+    Cache_->Erase(Cache_->key);
+  }
   if (!Strings_) return;
   if (id != 0) Strings_->lastStringId = id;
   StringDirectory::Group* group = Strings_->Find(rec);
@@ -161,6 +266,87 @@ void CKvRecord::NoteStringValue(const unsigned char* rec, uint32_t id) {
     Strings_->Note(*group, rec, id);
   else if (group->ids.erase(StringDirectory::Text(rec)) > 0)
     --Strings_->noted;
+}
+
+// ---- Using the string cache ------------------------------------------------------------------
+
+void CKvRecord::ForgetStringCache() {
+  delete Cache_;
+  Cache_ = nullptr;
+}
+
+CKvRecord::StringCache* CKvRecord::InsertCache() {
+  if (!Inserting_ || !HeldInfo_ || Version_ < kvrVersion || !Korva_) return nullptr;
+  const uint32_t drops = Korva_->Drops();
+  if (Cache_ && Cache_->drops != drops) {
+    // Another handle wrote the file, or a run's writes failed: nothing noted is known to hold.
+    // Counts kept back are with the writes that failed.
+    ForgetStringCache();
+  }
+  if (!Cache_) {
+    Cache_ = new StringCache;
+    Cache_->drops = drops;
+  }
+  return Cache_;
+}
+
+void CKvRecord::NoteInCache(const unsigned char* rec, uint32_t stringId) {
+  StringCache& cache = *Cache_;
+  StringCache::Key(cache.key, rec);
+  if (cache.entries.count(cache.key)) return;
+  const size_t cost = StringCache::Cost(cache.key);
+  if (cache.bytes + cost > StringCache::kBudget && !cache.Sweep()) {
+    // Too many recur to keep them all: write what is kept back and begin again.
+    if (!WriteKeptCounts()) return;
+    Cache_->ForgetLasts();
+    Cache_->entries.clear();
+    Cache_->bytes = 0;
+  }
+  if (Cache_->entries.emplace(cache.key, StringCache::Entry{stringId, 0, false}).second) Cache_->bytes += cost;
+}
+
+bool CKvRecord::Settle(bool writing) {
+  // An insert's own holds leave the counts kept back; every other hold and every write gets them.
+  if (!writing && Inserting_) return true;
+  return WriteKeptCounts();
+}
+
+bool CKvRecord::WriteKeptCounts() {
+  if (!Cache_ || Cache_->waiting.empty()) return true;
+  StringCache& cache = *Cache_;
+  // In key order (prefix, then id), so that values in one block are written one after another.
+  std::sort(cache.waiting.begin(), cache.waiting.end(), [](const auto* a, const auto* b) {
+    const int order = std::memcmp(a->first.data(), b->first.data(), 16);
+    return order != 0 ? order < 0 : a->second.id < b->second.id;
+  });
+  const int cap = Korva_ ? Korva_->DataBlockCap() : 0;
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
+  bool ok = cap > 0 && Korva_->SelectKey(kvrKeyString) && rec.SetLength(cap);
+  KvrKey key;
+  for (size_t i = 0; ok && i < cache.waiting.size(); ++i) {
+    StringCache::Map::value_type& e = *cache.waiting[i];
+    if (e.second.pending == 0) continue;
+    std::memcpy(key.bytes, e.first.data(), 16);
+    key.Put(16, e.second.id);
+    if (!Korva_->Read(key.bytes, rec.Data()) || Korva_->LastResult() < 24 ||
+        std::memcmp(rec.Data(), e.first.data(), 16) != 0) {
+      ok = false;
+      break;
+    }
+    const int length = Korva_->LastResult();
+    SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + e.second.pending);
+    if (!Korva_->Update(rec.Data(), length, int(e.second.pending))) {
+      ok = false;
+      break;
+    }
+    e.second.pending = 0;
+  }
+  if (ok) {
+    cache.waiting.clear();
+    return true;
+  }
+  ForgetStringCache();
+  return false;
 }
 
 bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const CKvrValue& value, int colNo) {
@@ -238,6 +424,29 @@ void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CK
 
 bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const bool current = Version_ >= kvrVersion;
+  StringCache* cache = current ? InsertCache() : nullptr;
+  if (cache) {
+    MakeStringValueRecord(cache->sought, col, colNo, value, 0, 0);
+    StringCache::Key(cache->key, cache->sought.Data());
+    if (StringCache::Map::value_type* const it = cache->Find(cache->key, colNo)) {
+      // A value this object has met: its use count rises when the kept-back counts are written.
+      if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
+      const KvrKey ref(it->second.id, id);
+      bool added = false;
+      if (Korva_->SelectKey(kvrKeyRef)) {
+        added = Korva_->Insert(ref.bytes, 8);
+        if (!added) {
+          CKvrBuffer probe(Korva_->DataBlockCap());
+          added = Korva_->Read(ref.bytes, probe.Data());
+        }
+      }
+      // A cache forgotten meanwhile went with writes that failed.
+      if (!added || Cache_ != cache) return false;
+      it->second.used = true;
+      cache->Raise(*it);
+      return true;
+    }
+  }
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
   uint32_t stringId = 0;
@@ -279,9 +488,15 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
   }
   const KvrKey ref(stringId, id);
   if (Korva_->SelectKey(kvrKeyRef)) {
-    if (Korva_->Insert(ref.bytes, 8)) return true;
-    CKvrBuffer probe(cap);
-    if (Korva_->Read(ref.bytes, probe.Data())) return true;
+    bool added = Korva_->Insert(ref.bytes, 8);
+    if (!added) {
+      CKvrBuffer probe(cap);
+      added = Korva_->Read(ref.bytes, probe.Data());
+    }
+    if (added) {
+      if (cache && Cache_ == cache) NoteInCache(rec.Data(), stringId);
+      return true;
+    }
   }
   // Take back the string value's new count, or the new string value.
   if (Korva_->SelectKey(col.KeyNumber)) {
@@ -297,6 +512,9 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
 
 bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   // The use count counts references: a record without a reference to the value leaves it alone.
+  // A count is lowered only once the rises kept back are written, so it never passes below the
+  // references, and a value whose last reference goes leaves no count behind in the cache.
+  if (!WriteKeptCounts()) return false;
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
   auto lower = [&](int at) {

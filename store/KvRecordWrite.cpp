@@ -100,6 +100,20 @@ class CKvRecord::HeldCounters {
   CKvrTableInfo info_, saved_;
 };
 
+// Marks an insert of the table for its duration: its own holds of the file leave the use counts
+// kept back by the string cache as they are.
+class CKvRecord::InsertScope {
+ public:
+  explicit InsertScope(CKvRecord& table) : table_(table), outer_(table.Inserting_) { table.Inserting_ = true; }
+  ~InsertScope() { table_.Inserting_ = outer_; }
+  InsertScope(const InsertScope&) = delete;
+  InsertScope& operator=(const InsertScope&) = delete;
+
+ private:
+  CKvRecord& table_;
+  bool outer_;
+};
+
 // ---- Columns -----------------------------------------------------------------------------------
 
 bool CKvRecord::AddColumn(const AnsiString& name, char type, int length) {
@@ -177,6 +191,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
   if (!OpenOrCreate()) return false;
   uint32_t id = requested;
   if (idOut) *idOut = id;
+  const InsertScope inserting(*this);
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
   HeldCounters counters(*this, lock.Taken());
@@ -234,6 +249,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
 
 bool CKvRecord::InsertRaw(CKvrValueList& given) {
   if (!Korva_) return false;
+  const InsertScope inserting(*this);
   CKvrLock lock(Korva_);
   HeldCounters counters(*this, lock.Taken());
   const uint32_t id = NextCounter(0);
