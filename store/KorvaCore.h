@@ -172,11 +172,12 @@ struct KorvaFile {
     int key = 0;  // 0: unused
     uint32_t address = 0;
     bool open = false;
+    bool used = false;  // an insert took it since the hand last passed
     uint8_t low[korva::kMaxKeyLen], high[korva::kMaxKeyLen];
   };
-  static constexpr int kKnownLeaves = 32;
+  static constexpr int kKnownLeaves = 64;
   std::vector<KnownLeaf> known;  // kKnownLeaves entries once the first is noted
-  int known_next = 0;            // the entry the next note replaces
+  int known_next = 0;            // the clock hand: a note replaces the first entry not used since
   // The data blocks that the last read-ahead (db_prefetch) found under key ahead_key, in the
   // order of its keys: the keys [low, high) of entry i, at ahead_bounds[2 * i * key_len], lead to
   // ahead_addresses[i] (ahead_open[i]: no high). Like the range, kept until a tree changes: the

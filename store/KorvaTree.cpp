@@ -82,13 +82,19 @@ void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_
   KorvaFile::KnownLeaf* slot = nullptr;
   for (KorvaFile::KnownLeaf& k : f->known)
     if (k.key == f->key_no && k.address == address) slot = &k;
-  if (!slot) {
-    slot = &f->known[size_t(f->known_next)];
+  // A leaf that inserts keep coming back to stays; one a single descent found goes first.
+  for (int tries = 0; !slot; ++tries) {
+    KorvaFile::KnownLeaf& k = f->known[size_t(f->known_next)];
     f->known_next = (f->known_next + 1) % KorvaFile::kKnownLeaves;
+    if (k.key == 0 || !k.used || tries >= KorvaFile::kKnownLeaves)
+      slot = &k;
+    else
+      k.used = false;
   }
   slot->key = f->key_no;
   slot->address = address;
   slot->open = !high;
+  slot->used = false;
   std::memcpy(slot->low, low, len);
   if (high) std::memcpy(slot->high, high, len);
 }

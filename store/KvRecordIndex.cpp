@@ -115,73 +115,122 @@ void CKvRecord::MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo&, int c
 // -> its id and the references added since its use count was last written. Entries come from
 // this object's inserts only; the ones with a count kept back are listed in `waiting`.
 //
-// Memory is bounded by kBudget bytes (an estimate per entry): when a new entry would pass it,
-// the entries not used since the last sweep go, and when that frees too little, all of them
-// (after their counts are written). A run of unique texts so passes through without pushing out
-// the texts that recur.
+// An open-addressing table over an entry array and one block of key bytes, all of fixed size, so
+// that the cache never takes more than about 1.6 MB. When it is full, a sweep keeps the entries
+// used since the last sweep or keeping a count back; when they fill more than half of it, their
+// counts are written and all go. A run of unique texts so passes through without pushing out the
+// texts that recur.
 class CKvRecord::StringCache {
  public:
-  static constexpr size_t kBudget = size_t(3) << 20;
-  static constexpr size_t kEntryCost = 96;  // node, hash slot and string beyond the text
+  static constexpr uint32_t kEntries = 16384;
+  static constexpr uint32_t kSlots = 2 * kEntries;  // a power of two
+  static constexpr size_t kKeyBytes = size_t(1) << 20;
+  static constexpr uint32_t kNone = 0xFFFFFFFF;
   struct Entry {
-    uint32_t id = 0;
-    uint32_t pending = 0;  // rises kept back
-    bool used = false;     // met again since the last sweep
+    uint64_t hash;
+    uint32_t at;       // of the key in keys
+    uint16_t size;     // key bytes
+    bool used;         // met again since the last sweep
+    bool live;         // false once its string value was deleted
+    uint32_t id;
+    uint32_t pending;  // rises kept back
   };
-  using Map = std::unordered_map<std::string, Entry>;
+
+  StringCache() : slots(kSlots, kNone) {
+    entries.reserve(kEntries);
+    keys.reserve(kKeyBytes);
+  }
 
   // The entry key of a string-value record (or of the record a look-up seeks).
   static void Key(std::string& key, const unsigned char* rec) {
     key.assign(reinterpret_cast<const char*>(rec), 16);
     key.append(reinterpret_cast<const char*>(rec + 24), size_t(rec[24]) + 1);
   }
-  static size_t Cost(const std::string& key) { return kEntryCost + key.size(); }
+  static uint64_t Hash(const std::string& key) { return std::hash<std::string>()(key); }
 
+  bool Same(const Entry& e, uint64_t hash, const std::string& key) const {
+    return e.hash == hash && e.live && e.size == key.size() && std::memcmp(&keys[e.at], key.data(), key.size()) == 0;
+  }
   // The entry of key: the one its column met last when it is the same (a column whose texts
-  // repeat is looked up without the map), else from the map; null when there is none.
-  Map::value_type* Find(const std::string& key, int colNo) {
-    Map::value_type*& last = lastOf[size_t(colNo) % kLasts];
-    if (last && last->first == key) return last;
-    const auto it = entries.find(key);
-    if (it == entries.end()) return nullptr;
-    last = &*it;
-    return last;
-  }
-  void ForgetLasts() { std::fill(std::begin(lastOf), std::end(lastOf), nullptr); }
-  void Raise(Map::value_type& e) {
-    if (e.second.pending++ == 0) waiting.push_back(&e);
-  }
-  void Erase(const std::string& key) {
-    const auto it = entries.find(key);
-    if (it == entries.end()) return;
-    if (it->second.pending > 0) waiting.erase(std::find(waiting.begin(), waiting.end(), &*it));
-    bytes -= Cost(key);
-    entries.erase(it);
-    ForgetLasts();
-  }
-  // Drops the entries not used since the last sweep that keep nothing back; true when the rest
-  // fit half the budget.
-  bool Sweep() {
-    ForgetLasts();
-    for (auto it = entries.begin(); it != entries.end();) {
-      if (!it->second.used && it->second.pending == 0) {
-        bytes -= Cost(it->first);
-        it = entries.erase(it);
-      } else {
-        it->second.used = false;
-        ++it;
-      }
+  // repeat is looked up without the table), else from the table; kNone when there is none.
+  uint32_t Find(const std::string& key, int colNo) {
+    uint32_t& last = lastOf[size_t(colNo) % kLasts];
+    if (last != kNone) {
+      const Entry& e = entries[last];
+      if (e.live && e.size == key.size() && std::memcmp(&keys[e.at], key.data(), key.size()) == 0) return last;
     }
-    return bytes <= kBudget / 2;
+    const uint64_t hash = Hash(key);
+    for (uint32_t s = uint32_t(hash) & (kSlots - 1);; s = (s + 1) & (kSlots - 1)) {
+      if (slots[s] == kNone) return kNone;
+      if (Same(entries[slots[s]], hash, key)) return last = slots[s];
+    }
+  }
+  // False when the table is full.
+  bool Add(const std::string& key, uint32_t id) {
+    if (entries.size() >= kEntries || keys.size() + key.size() > kKeyBytes) return false;
+    const uint64_t hash = Hash(key);
+    uint32_t s = uint32_t(hash) & (kSlots - 1);
+    for (; slots[s] != kNone; s = (s + 1) & (kSlots - 1))
+      if (Same(entries[slots[s]], hash, key)) return true;
+    slots[s] = uint32_t(entries.size());
+    entries.push_back(Entry{hash, uint32_t(keys.size()), uint16_t(key.size()), false, true, id, 0});
+    keys.insert(keys.end(), key.begin(), key.end());
+    return true;
+  }
+  void Raise(uint32_t i) {
+    if (entries[i].pending++ == 0) waiting.push_back(i);
+  }
+  // The string value of key was deleted: its entry never matches again, and keeps nothing back.
+  void Kill(const std::string& key) {
+    const uint64_t hash = Hash(key);
+    for (uint32_t s = uint32_t(hash) & (kSlots - 1); slots[s] != kNone; s = (s + 1) & (kSlots - 1)) {
+      Entry& e = entries[slots[s]];
+      if (!Same(e, hash, key)) continue;
+      e.live = false;
+      e.pending = 0;  // the entry stays listed in waiting; a count of 0 writes nothing
+      return;
+    }
+  }
+  // Keeps the live entries used since the last sweep or keeping a count back (when keep is
+  // set), and drops the rest; true when the kept ones fill at most half of the cache.
+  bool Sweep(bool keep) {
+    // The kept entries and their keys move towards the front, in place.
+    std::fill(slots.begin(), slots.end(), kNone);
+    std::fill(std::begin(lastOf), std::end(lastOf), kNone);
+    waiting.clear();
+    uint32_t n = 0;
+    size_t used = 0;
+    for (const Entry& e : entries) {
+      if (!keep || !e.live || (!e.used && e.pending == 0)) continue;
+      Entry& moved = entries[n];
+      std::memmove(&keys[used], &keys[e.at], e.size);
+      moved = e;
+      moved.at = uint32_t(used);
+      moved.used = false;
+      used += e.size;
+      uint32_t s = uint32_t(moved.hash) & (kSlots - 1);
+      while (slots[s] != kNone) s = (s + 1) & (kSlots - 1);
+      slots[s] = n;
+      if (moved.pending > 0) waiting.push_back(n);
+      ++n;
+    }
+    entries.resize(n);
+    keys.resize(used);
+    return n <= kEntries / 2 && used <= kKeyBytes / 2;
   }
 
-  Map entries;
+  std::vector<uint32_t> slots;  // entry indexes; kNone: empty
+  std::vector<Entry> entries;
+  std::vector<char> keys;
   static constexpr size_t kLasts = 64;
-  Map::value_type* lastOf[kLasts] = {};   // by column number
-  std::vector<Map::value_type*> waiting;  // entries with pending > 0
-  size_t bytes = 0;
-  uint32_t drops = 0;  // the file's drops when the cache was made
-  std::string key;     // the key being looked up
+  uint32_t lastOf[kLasts] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
+  std::vector<uint32_t> waiting;  // entries with pending > 0 (or killed since)
+  uint32_t drops = 0;             // the file's drops when the cache was made
+  std::string key;                // the key being looked up
   CKvrBuffer sought{256};
 };
 
@@ -256,7 +305,7 @@ CKvRecord::StringDirectory* CKvRecord::CheckedStrings(bool make) {
 void CKvRecord::NoteStringValue(const unsigned char* rec, uint32_t id) {
   if (Cache_ && id == 0) {
     StringCache::Key(Cache_->key, rec);
-    Cache_->Erase(Cache_->key);
+    Cache_->Kill(Cache_->key);
   }
   if (!Strings_) return;
   if (id != 0) Strings_->lastStringId = id;
@@ -291,18 +340,14 @@ CKvRecord::StringCache* CKvRecord::InsertCache() {
 }
 
 void CKvRecord::NoteInCache(const unsigned char* rec, uint32_t stringId) {
-  StringCache& cache = *Cache_;
-  StringCache::Key(cache.key, rec);
-  if (cache.entries.count(cache.key)) return;
-  const size_t cost = StringCache::Cost(cache.key);
-  if (cache.bytes + cost > StringCache::kBudget && !cache.Sweep()) {
+  StringCache::Key(Cache_->key, rec);
+  if (Cache_->Add(Cache_->key, stringId)) return;
+  if (!Cache_->Sweep(true)) {
     // Too many recur to keep them all: write what is kept back and begin again.
     if (!WriteKeptCounts()) return;
-    Cache_->ForgetLasts();
-    Cache_->entries.clear();
-    Cache_->bytes = 0;
+    Cache_->Sweep(false);
   }
-  if (Cache_->entries.emplace(cache.key, StringCache::Entry{stringId, 0, false}).second) Cache_->bytes += cost;
+  Cache_->Add(Cache_->key, stringId);
 }
 
 bool CKvRecord::Settle(bool writing) {
@@ -315,31 +360,33 @@ bool CKvRecord::WriteKeptCounts() {
   if (!Cache_ || Cache_->waiting.empty()) return true;
   StringCache& cache = *Cache_;
   // In key order (prefix, then id), so that values in one block are written one after another.
-  std::sort(cache.waiting.begin(), cache.waiting.end(), [](const auto* a, const auto* b) {
-    const int order = std::memcmp(a->first.data(), b->first.data(), 16);
-    return order != 0 ? order < 0 : a->second.id < b->second.id;
+  const auto& entries = cache.entries;
+  const auto& keys = cache.keys;
+  std::sort(cache.waiting.begin(), cache.waiting.end(), [&](uint32_t a, uint32_t b) {
+    const int order = std::memcmp(&keys[entries[a].at], &keys[entries[b].at], 16);
+    return order != 0 ? order < 0 : entries[a].id < entries[b].id;
   });
   const int cap = Korva_ ? Korva_->DataBlockCap() : 0;
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
   bool ok = cap > 0 && Korva_->SelectKey(kvrKeyString) && rec.SetLength(cap);
   KvrKey key;
   for (size_t i = 0; ok && i < cache.waiting.size(); ++i) {
-    StringCache::Map::value_type& e = *cache.waiting[i];
-    if (e.second.pending == 0) continue;
-    std::memcpy(key.bytes, e.first.data(), 16);
-    key.Put(16, e.second.id);
+    StringCache::Entry& e = cache.entries[cache.waiting[i]];
+    if (e.pending == 0) continue;
+    std::memcpy(key.bytes, &keys[e.at], 16);
+    key.Put(16, e.id);
     if (!Korva_->Read(key.bytes, rec.Data()) || Korva_->LastResult() < 24 ||
-        std::memcmp(rec.Data(), e.first.data(), 16) != 0) {
+        std::memcmp(rec.Data(), &keys[e.at], 16) != 0) {
       ok = false;
       break;
     }
     const int length = Korva_->LastResult();
-    SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + e.second.pending);
-    if (!Korva_->Update(rec.Data(), length, int(e.second.pending))) {
+    SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + e.pending);
+    if (!Korva_->Update(rec.Data(), length, int(e.pending))) {
       ok = false;
       break;
     }
-    e.second.pending = 0;
+    e.pending = 0;
   }
   if (ok) {
     cache.waiting.clear();
@@ -428,10 +475,10 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
   if (cache) {
     MakeStringValueRecord(cache->sought, col, colNo, value, 0, 0);
     StringCache::Key(cache->key, cache->sought.Data());
-    if (StringCache::Map::value_type* const it = cache->Find(cache->key, colNo)) {
+    if (const uint32_t hit = cache->Find(cache->key, colNo); hit != StringCache::kNone) {
       // A value this object has met: its use count rises when the kept-back counts are written.
       if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
-      const KvrKey ref(it->second.id, id);
+      const KvrKey ref(cache->entries[hit].id, id);
       bool added = false;
       if (Korva_->SelectKey(kvrKeyRef)) {
         added = Korva_->Insert(ref.bytes, 8);
@@ -442,8 +489,8 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       }
       // A cache forgotten meanwhile went with writes that failed.
       if (!added || Cache_ != cache) return false;
-      it->second.used = true;
-      cache->Raise(*it);
+      cache->entries[hit].used = true;
+      cache->Raise(hit);
       return true;
     }
   }
