@@ -176,8 +176,9 @@ struct KorvaFile {
     uint8_t low[korva::kMaxKeyLen], high[korva::kMaxKeyLen];
   };
   static constexpr int kKnownLeaves = 64;
-  std::vector<KnownLeaf> known;  // kKnownLeaves entries once the first is noted
-  int known_next = 0;            // the clock hand: a note replaces the first entry not used since
+  std::vector<KnownLeaf> known;      // kKnownLeaves entries once the first is noted
+  std::vector<uint8_t> known_order;  // the entries in use, by key number and then low bound
+  int known_next = 0;                // the clock hand: a note replaces the first entry not used since
   // The data blocks that the last read-ahead (db_prefetch) found under key ahead_key, in the
   // order of its keys: the keys [low, high) of entry i, at ahead_bounds[2 * i * key_len], lead to
   // ahead_addresses[i] (ahead_open[i]: no high). Like the range, kept until a tree changes: the
@@ -303,6 +304,9 @@ int16_t dat_unlink(KorvaFile* f);
 void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_t* high);
 void KvForgetLeaf(KorvaFile* f, const uint8_t* key);
 void KvForgetLeaves(KorvaFile* f);
+// The known leaf of the current key whose range holds key, or null. The ranges of known leaves
+// never overlap, so the one with the highest low bound at or below key is the only candidate.
+KorvaFile::KnownLeaf* KvKnownLeaf(KorvaFile* f, const uint8_t* key);
 
 // db_hold and db_release for a file known to be open.
 int16_t KvHold(KorvaFile* f);

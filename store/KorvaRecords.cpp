@@ -125,8 +125,8 @@ bool InLastRange(const KorvaFile* f, const uint8_t* key) {
 // then made the block of the last descent with its range.
 bool InKnownLeaf(KorvaFile* f, const uint8_t* key) {
   const int len = f->key_len;
-  for (KorvaFile::KnownLeaf& k : f->known) {
-    if (k.key != f->key_no || KeyOrder(k.low, key, len) > 0 || (!k.open && KeyOrder(key, k.high, len) >= 0)) continue;
+  if (KorvaFile::KnownLeaf* found = KvKnownLeaf(f, key)) {
+    KorvaFile::KnownLeaf& k = *found;
     k.used = true;
     f->path[0] = f->range_address = k.address;
     f->path_valid = true;

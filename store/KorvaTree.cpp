@@ -76,37 +76,86 @@ int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint
   return 0;
 }
 
+namespace {
+
+// Place in known_order of the first entry above (key number, key) in that order.
+size_t KnownAbove(const KorvaFile* f, const uint8_t* key) {
+  const int len = f->key_len;
+  size_t lo = 0, hi = f->known_order.size();
+  while (lo < hi) {
+    const size_t mid = (lo + hi) / 2;
+    const KorvaFile::KnownLeaf& k = f->known[f->known_order[mid]];
+    if (k.key < f->key_no || (k.key == f->key_no && KeyOrder(k.low, key, len) <= 0))
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+void Unlist(KorvaFile* f, size_t slot) {
+  KorvaFile::KnownLeaf& k = f->known[slot];
+  if (k.key == 0) return;
+  k.key = 0;
+  f->known_order.erase(std::find(f->known_order.begin(), f->known_order.end(), uint8_t(slot)));
+}
+
+}  // namespace
+
+KorvaFile::KnownLeaf* KvKnownLeaf(KorvaFile* f, const uint8_t* key) {
+  const size_t at = KnownAbove(f, key);
+  if (at == 0) return nullptr;
+  KorvaFile::KnownLeaf& k = f->known[f->known_order[at - 1]];
+  if (k.key != f->key_no || (!k.open && KeyOrder(key, k.high, f->key_len) >= 0)) return nullptr;
+  return &k;
+}
+
 void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_t* high) {
-  if (f->known.empty()) f->known.resize(KorvaFile::kKnownLeaves);
+  if (f->known.empty()) {
+    f->known.resize(KorvaFile::kKnownLeaves);
+    f->known_order.reserve(KorvaFile::kKnownLeaves);
+  }
   const size_t len = size_t(f->key_len);
-  KorvaFile::KnownLeaf* slot = nullptr;
-  for (KorvaFile::KnownLeaf& k : f->known)
-    if (k.key == f->key_no && k.address == address) slot = &k;
+  size_t slot = KorvaFile::kKnownLeaves;
+  for (size_t i = 0; i < f->known.size(); ++i)
+    if (f->known[i].key == f->key_no && f->known[i].address == address) slot = i;
   // A leaf that inserts keep coming back to stays; one a single descent found goes first.
-  for (int tries = 0; !slot; ++tries) {
+  for (int tries = 0; slot == KorvaFile::kKnownLeaves; ++tries) {
     KorvaFile::KnownLeaf& k = f->known[size_t(f->known_next)];
-    f->known_next = (f->known_next + 1) % KorvaFile::kKnownLeaves;
     if (k.key == 0 || !k.used || tries >= KorvaFile::kKnownLeaves)
-      slot = &k;
+      slot = size_t(f->known_next);
     else
       k.used = false;
+    f->known_next = (f->known_next + 1) % KorvaFile::kKnownLeaves;
   }
-  slot->key = f->key_no;
-  slot->address = address;
-  slot->open = !high;
-  slot->used = false;
-  std::memcpy(slot->low, low, len);
-  if (high) std::memcpy(slot->high, high, len);
+  Unlist(f, slot);
+  KorvaFile::KnownLeaf& k = f->known[slot];
+  k.address = address;
+  k.open = !high;
+  k.used = false;
+  std::memcpy(k.low, low, len);
+  if (high) std::memcpy(k.high, high, len);
+  // The ranges of the leaves of one tree do not overlap: one that does is left out.
+  const size_t at = KnownAbove(f, low);
+  if (at > 0) {
+    const KorvaFile::KnownLeaf& before = f->known[f->known_order[at - 1]];
+    if (before.key == f->key_no && (before.open || KeyOrder(low, before.high, f->key_len) < 0)) return;
+  }
+  if (at < f->known_order.size()) {
+    const KorvaFile::KnownLeaf& after = f->known[f->known_order[at]];
+    if (after.key == f->key_no && (!high || KeyOrder(after.low, high, f->key_len) < 0)) return;
+  }
+  k.key = f->key_no;
+  f->known_order.insert(f->known_order.begin() + std::ptrdiff_t(at), uint8_t(slot));
 }
 
 void KvForgetLeaf(KorvaFile* f, const uint8_t* key) {
-  const int len = f->key_len;
-  for (KorvaFile::KnownLeaf& k : f->known)
-    if (k.key == f->key_no && KeyOrder(k.low, key, len) <= 0 && (k.open || KeyOrder(key, k.high, len) < 0)) k.key = 0;
+  if (KorvaFile::KnownLeaf* k = KvKnownLeaf(f, key)) Unlist(f, size_t(k - f->known.data()));
 }
 
 void KvForgetLeaves(KorvaFile* f) {
   for (KorvaFile::KnownLeaf& k : f->known) k.key = 0;
+  f->known_order.clear();
 }
 
 int16_t db_descend(KorvaFile* f, const uint8_t* key) {

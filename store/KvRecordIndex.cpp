@@ -122,9 +122,9 @@ void CKvRecord::MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo&, int c
 // texts that recur.
 class CKvRecord::StringCache {
  public:
-  static constexpr uint32_t kEntries = 16384;
+  static constexpr uint32_t kEntries = 8192;
   static constexpr uint32_t kSlots = 2 * kEntries;  // a power of two
-  static constexpr size_t kKeyBytes = size_t(1) << 20;
+  static constexpr size_t kKeyBytes = size_t(1) << 19;
   static constexpr uint32_t kNone = 0xFFFFFFFF;
   struct Entry {
     uint64_t hash;
