@@ -117,8 +117,14 @@ void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_
   }
   const size_t len = size_t(f->key_len);
   size_t slot = KorvaFile::kKnownLeaves;
-  for (size_t i = 0; i < f->known.size(); ++i)
-    if (f->known[i].key == f->key_no && f->known[i].address == address) slot = i;
+  // The leaf noted before under a range that holds its low bound is this one again (its range
+  // may have grown since); any other there is out of date.
+  if (KorvaFile::KnownLeaf* same = KvKnownLeaf(f, low)) {
+    if (same->address == address)
+      slot = size_t(same - f->known.data());
+    else
+      Unlist(f, size_t(same - f->known.data()));
+  }
   // A leaf that inserts keep coming back to stays; one a single descent found goes first.
   for (int tries = 0; slot == KorvaFile::kKnownLeaves; ++tries) {
     KorvaFile::KnownLeaf& k = f->known[size_t(f->known_next)];

@@ -31,12 +31,14 @@ bool CKvrLock::Release() {
 
 // ---- Object ------------------------------------------------------------------------------------
 
-CKvRecord::CKvRecord() : Delivered_(new TStringList), RecBuf_(new CKvrBuffer(kRecBufCapacity)) {}
+CKvRecord::CKvRecord()
+    : Delivered_(new TStringList), RecBuf_(new CKvrBuffer(kRecBufCapacity)), InsertValues_(new CKvrValueList) {}
 
 CKvRecord::~CKvRecord() {
   if (Korva_) WriteKeptCounts();
   ForgetStringCache();
   ForgetStringValues();
+  delete InsertValues_;
   delete RecBuf_;
   delete Cols_;
   delete Korva_;

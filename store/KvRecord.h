@@ -249,6 +249,7 @@ class CKvRecord : private CKorvaDeferred {
   uint64_t Candidates_ = 0;
 
   CKvrBuffer* RecBuf_;  // the body being read or written
+  CKvrValueList* InsertValues_;  // the values of the insert running or last run (InsertEx)
   int KeyCount_ = kvrKeysCurrent;
   AnsiString BasePath_;
   bool EucOrder_ = false;  // set by the record-server table

@@ -776,6 +776,11 @@ void CKvRecord::MakeRecordBody(CKvrBuffer& buf, uint32_t id, const CKvrValueList
     switch (v.Type()) {
       case kvrString:
       case kvrSet: {
+        int size = 0;
+        if (const unsigned char* image = StringImage(v, size)) {
+          buf.PutBytes(image, size);
+          break;
+        }
         const AnsiString text = v.GetString();
         buf.PutBytes(text.c_str(), int(text.size()) + 1);
         break;

@@ -218,16 +218,33 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
     }
   }
   if (idOut) *idOut = id;
-  CKvrValueList values;
-  values.Add(new CKvrValue(id));
+  // The values of the last insert are filled again where they are, keeping their memory.
+  CKvrValueList& values = *InsertValues_;
+  while (values.Count() > Cols_->Count()) {
+    delete values.GetAt(values.Count() - 1);
+    values.Delete(values.Count() - 1);
+  }
+  if (values.Count() == 0) values.Add(new CKvrValue(id));
+  *values.GetAt(0) = CKvrValue(id);
   auto takeBack = [&](int last) {
     for (int j = last; j >= 1; --j) RemoveIndexEntry(*Cols_->GetAt(j), *values.GetAt(j), id, j);
   };
+  // Names given in column order are matched without a search: column names differ, so a name
+  // met at the next place is its first.
+  int next = 0;
+  bool inOrder = true;
   for (int i = 1; i < Cols_->Count(); ++i) {
     const CKvrColInfo& col = *Cols_->GetAt(i);
-    auto* v = new CKvrValue(col.Type);
-    values.Add(v);
-    const int k = names.IndexOf(col.Name);
+    if (i == values.Count()) values.Add(new CKvrValue(col.Type));
+    CKvrValue* v = values.GetAt(i);
+    v->Reset(col.Type);
+    int k = -1;
+    if (inOrder && next < names.Count() && names[next] == col.Name) {
+      k = next++;
+    } else {
+      inOrder = false;
+      k = names.IndexOf(col.Name);
+    }
     if (k >= 0) v->SetText(k < texts.Count() ? texts[k].c_str() : "");
     SetAutoValue(*v, i, false);
     if (!WriteIndexEntry(col, v, id, i)) {
