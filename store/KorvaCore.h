@@ -177,7 +177,14 @@ struct KorvaFile {
   };
   static constexpr int kKnownLeaves = 64;
   std::vector<KnownLeaf> known;      // kKnownLeaves entries once the first is noted
-  std::vector<uint8_t> known_order;  // the entries in use, by key number and then low bound
+  // The entries in use, by key number and then low bound, with the first 8 bytes of that bound
+  // (as a big-endian number) so that a search mostly reads this array alone.
+  struct KnownOrder {
+    uint64_t first;
+    int key;
+    uint8_t slot;
+  };
+  std::vector<KnownOrder> known_order;
   int known_next = 0;                // the clock hand: a note replaces the first entry not used since
   // The data blocks that the last read-ahead (db_prefetch) found under key ahead_key, in the
   // order of its keys: the keys [low, high) of entry i, at ahead_bounds[2 * i * key_len], lead to

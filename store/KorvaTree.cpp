@@ -78,14 +78,27 @@ int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint
 
 namespace {
 
+// The first 8 bytes of a key (zeros past its end) as a number that orders as they do.
+uint64_t FirstBytes(const uint8_t* key, int len) {
+  uint8_t b[8] = {};
+  std::memcpy(b, key, size_t(std::min(len, 8)));
+  uint64_t v = 0;
+  for (uint8_t byte : b) v = v << 8 | byte;
+  return v;
+}
+
 // Place in known_order of the first entry above (key number, key) in that order.
 size_t KnownAbove(const KorvaFile* f, const uint8_t* key) {
   const int len = f->key_len;
+  const uint64_t first = FirstBytes(key, len);
   size_t lo = 0, hi = f->known_order.size();
   while (lo < hi) {
     const size_t mid = (lo + hi) / 2;
-    const KorvaFile::KnownLeaf& k = f->known[f->known_order[mid]];
-    if (k.key < f->key_no || (k.key == f->key_no && KeyOrder(k.low, key, len) <= 0))
+    const KorvaFile::KnownOrder& o = f->known_order[mid];
+    const bool below = o.key != f->key_no ? o.key < f->key_no
+                       : o.first != first ? o.first < first
+                                          : KeyOrder(f->known[o.slot].low, key, len) <= 0;
+    if (below)
       lo = mid + 1;
     else
       hi = mid;
@@ -97,7 +110,8 @@ void Unlist(KorvaFile* f, size_t slot) {
   KorvaFile::KnownLeaf& k = f->known[slot];
   if (k.key == 0) return;
   k.key = 0;
-  f->known_order.erase(std::find(f->known_order.begin(), f->known_order.end(), uint8_t(slot)));
+  f->known_order.erase(std::find_if(f->known_order.begin(), f->known_order.end(),
+                                    [slot](const KorvaFile::KnownOrder& o) { return o.slot == slot; }));
 }
 
 }  // namespace
@@ -105,7 +119,7 @@ void Unlist(KorvaFile* f, size_t slot) {
 KorvaFile::KnownLeaf* KvKnownLeaf(KorvaFile* f, const uint8_t* key) {
   const size_t at = KnownAbove(f, key);
   if (at == 0) return nullptr;
-  KorvaFile::KnownLeaf& k = f->known[f->known_order[at - 1]];
+  KorvaFile::KnownLeaf& k = f->known[f->known_order[at - 1].slot];
   if (k.key != f->key_no || (!k.open && KeyOrder(key, k.high, f->key_len) >= 0)) return nullptr;
   return &k;
 }
@@ -144,15 +158,16 @@ void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_
   // The ranges of the leaves of one tree do not overlap: one that does is left out.
   const size_t at = KnownAbove(f, low);
   if (at > 0) {
-    const KorvaFile::KnownLeaf& before = f->known[f->known_order[at - 1]];
+    const KorvaFile::KnownLeaf& before = f->known[f->known_order[at - 1].slot];
     if (before.key == f->key_no && (before.open || KeyOrder(low, before.high, f->key_len) < 0)) return;
   }
   if (at < f->known_order.size()) {
-    const KorvaFile::KnownLeaf& after = f->known[f->known_order[at]];
+    const KorvaFile::KnownLeaf& after = f->known[f->known_order[at].slot];
     if (after.key == f->key_no && (!high || KeyOrder(after.low, high, f->key_len) < 0)) return;
   }
   k.key = f->key_no;
-  f->known_order.insert(f->known_order.begin() + std::ptrdiff_t(at), uint8_t(slot));
+  f->known_order.insert(f->known_order.begin() + std::ptrdiff_t(at),
+                        KorvaFile::KnownOrder{FirstBytes(low, f->key_len), f->key_no, uint8_t(slot)});
 }
 
 void KvForgetLeaf(KorvaFile* f, const uint8_t* key) {
