@@ -3,7 +3,10 @@
 // Invariants kept here (layouts in store/Kvrcolinfo.h):
 // - every record has one entry per signed, unsigned and real column, also for an empty value;
 // - every record has one reference per distinct indexed text of each string and set column, and
-//   a string value exists while a reference to it exists (current layout);
+//   a string value exists while a reference to it exists (current layout); its use count is the
+//   number of references, except inside the held run of inserts, where the rises the string cache
+//   keeps back are missing until they are written (before the run's blocks go to disk and before
+//   anything else of the table reads or changes the file);
 // - a body is under key 2 whole, or as its first C bytes there and gap-free chunks 0, 1, ...
 // A step that fails half-way takes back what it wrote before answering false, so its caller can
 // treat every step as all or nothing.
@@ -116,7 +119,7 @@ void CKvRecord::MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo&, int c
 // this object's inserts only; the ones with a count kept back are listed in `waiting`.
 //
 // An open-addressing table over an entry array and one block of key bytes, all of fixed size, so
-// that the cache never takes more than about 1.6 MB. When it is full, a sweep keeps the entries
+// that the cache never takes more than about 0.8 MB. When it is full, a sweep keeps the entries
 // used since the last sweep or keeping a count back; when they fill more than half of it, their
 // counts are written and all go. A run of unique texts so passes through without pushing out the
 // texts that recur.
