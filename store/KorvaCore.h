@@ -164,9 +164,9 @@ struct KorvaFile {
   bool hint_known = false;
   uint32_t hint_address = 0;
   int hint_offset = 0;
-  // The data blocks that recent descents led to, with their ranges as for range above, under
-  // the key each was found for: an insert whose key lies in one needs no descent (inserts that
-  // take turns between a few places of a tree). A leaf split forgets the split block's entry, since
+  // The data blocks that recent descents of inserts led to, with their ranges as for range above,
+  // under the key each was found for: an insert whose key lies in one needs no descent (inserts
+  // that take turns between a few places of a tree). A leaf split forgets the split block's entry, since
   // only its range shrinks; every other change of a tree's shape forgets them all.
   struct KnownLeaf {
     int key = 0;  // 0: unused
@@ -306,7 +306,7 @@ int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child);
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement);
 int16_t dat_unlink(KorvaFile* f);
-// The known leaves (KorvaFile::known): note the one the last descent found; forget those of the
+// The known leaves (KorvaFile::known): note the one an insert's descent found; forget those of the
 // current key whose range holds key (a split of that leaf), or all of them.
 void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_t* high);
 void KvForgetLeaf(KorvaFile* f, const uint8_t* key);

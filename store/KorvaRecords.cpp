@@ -330,7 +330,10 @@ int16_t dat_insert(KorvaFile* f, int mode, const uint8_t* record, int len) {
 // an earlier descent of the same key led to is known as well (KorvaFile::known).
   for (int splits = 0, tries = 0;; ++tries) {
     const bool shortcut = tries == 0 && (InLastRange(f, key) || InKnownLeaf(f, key));
-    if (!shortcut && db_descend(f, key) < 0) return -1;
+    if (!shortcut) {
+      if (db_descend(f, key) < 0) return -1;
+      KvNoteLeaf(f, f->range_address, f->range_low, f->range_open ? nullptr : f->range_high);
+    }
     KorvaPage* d = KvDataPage(f, f->path[0]);
     if (!d) return -1;
     uint8_t* b = d->data();

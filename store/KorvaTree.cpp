@@ -195,7 +195,6 @@ int16_t db_descend(KorvaFile* f, const uint8_t* key) {
   if (high) std::memcpy(f->range_high, high, size_t(len));
   f->range_address = address;
   f->range_known = true;
-  KvNoteLeaf(f, address, low, high);
   return 0;
 }
 
