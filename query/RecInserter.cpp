@@ -11,6 +11,7 @@ struct CRecInserter::Part {
   CKvRecord* table = nullptr;  // owned, open
   std::unique_ptr<TStrings> columns;
   TStringList names, texts;  // one record's part, refilled per insert
+  int filled = 0;             // entries of names and texts the insert being built has set
 };
 
 CRecInserter::CRecInserter(CRecFileList& files, const TStrings& columns, const TStrings& tables) {
@@ -51,16 +52,26 @@ CRecInserter::~CRecInserter() {
 }
 
 bool CRecInserter::Insert(std::span<const AnsiString* const> values) {
-  for (auto& part : parts_) {
-    part->names.Clear();
-    part->texts.Clear();
-  }
+  // The parts' lists are filled again where they are: the names mostly stay as the last insert
+  // left them, and the texts reuse their memory.
+  for (auto& part : parts_) part->filled = 0;
   const size_t n = std::min(values.size(), target_.size());
   for (size_t i = 0; i < n; ++i) {
     if (target_[i] < 0 || !values[i]) continue;
     Part& part = *parts_[size_t(target_[i])];
+    const int at = part.filled++;
+    if (at < part.names.Count() && part.names[at] == names_[i]) {
+      part.texts.SetString(at, *values[i]);
+      continue;
+    }
+    while (part.names.Count() > at) part.names.Delete(part.names.Count() - 1);
+    while (part.texts.Count() > at) part.texts.Delete(part.texts.Count() - 1);
     part.names.Add(names_[i]);
     part.texts.Add(*values[i]);
+  }
+  for (auto& part : parts_) {
+    while (part->names.Count() > part->filled) part->names.Delete(part->names.Count() - 1);
+    while (part->texts.Count() > part->filled) part->texts.Delete(part->texts.Count() - 1);
   }
   for (auto& part : parts_)
     if (!part->table->Insert(part->names, part->texts)) return false;

@@ -134,6 +134,10 @@ struct KorvaFile {
   uint32_t run_end = 0;    // end address on disk: when the run began, or at its last flush
   int holds = 0;
   bool locked = false;
+  FlushHook flush_hook = nullptr;  // db_flush_hook
+  void* flush_context = nullptr;
+  bool in_flush_hook = false;
+  uint32_t drops = 0;  // db_drops: a process-wide serial, new at every KvDropAll
   bool header_changed = false;
   int slot = -1;
 
@@ -160,6 +164,28 @@ struct KorvaFile {
   bool hint_known = false;
   uint32_t hint_address = 0;
   int hint_offset = 0;
+  // The data blocks that recent descents of inserts led to, with their ranges as for range above,
+  // under the key each was found for: an insert whose key lies in one needs no descent (inserts
+  // that take turns between a few places of a tree). A leaf split forgets the split block's entry, since
+  // only its range shrinks; every other change of a tree's shape forgets them all.
+  struct KnownLeaf {
+    int key = 0;  // 0: unused
+    uint32_t address = 0;
+    bool open = false;
+    bool used = false;  // an insert took it since the hand last passed
+    uint8_t low[korva::kMaxKeyLen], high[korva::kMaxKeyLen];
+  };
+  static constexpr int kKnownLeaves = 64;
+  std::vector<KnownLeaf> known;      // kKnownLeaves entries once the first is noted
+  // The entries in use, by key number and then low bound, with the first 8 bytes of that bound
+  // (as a big-endian number) so that a search mostly reads this array alone.
+  struct KnownOrder {
+    uint64_t first;
+    int key;
+    uint8_t slot;
+  };
+  std::vector<KnownOrder> known_order;
+  int known_next = 0;                // the clock hand: a note replaces the first entry not used since
   // The data blocks that the last read-ahead (db_prefetch) found under key ahead_key, in the
   // order of its keys: the keys [low, high) of entry i, at ahead_bounds[2 * i * key_len], lead to
   // ahead_addresses[i] (ahead_open[i]: no high). Like the range, kept until a tree changes: the
@@ -235,7 +261,7 @@ int KvDepth(const KorvaFile* f);
 uint32_t KvRoot(const KorvaFile* f);
 void KvSetTree(KorvaFile* f, int depth, uint32_t root);
 void KvCountRecord(KorvaFile* f, int delta);  // record counts and the change counter
-void KvBumpCounter(KorvaFile* f);
+void KvBumpCounter(KorvaFile* f, uint32_t by = 1);
 
 // Operations: KvOperation runs body as one public operation: handle check, run, undo; body
 // returns its result (negative: failed and taken back).
@@ -280,6 +306,14 @@ int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child);
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement);
 int16_t dat_unlink(KorvaFile* f);
+// The known leaves (KorvaFile::known): note the one an insert's descent found; forget those of the
+// current key whose range holds key (a split of that leaf), or all of them.
+void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_t* high);
+void KvForgetLeaf(KorvaFile* f, const uint8_t* key);
+void KvForgetLeaves(KorvaFile* f);
+// The known leaf of the current key whose range holds key, or null. The ranges of known leaves
+// never overlap, so the one with the highest low bound at or below key is the only candidate.
+KorvaFile::KnownLeaf* KvKnownLeaf(KorvaFile* f, const uint8_t* key);
 
 // db_hold and db_release for a file known to be open.
 int16_t KvHold(KorvaFile* f);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -319,9 +320,9 @@ void KvSetTree(KorvaFile* f, int depth, uint32_t root) {
   Put32(f->hdr + kHdrLevels + 4 * depth, root);
 }
 
-void KvBumpCounter(KorvaFile* f) {
+void KvBumpCounter(KorvaFile* f, uint32_t by) {
   KvTouchHeader(f);
-  const uint32_t counter = (uint32_t(Get16(f->hdr + kHdrCounterHigh)) << 16 | Get16(f->hdr + kHdrCounter)) + 1;
+  const uint32_t counter = (uint32_t(Get16(f->hdr + kHdrCounterHigh)) << 16 | Get16(f->hdr + kHdrCounter)) + by;
   Put16(f->hdr + kHdrCounter, counter & 0xFFFF);
   Put16(f->hdr + kHdrCounterHigh, counter >> 16);
 }
@@ -757,6 +758,9 @@ void KvTouchHeader(KorvaFile* f) {
 }
 
 void KvDropAll(KorvaFile* f) {
+  // Serials are process-wide, so a file opened again never repeats one its last opening gave.
+  static std::atomic<uint32_t> serial{0};
+  f->drops = ++serial;
   for (KorvaPage* p : f->pages.All()) {
     Detach(p);
     std::free(p);
@@ -765,6 +769,7 @@ void KvDropAll(KorvaFile* f) {
   f->range_known = false;
   f->hint_known = false;
   f->ahead_known = false;
+  KvForgetLeaves(f);
 }
 
 // ---- Operations and runs ----------------------------------------------------------------------
@@ -804,6 +809,7 @@ void KvRollback(KorvaFile* f, size_t mark) {
   ++f->savepoint;
   f->path_valid = false;
   f->ahead_known = false;
+  KvForgetLeaves(f);
 }
 
 bool KvBeginOp(KorvaFile* f) {
@@ -816,6 +822,36 @@ bool KvBeginOp(KorvaFile* f) {
   f->undo_bytes.clear();
   return true;
 }
+
+namespace {
+
+// Runs the caller's flush hook, once at a time. False when the hook failed.
+bool RunFlushHook(KorvaFile* f) {
+  if (!f->flush_hook || f->in_flush_hook) return true;
+  const int saved_class = db_errclass, saved_detail = db_errdetail;
+  const int key = f->key_no;
+  f->in_flush_hook = true;
+  const bool ok = f->flush_hook(f->flush_context) >= 0;
+  f->in_flush_hook = false;
+  if (f->key_no != key) {
+    f->key_no = key;
+    KvApplyKey(f);
+    f->path_valid = false;
+  }
+  db_errclass = saved_class;
+  db_errdetail = saved_detail;
+  return ok;
+}
+
+}  // namespace
+
+void db_flush_hook(KorvaFile* f, FlushHook hook, void* context) {
+  if (!KvIsOpen(f)) return;
+  f->flush_hook = hook;
+  f->flush_context = context;
+}
+
+uint32_t db_drops(KorvaFile* f) { return KvIsOpen(f) ? f->drops : 0; }
 
 int16_t KvEndOp(KorvaFile* f, int16_t result) {
   if (result < 0) {
@@ -832,7 +868,8 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   int16_t released = KvRelease(f);
   // Inside a held run, changed pages the cache has no room for go to the disk now, between two
   // operations, as one flush: the header's counter tells other processes that blocks changed.
-  if (released == 0 && f->holds > 0 && g_bytes > g_limit && !f->dirty.empty() && db_flush(f) < 0) {
+  if (released == 0 && f->holds > 0 && g_bytes > g_limit && !f->dirty.empty() &&
+      db_flush(f) < 0) {
     // Memory no longer matches the disk: the run's next operation starts again from the disk.
     KvDropAll(f);
     f->fresh = true;
@@ -977,8 +1014,16 @@ int16_t db_release(KorvaFile* f) {
 
 int16_t KvRelease(KorvaFile* f) {
   if (f->holds == 0) return 0;
+  bool hooked = true;
+  if (f->holds == 1 && f->flush_hook && !f->in_flush_hook) {
+    // The hook's changes need room in the cache: when it is full, what the run changed so far is
+    // written first (under the lock still held), so that its reads do not search a cache of
+    // changed blocks for one to let go.
+    if (g_bytes > g_limit && !f->dirty.empty()) hooked = db_flush(f) >= 0;
+    hooked = hooked && RunFlushHook(f);
+  }
   if (--f->holds > 0) return 0;
-  if (db_flush(f) < 0) {
+  if (!hooked || db_flush(f) < 0) {
     // Memory no longer matches the disk: start again from the disk.
     KvDropAll(f);
     f->fresh = true;

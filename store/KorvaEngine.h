@@ -84,6 +84,20 @@ int16_t db_select_key(KorvaFile* f, int n);
 
 int16_t db_hold(KorvaFile* f);
 int16_t db_release(KorvaFile* f);
+// A caller that keeps some of its changes back in memory during a held run (the record tables'
+// use counts) has them made by the hook: it is called when the run ends, before its changed
+// blocks are written (the outermost db_release, or an operation outside any held run; a flush
+// between two operations of an over-full cache does not wait for it), and may call the engine on
+// the same file; the key selected before it is selected again after it, and the error report is
+// left as it was. A negative answer fails the write: the run's changes are lost, as when writing
+// them fails. Null: none.
+using FlushHook = int (*)(void* context);
+void db_flush_hook(KorvaFile* f, FlushHook hook, void* context);
+// Changes every time the file's cached blocks are dropped: at the first run of an opening, at the
+// start of a run when another handle wrote the file since this one last saw it, and when a failed
+// write lost a run's changes; no two openings share a value. What a caller keeps about the file's
+// contents holds while this stays the same.
+uint32_t db_drops(KorvaFile* f);
 
 // Record operations under the current key. Keys are the current key's length; a record's key
 // lies at the key offset. Buffers must hold db_data_cap bytes. The key of the record concerned
@@ -91,7 +105,9 @@ int16_t db_release(KorvaFile* f);
 int16_t db_insert(KorvaFile* f, const void* record, int16_t length);
 int16_t db_append(KorvaFile* f, const void* record, int16_t length);  // dense blocks for ascending keys
 int16_t db_delete(KorvaFile* f, const void* key);
-int16_t db_update(KorvaFile* f, const void* record, int16_t length);
+// changes: how many changes the update stands for (at least one); the change counter rises by as
+// many, as it would for that many updates of the record one after another.
+int16_t db_update(KorvaFile* f, const void* record, int16_t length, int changes = 1);
 int16_t db_read(KorvaFile* f, const void* key, void* buffer);
 int16_t db_next(KorvaFile* f, const void* key, void* buffer);       // first record above key
 int16_t db_seek(KorvaFile* f, const void* key, void* buffer);       // first record at or above

@@ -121,6 +121,24 @@ bool InLastRange(const KorvaFile* f, const uint8_t* key) {
          KeyOrder(f->range_low, key, len) <= 0 && (f->range_open || KeyOrder(key, f->range_high, len) < 0);
 }
 
+// True when key lies in the range of a known leaf (KorvaFile::known) of the current key, which is
+// then made the block of the last descent with its range.
+bool InKnownLeaf(KorvaFile* f, const uint8_t* key) {
+  const int len = f->key_len;
+  if (KorvaFile::KnownLeaf* found = KvKnownLeaf(f, key)) {
+    KorvaFile::KnownLeaf& k = *found;
+    k.used = true;
+    f->path[0] = f->range_address = k.address;
+    f->path_valid = true;
+    std::memcpy(f->range_low, k.low, size_t(len));
+    if (!k.open) std::memcpy(f->range_high, k.high, size_t(len));
+    f->range_open = k.open;
+    f->range_known = true;
+    return true;
+  }
+  return false;
+}
+
 // The data block that the last read-ahead found for key, made the current data block with its
 // range; null when the read-ahead found none (or the block cannot be read: the descent will say).
 KorvaPage* AheadLeaf(KorvaFile* f, const uint8_t* key) {
@@ -308,10 +326,14 @@ int16_t dat_insert(KorvaFile* f, int mode, const uint8_t* record, int len) {
   if (IsZero(key, f->key_len)) return KvRefuse(kvZeroKey);
   // Each split moves at least one record out of the block the key goes to. The first try may take
   // the block of the last descent (a look-up just before the insert of what it did not find); a
-  // split changes the block's parents, so it always follows a descent of this insert.
+  // split changes the block's parents, so it always follows a descent of this insert. A block that
+// an earlier descent of the same key led to is known as well (KorvaFile::known).
   for (int splits = 0, tries = 0;; ++tries) {
-    const bool shortcut = tries == 0 && InLastRange(f, key);
-    if (!shortcut && db_descend(f, key) < 0) return -1;
+    const bool shortcut = tries == 0 && (InLastRange(f, key) || InKnownLeaf(f, key));
+    if (!shortcut) {
+      if (db_descend(f, key) < 0) return -1;
+      KvNoteLeaf(f, f->range_address, f->range_low, f->range_open ? nullptr : f->range_high);
+    }
     KorvaPage* d = KvDataPage(f, f->path[0]);
     if (!d) return -1;
     uint8_t* b = d->data();
@@ -445,7 +467,7 @@ int16_t db_delete(KorvaFile* f, const void* key) {
   });
 }
 
-int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
+int16_t db_update(KorvaFile* f, const void* record, int16_t length, int changes) {
   return KvOperation(f, [&]() -> int16_t {
     ClearPosition(f);
     const uint8_t* rec = static_cast<const uint8_t*>(record);
@@ -463,11 +485,12 @@ int16_t db_update(KorvaFile* f, const void* record, int16_t length) {
       KvSettle(f);
       KvTouch(f, d);
       std::memcpy(b + s.found + 2, rec, size_t(length));
-      KvBumpCounter(f);
+      KvBumpCounter(f, uint32_t(std::max(changes, 1)));
     } else {
       // Delete and insert run as one operation: when the insert fails, the delete is taken back.
       if (length > RecordCap(f->data_block)) return KvRefuse(kvBadLength);
       if (dat_delete(f, key) < 0 || dat_insert(f, 1, rec, length) < 0) return -1;
+      if (changes > 1) KvBumpCounter(f, 2 * uint32_t(changes - 1));  // a delete and an insert each
     }
     std::memcpy(f->position(), key, size_t(f->key_len));
     f->position_valid[size_t(f->key_no)] = 1;

@@ -76,6 +76,109 @@ int16_t key_leaf(KorvaFile* f, const uint8_t* key, uint32_t* address, const uint
   return 0;
 }
 
+namespace {
+
+// The first 8 bytes of a key (zeros past its end) as a number that orders as they do.
+uint64_t FirstBytes(const uint8_t* key, int len) {
+  uint8_t b[8] = {};
+  std::memcpy(b, key, size_t(std::min(len, 8)));
+  uint64_t v = 0;
+  for (uint8_t byte : b) v = v << 8 | byte;
+  return v;
+}
+
+// Place in known_order of the first entry above (key number, key) in that order.
+size_t KnownAbove(const KorvaFile* f, const uint8_t* key) {
+  const int len = f->key_len;
+  const uint64_t first = FirstBytes(key, len);
+  size_t lo = 0, hi = f->known_order.size();
+  while (lo < hi) {
+    const size_t mid = (lo + hi) / 2;
+    const KorvaFile::KnownOrder& o = f->known_order[mid];
+    const bool below = o.key != f->key_no ? o.key < f->key_no
+                       : o.first != first ? o.first < first
+                                          : KeyOrder(f->known[o.slot].low, key, len) <= 0;
+    if (below)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+void Unlist(KorvaFile* f, size_t slot) {
+  KorvaFile::KnownLeaf& k = f->known[slot];
+  if (k.key == 0) return;
+  k.key = 0;
+  f->known_order.erase(std::find_if(f->known_order.begin(), f->known_order.end(),
+                                    [slot](const KorvaFile::KnownOrder& o) { return o.slot == slot; }));
+}
+
+}  // namespace
+
+KorvaFile::KnownLeaf* KvKnownLeaf(KorvaFile* f, const uint8_t* key) {
+  const size_t at = KnownAbove(f, key);
+  if (at == 0) return nullptr;
+  KorvaFile::KnownLeaf& k = f->known[f->known_order[at - 1].slot];
+  if (k.key != f->key_no || (!k.open && KeyOrder(key, k.high, f->key_len) >= 0)) return nullptr;
+  return &k;
+}
+
+void KvNoteLeaf(KorvaFile* f, uint32_t address, const uint8_t* low, const uint8_t* high) {
+  if (f->known.empty()) {
+    f->known.resize(KorvaFile::kKnownLeaves);
+    f->known_order.reserve(KorvaFile::kKnownLeaves);
+  }
+  const size_t len = size_t(f->key_len);
+  size_t slot = KorvaFile::kKnownLeaves;
+  // The leaf noted before under a range that holds its low bound is this one again (its range
+  // may have grown since); any other there is out of date.
+  if (KorvaFile::KnownLeaf* same = KvKnownLeaf(f, low)) {
+    if (same->address == address)
+      slot = size_t(same - f->known.data());
+    else
+      Unlist(f, size_t(same - f->known.data()));
+  }
+  // A leaf that inserts keep coming back to stays; one a single descent found goes first.
+  for (int tries = 0; slot == KorvaFile::kKnownLeaves; ++tries) {
+    KorvaFile::KnownLeaf& k = f->known[size_t(f->known_next)];
+    if (k.key == 0 || !k.used || tries >= KorvaFile::kKnownLeaves)
+      slot = size_t(f->known_next);
+    else
+      k.used = false;
+    f->known_next = (f->known_next + 1) % KorvaFile::kKnownLeaves;
+  }
+  Unlist(f, slot);
+  KorvaFile::KnownLeaf& k = f->known[slot];
+  k.address = address;
+  k.open = !high;
+  k.used = false;
+  std::memcpy(k.low, low, len);
+  if (high) std::memcpy(k.high, high, len);
+  // The ranges of the leaves of one tree do not overlap: one that does is left out.
+  const size_t at = KnownAbove(f, low);
+  if (at > 0) {
+    const KorvaFile::KnownLeaf& before = f->known[f->known_order[at - 1].slot];
+    if (before.key == f->key_no && (before.open || KeyOrder(low, before.high, f->key_len) < 0)) return;
+  }
+  if (at < f->known_order.size()) {
+    const KorvaFile::KnownLeaf& after = f->known[f->known_order[at].slot];
+    if (after.key == f->key_no && (!high || KeyOrder(after.low, high, f->key_len) < 0)) return;
+  }
+  k.key = f->key_no;
+  f->known_order.insert(f->known_order.begin() + std::ptrdiff_t(at),
+                        KorvaFile::KnownOrder{FirstBytes(low, f->key_len), f->key_no, uint8_t(slot)});
+}
+
+void KvForgetLeaf(KorvaFile* f, const uint8_t* key) {
+  if (KorvaFile::KnownLeaf* k = KvKnownLeaf(f, key)) Unlist(f, size_t(k - f->known.data()));
+}
+
+void KvForgetLeaves(KorvaFile* f) {
+  for (KorvaFile::KnownLeaf& k : f->known) k.key = 0;
+  f->known_order.clear();
+}
+
 int16_t db_descend(KorvaFile* f, const uint8_t* key) {
   f->path_valid = false;
   f->range_known = false;
@@ -98,6 +201,9 @@ int16_t db_descend(KorvaFile* f, const uint8_t* key) {
 int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32_t child) {
   f->range_known = false;
   f->ahead_known = false;
+  // A new leaf's first key lies in the range of the leaf it split from, whose range it cuts; the
+  // ranges of the other leaves stay (a key block that splits moves entries, not bounds).
+  if (level == 1) KvForgetLeaf(f, key);
   if (level > kMaxDepth) return KvRefuse(kvTooDeep);
   const int len = f->key_len, entry = len + 4, size = f->key_block;
   if (level > KvDepth(f)) {
@@ -153,6 +259,7 @@ int16_t key_insert(int mode, KorvaFile* f, int level, const uint8_t* key, uint32
 int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* replacement) {
   f->range_known = false;
   f->ahead_known = false;
+  KvForgetLeaves(f);
   if (level > KvDepth(f)) return KvDamaged();
   const int len = f->key_len, entry = len + 4;
   KorvaPage* p = KvKeyPage(f, f->path[level], level);
@@ -188,6 +295,7 @@ int16_t key_delete(KorvaFile* f, int level, const uint8_t* key, const uint8_t* r
 }
 
 int16_t dat_unlink(KorvaFile* f) {
+  KvForgetLeaves(f);
   const uint32_t self = f->path[0];
   KorvaPage* d = KvDataPage(f, self);
   if (!d) return -1;

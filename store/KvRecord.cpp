@@ -31,10 +31,14 @@ bool CKvrLock::Release() {
 
 // ---- Object ------------------------------------------------------------------------------------
 
-CKvRecord::CKvRecord() : Delivered_(new TStringList), RecBuf_(new CKvrBuffer(kRecBufCapacity)) {}
+CKvRecord::CKvRecord()
+    : Delivered_(new TStringList), RecBuf_(new CKvrBuffer(kRecBufCapacity)), InsertValues_(new CKvrValueList) {}
 
 CKvRecord::~CKvRecord() {
+  if (Korva_) WriteKeptCounts();
+  ForgetStringCache();
   ForgetStringValues();
+  delete InsertValues_;
   delete RecBuf_;
   delete Cols_;
   delete Korva_;
@@ -64,6 +68,7 @@ int CKvRecord::Open() {
     Korva_ = nullptr;
     return -1;
   }
+  Korva_->SetDeferred(this);
   CKvrLock lock(Korva_);
   CKvrTableInfo info;
   Version_ = info.Read(*Korva_) ? info.Version : 0;
@@ -75,6 +80,8 @@ int CKvRecord::Open() {
 
 int CKvRecord::Close() {
   if (!Korva_) return 1;
+  WriteKeptCounts();
+  ForgetStringCache();
   ForgetStringValues();
   delete Cols_;
   Cols_ = nullptr;

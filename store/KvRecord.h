@@ -61,7 +61,7 @@ class CKvrLock {
   bool taken_;
 };
 
-class CKvRecord {
+class CKvRecord : private CKorvaDeferred {
  public:
   CKvRecord();
   virtual ~CKvRecord();
@@ -204,9 +204,29 @@ class CKvRecord {
   // The directory after a check against the table information (forgotten when stale); made when
   // missing and make is set. Null when there is none.
   StringDirectory* CheckedStrings(bool make);
-  // Tells the directory that this object wrote (id != 0) or deleted (id == 0) the string-value
-  // record rec.
+  // Tells the directory and the string cache that this object wrote (id != 0) or deleted
+  // (id == 0) the string-value record rec.
   void NoteStringValue(const unsigned char* rec, uint32_t id);
+
+  // The string cache (store/KvRecordIndex.cpp): the ids of string values this object met while
+  // inserting, and the use-count rises it keeps back. While an insert holds the file, a text the
+  // cache knows costs only its reference; the kept-back rises are written, one update per
+  // value, before the file's changed blocks are written (CKorva calls Settle), before any other
+  // hold of the file begins, and before this object lowers a use count. The cache holds while
+  // the file's drops (CKorva::Drops) stay the same; it is forgotten when the table closes.
+  class StringCache;
+  StringCache* Cache_ = nullptr;
+  bool Inserting_ = false;  // inside InsertEx or InsertRaw
+  class InsertScope;
+  bool Settle(bool writing) override;
+  // Writes the kept-back use counts; false when one could not be written (the cache is then
+  // forgotten, and the run that holds the file must not be written).
+  bool WriteKeptCounts();
+  void ForgetStringCache();
+  // Notes the string value rec (whose reference was just added) in the cache.
+  void NoteInCache(const unsigned char* rec, uint32_t stringId);
+  // The cache while inserts may keep counts back (made when missing), else null.
+  StringCache* InsertCache();
 
   // Query state (owned; made and used by the query side).
   CKvrCondControl* Cursor_ = nullptr;  // walk of a group whose conditions are on the record id only
@@ -229,6 +249,7 @@ class CKvRecord {
   uint64_t Candidates_ = 0;
 
   CKvrBuffer* RecBuf_;  // the body being read or written
+  CKvrValueList* InsertValues_;  // the values of the insert running or last run (InsertEx)
   int KeyCount_ = kvrKeysCurrent;
   AnsiString BasePath_;
   bool EucOrder_ = false;  // set by the record-server table

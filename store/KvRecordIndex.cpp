@@ -3,14 +3,19 @@
 // Invariants kept here (layouts in store/Kvrcolinfo.h):
 // - every record has one entry per signed, unsigned and real column, also for an empty value;
 // - every record has one reference per distinct indexed text of each string and set column, and
-//   a string value exists while a reference to it exists (current layout);
+//   a string value exists while a reference to it exists (current layout); its use count is the
+//   number of references, except inside the held run of inserts, where the rises the string cache
+//   keeps back are missing until they are written (before the run's blocks go to disk and before
+//   anything else of the table reads or changes the file);
 // - a body is under key 2 whole, or as its first C bytes there and gap-free chunks 0, 1, ...
 // A step that fails half-way takes back what it wrote before answering false, so its caller can
 // treat every step as all or nothing.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "store/KvRecord.h"
 
@@ -34,6 +39,22 @@ void PutColumn(CKvrBuffer& b, int colNo, bool current) {
 AnsiString ImageBytes(const CKvrValue& v) {
   if (v.Type() == kvrString || v.Type() == kvrSet) return AnsiString(v.GetString().c_str(), v.GetString().size() + 1);
   return AnsiString(reinterpret_cast<const char*>(v.Stored()), size_t(std::max(v.StoredLength(), 0)));
+}
+
+// The image of a string or set value where its stored bytes hold it (its text and then a NUL),
+// without a copy; null when they do not.
+const unsigned char* StringImage(const CKvrValue& v, int& size) {
+  static const unsigned char kEmpty[1] = {0};
+  if (v.Type() != kvrString && v.Type() != kvrSet) return nullptr;
+  const int stored = v.StoredLength();
+  if (stored <= 0) {
+    size = 1;
+    return kEmpty;
+  }
+  const void* nul = std::memchr(v.Stored(), 0, size_t(stored));
+  if (!nul) return nullptr;
+  size = int(static_cast<const unsigned char*>(nul) - v.Stored()) + 1;
+  return v.Stored();
 }
 
 // The part of the image that a string-value record keeps (and so the part that tells values apart).
@@ -70,19 +91,151 @@ int IndexOfImage(const CKvrValueList& list, const CKvrValue& v) {
 
 void CKvRecord::MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo&, int colNo, const CKvrValue& value,
                                       uint32_t stringId, uint32_t useCount) {
-  const AnsiString image = ImageBytes(value);
-  const int kept = KvrKeptTextLength(reinterpret_cast<const unsigned char*>(image.data()), int(image.size()));
-  const int prefix = std::min(int(image.size()), kvrTextPrefix);
+  AnsiString copy;
+  int size = 0;
+  const unsigned char* image = StringImage(value, size);
+  if (!image) {
+    copy = ImageBytes(value);
+    image = reinterpret_cast<const unsigned char*>(copy.data());
+    size = int(copy.size());
+  }
+  const int kept = KvrKeptTextLength(image, size);
+  const int prefix = std::min(size, kvrTextPrefix);
   buf.Clear();
   buf.PutU16(unsigned(colNo));
-  buf.PutBytes(image.data(), prefix);
+  buf.PutBytes(image, prefix);
   buf.Fill(0, kvrTextPrefix - prefix);
   buf.PutU32(stringId);
   buf.PutU32(useCount);
   const unsigned char n = uint8_t(kept);
   buf.PutBytes(&n, 1);
-  buf.PutBytes(image.data(), kept);
+  buf.PutBytes(image, kept);
 }
+
+// ---- The string cache --------------------------------------------------------------------------
+//
+// Entries: a string value's column, key prefix and kept text (the bytes that tell values apart)
+// -> its id and the references added since its use count was last written. Entries come from
+// this object's inserts only; the ones with a count kept back are listed in `waiting`.
+//
+// An open-addressing table over an entry array and one block of key bytes, all of fixed size, so
+// that the cache never takes more than about 0.8 MB. When it is full, a sweep keeps the entries
+// used since the last sweep or keeping a count back; when they fill more than half of it, their
+// counts are written and all go. A run of unique texts so passes through without pushing out the
+// texts that recur.
+class CKvRecord::StringCache {
+ public:
+  static constexpr uint32_t kEntries = 8192;
+  static constexpr uint32_t kSlots = 2 * kEntries;  // a power of two
+  static constexpr size_t kKeyBytes = size_t(1) << 19;
+  static constexpr uint32_t kNone = 0xFFFFFFFF;
+  struct Entry {
+    uint64_t hash;
+    uint32_t at;       // of the key in keys
+    uint16_t size;     // key bytes
+    bool used;         // met again since the last sweep
+    bool live;         // false once its string value was deleted
+    uint32_t id;
+    uint32_t pending;  // rises kept back
+  };
+
+  StringCache() : slots(kSlots, kNone) {
+    entries.reserve(kEntries);
+    keys.reserve(kKeyBytes);
+  }
+
+  // The entry key of a string-value record (or of the record a look-up seeks).
+  static void Key(std::string& key, const unsigned char* rec) {
+    key.assign(reinterpret_cast<const char*>(rec), 16);
+    key.append(reinterpret_cast<const char*>(rec + 24), size_t(rec[24]) + 1);
+  }
+  static uint64_t Hash(const std::string& key) { return std::hash<std::string>()(key); }
+
+  bool Same(const Entry& e, uint64_t hash, const std::string& key) const {
+    return e.hash == hash && e.live && e.size == key.size() && std::memcmp(&keys[e.at], key.data(), key.size()) == 0;
+  }
+  // The entry of key: the one its column met last when it is the same (a column whose texts
+  // repeat is looked up without the table), else from the table; kNone when there is none.
+  uint32_t Find(const std::string& key, int colNo) {
+    uint32_t& last = lastOf[size_t(colNo) % kLasts];
+    if (last != kNone) {
+      const Entry& e = entries[last];
+      if (e.live && e.size == key.size() && std::memcmp(&keys[e.at], key.data(), key.size()) == 0) return last;
+    }
+    const uint64_t hash = Hash(key);
+    for (uint32_t s = uint32_t(hash) & (kSlots - 1);; s = (s + 1) & (kSlots - 1)) {
+      if (slots[s] == kNone) return kNone;
+      if (Same(entries[slots[s]], hash, key)) return last = slots[s];
+    }
+  }
+  // False when the table is full.
+  bool Add(const std::string& key, uint32_t id) {
+    if (entries.size() >= kEntries || keys.size() + key.size() > kKeyBytes) return false;
+    const uint64_t hash = Hash(key);
+    uint32_t s = uint32_t(hash) & (kSlots - 1);
+    for (; slots[s] != kNone; s = (s + 1) & (kSlots - 1))
+      if (Same(entries[slots[s]], hash, key)) return true;
+    slots[s] = uint32_t(entries.size());
+    entries.push_back(Entry{hash, uint32_t(keys.size()), uint16_t(key.size()), false, true, id, 0});
+    keys.insert(keys.end(), key.begin(), key.end());
+    return true;
+  }
+  void Raise(uint32_t i) {
+    if (entries[i].pending++ == 0) waiting.push_back(i);
+  }
+  // The string value of key was deleted: its entry never matches again, and keeps nothing back.
+  void Kill(const std::string& key) {
+    const uint64_t hash = Hash(key);
+    for (uint32_t s = uint32_t(hash) & (kSlots - 1); slots[s] != kNone; s = (s + 1) & (kSlots - 1)) {
+      Entry& e = entries[slots[s]];
+      if (!Same(e, hash, key)) continue;
+      e.live = false;
+      e.pending = 0;  // the entry stays listed in waiting; a count of 0 writes nothing
+      return;
+    }
+  }
+  // Keeps the live entries used since the last sweep or keeping a count back (when keep is
+  // set), and drops the rest; true when the kept ones fill at most half of the cache.
+  bool Sweep(bool keep) {
+    // The kept entries and their keys move towards the front, in place.
+    std::fill(slots.begin(), slots.end(), kNone);
+    std::fill(std::begin(lastOf), std::end(lastOf), kNone);
+    waiting.clear();
+    uint32_t n = 0;
+    size_t used = 0;
+    for (const Entry& e : entries) {
+      if (!keep || !e.live || (!e.used && e.pending == 0)) continue;
+      Entry& moved = entries[n];
+      std::memmove(&keys[used], &keys[e.at], e.size);
+      moved = e;
+      moved.at = uint32_t(used);
+      moved.used = false;
+      used += e.size;
+      uint32_t s = uint32_t(moved.hash) & (kSlots - 1);
+      while (slots[s] != kNone) s = (s + 1) & (kSlots - 1);
+      slots[s] = n;
+      if (moved.pending > 0) waiting.push_back(n);
+      ++n;
+    }
+    entries.resize(n);
+    keys.resize(used);
+    return n <= kEntries / 2 && used <= kKeyBytes / 2;
+  }
+
+  std::vector<uint32_t> slots;  // entry indexes; kNone: empty
+  std::vector<Entry> entries;
+  std::vector<char> keys;
+  static constexpr size_t kLasts = 64;
+  uint32_t lastOf[kLasts] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
+                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
+  std::vector<uint32_t> waiting;  // entries with pending > 0 (or killed since)
+  uint32_t drops = 0;             // the file's drops when the cache was made
+  std::string key;                // the key being looked up
+  CKvrBuffer sought{256};
+};
 
 // ---- The directory of crowded groups ----------------------------------------------------------
 //
@@ -153,6 +306,10 @@ CKvRecord::StringDirectory* CKvRecord::CheckedStrings(bool make) {
 }
 
 void CKvRecord::NoteStringValue(const unsigned char* rec, uint32_t id) {
+  if (Cache_ && id == 0) {
+    StringCache::Key(Cache_->key, rec);
+    Cache_->Kill(Cache_->key);
+  }
   if (!Strings_) return;
   if (id != 0) Strings_->lastStringId = id;
   StringDirectory::Group* group = Strings_->Find(rec);
@@ -161,6 +318,85 @@ void CKvRecord::NoteStringValue(const unsigned char* rec, uint32_t id) {
     Strings_->Note(*group, rec, id);
   else if (group->ids.erase(StringDirectory::Text(rec)) > 0)
     --Strings_->noted;
+}
+
+// ---- Using the string cache ------------------------------------------------------------------
+
+void CKvRecord::ForgetStringCache() {
+  delete Cache_;
+  Cache_ = nullptr;
+}
+
+CKvRecord::StringCache* CKvRecord::InsertCache() {
+  if (!Inserting_ || !HeldInfo_ || Version_ < kvrVersion || !Korva_) return nullptr;
+  const uint32_t drops = Korva_->Drops();
+  if (Cache_ && Cache_->drops != drops) {
+    // Another handle wrote the file, or a run's writes failed: nothing noted is known to hold.
+    // Counts kept back are with the writes that failed.
+    ForgetStringCache();
+  }
+  if (!Cache_) {
+    Cache_ = new StringCache;
+    Cache_->drops = drops;
+  }
+  return Cache_;
+}
+
+void CKvRecord::NoteInCache(const unsigned char* rec, uint32_t stringId) {
+  StringCache::Key(Cache_->key, rec);
+  if (Cache_->Add(Cache_->key, stringId)) return;
+  if (!Cache_->Sweep(true)) {
+    // Too many recur to keep them all: write what is kept back and begin again.
+    if (!WriteKeptCounts()) return;
+    Cache_->Sweep(false);
+  }
+  Cache_->Add(Cache_->key, stringId);
+}
+
+bool CKvRecord::Settle(bool writing) {
+  // An insert's own holds leave the counts kept back; every other hold and every write gets them.
+  if (!writing && Inserting_) return true;
+  return WriteKeptCounts();
+}
+
+bool CKvRecord::WriteKeptCounts() {
+  if (!Cache_ || Cache_->waiting.empty()) return true;
+  StringCache& cache = *Cache_;
+  // In key order (prefix, then id), so that values in one block are written one after another.
+  const auto& entries = cache.entries;
+  const auto& keys = cache.keys;
+  std::sort(cache.waiting.begin(), cache.waiting.end(), [&](uint32_t a, uint32_t b) {
+    const int order = std::memcmp(&keys[entries[a].at], &keys[entries[b].at], 16);
+    return order != 0 ? order < 0 : entries[a].id < entries[b].id;
+  });
+  const int cap = Korva_ ? Korva_->DataBlockCap() : 0;
+  CKvrBuffer rec(std::max(cap, kvrMaxKey));
+  bool ok = cap > 0 && Korva_->SelectKey(kvrKeyString) && rec.SetLength(cap);
+  KvrKey key;
+  for (size_t i = 0; ok && i < cache.waiting.size(); ++i) {
+    StringCache::Entry& e = cache.entries[cache.waiting[i]];
+    if (e.pending == 0) continue;
+    std::memcpy(key.bytes, &keys[e.at], 16);
+    key.Put(16, e.id);
+    if (!Korva_->Read(key.bytes, rec.Data()) || Korva_->LastResult() < 24 ||
+        std::memcmp(rec.Data(), &keys[e.at], 16) != 0) {
+      ok = false;
+      break;
+    }
+    const int length = Korva_->LastResult();
+    SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + e.pending);
+    if (!Korva_->Update(rec.Data(), length, int(e.pending))) {
+      ok = false;
+      break;
+    }
+    e.pending = 0;
+  }
+  if (ok) {
+    cache.waiting.clear();
+    return true;
+  }
+  ForgetStringCache();
+  return false;
 }
 
 bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const CKvrValue& value, int colNo) {
@@ -238,6 +474,29 @@ void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CK
 
 bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const bool current = Version_ >= kvrVersion;
+  StringCache* cache = current ? InsertCache() : nullptr;
+  if (cache) {
+    MakeStringValueRecord(cache->sought, col, colNo, value, 0, 0);
+    StringCache::Key(cache->key, cache->sought.Data());
+    if (const uint32_t hit = cache->Find(cache->key, colNo); hit != StringCache::kNone) {
+      // A value this object has met: its use count rises when the kept-back counts are written.
+      if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
+      const KvrKey ref(cache->entries[hit].id, id);
+      bool added = false;
+      if (Korva_->SelectKey(kvrKeyRef)) {
+        added = Korva_->Insert(ref.bytes, 8);
+        if (!added) {
+          CKvrBuffer probe(Korva_->DataBlockCap());
+          added = Korva_->Read(ref.bytes, probe.Data());
+        }
+      }
+      // A cache forgotten meanwhile went with writes that failed.
+      if (!added || Cache_ != cache) return false;
+      cache->entries[hit].used = true;
+      cache->Raise(hit);
+      return true;
+    }
+  }
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
   uint32_t stringId = 0;
@@ -279,9 +538,15 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
   }
   const KvrKey ref(stringId, id);
   if (Korva_->SelectKey(kvrKeyRef)) {
-    if (Korva_->Insert(ref.bytes, 8)) return true;
-    CKvrBuffer probe(cap);
-    if (Korva_->Read(ref.bytes, probe.Data())) return true;
+    bool added = Korva_->Insert(ref.bytes, 8);
+    if (!added) {
+      CKvrBuffer probe(cap);
+      added = Korva_->Read(ref.bytes, probe.Data());
+    }
+    if (added) {
+      if (cache && Cache_ == cache) NoteInCache(rec.Data(), stringId);
+      return true;
+    }
   }
   // Take back the string value's new count, or the new string value.
   if (Korva_->SelectKey(col.KeyNumber)) {
@@ -297,6 +562,9 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
 
 bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   // The use count counts references: a record without a reference to the value leaves it alone.
+  // A count is lowered only once the rises kept back are written, so it never passes below the
+  // references, and a value whose last reference goes leaves no count behind in the cache.
+  if (!WriteKeptCounts()) return false;
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
   auto lower = [&](int at) {
@@ -511,6 +779,11 @@ void CKvRecord::MakeRecordBody(CKvrBuffer& buf, uint32_t id, const CKvrValueList
     switch (v.Type()) {
       case kvrString:
       case kvrSet: {
+        int size = 0;
+        if (const unsigned char* image = StringImage(v, size)) {
+          buf.PutBytes(image, size);
+          break;
+        }
         const AnsiString text = v.GetString();
         buf.PutBytes(text.c_str(), int(text.size()) + 1);
         break;

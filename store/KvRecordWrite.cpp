@@ -100,6 +100,20 @@ class CKvRecord::HeldCounters {
   CKvrTableInfo info_, saved_;
 };
 
+// Marks an insert of the table for its duration: its own holds of the file leave the use counts
+// kept back by the string cache as they are.
+class CKvRecord::InsertScope {
+ public:
+  explicit InsertScope(CKvRecord& table) : table_(table), outer_(table.Inserting_) { table.Inserting_ = true; }
+  ~InsertScope() { table_.Inserting_ = outer_; }
+  InsertScope(const InsertScope&) = delete;
+  InsertScope& operator=(const InsertScope&) = delete;
+
+ private:
+  CKvRecord& table_;
+  bool outer_;
+};
+
 // ---- Columns -----------------------------------------------------------------------------------
 
 bool CKvRecord::AddColumn(const AnsiString& name, char type, int length) {
@@ -177,6 +191,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
   if (!OpenOrCreate()) return false;
   uint32_t id = requested;
   if (idOut) *idOut = id;
+  const InsertScope inserting(*this);
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
   HeldCounters counters(*this, lock.Taken());
@@ -203,16 +218,33 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
     }
   }
   if (idOut) *idOut = id;
-  CKvrValueList values;
-  values.Add(new CKvrValue(id));
+  // The values of the last insert are filled again where they are, keeping their memory.
+  CKvrValueList& values = *InsertValues_;
+  while (values.Count() > Cols_->Count()) {
+    delete values.GetAt(values.Count() - 1);
+    values.Delete(values.Count() - 1);
+  }
+  if (values.Count() == 0) values.Add(new CKvrValue(id));
+  *values.GetAt(0) = CKvrValue(id);
   auto takeBack = [&](int last) {
     for (int j = last; j >= 1; --j) RemoveIndexEntry(*Cols_->GetAt(j), *values.GetAt(j), id, j);
   };
+  // Names given in column order are matched without a search: column names differ, so a name
+  // met at the next place is its first.
+  int next = 0;
+  bool inOrder = true;
   for (int i = 1; i < Cols_->Count(); ++i) {
     const CKvrColInfo& col = *Cols_->GetAt(i);
-    auto* v = new CKvrValue(col.Type);
-    values.Add(v);
-    const int k = names.IndexOf(col.Name);
+    if (i == values.Count()) values.Add(new CKvrValue(col.Type));
+    CKvrValue* v = values.GetAt(i);
+    v->Reset(col.Type);
+    int k = -1;
+    if (inOrder && next < names.Count() && names[next] == col.Name) {
+      k = next++;
+    } else {
+      inOrder = false;
+      k = names.IndexOf(col.Name);
+    }
     if (k >= 0) v->SetText(k < texts.Count() ? texts[k].c_str() : "");
     SetAutoValue(*v, i, false);
     if (!WriteIndexEntry(col, v, id, i)) {
@@ -234,6 +266,7 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
 
 bool CKvRecord::InsertRaw(CKvrValueList& given) {
   if (!Korva_) return false;
+  const InsertScope inserting(*this);
   CKvrLock lock(Korva_);
   HeldCounters counters(*this, lock.Taken());
   const uint32_t id = NextCounter(0);

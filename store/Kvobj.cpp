@@ -8,7 +8,10 @@ int16_t Length(int length) { return int16_t(std::clamp(length, -1, 0x7FFF)); }
 }  // namespace
 
 CKorva::~CKorva() {
-  if (file_) db_close(file_);
+  if (file_) {
+    db_flush_hook(file_, nullptr, nullptr);
+    db_close(file_);
+  }
 }
 
 bool CKorva::Keep(int result) {
@@ -25,12 +28,16 @@ bool CKorva::AddKeys(const AnsiString& path, const int16_t* keys) { return Keep(
 bool CKorva::Open(const AnsiString& path) {
   if (file_) return false;
   file_ = db_open(path.c_str());
+  if (file_ && deferred_) db_flush_hook(file_, &CKorva::SettleForWrite, this);
   return file_ != nullptr;
 }
 
 bool CKorva::Close() {
   if (!file_) return false;
-  const bool ok = Keep(db_close(file_));
+  // A file closed inside a held run writes the run: what is kept back goes with it.
+  const bool settled = !deferred_ || deferred_->Settle(true);
+  db_flush_hook(file_, nullptr, nullptr);
+  const bool ok = Keep(db_close(file_)) && settled;
   file_ = nullptr;
   key_ = -1;
   return ok;
@@ -58,8 +65,8 @@ bool CKorva::Prefetch(const void* keys, int count, int stride) {
 
 bool CKorva::Delete(const void* key) { return file_ && Keep(db_delete(file_, key)); }
 
-bool CKorva::Update(const void* record, int length) {
-  return file_ && Keep(db_update(file_, record, Length(length)));
+bool CKorva::Update(const void* record, int length, int changes) {
+  return file_ && Keep(db_update(file_, record, Length(length), changes));
 }
 
 bool CKorva::First(void* buffer) { return file_ && Keep(db_first(file_, buffer)); }
@@ -78,7 +85,29 @@ bool CKorva::SeekPrev(const void* key, void* buffer) { return file_ && Keep(db_s
 
 int CKorva::DataBlockCap() { return file_ ? db_data_cap(file_) : 0; }
 
-bool CKorva::Hold() { return file_ && Keep(db_hold(file_)); }
+bool CKorva::Hold() {
+  if (!file_) return false;
+  if (deferred_ && !deferred_->Settle(false)) return Keep(-1);
+  return Keep(db_hold(file_));
+}
+
+void CKorva::SetDeferred(CKorvaDeferred* deferred) {
+  deferred_ = deferred;
+  if (file_) db_flush_hook(file_, deferred ? &CKorva::SettleForWrite : nullptr, deferred ? this : nullptr);
+}
+
+int CKorva::SettleForWrite(void* self) {
+  // Called inside an engine call of this object: the engine selects its key again afterwards,
+  // and the caller of that call gets its own result.
+  auto* korva = static_cast<CKorva*>(self);
+  const int key = korva->key_, last = korva->last_;
+  const bool ok = korva->deferred_ && korva->deferred_->Settle(true);
+  korva->key_ = key;
+  korva->last_ = last;
+  return ok ? 0 : -1;
+}
+
+uint32_t CKorva::Drops() const { return file_ ? db_drops(file_) : 0; }
 bool CKorva::Release() { return file_ && Keep(db_release(file_)); }
 
 int CKorva::Check(const AnsiString& path, KorvaCheckReport* report) { return db_check(path.c_str(), report); }

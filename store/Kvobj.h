@@ -12,6 +12,19 @@
 #include "platform/AnsiString.h"
 #include "store/KorvaEngine.h"
 
+// Changes that a user of a CKorva keeps back in memory while it holds the file (the record
+// tables' use counts), made through the same CKorva when Settle is called. Settle(true) comes
+// before the run's changed blocks are written and must make them all; Settle(false) comes
+// before another hold of the file begins, so that the work it starts sees them made (a user
+// may keep them back across its own holds). False when they could not be made.
+class CKorvaDeferred {
+ public:
+  virtual bool Settle(bool writing) = 0;
+
+ protected:
+  ~CKorvaDeferred() = default;
+};
+
 class CKorva {
  public:
   CKorva() = default;
@@ -33,7 +46,8 @@ class CKorva {
   // last record, so records inserted in ascending order fill their blocks.
   bool Append(const void* record, int length);
   bool Delete(const void* key);
-  bool Update(const void* record, int length);
+  // changes > 1: the update stands for that many of the record (the change counter rises as much).
+  bool Update(const void* record, int length, int changes = 1);
   bool First(void* buffer);
   bool Read(const void* key, void* buffer);
   bool ReadLen(int& length, const void* key, void* buffer);
@@ -49,6 +63,12 @@ class CKorva {
   // Holds the file across a run of calls (nestable); the outermost Release writes what changed.
   bool Hold();
   bool Release();
+  // The user whose kept-back changes the file's writes and holds wait for (null: none). It must
+  // stay alive while it is set and the file open.
+  void SetDeferred(CKorvaDeferred* deferred);
+  // db_drops of the file: while it stays the same, no other handle wrote the file and no run's
+  // changes were lost.
+  uint32_t Drops() const;
 
   int LastResult() const { return last_; }
   bool HasFile() const { return file_ != nullptr; }
@@ -59,8 +79,10 @@ class CKorva {
 
  private:
   bool Keep(int result);
+  static int SettleForWrite(void* self);
 
   KorvaFile* file_ = nullptr;
+  CKorvaDeferred* deferred_ = nullptr;
   int last_ = 0;
   int key_ = -1;
 };

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -332,3 +334,73 @@ TEST_F(KorvaRecords, WriteProtectedFileOpensReadOnly) {
 }
 
 }  // namespace
+
+// Inserts that take turns between several places of a tree go to the blocks earlier descents
+// found, while splits, merges and failed operations change the tree between them.
+TEST_F(KorvaRecords, InsertsTakingTurnsBetweenPlacesOfATree) {
+  Make(128, 256);
+  std::map<uint32_t, std::string> model;
+  ASSERT_EQ(db_hold(f_), 0);
+  for (uint32_t i = 1; i <= 400; ++i) {
+    for (uint32_t stream = 0; stream < 12; ++stream) {
+      const uint32_t n = stream * 100000 + i * 3;
+      const std::string r = Record(n, 4, 10 + int(n % 30));
+      ASSERT_EQ(db_insert(f_, r.data(), int16_t(r.size())), 0) << n;
+      model[n] = r;
+    }
+    // Now and then a key between two earlier ones, a refused duplicate, and the deletion of a
+    // stretch of a stream, which merges and frees blocks.
+    if (i % 7 == 0) {
+      const uint32_t n = (i % 12) * 100000 + i * 3 - 4;
+      const std::string r = Record(n, 4, 12);
+      ASSERT_EQ(db_insert(f_, r.data(), int16_t(r.size())), 0) << n;
+      model[n] = r;
+      const std::string again = Record(n, 4, 20);
+      EXPECT_LT(db_insert(f_, again.data(), int16_t(again.size())), 0);
+    }
+    if (i % 50 == 0) {
+      const uint32_t base = (i / 50 % 12) * 100000;
+      for (uint32_t k = i * 3 - 120; k < i * 3 - 30; k += 3) {
+        ASSERT_EQ(db_delete(f_, Key(base + k, 4).data()), 0) << base + k;
+        model.erase(base + k);
+      }
+      // Some of them come back, into blocks whose ranges the deletions moved or freed.
+      for (uint32_t k = i * 3 - 120; k < i * 3 - 30; k += 9) {
+        const std::string r = Record(base + k, 4, 14);
+        ASSERT_EQ(db_insert(f_, r.data(), int16_t(r.size())), 0) << base + k;
+        model[base + k] = r;
+      }
+    }
+  }
+  ASSERT_EQ(db_release(f_), 0);
+  std::vector<uint32_t> walked;
+  for (int16_t len = db_first(f_, buffer_); len >= 0; len = db_next(f_, buffer_, buffer_)) {
+    const uint32_t n = Get32(reinterpret_cast<const uint8_t*>(buffer_));
+    walked.push_back(n);
+    ASSERT_TRUE(model.count(n)) << n;
+    EXPECT_EQ(std::string(buffer_, size_t(len)), model[n]);
+  }
+  EXPECT_EQ(walked.size(), model.size());
+  EXPECT_TRUE(std::is_sorted(walked.begin(), walked.end()));
+  EXPECT_EQ(db_check(path_.c_str()), int(model.size()));
+}
+
+// An update may stand for several: the change counter rises by as many.
+TEST_F(KorvaRecords, AnUpdateRaisesTheCounterByTheChangesItStandsFor) {
+  Make();
+  auto counter = [&] {
+    const std::vector<uint8_t> h = ReadAt(path_, 0, 16);
+    return uint32_t(Get16(h.data() + kHdrCounterHigh)) << 16 | Get16(h.data() + kHdrCounter);
+  };
+  ASSERT_EQ(Insert(1, 40), 0);
+  const uint32_t before = counter();
+  const std::string same = Record(1, 4, 40, 1), longer = Record(1, 4, 60, 2);
+  ASSERT_EQ(db_update(f_, same.data(), int16_t(same.size()), 5), 0);
+  EXPECT_EQ(counter(), before + 5);
+  ASSERT_EQ(db_update(f_, same.data(), int16_t(same.size())), 0);
+  EXPECT_EQ(counter(), before + 6);
+  // A change of length is a deletion and an insert, each counted.
+  ASSERT_EQ(db_update(f_, longer.data(), int16_t(longer.size()), 3), 0);
+  EXPECT_EQ(counter(), before + 12);
+  EXPECT_EQ(Read(1), longer);
+}

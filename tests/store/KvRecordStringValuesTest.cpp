@@ -71,3 +71,187 @@ TEST(KvRecordStringValues, CrowdedGroupsStayExactUnderTwoWriters) {
   EXPECT_EQ(StringValues(*a.table.File(), 1), expected);
   b.Close();
 }
+
+namespace {
+
+// Every reference of key 8 counted by string-value id.
+std::map<uint32_t, long> RefsById(CKorva& file) {
+  std::map<uint32_t, long> out;
+  std::vector<unsigned char> buf(size_t(file.DataBlockCap()) + 1), last;
+  if (!file.SelectKey(kvrKeyRef)) return out;
+  for (bool ok = file.First(buf.data()); ok; ok = file.Next(last.data(), buf.data())) {
+    last.assign(buf.begin(), buf.begin() + file.LastResult());
+    ++out[KvrGet32(buf.data())];
+  }
+  return out;
+}
+
+// Checks, outside any held run, that the string values of column colNo are the model's texts with
+// its counts, and that every string value's count is the number of references to its id while no
+// reference names an id that has no string value.
+void ExpectCounts(CKvRecord& table, int colNo, const std::map<std::string, long>& model) {
+  CKorva& file = *table.File();
+  EXPECT_EQ(StringValues(file, colNo), model);
+  std::map<uint32_t, long> counts;
+  std::vector<unsigned char> buf(size_t(file.DataBlockCap()) + 1), last;
+  ASSERT_TRUE(file.SelectKey(kvrKeyString));
+  for (bool ok = file.First(buf.data()); ok; ok = file.Next(last.data(), buf.data())) {
+    last.assign(buf.begin(), buf.begin() + file.LastResult());
+    if (file.LastResult() >= 24) counts[KvrGet32(buf.data() + 16)] = long(KvrGet32(buf.data() + 20));
+  }
+  EXPECT_EQ(RefsById(file), counts);
+  EXPECT_GE(CKorva::Check(table.FileName()), 0);
+}
+
+std::map<std::string, long> Tally(const std::map<uint32_t, AnsiString>& live) {
+  std::map<std::string, long> out;
+  for (const auto& [id, text] : live) ++out[text];
+  return out;
+}
+
+}  // namespace
+
+// Inserts inside held runs, as an import makes them: counts of texts met again are written when
+// the run ends, and every other operation of the table in the run sees them written first.
+TEST(KvRecordStringValues, CountsKeptBackByHeldInsertsAreExact) {
+  TableFixture f({{"s", kvrString, 40, 0}});
+  CKvRecord& t = f.table;
+  TStringList names;
+  names.Add("s");
+  std::map<uint32_t, AnsiString> live;
+  auto insert = [&](const AnsiString& text) {
+    TStringList values;
+    values.Add(text);
+    unsigned id = 0;
+    ASSERT_TRUE(t.InsertEx(names, values, &id, 0)) << text;
+    live[id] = text;
+  };
+  std::mt19937 random(11);
+  // Recurring texts, texts of one crowded group, and texts met once.
+  auto text = [&](int i) -> AnsiString {
+    switch (random() % 4) {
+      case 0: return AnsiString();
+      case 1: return Format("common-%d", int(random() % 3));
+      case 2: return Format("shared-prefix-%02d", int(random() % 20));
+      default: return Format("once-%d", i);
+    }
+  };
+  for (int run = 0; run < 6; ++run) {
+    ASSERT_TRUE(t.File()->Hold());
+    for (int i = 0; i < 200; ++i) insert(text(run * 1000 + i));
+    // A deletion inside the run takes texts' last records away: their string values go, and
+    // the texts inserted again afterwards get new ones.
+    for (auto it = live.begin(); it != live.end() && run % 2 == 1;) {
+      if (it->second.rfind("common-", 0) == 0 || it->second.rfind("shared-prefix-1", 0) == 0) {
+        ASSERT_TRUE(t.DelRecById(UIntToStr(it->first)));
+        it = live.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    // A look-up inside the run answers the use count with the rises kept back written.
+    unsigned count = 0;
+    if (Tally(live).count("")) {
+      ASSERT_TRUE(t.GetIdByKey("s", "", count));
+      EXPECT_EQ(long(count), Tally(live)[""]);
+    }
+    for (int i = 0; i < 100; ++i) insert(text(run * 1000 + 500 + i));
+    ASSERT_TRUE(t.File()->Release());
+    ExpectCounts(t, 1, Tally(live));
+  }
+  // Another object reads the same counts from the file.
+  CKvRecord other;
+  other.SetFileName(t.FileName());
+  ASSERT_EQ(other.Open(), 0);
+  EXPECT_EQ(StringValues(*other.File(), 1), Tally(live));
+}
+
+// Two objects on one file taking turns with held runs: what one object noted about string
+// values does not outlive the other's writes.
+TEST(KvRecordStringValues, TwoObjectsTakingTurnsGetNoStaleIds) {
+  TableFixture a({{"s", kvrString, 40, 0}});
+  CKvRecord b;
+  b.SetFileName(a.dir.File("t.kv"));
+  ASSERT_EQ(b.Open(), 0);
+  TStringList names;
+  names.Add("s");
+  std::map<uint32_t, AnsiString> live;
+  auto insert = [&](CKvRecord& t, const AnsiString& text) {
+    TStringList values;
+    values.Add(text);
+    unsigned id = 0;
+    ASSERT_TRUE(t.InsertEx(names, values, &id, 0)) << text;
+    live[id] = text;
+  };
+  for (int turn = 0; turn < 4; ++turn) {
+    ASSERT_TRUE(a.table.File()->Hold());
+    for (int i = 0; i < 30; ++i) insert(a.table, i % 3 == 0 ? AnsiString("x") : Format("y%d", i % 4));
+    ASSERT_TRUE(a.table.File()->Release());
+    // The other object takes every "x" away, so its string value goes, and brings "x" back
+    // under a new string value: the first object's next inserts of "x" must use that one.
+    ASSERT_TRUE(b.File()->Hold());
+    for (auto it = live.begin(); it != live.end();) {
+      if (it->second == "x") {
+        ASSERT_TRUE(b.DelRecById(UIntToStr(it->first)));
+        it = live.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    insert(b, "x");
+    ASSERT_TRUE(b.File()->Release());
+  }
+  ExpectCounts(a.table, 1, Tally(live));
+  b.Close();
+}
+
+// An insert that fails inside a held run takes back its references; the counts kept back for the
+// records before it stay right, and the run is written whole.
+TEST(KvRecordStringValues, FailedInsertInAHeldRunLeavesExactCounts) {
+  TableFixture f({{"s", kvrString, 40, 0}, {"tags", kvrSet, 40, 0}, {"k", kvrString, 40, kvrOptUnique}});
+  MessageCatcher box;
+  CKvRecord& t = f.table;
+  std::map<uint32_t, AnsiString> s, tags;
+  ASSERT_TRUE(t.File()->Hold());
+  for (int i = 0; i < 40; ++i) {
+    const AnsiString key = Format("k%d", i % 30);  // the last ten repeat a unique key
+    const AnsiString tagText = i % 2 ? "p,q" : "q";
+    const uint32_t id = f.Add({{"s", Format("v%d", i % 3)}, {"tags", tagText}, {"k", key}});
+    if (i < 30) {
+      ASSERT_NE(id, 0u) << i;
+      s[id] = Format("v%d", i % 3);
+      tags[id] = tagText;
+    } else {
+      EXPECT_EQ(id, 0u) << i;
+    }
+  }
+  ASSERT_TRUE(t.File()->Release());
+  EXPECT_EQ(box.texts.size(), 10u);
+  ExpectCounts(t, 1, Tally(s));
+  std::map<std::string, long> elements;
+  for (const auto& [id, text] : tags) {
+    ++elements["q"];
+    if (text == "p,q") ++elements["p"];
+  }
+  EXPECT_EQ(StringValues(*t.File(), 2), elements);
+}
+
+// A held run of more distinct texts than the string cache keeps: entries go while the counts they
+// keep back stay, and the texts that recur keep theirs.
+TEST(KvRecordStringValues, CountsStayExactWhenTheCacheOverflows) {
+  TableFixture f({{"s", kvrString, 40, 0}});
+  CKvRecord& t = f.table;
+  TStringList names;
+  names.Add("s");
+  std::map<uint32_t, AnsiString> live;
+  ASSERT_TRUE(t.File()->Hold());
+  for (int i = 0; i < 40000; ++i) {
+    TStringList values;
+    values.Add(i % 2 ? Format("recurring-%d", i % 50) : Format("unique-%d", i));
+    unsigned id = 0;
+    ASSERT_TRUE(t.InsertEx(names, values, &id, 0)) << i;
+    live[id] = values[0];
+  }
+  ASSERT_TRUE(t.File()->Release());
+  ExpectCounts(t, 1, Tally(live));
+}
