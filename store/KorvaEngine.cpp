@@ -868,8 +868,7 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   int16_t released = KvRelease(f);
   // Inside a held run, changed pages the cache has no room for go to the disk now, between two
   // operations, as one flush: the header's counter tells other processes that blocks changed.
-  if (released == 0 && f->holds > 0 && g_bytes > g_limit && !f->dirty.empty() &&
-      db_flush(f) < 0) {
+  if (released == 0 && f->holds > 0 && g_bytes > g_limit && !f->dirty.empty() && db_flush(f) < 0) {
     // Memory no longer matches the disk: the run's next operation starts again from the disk.
     KvDropAll(f);
     f->fresh = true;

@@ -327,7 +327,7 @@ int16_t dat_insert(KorvaFile* f, int mode, const uint8_t* record, int len) {
   // Each split moves at least one record out of the block the key goes to. The first try may take
   // the block of the last descent (a look-up just before the insert of what it did not find); a
   // split changes the block's parents, so it always follows a descent of this insert. A block that
-// an earlier descent of the same key led to is known as well (KorvaFile::known).
+  // an earlier descent of the same key led to is known as well (KorvaFile::known).
   for (int splits = 0, tries = 0;; ++tries) {
     const bool shortcut = tries == 0 && (InLastRange(f, key) || InKnownLeaf(f, key));
     if (!shortcut) {

@@ -140,6 +140,7 @@ class CKvRecord::StringCache {
   };
 
   StringCache() : slots(kSlots, kNone) {
+    std::fill(std::begin(lastOf), std::end(lastOf), kNone);
     entries.reserve(kEntries);
     keys.reserve(kKeyBytes);
   }
@@ -226,11 +227,7 @@ class CKvRecord::StringCache {
   std::vector<Entry> entries;
   std::vector<char> keys;
   static constexpr size_t kLasts = 64;
-  uint32_t lastOf[kLasts] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
-                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
-                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
-                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone,
-                             kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
+  uint32_t lastOf[kLasts];  // per column (modulo kLasts): the entry it met last
   std::vector<uint32_t> waiting;  // entries with pending > 0 (or killed since)
   uint32_t drops = 0;             // the file's drops when the cache was made
   std::string key;                // the key being looked up
