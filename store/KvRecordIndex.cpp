@@ -11,6 +11,7 @@
 // A step that fails half-way takes back what it wrote before answering false, so its caller can
 // treat every step as all or nothing.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -241,8 +242,12 @@ class CKvRecord::StringCache {
 // texts (a text of at most 13 bytes is alone in its group). A walk that passes kCrowded values
 // makes its group crowded: it starts again from the group's first value and notes the text and
 // id of every value it meets, and a walk that reaches the group's end makes the group whole, after
-// which a text it lacks is known to be absent. A noted id is read back and its text compared
-// before it is trusted.
+// which a text it lacks is known to be absent.
+//
+// A value is noted as a 32-bit hash of its kept text and its id, 8 bytes in all, so that the
+// directory holds every value of many crowded groups in a few megabytes. Texts are not kept: a
+// noted id whose hash matches is read back and its text compared before it is trusted, and two
+// texts of one group with the same hash are both tried.
 //
 // The directory follows this object's own writes of string values. It is forgotten when the
 // table information shows a string value or column change that it does not know of (another
@@ -251,25 +256,88 @@ class CKvRecord::StringCache {
 class CKvRecord::StringDirectory {
  public:
   static constexpr int kCrowded = 8;
-  static constexpr size_t kMaxNoted = 20000;
+  static constexpr size_t kMaxNoted = size_t(1) << 19;
+  // A group's values, each as its text hash in the high half and its id in the low half: the
+  // first `sorted` in ascending order, the later ones as they came.
   struct Group {
+    std::vector<uint64_t> values;
+    uint32_t sorted = 0;
     bool whole = false;
-    std::unordered_map<std::string, uint32_t> ids;  // kept text -> string-value id
-  };
 
-  static std::string GroupKey(const unsigned char* rec) { return std::string(reinterpret_cast<const char*>(rec), 16); }
-  static std::string Text(const unsigned char* rec) {
-    return std::string(reinterpret_cast<const char*>(rec + 25), rec[24]);
+    // Calls try(id) for each value with the hash until it answers true; true when one did.
+    template <class Try>
+    bool Each(uint32_t hash, Try&& attempt) const {
+      const uint64_t low = uint64_t(hash) << 32;
+      const auto end = values.begin() + sorted;
+      for (auto it = std::lower_bound(values.begin(), end, low); it != end && (*it >> 32) == hash; ++it)
+        if (attempt(uint32_t(*it))) return true;
+      for (auto it = end; it != values.end(); ++it)
+        if ((*it >> 32) == hash && attempt(uint32_t(*it))) return true;
+      return false;
+    }
+    bool Has(uint64_t value) const {
+      const auto end = values.begin() + sorted;
+      return std::binary_search(values.begin(), end, value) || std::find(end, values.end(), value) != values.end();
+    }
+    void Add(uint64_t value) {
+      if (values.size() == values.capacity()) values.reserve(values.size() + values.size() / 4 + 4);
+      values.push_back(value);
+      // The unsorted tail stays short, so that a look-up in a large group stays a binary search.
+      const size_t tail = values.size() - sorted;
+      if (tail > 32 && tail > sorted / 8) {
+        std::sort(values.begin(), values.end());
+        sorted = uint32_t(values.size());
+      }
+    }
+    bool Erase(uint64_t value) {
+      const auto end = values.begin() + sorted;
+      auto it = std::lower_bound(values.begin(), end, value);
+      if (it != end && *it == value) {
+        values.erase(it);
+        --sorted;
+        return true;
+      }
+      it = std::find(end, values.end(), value);
+      if (it == values.end()) return false;
+      *it = values.back();
+      values.pop_back();
+      return true;
+    }
+  };
+  struct KeyHash {
+    size_t operator()(const std::array<unsigned char, 16>& k) const {
+      uint64_t a, b;
+      std::memcpy(&a, k.data(), 8);
+      std::memcpy(&b, k.data() + 8, 8);
+      return size_t((a * 0x9E3779B97F4A7C15ULL) ^ (b + 0x632BE59BD9B4E5BBULL) * 0xBF58476D1CE4E5B9ULL);
+    }
+  };
+  using Key = std::array<unsigned char, 16>;
+
+  static Key GroupKey(const unsigned char* rec) {
+    Key k;
+    std::memcpy(k.data(), rec, 16);
+    return k;
   }
+  // FNV-1a over the kept text of a string-value record (its length byte and bytes).
+  static uint32_t TextHash(const unsigned char* rec) {
+    uint32_t h = 2166136261u;
+    for (int i = 0, n = rec[24] + 1; i < n; ++i) h = (h ^ rec[24 + i]) * 16777619u;
+    return h;
+  }
+  static uint64_t Value(const unsigned char* rec, uint32_t id) { return uint64_t(TextHash(rec)) << 32 | id; }
   Group* Find(const unsigned char* rec) {
     const auto it = groups.find(GroupKey(rec));
     return it == groups.end() ? nullptr : &it->second;
   }
   void Note(Group& group, const unsigned char* rec, uint32_t id) {
-    if (group.ids.emplace(Text(rec), id).second) ++noted;
+    const uint64_t value = Value(rec, id);
+    if (group.Has(value)) return;
+    group.Add(value);
+    ++noted;
   }
 
-  std::unordered_map<std::string, Group> groups;  // by the 16 key bytes before the id
+  std::unordered_map<Key, Group, KeyHash> groups;  // by the 16 key bytes before the id
   size_t noted = 0;
   uint32_t lastStringId = 0;
   uint32_t columnChanges = 0;
@@ -313,7 +381,7 @@ void CKvRecord::NoteStringValue(const unsigned char* rec, uint32_t id) {
   if (!group) return;
   if (id != 0)
     Strings_->Note(*group, rec, id);
-  else if (group->ids.erase(StringDirectory::Text(rec)) > 0)
+  else if (group->Erase(StringDirectory::Value(rec, KvrGet32(rec + 16))))
     --Strings_->noted;
 }
 
@@ -409,15 +477,26 @@ bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const C
   const int cap = Korva_->DataBlockCap();
   if (!Korva_->SelectKey(col.KeyNumber) || !buf.SetLength(cap)) return false;
   if (group) {
-    const auto it = group->ids.find(StringDirectory::Text(s));
-    if (it != group->ids.end()) {
+    // A noted id whose text differs has the same hash as the text sought; any other difference
+    // means the directory no longer tells the truth.
+    bool stale = false;
+    const uint32_t hash = StringDirectory::TextHash(s);
+    const bool found = group->Each(hash, [&](uint32_t id) {
       KvrKey exact;
       std::memcpy(exact.bytes, s, 16);
-      exact.Put(16, it->second);
-      if (Korva_->Read(exact.bytes, buf.Data()) && matches(buf.Data(), Korva_->LastResult())) {
-        buf.SetLength(Korva_->LastResult());
+      exact.Put(16, id);
+      if (!Korva_->Read(exact.bytes, buf.Data()) || Korva_->LastResult() < 25 + buf.Data()[24] ||
+          StringDirectory::TextHash(buf.Data()) != hash) {
+        stale = true;
         return true;
       }
+      return matches(buf.Data(), Korva_->LastResult());
+    });
+    if (found && !stale) {
+      buf.SetLength(Korva_->LastResult());
+      return true;
+    }
+    if (stale) {
       ForgetStringValues();
       group = nullptr;
     } else if (group->whole) {

@@ -72,6 +72,45 @@ TEST(KvRecordStringValues, CrowdedGroupsStayExactUnderTwoWriters) {
   b.Close();
 }
 
+// A look-up in a crowded group goes by a hash of the text: two texts of the group with the same
+// hash ("shared-prefix-1422789" and "shared-prefix-1639192") stay two string values, also after
+// one of them is deleted and made again, among enough others to sort the group's directory.
+TEST(KvRecordStringValues, TextsOfOneGroupWithOneHashStayApart) {
+  TableFixture f({{"s", kvrString, 40, 0}});
+  const AnsiString a = "shared-prefix-1422789", b = "shared-prefix-1639192";
+  std::map<std::string, long> expected;
+  std::vector<uint32_t> idsOfA;
+  auto add = [&](const AnsiString& text) {
+    const uint32_t id = f.Add({{"s", text}});
+    ASSERT_NE(id, 0u) << text;
+    ++expected[text];
+    if (text == a) idsOfA.push_back(id);
+  };
+  for (int i = 0; i < 300; ++i) add(Format("shared-prefix-%03d", i));
+  for (int round = 0; round < 2; ++round) {
+    add(a);
+    add(b);
+    add(a);
+    add(b);
+    add(Format("shared-prefix-%03d", 7 + round));
+  }
+  EXPECT_EQ(StringValues(*f.table.File(), 1), expected);
+  // The records of a go one by one; its string value goes with the last of them.
+  for (const uint32_t id : idsOfA) {
+    ASSERT_TRUE(f.table.DelRecById(UIntToStr(id)));
+    if (--expected[a] == 0) break;
+    unsigned count = 0;
+    ASSERT_TRUE(f.table.GetIdByKey("s", a, count));
+    EXPECT_EQ(long(count), expected[a]);
+  }
+  expected.erase(a);
+  EXPECT_EQ(StringValues(*f.table.File(), 1), expected);
+  add(b);
+  add(a);
+  add(a);
+  EXPECT_EQ(StringValues(*f.table.File(), 1), expected);
+}
+
 namespace {
 
 // Every reference of key 8 counted by string-value id.
