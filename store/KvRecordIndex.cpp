@@ -326,9 +326,21 @@ class CKvRecord::StringDirectory {
     return h;
   }
   static uint64_t Value(const unsigned char* rec, uint32_t id) { return uint64_t(TextHash(rec)) << 32 | id; }
+  // Most columns have no crowded group: their look-ups skip the table of groups.
   Group* Find(const unsigned char* rec) {
+    const size_t column = size_t(rec[0]) << 8 | rec[1];
+    if (column >= groupsOf.size() || groupsOf[column] == 0) return nullptr;
     const auto it = groups.find(GroupKey(rec));
     return it == groups.end() ? nullptr : &it->second;
+  }
+  Group& Make(const unsigned char* rec) {
+    const auto [it, made] = groups.try_emplace(GroupKey(rec));
+    if (made) {
+      const size_t column = size_t(rec[0]) << 8 | rec[1];
+      if (column >= groupsOf.size()) groupsOf.resize(column + 1);
+      ++groupsOf[column];
+    }
+    return it->second;
   }
   void Note(Group& group, const unsigned char* rec, uint32_t id) {
     const uint64_t value = Value(rec, id);
@@ -338,6 +350,7 @@ class CKvRecord::StringDirectory {
   }
 
   std::unordered_map<Key, Group, KeyHash> groups;  // by the 16 key bytes before the id
+  std::vector<uint32_t> groupsOf;                   // column number -> its groups here
   size_t noted = 0;
   uint32_t lastStringId = 0;
   uint32_t columnChanges = 0;
@@ -524,7 +537,7 @@ bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const C
     }
     if (!group && ++passed == StringDirectory::kCrowded && CheckedStrings(true)) {
       if (!Korva_->SelectKey(col.KeyNumber)) return false;
-      group = &Strings_->groups[StringDirectory::GroupKey(s)];
+      group = &Strings_->Make(s);
       std::memcpy(key.bytes, s, 20);
       continue;
     }
