@@ -35,7 +35,7 @@ CKvRecord::CKvRecord()
     : Delivered_(new TStringList), RecBuf_(new CKvrBuffer(kRecBufCapacity)), InsertValues_(new CKvrValueList) {}
 
 CKvRecord::~CKvRecord() {
-  if (Korva_) WriteKeptCounts();
+  if (Korva_) WriteKept();
   ForgetStringCache();
   ForgetStringValues();
   delete InsertValues_;
@@ -80,7 +80,7 @@ int CKvRecord::Open() {
 
 int CKvRecord::Close() {
   if (!Korva_) return 1;
-  WriteKeptCounts();
+  WriteKept();
   ForgetStringCache();
   ForgetStringValues();
   delete Cols_;

@@ -209,19 +209,27 @@ class CKvRecord : private CKorvaDeferred {
   void NoteStringValue(const unsigned char* rec, uint32_t id);
 
   // The string cache (store/KvRecordIndex.cpp): the ids of string values this object met while
-  // inserting, and the use-count rises it keeps back. While an insert holds the file, a text the
-  // cache knows costs only its reference; the kept-back rises are written, one update per
-  // value, before the file's changed blocks are written (CKorva calls Settle), before any other
-  // hold of the file begins, and before this object lowers a use count. The cache holds while
-  // the file's drops (CKorva::Drops) stay the same; it is forgotten when the table closes.
+  // inserting, the use-count rises it keeps back, and the references it keeps back. While an
+  // insert holds the file, a text the cache knows costs only its reference, and references are
+  // gathered and added in key order, many to a block; the kept-back references and rises are
+  // written before the file's changed blocks are written (CKorva calls Settle), before any other
+  // hold of the file begins, and before this object takes a reference away or lowers a use count.
+  // The cache holds while the file's drops (CKorva::Drops) stay the same; it is forgotten when
+  // the table closes.
   class StringCache;
   StringCache* Cache_ = nullptr;
   bool Inserting_ = false;  // inside InsertEx or InsertRaw
   class InsertScope;
   bool Settle(bool writing) override;
-  // Writes the kept-back use counts; false when one could not be written (the cache is then
-  // forgotten, and the run that holds the file must not be written).
+  // Writes the kept-back references, then the kept-back use counts; false when one could not be
+  // written (the cache is then forgotten, and the run that holds the file must not be written:
+  // KeptLost_ makes the run's end fail).
+  bool WriteKept();
+  bool WriteKeptRefs();
   bool WriteKeptCounts();
+  bool KeptLost_ = false;
+  // Adds the reference of record id to string value stringId, kept back in the cache.
+  bool KeepRef(uint32_t stringId, uint32_t id);
   void ForgetStringCache();
   // Notes the string value rec (whose reference was just added) in the cache.
   void NoteInCache(const unsigned char* rec, uint32_t stringId);

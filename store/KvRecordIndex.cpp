@@ -231,6 +231,9 @@ class CKvRecord::StringCache {
   uint32_t lastOf[kLasts];  // per column (modulo kLasts): the entry it met last
   std::vector<uint32_t> waiting;  // entries with pending > 0 (or killed since)
   uint32_t drops = 0;             // the file's drops when the cache was made
+  // References kept back, as string-value id (high half) and record id.
+  static constexpr size_t kRefsKept = size_t(1) << 16;
+  std::vector<uint64_t> refs;
   std::string key;                // the key being looked up
   CKvrBuffer sought{256};
 };
@@ -434,7 +437,42 @@ void CKvRecord::NoteInCache(const unsigned char* rec, uint32_t stringId) {
 bool CKvRecord::Settle(bool writing) {
   // An insert's own holds leave the counts kept back; every other hold and every write gets them.
   if (!writing && Inserting_) return true;
-  return WriteKeptCounts();
+  if (writing && KeptLost_) {
+    // What was kept back for this run could not be written: the run is not written either.
+    KeptLost_ = false;
+    return false;
+  }
+  return WriteKept();
+}
+
+bool CKvRecord::WriteKept() { return WriteKeptRefs() && WriteKeptCounts(); }
+
+bool CKvRecord::KeepRef(uint32_t stringId, uint32_t id) {
+  std::vector<uint64_t>& refs = Cache_->refs;
+  if (refs.size() >= StringCache::kRefsKept && !WriteKeptRefs()) return false;
+  if (refs.capacity() == 0) refs.reserve(StringCache::kRefsKept);
+  refs.push_back(uint64_t(stringId) << 32 | id);
+  return true;
+}
+
+bool CKvRecord::WriteKeptRefs() {
+  if (!Cache_ || Cache_->refs.empty()) return true;
+  std::vector<uint64_t>& refs = Cache_->refs;
+  // In key order: references to one value, and to values made one after another, fill a block
+  // together.
+  std::sort(refs.begin(), refs.end());
+  bool ok = Korva_ && Korva_->SelectKey(kvrKeyRef);
+  CKvrBuffer probe(ok ? Korva_->DataBlockCap() : 0);
+  for (size_t i = 0; ok && i < refs.size(); ++i) {
+    const KvrKey ref(uint32_t(refs[i] >> 32), uint32_t(refs[i]));
+    // A reference found there already counts as added, as when it is added at once.
+    ok = Korva_->Insert(ref.bytes, 8) || Korva_->Read(ref.bytes, probe.Data());
+  }
+  refs.clear();
+  if (ok) return true;
+  ForgetStringCache();
+  KeptLost_ = true;
+  return false;
 }
 
 bool CKvRecord::WriteKeptCounts() {
@@ -474,6 +512,7 @@ bool CKvRecord::WriteKeptCounts() {
     return true;
   }
   ForgetStringCache();
+  KeptLost_ = true;
   return false;
 }
 
@@ -570,17 +609,8 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
     if (const uint32_t hit = cache->Find(cache->key, colNo); hit != StringCache::kNone) {
       // A value this object has met: its use count rises when the kept-back counts are written.
       if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
-      const KvrKey ref(cache->entries[hit].id, id);
-      bool added = false;
-      if (Korva_->SelectKey(kvrKeyRef)) {
-        added = Korva_->Insert(ref.bytes, 8);
-        if (!added) {
-          CKvrBuffer probe(Korva_->DataBlockCap());
-          added = Korva_->Read(ref.bytes, probe.Data());
-        }
-      }
       // A cache forgotten meanwhile went with writes that failed.
-      if (!added || Cache_ != cache) return false;
+      if (!KeepRef(cache->entries[hit].id, id) || Cache_ != cache) return false;
       cache->entries[hit].used = true;
       cache->Raise(hit);
       return true;
@@ -625,17 +655,19 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       created = true;
     }
   }
-  const KvrKey ref(stringId, id);
-  if (Korva_->SelectKey(kvrKeyRef)) {
+  if (cache && Cache_ == cache) {
+    if (KeepRef(stringId, id) && Cache_ == cache) {
+      NoteInCache(rec.Data(), stringId);
+      return true;
+    }
+  } else if (Korva_->SelectKey(kvrKeyRef)) {
+    const KvrKey ref(stringId, id);
     bool added = Korva_->Insert(ref.bytes, 8);
     if (!added) {
       CKvrBuffer probe(cap);
       added = Korva_->Read(ref.bytes, probe.Data());
     }
-    if (added) {
-      if (cache && Cache_ == cache) NoteInCache(rec.Data(), stringId);
-      return true;
-    }
+    if (added) return true;
   }
   // Take back the string value's new count, or the new string value.
   if (Korva_->SelectKey(col.KeyNumber)) {
@@ -651,9 +683,10 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
 
 bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   // The use count counts references: a record without a reference to the value leaves it alone.
-  // A count is lowered only once the rises kept back are written, so it never passes below the
-  // references, and a value whose last reference goes leaves no count behind in the cache.
-  if (!WriteKeptCounts()) return false;
+  // A count is lowered only once the references and rises kept back are written, so it never
+  // passes below the references, and a value whose last reference goes leaves no count behind
+  // in the cache.
+  if (!WriteKept()) return false;
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
   auto lower = [&](int at) {
@@ -694,6 +727,7 @@ bool CKvRecord::RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, 
 }
 
 bool CKvRecord::HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
+  if (!WriteKeptRefs()) return false;
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(std::max(cap, kvrMaxKey));
   uint32_t stringId = 0;

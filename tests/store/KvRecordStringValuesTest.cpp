@@ -275,6 +275,30 @@ TEST(KvRecordStringValues, FailedInsertInAHeldRunLeavesExactCounts) {
   EXPECT_EQ(StringValues(*t.File(), 2), elements);
 }
 
+// A held run that keeps back more references than the cache holds at once: they are added in
+// bunches during the run, and a look-up in the middle sees every one made before it.
+TEST(KvRecordStringValues, ReferencesKeptBackInALongRunAreAllAdded) {
+  TableFixture f({{"a", kvrString, 40, 0}, {"b", kvrString, 40, 0}, {"c", kvrString, 40, 0},
+                  {"d", kvrString, 40, 0}, {"e", kvrString, 40, 0}});
+  CKvRecord& t = f.table;
+  std::map<std::string, long> model[5];
+  ASSERT_TRUE(t.File()->Hold());
+  for (int i = 0; i < 14000; ++i) {
+    const AnsiString texts[5] = {Format("r%d", i % 7), Format("u%d", i), Format("m%d", i % 1000),
+                                 Format("shared-prefix-%03d", i % 300), i % 3 ? AnsiString() : "x"};
+    ASSERT_NE(f.Add({{"a", texts[0]}, {"b", texts[1]}, {"c", texts[2]}, {"d", texts[3]}, {"e", texts[4]}}), 0u) << i;
+    for (int c = 0; c < 5; ++c) ++model[c][texts[c]];
+    if (i == 13500) {
+      unsigned count = 0;
+      ASSERT_TRUE(t.GetIdByKey("d", "shared-prefix-007", count));
+      EXPECT_EQ(long(count), model[3]["shared-prefix-007"]);
+    }
+  }
+  ASSERT_TRUE(t.File()->Release());
+  ExpectCounts(t, 1, model[0]);  // and every count against the references
+  for (int c = 1; c < 5; ++c) EXPECT_EQ(StringValues(*t.File(), c + 1), model[c]) << c;
+}
+
 // A held run of more distinct texts than the string cache keeps: entries go while the counts they
 // keep back stay, and the texts that recur keep theirs.
 TEST(KvRecordStringValues, CountsStayExactWhenTheCacheOverflows) {
