@@ -9,6 +9,7 @@
 //
 // The thread starts with the first Next. When it cannot start, Next reads inline. Stop (or the
 // destructor) ends the reading and waits for the thread; from then on the reader is not touched.
+// Next and Stop are called by the taking thread only.
 #pragma once
 
 #include <atomic>
@@ -42,7 +43,8 @@ class CRecordPipe {
   // Ends the reading thread and waits for it. Next answers null afterwards.
   void Stop();
 
-  // Records per batch, and the field bytes after which a batch is handed over even when not full.
+  // Records per batch, and the bytes of fields (texts and their list entries) after which a batch
+  // is handed over even when not full.
   static constexpr int kBatchRecords = 256;
   static constexpr size_t kBatchBytes = 256 * 1024;
   static constexpr int kBatches = 3;
