@@ -1,11 +1,13 @@
 #include "query/ReadingTh.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "platform/SysUtils.h"
 #include "query/CsvFile.h"
 #include "query/RecInserter.h"
+#include "query/RecordPipe.h"
 
 void TReadingTh::UpdateCount() {
   if (CountDisplay) CountDisplay->SetText(IntToStr(RecordsDone));
@@ -13,7 +15,7 @@ void TReadingTh::UpdateCount() {
 
 void TReadingTh::Execute() {
   if (FileList && Reader) {
-    TStringList columns, tables, fields;
+    TStringList columns, tables;
     std::vector<intptr_t> sources;
     for (int k = 0; ColumnMap && k < ColumnMap->Count(); ++k) {
       columns.Add(ColumnMap->Strings(k));
@@ -29,11 +31,16 @@ void TReadingTh::Execute() {
       SuccessCount -= n;
       ErrorCount += n;
     };
+    // The records are read on a thread of their own while this one inserts; with a limit, no
+    // further than the last record that can be inserted.
+    const int64_t readable = RecordLimit < 0 ? -1 : int64_t(std::max(SkipCount, 0)) + RecordLimit;
+    CRecordPipe records(*Reader, readable);
     uint32_t shown = GetTickCount();
     while (!Terminated()) {
       if (RecordLimit >= 0 && RecordsDone >= RecordLimit) break;
-      fields.Clear();
-      if (!Reader->ReadRecord(&fields)) break;
+      const TStrings* read = records.Next();
+      if (!read) break;
+      const TStrings& fields = *read;
       if (SkipCount > 0) {
         --SkipCount;
         continue;
@@ -51,6 +58,7 @@ void TReadingTh::Execute() {
         Synchronize([this] { UpdateCount(); });
       }
     }
+    records.Stop();
     lost(inserter.EndRun());
   }
   Synchronize([this] { UpdateCount(); });

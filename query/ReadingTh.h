@@ -6,8 +6,9 @@
 // field index at or beyond the record's field count supplies no value for that column.
 //
 // The creator sets the public fields before the thread starts; while it runs the thread alone
-// uses the list, the reader and the map (the user-interface thread waits in the modal import
-// dialog). The counts are final once the thread has ended (OnTerminate).
+// uses the list and the map, and the reader only through a reading thread of its own, which
+// Execute ends and waits for before it returns (the user-interface thread waits in the modal
+// import dialog). The counts are final once the thread has ended (OnTerminate).
 #pragma once
 
 #include "platform/StdCtrls.h"

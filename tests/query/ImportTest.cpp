@@ -12,6 +12,7 @@
 #include "query/DbHandle.h"
 #include "query/ReadingDlgUnit.h"
 #include "query/ReadingTh.h"
+#include "query/RecordPipe.h"
 #include "tests/query/QueryTestSupport.h"
 
 namespace {
@@ -191,6 +192,120 @@ TEST(ReadingTh, StopRequestedBeforeStartImportsNothing) {
   thread.WaitFor();
   EXPECT_EQ(thread.RecordsDone, 0);
   EXPECT_EQ(ListRows(db.files, "t.a", "", ""), std::vector<std::string>{});
+}
+
+// ---- Records read on a thread of their own, in batches ----
+
+namespace {
+
+// Records "r1,x1" ... "rN,xN".
+std::string Numbered(int n) {
+  std::string text;
+  for (int i = 1; i <= n; ++i) text += Format("r%d,x%d\n", i, i);
+  return text;
+}
+
+// The next record the reader gives, as comma text; "end" at the end of the input.
+std::string NextRecord(CCsvFile& reader) {
+  TStringList fields;
+  return reader.ReadRecord(&fields) ? fields.CommaText() : "end";
+}
+
+}  // namespace
+
+// Skips and limits that fall inside and across batches take exactly their records, and a limit
+// leaves the reader right after the last record that could be taken.
+TEST(ReadingTh, SkipAndLimitAcrossBatches) {
+  constexpr int kRecords = 3 * CRecordPipe::kBatchRecords + 17;
+  const struct {
+    int skip, limit, done;
+  } cases[] = {
+      {0, CRecordPipe::kBatchRecords, CRecordPipe::kBatchRecords},
+      {0, CRecordPipe::kBatchRecords + 44, CRecordPipe::kBatchRecords + 44},
+      {CRecordPipe::kBatchRecords - 1, 2, 2},
+      {2 * CRecordPipe::kBatchRecords + 3, -1, CRecordPipe::kBatchRecords + 14},
+      {kRecords - 10, 25, 10},
+      {0, -1, kRecords},
+  };
+  for (const auto& c : cases) {
+    TestDb db;
+    db.MakeTable("t", {{"a", "string"}, {"b", "string"}});
+    WriteBytes(db.dir.File("in.csv"), Numbered(kRecords));
+    auto map = Map({{"a", 0}, {"b", 1}});
+    CCsvFile reader;
+    ASSERT_TRUE(reader.Open(db.dir.File("in.csv"), "rb"));
+    TReadingTh thread(true);
+    thread.FileList = &db.files;
+    thread.Reader = &reader;
+    thread.ColumnMap = map.get();
+    thread.TableName = "t";
+    thread.SkipCount = c.skip;
+    thread.RecordLimit = c.limit;
+    thread.Start();
+    thread.WaitFor();
+    EXPECT_EQ((Counts{thread.RecordsDone, thread.SuccessCount, thread.ErrorCount}), (Counts{c.done, c.done, 0}))
+        << c.skip << " " << c.limit;
+    std::vector<std::string> rows;
+    for (int i = c.skip + 1; i <= c.skip + c.done; ++i) rows.push_back(Format("r%d|x%d", i, i));
+    EXPECT_EQ(ListRows(db.files, "t.a, t.b", "", ""), rows) << c.skip << " " << c.limit;
+    const int next = c.skip + c.done + 1;
+    EXPECT_EQ(NextRecord(reader), next <= kRecords ? Format("r%d,x%d", next, next) : "end") << c.skip << " " << c.limit;
+  }
+}
+
+TEST(ReadingTh, EmptyInput) {
+  for (const char* text : {"", "\n\r\n\n"}) {
+    for (const auto& [skip, limit] : {std::pair{0, -1}, std::pair{2, 5}}) {
+      TestDb db;
+      db.MakeTable("t", {{"a", "string"}});
+      WriteBytes(db.dir.File("in.csv"), text);
+      auto map = Map({{"a", 0}});
+      EXPECT_EQ(RunWorker(db.files, db.dir.File("in.csv"), map.get(), "t", skip, limit), (Counts{0, 0, 0}));
+      EXPECT_EQ(ListRows(db.files, "t.a", "", ""), std::vector<std::string>{});
+    }
+  }
+}
+
+// A stop request while records are read ahead: the worker stops after the record it was inserting,
+// the counts agree with the table, and the reading has ended between two records (the reader goes on
+// where it stopped, some records ahead, from this thread alone).
+TEST(ReadingTh, StopMidImport) {
+  constexpr int kRecords = 8 * CRecordPipe::kBatchRecords, kStopAt = CRecordPipe::kBatchRecords + 100;
+  TestDb db;
+  db.MakeTable("t", {{"a", "string"}, {"b", "string"}});
+  MakeUnique(db.files);
+  std::string text = Numbered(kRecords);
+  // Record kStopAt repeats record 1's key: the worker waits on the error box while the stop comes.
+  const std::string stopLine = Format("r%d,", kStopAt);
+  text.replace(text.find("\n" + stopLine) + 1, stopLine.size(), "r1,");
+  WriteBytes(db.dir.File("in.csv"), text);
+  auto map = Map({{"a", 0}, {"b", 1}});
+  CCsvFile reader;
+  ASSERT_TRUE(reader.Open(db.dir.File("in.csv"), "rb"));
+  TReadingTh thread(true);
+  thread.FileList = &db.files;
+  thread.Reader = &reader;
+  thread.ColumnMap = map.get();
+  thread.TableName = "t";
+  int boxes = 0;
+  ModalHandlerScope scope([&](TForm* f) {
+    ++boxes;
+    thread.Terminate();
+    PressButton(f, SJ("ＯＫ"));
+  });
+  thread.Start();
+  thread.WaitFor();
+  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ((Counts{thread.RecordsDone, thread.SuccessCount, thread.ErrorCount}), (Counts{kStopAt, kStopAt - 1, 1}));
+  EXPECT_EQ(ListRows(db.files, "t.a", "", "").size(), size_t(kStopAt - 1));
+
+  const std::string next = NextRecord(reader);
+  ASSERT_EQ(next[0], 'r') << next;
+  int at = std::stoi(next.substr(1));
+  EXPECT_GT(at, kStopAt);
+  EXPECT_LE(at, kStopAt + CRecordPipe::kBatches * CRecordPipe::kBatchRecords);
+  while (++at <= kRecords) ASSERT_EQ(NextRecord(reader), Format("r%d,x%d", at, at));
+  EXPECT_EQ(NextRecord(reader), "end");
 }
 
 // ---- Through the database handle and its dialog ----
