@@ -81,6 +81,7 @@ int CKvRecord::Open() {
 int CKvRecord::Close() {
   if (!Korva_) return 1;
   WriteKept();
+  KeptLost_ = false;  // the run it belonged to ends with the file
   ForgetStringCache();
   ForgetStringValues();
   delete Cols_;
