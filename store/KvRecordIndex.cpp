@@ -4,9 +4,9 @@
 // - every record has one entry per signed, unsigned and real column, also for an empty value;
 // - every record has one reference per distinct indexed text of each string and set column, and
 //   a string value exists while a reference to it exists (current layout); its use count is the
-//   number of references, except inside the held run of inserts, where the rises the string cache
-//   keeps back are missing until they are written (before the run's blocks go to disk and before
-//   anything else of the table reads or changes the file);
+//   number of references. Inside the held run of inserts, the references and the rises that the
+//   string cache keeps back are missing until they are written (before the run's blocks go to disk
+//   and before anything else of the table reads or changes the file);
 // - a body is under key 2 whole, or as its first C bytes there and gap-free chunks 0, 1, ...
 // A step that fails half-way takes back what it wrote before answering false, so its caller can
 // treat every step as all or nothing.
