@@ -82,21 +82,6 @@ int ExtensionHandle(KorvaRequest* r, int n, bool write) {
   return fd;
 }
 
-// Writes what a write of the count buffers of iov at offset left after its first done bytes.
-bool WriteRest(int fd, const struct iovec* iov, int count, off_t offset, size_t done) {
-  for (int i = 0; i < count; offset += off_t(iov[i].iov_len), ++i) {
-    const size_t length = iov[i].iov_len;
-    for (size_t part = done; part < length;) {
-      const ssize_t m = ::pwrite(fd, static_cast<const uint8_t*>(iov[i].iov_base) + part, length - part, offset + off_t(part));
-      if (m < 0 && errno == EINTR) continue;
-      if (m <= 0) return FailFile(m < 0 ? errno : EIO);
-      part += size_t(m);
-    }
-    done = done > length ? done - length : 0;
-  }
-  return true;
-}
-
 bool Transfer(KorvaRequest* r, bool write) {
   int fd = r->fd;
   const int file = AddressFile(r->address);
@@ -108,11 +93,22 @@ bool Transfer(KorvaRequest* r, bool write) {
   const off_t offset = off_t(AddressOffset(r->address));
   int done = 0;
   if (write && r->iov_count > 0) {
+    // Whatever a short write leaves goes out buffer by buffer below.
     ssize_t n;
     do n = ::pwritev(fd, r->iov, r->iov_count, offset);
     while (n < 0 && errno == EINTR);
     if (n < 0) return FailFile(errno);
-    return WriteRest(fd, r->iov, r->iov_count, offset, size_t(n));
+    for (int i = 0, at = 0; i < r->iov_count; at += int(r->iov[i].iov_len), ++i) {
+      const int length = int(r->iov[i].iov_len), from = std::max(0, int(n) - at);
+      for (int part = from; part < length;) {
+        const ssize_t m = ::pwrite(fd, static_cast<const uint8_t*>(r->iov[i].iov_base) + part, size_t(length - part),
+                                   offset + at + part);
+        if (m < 0 && errno == EINTR) continue;
+        if (m <= 0) return FailFile(m < 0 ? errno : EIO);
+        part += int(m);
+      }
+    }
+    return true;
   }
   while (done < r->length) {
     const ssize_t n = write ? ::pwrite(fd, r->buffer + done, size_t(r->length - done), offset + done)
@@ -468,34 +464,11 @@ bool WritePage(KorvaPage* p) {
   return true;
 }
 
-void Detach(KorvaPage* p);
-
-// Writes what the ring was given of pages run[0..count) after the kernel answered result, true
-// when all of it reached the file. A write the ring did not do or did only in part is finished
-// block by block; a failure the kernel reported fails as a write of its own would.
-bool FinishWrite(KorvaPage* const* run, const KorvaBlockWrite& w) {
-  if (w.result != w.length) {
-    const int error = -w.result;
-    const bool unsure = error == ECANCELED || error == EAGAIN || error == EINTR || error == EINVAL ||
-                        error == EOPNOTSUPP || error == ENOSYS;
-    if (w.result < 0 && !unsure) return FailFile(error);
-    if (!WriteRest(w.fd, w.iov, w.count, off_t(w.offset), size_t(std::max(w.result, 0)))) return false;
-  }
-  for (int i = 0; i < w.count; ++i) MarkClean(run[i]);
-  return true;
-}
-
 // Writes pages [from, to) of a list in address order, each run of whole blocks that lie end to end
-// in one file as one request. Where the process has a ring, the runs of the main file go to the
-// kernel together; the call returns when every write finished.
+// in one file as one system call.
 bool WritePages(KorvaPage* const* from, KorvaPage* const* to) {
   constexpr int kMost = 256;
   struct iovec iov[kMost];
-  const bool batch = from != to && KvBatchReads();
-  std::vector<struct iovec> pieces;
-  std::vector<KorvaBlockWrite> writes;
-  std::vector<KorvaPage* const*> runs;
-  if (batch) pieces.reserve(size_t(to - from));  // one piece a page: the writes' pointers hold
   while (from != to) {
     KorvaPage* first = *from;
     int n = 1;
@@ -506,19 +479,6 @@ bool WritePages(KorvaPage* const* from, KorvaPage* const* to) {
           break;
         end += uint32_t(p->size);
       }
-    }
-    if (batch && AddressFile(first->address) == 0) {
-      const size_t at = pieces.size();
-      int length = 0;
-      for (int i = 0; i < n; ++i) {
-        const int size = from[i]->head_only ? kHeadSize : from[i]->size;
-        pieces.push_back({from[i]->data(), size_t(size)});
-        length += size;
-      }
-      writes.push_back({first->file->req.fd, AddressOffset(first->address), &pieces[at], n, length, 0});
-      runs.push_back(from);
-      from += n;
-      continue;
     }
     if (n == 1) {
       if (!WritePage(first)) return false;
@@ -540,15 +500,6 @@ bool WritePages(KorvaPage* const* from, KorvaPage* const* to) {
     for (int i = 0; i < n; ++i) MarkClean(from[i]);
     from += n;
   }
-  if (writes.empty()) return true;
-  if (!KvWriteBlocks(writes.data(), int(writes.size()))) {
-    // The kernel may still read these pages: they leave the cache and are never freed.
-    for (size_t w = 0; w < writes.size(); ++w)
-      for (int i = 0; i < writes[w].count; ++i) Detach(runs[w][i]);
-    return FailFile(EIO);
-  }
-  for (size_t w = 0; w < writes.size(); ++w)
-    if (!FinishWrite(runs[w], writes[w])) return false;
   return true;
 }
 
@@ -1067,16 +1018,13 @@ int16_t db_flush(KorvaFile* f) {
     const int x = rank(a), y = rank(b);
     return x != y ? x < y : AddressLinear(a->address) < AddressLinear(b->address);
   });
-  // Each group is written whole before the next starts: WritePages may hand a group's writes to
-  // the kernel at once.
   const auto used = std::find_if(order.begin(), order.end(), [&rank](const KorvaPage* p) { return rank(p) > 0; });
-  const auto marks = std::find_if(used, order.end(), [&rank](const KorvaPage* p) { return rank(p) > 1; });
   KorvaPage* const* all = order.data();
-  const size_t placed = size_t(used - order.begin()), rewritten = size_t(marks - order.begin());
+  const size_t placed = size_t(used - order.begin());
   if (!WritePages(all, all + placed)) return -1;
   if (used != order.end() && CounterOf(f->hdr) == f->run_counter) KvBumpCounter(f);
   if (f->header_changed && WriteHeader(f) < 0) return -1;
-  if (!WritePages(all + placed, all + rewritten) || !WritePages(all + rewritten, all + order.size())) return -1;
+  if (!WritePages(all + placed, all + order.size())) return -1;
   return 0;
 }
 

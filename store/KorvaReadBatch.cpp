@@ -1,7 +1,7 @@
-// io_uring through its three system calls: a submission ring of read and write requests, a
-// completion ring of their results, each a pair of head and tail counters in memory shared with
-// the kernel. The process advances the submission tail and the completion head; the kernel the
-// other two. A handler run in every forked child marks the ring as the parent's.
+// io_uring through its three system calls: a submission ring of read requests, a completion ring
+// of their results, each a pair of head and tail counters in memory shared with the kernel. The
+// process advances the submission tail and the completion head; the kernel the other two. A
+// handler run in every forked child marks the ring as the parent's.
 #include "store/KorvaReadBatch.h"
 
 #include <fcntl.h>
@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr unsigned kEntries = 256;
+constexpr unsigned kEntries = 64;
 
 // The ring is the process's; two threads with handles of their own (an import's worker and the
 // window's listing) take turns at it. A fork waits for the turn, so the child's copy is free.
@@ -48,29 +48,20 @@ class Ring {
   }
 
   bool Read(KorvaBlockRead* reads, int n) {
-    return Run(reads, n, [](io_uring_sqe& e, const KorvaBlockRead& r) {
-      e.opcode = IORING_OP_READ;
-      e.fd = r.fd;
-      e.off = r.offset;
-      e.addr = reinterpret_cast<uint64_t>(r.buffer);
-      e.len = unsigned(r.length);
-    });
-  }
-
-  bool Write(KorvaBlockWrite* writes, int n) {
-    return Run(writes, n, [](io_uring_sqe& e, const KorvaBlockWrite& w) {
-      e.fd = w.fd;
-      e.off = w.offset;
-      if (w.count == 1) {
-        e.opcode = IORING_OP_WRITE;
-        e.addr = reinterpret_cast<uint64_t>(w.iov[0].iov_base);
-        e.len = unsigned(w.iov[0].iov_len);
-      } else {
-        e.opcode = IORING_OP_WRITEV;
-        e.addr = reinterpret_cast<uint64_t>(w.iov);
-        e.len = unsigned(w.count);
+    for (int done = 0; done < n; done += int(entries_)) {
+      if (fd_ < 0) {
+        for (int i = done; i < n; ++i) reads[i].result = -ENOSYS;
+        return true;
       }
-    });
+      if (!Batch(reads + done, std::min<int>(n - done, int(entries_)))) {
+        // Nothing more goes through a ring that lost track of its requests.
+        for (int i = done; i < n; ++i) reads[i].result = -EIO;
+        Forget();
+        allowed_ = false;
+        return false;
+      }
+    }
+    return true;
   }
 
   void Allow(bool allow) { allowed_ = allow; }
@@ -108,38 +99,22 @@ class Ring {
     return true;
   }
 
-  // All n requests, a round of at most entries_ at a time; fill describes one in the ring.
-  template <class Request, class Fill>
-  bool Run(Request* requests, int n, Fill fill) {
-    for (int done = 0; done < n; done += int(entries_)) {
-      if (fd_ < 0) {
-        for (int i = done; i < n; ++i) requests[i].result = -ENOSYS;
-        return true;
-      }
-      if (!Batch(requests + done, std::min<int>(n - done, int(entries_)), fill)) {
-        // Nothing more goes through a ring that lost track of its requests.
-        for (int i = done; i < n; ++i) requests[i].result = -EIO;
-        Forget();
-        allowed_ = false;
-        return false;
-      }
-    }
-    return true;
-  }
-
-  // One round of at most entries_ requests; false when some may still be under way (the kernel
+  // One round of at most entries_ reads; false when some may still be under way (the kernel
   // did not say it finished them).
-  template <class Request, class Fill>
-  bool Batch(Request* requests, int n, Fill fill) {
+  bool Batch(KorvaBlockRead* reads, int n) {
     unsigned tail = *sq_tail_;
     for (int i = 0; i < n; ++i, ++tail) {
       const unsigned at = tail & sq_mask_;
       io_uring_sqe& e = sqes_[at];
       std::memset(&e, 0, sizeof e);
-      fill(e, requests[i]);
+      e.opcode = IORING_OP_READ;
+      e.fd = reads[i].fd;
+      e.off = reads[i].offset;
+      e.addr = reinterpret_cast<uint64_t>(reads[i].buffer);
+      e.len = unsigned(reads[i].length);
       e.user_data = uint64_t(i);
       sq_array_[at] = at;
-      requests[i].result = -ECANCELED;  // what stays of a request the kernel never takes
+      reads[i].result = -EIO;
     }
     __atomic_store_n(sq_tail_, tail, __ATOMIC_RELEASE);
     int submitted = 0, reaped = 0, failures = 0;
@@ -152,8 +127,8 @@ class Ring {
       if (r < 0 && errno != EINTR && ++failures > 3) break;
       for (unsigned head = *cq_head_; head != __atomic_load_n(cq_tail_, __ATOMIC_ACQUIRE); ++head) {
         const io_uring_cqe& c = cqes_[head & cq_mask_];
-        if (c.user_data < uint64_t(n)) requests[c.user_data].result = c.res;
-        // A kernel without this request kind answers every request so: block by block it is.
+        if (c.user_data < uint64_t(n)) reads[c.user_data].result = c.res;
+        // A kernel without this request kind answers every read so: read block by block.
         if (c.res == -EINVAL || c.res == -EOPNOTSUPP) allowed_ = false;
         __atomic_store_n(cq_head_, head + 1, __ATOMIC_RELEASE);
         ++reaped;
@@ -232,15 +207,6 @@ bool KvReadBlocks(KorvaBlockRead* reads, int n) {
     return true;
   }
   return g_ring.Read(reads, n);
-}
-
-bool KvWriteBlocks(KorvaBlockWrite* writes, int n) {
-  std::lock_guard<std::mutex> turn(g_ring_turn);
-  if (!g_ring.Ready()) {
-    for (int i = 0; i < n; ++i) writes[i].result = -ENOSYS;
-    return true;
-  }
-  return g_ring.Write(writes, n);
 }
 
 void KvAllowBatchReads(bool allow) {

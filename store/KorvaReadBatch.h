@@ -10,13 +10,8 @@
 // answers false and callers read block by block as before. Nothing here takes a lock: reads are
 // issued by an operation that holds the file's lock, like any other read of it.
 //
-// Writes go the same way: a flush hands the kernel a group of block writes at once and waits until
-// all of them finished before it goes on (see db_flush for why the groups keep their order).
-//
 // Threads: any; batches take turns at the one ring.
 #pragma once
-
-#include <sys/uio.h>
 
 #include <cstdint>
 
@@ -30,29 +25,11 @@ struct KorvaBlockRead {
   int result;
 };
 
-// Whether reads and writes can be batched in this process (sets the ring up on the first call).
+// Whether reads can be batched in this process (sets the ring up on the first call).
 bool KvBatchReads();
 // Reads all n; each entry's result says how it went (without batching: -ENOSYS). False in the
 // one case where the kernel did not report every read as finished: the buffers may then still be
 // written to and must never be used or freed again.
 bool KvReadBlocks(KorvaBlockRead* reads, int n);
-
-// One write: the count buffers of iov end to end, length bytes in all, at offset of descriptor fd.
-// result: the bytes written (possibly fewer than length), or a negative errno value.
-struct KorvaBlockWrite {
-  int fd;
-  uint64_t offset;
-  const struct iovec* iov;
-  int count;
-  int length;
-  int result;
-};
-
-// Writes all n, in no particular order among themselves; each entry's result says how it went
-// (without batching: -ENOSYS). False in the one case where the kernel did not report every write
-// as finished: the buffers may then still be read from and must never be changed or freed again.
-bool KvWriteBlocks(KorvaBlockWrite* writes, int n);
-
-// Tests: false keeps batching of reads and writes off in this process (as where the kernel refuses
-// it).
+// Tests: false keeps batching off in this process (as where the kernel refuses it).
 void KvAllowBatchReads(bool allow);

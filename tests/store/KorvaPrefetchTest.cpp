@@ -102,42 +102,6 @@ TEST(KorvaReadBatch, AForkedChildReadsThroughARingOfItsOwn) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-// A flush hands the kernel each group of block writes at once where it can: the file it leaves
-// is the file that writing block by block leaves, through runs that add blocks, change blocks
-// here and there, and take blocks out of their chains.
-TEST(KorvaReadBatch, FlushWritesWhatBlockByBlockWrites) {
-  TempDir dir;
-  std::vector<uint8_t> files[2];
-  for (bool allow : {false, true}) {
-    BatchScope scope(allow);
-    const std::string path = dir.File(allow ? "batched.kvr" : "single.kvr");
-    ASSERT_EQ(db_create_one(path.c_str(), 0, 4, 512, 1024), 0);
-    KorvaFile* f = db_open(path.c_str());
-    ASSERT_NE(f, nullptr);
-    // Records (7i mod 4001) + 1 for i = from, from + step, ... below to: what says what is done.
-    auto run = [&](uint32_t from, uint32_t to, uint32_t step, int what) {
-      ASSERT_EQ(db_hold(f), 0);
-      for (uint32_t i = from; i < to; i += step) {
-        const uint32_t n = i * 7 % 4001 + 1;
-        const std::string r = Record(n, 4, 60, what);
-        const int16_t done = what == 0   ? db_insert(f, r.data(), 60)
-                             : what == 1 ? db_update(f, r.data(), 60)
-                                         : db_delete(f, Key(n, 4).data());
-        ASSERT_EQ(done, 0) << what << " " << n;
-      }
-      ASSERT_EQ(db_release(f), 0);
-    };
-    run(0, 3000, 1, 0);     // blocks past the end, in no order
-    run(0, 3000, 10, 1);    // blocks already used, far apart
-    run(3000, 3400, 1, 0);  // both
-    run(0, 1500, 1, 2);     // removed blocks: heads only
-    ASSERT_EQ(db_close(f), 0);
-    files[allow] = ReadBytes(path);
-  }
-  ASSERT_GT(files[0].size(), 100000u);
-  EXPECT_TRUE(files[0] == files[1]);
-}
-
 class KorvaPrefetch : public ::testing::Test {
  protected:
   void SetUp() override {
