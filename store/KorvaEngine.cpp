@@ -389,10 +389,13 @@ size_t g_limit = size_t(48) << 20;
 size_t g_bytes = 0;
 
 // The eviction ring: every cached page of every file has a slot; marks[i] is set when the page in
-// slot i was used since the sweep's hand last passed it. The marks lie apart from the pages so
-// that the sweep touches only the pages it evicts.
+// slot i was used since the sweep's hand last passed it, state[i] says whether that page is dirty
+// and whether it is transient. Both lie apart from the pages so that the sweep touches only the
+// pages it may evict: while a run imports, most of the cache is dirty.
+constexpr uint8_t kSlotDirty = 1, kSlotTransient = 2;
 std::vector<KorvaPage*> g_ring;
 std::vector<uint8_t> g_marks;
+std::vector<uint8_t> g_state;
 std::vector<int> g_free_slots;
 size_t g_hand = 0;
 
@@ -400,23 +403,39 @@ size_t g_hand = 0;
 // is asked. An entry whose slot no longer holds that transient page is stale and skipped.
 std::deque<std::pair<int, KorvaPage*>> g_transient;
 constexpr size_t kTransientKept = 1024;
+// Slots whose state is transient and clean: without any, no entry of g_transient may be evicted.
+size_t g_clean_transient = 0;
 
-bool IsTransientAt(int slot, const KorvaPage* p) { return g_ring[size_t(slot)] == p && p->transient; }
+void SetSlotState(int slot, uint8_t state) {
+  uint8_t& s = g_state[size_t(slot)];
+  if (s == kSlotTransient) --g_clean_transient;
+  if (state == kSlotTransient) ++g_clean_transient;
+  s = state;
+}
+
+void SetTransient(KorvaPage* p, bool transient) {
+  p->transient = transient;
+  if (p->ring_at >= 0)
+    SetSlotState(p->ring_at, uint8_t((g_state[size_t(p->ring_at)] & ~kSlotTransient) | (transient ? kSlotTransient : 0)));
+}
 
 void RingAdd(KorvaPage* p) {
   if (g_free_slots.empty()) {
     g_ring.push_back(nullptr);
     g_marks.push_back(0);
+    g_state.push_back(0);
     g_free_slots.push_back(int(g_ring.size()) - 1);
   }
   p->ring_at = g_free_slots.back();
   g_free_slots.pop_back();
   g_ring[size_t(p->ring_at)] = p;
   g_marks[size_t(p->ring_at)] = 1;
+  SetSlotState(p->ring_at, uint8_t((p->dirty_at >= 0 ? kSlotDirty : 0) | (p->transient ? kSlotTransient : 0)));
 }
 
 void RingRemove(KorvaPage* p) {
   g_ring[size_t(p->ring_at)] = nullptr;
+  SetSlotState(p->ring_at, 0);
   g_free_slots.push_back(p->ring_at);
   p->ring_at = -1;
 }
@@ -425,6 +444,7 @@ void MarkDirty(KorvaPage* p) {
   if (p->dirty_at >= 0) return;
   p->dirty_at = int(p->file->dirty.size());
   p->file->dirty.push_back(p);
+  if (p->ring_at >= 0) SetSlotState(p->ring_at, g_state[size_t(p->ring_at)] | kSlotDirty);
 }
 
 void MarkClean(KorvaPage* p) {
@@ -435,6 +455,7 @@ void MarkClean(KorvaPage* p) {
   last->dirty_at = p->dirty_at;
   list.pop_back();
   p->dirty_at = -1;
+  if (p->ring_at >= 0) SetSlotState(p->ring_at, g_state[size_t(p->ring_at)] & ~kSlotDirty);
 }
 
 bool WritePage(KorvaPage* p) {
@@ -500,9 +521,6 @@ void Attach(KorvaPage* p, bool dirty) {
 
 bool Pinned(const KorvaPage* p) { return p->file->in_op && p->op == p->file->op; }
 
-// A page that may leave the cache: clean, and not held by the running operation.
-bool Evictable(const KorvaPage* p) { return p->dirty_at < 0 && !Pinned(p); }
-
 // Evicts clean pages until size more bytes fit the budget, or nothing more may go: the hand gives
 // a marked page another round and passes over dirty pages and pages the running operation holds,
 // so the cache may stay over its budget until the run is flushed. An evicted page of the same size
@@ -515,11 +533,14 @@ void MakeRoom(size_t size, KorvaPage** reuse) {
     else
       std::free(p);
   };
-  for (size_t tries = g_transient.size(); g_bytes + size > g_limit && tries > 0; --tries) {
+  // A round over the chain pages finds nothing when none is clean; it would only drop the stale
+  // entries, and leave the others in their order.
+  for (size_t tries = g_clean_transient ? g_transient.size() : 0; g_bytes + size > g_limit && tries > 0; --tries) {
     const auto [slot, p] = g_transient.front();
     g_transient.pop_front();
-    if (!IsTransientAt(slot, p)) continue;
-    if (!Evictable(p)) {
+    const uint8_t state = g_state[size_t(slot)];
+    if (g_ring[size_t(slot)] != p || !(state & kSlotTransient)) continue;
+    if (state & kSlotDirty || Pinned(p)) {
       g_transient.emplace_back(slot, p);
       continue;
     }
@@ -533,7 +554,7 @@ void MakeRoom(size_t size, KorvaPage** reuse) {
       g_marks[g_hand] = 0;
       continue;
     }
-    if (Evictable(p)) evict(p);
+    if (!(g_state[g_hand] & kSlotDirty) && !Pinned(p)) evict(p);
   }
 }
 
@@ -550,6 +571,7 @@ KorvaPage* Allocate(KorvaFile* f, uint32_t address, int size) {
   p->address = address;
   p->size = size;
   p->op = f->op;
+  p->ring_at = -1;
   p->saved = 0;
   p->dirty_at = -1;
   return p;
@@ -618,7 +640,7 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
     }
     if (access == kAccessUse) {
       g_marks[size_t(p->ring_at)] = 1;
-      p->transient = false;
+      if (p->transient) SetTransient(p, false);
     }
     p->op = f->op;
     f->recent = p;
@@ -637,7 +659,7 @@ KorvaPage* KvPage(KorvaFile* f, uint32_t address, int size, KorvaAccess access) 
   Attach(p, false);
   f->recent = p;
   if (access == kAccessStep) {
-    p->transient = true;
+    SetTransient(p, true);
     g_marks[size_t(p->ring_at)] = 0;
     g_transient.emplace_back(p->ring_at, p);
     if (g_transient.size() > kTransientKept) g_transient.pop_front();

@@ -102,6 +102,45 @@ TEST(KorvaReadBatch, AForkedChildReadsThroughARingOfItsOwn) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// Blocks a walk only stepped into leave a small cache before blocks that were read, walk after
+// walk.
+TEST(KorvaCache, BlocksAWalkSteppedIntoLeaveFirst) {
+  TempDir dir;
+  const std::string path = dir.File("walk.kvr");
+  ASSERT_EQ(db_create_one(path.c_str(), 0, 4, 1024, 2048), 0);
+  KorvaFile* f = db_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(db_hold(f), 0);
+  for (uint32_t n = 1; n <= 4000; ++n) ASSERT_EQ(db_append(f, Record(n, 4, 90).data(), 90), 0);
+  ASSERT_EQ(db_release(f), 0);
+  auto block_of = [f](uint32_t n) {
+    uint32_t address = 0;
+    const uint8_t *low, *high;
+    return key_leaf(f, reinterpret_cast<const uint8_t*>(Key(n, 4).data()), &address, &low, &high) == 0 ? address : 0u;
+  };
+  const uint32_t kept[] = {100, 1500, 3900};
+  std::vector<uint32_t> blocks;
+  for (uint32_t n : kept) blocks.push_back(block_of(n));
+  struct Limit {
+    Limit() { db_cache_limit(size_t(40) << 11); }  // 40 data blocks of about 200 in the file
+    ~Limit() { db_cache_limit(size_t(48) << 20); }
+  } limit;
+  ASSERT_EQ(db_close(f), 0);
+  f = db_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(db_hold(f), 0);
+    char buffer[600];
+    for (uint32_t n : kept) ASSERT_EQ(db_read(f, Key(n, 4).data(), buffer), 90) << n;
+    int records = 0;
+    for (int16_t len = db_first(f, buffer); len >= 0; len = db_next_pos(f, buffer)) ++records;
+    EXPECT_EQ(records, 4000);
+    ASSERT_EQ(db_release(f), 0);
+    for (uint32_t a : blocks) EXPECT_NE(f->pages.Find(a), nullptr) << round << " " << a;
+  }
+  EXPECT_EQ(db_close(f), 0);
+}
+
 class KorvaPrefetch : public ::testing::Test {
  protected:
   void SetUp() override {
