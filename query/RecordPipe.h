@@ -45,8 +45,8 @@ class CRecordPipe {
 
   // Records per batch, and the bytes of fields (texts and their list entries) after which a batch
   // is handed over even when not full.
-  static constexpr int kBatchRecords = 256;
-  static constexpr size_t kBatchBytes = 256 * 1024;
+  static constexpr int kBatchRecords = 128;
+  static constexpr size_t kBatchBytes = 128 * 1024;
   static constexpr int kBatches = 3;
   // A list that held a record of more fields is replaced rather than reused, so that the lists
   // kept between batches stay small.
