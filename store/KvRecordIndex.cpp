@@ -231,9 +231,9 @@ class CKvRecord::StringCache {
   uint32_t lastOf[kLasts];  // per column (modulo kLasts): the entry it met last
   std::vector<uint32_t> waiting;  // entries with pending > 0 (or killed since)
   uint32_t drops = 0;             // the file's drops when the cache was made
-  // References kept back, as string-value id (high half) and record id.
-  static constexpr size_t kRefsKept = size_t(1) << 16;
-  std::vector<uint64_t> refs;
+  // References kept back, as string-value id (high half) and record id, and room to sort them.
+  static constexpr size_t kRefsKept = size_t(1) << 15;
+  std::vector<uint64_t> refs, sorting;
   std::string key;                // the key being looked up
   CKvrBuffer sought{256};
 };
@@ -450,17 +450,42 @@ bool CKvRecord::WriteKept() { return WriteKeptRefs() && WriteKeptCounts(); }
 bool CKvRecord::KeepRef(uint32_t stringId, uint32_t id) {
   std::vector<uint64_t>& refs = Cache_->refs;
   if (refs.size() >= StringCache::kRefsKept && !WriteKeptRefs()) return false;
-  if (refs.capacity() == 0) refs.reserve(StringCache::kRefsKept);
+  if (refs.capacity() < StringCache::kRefsKept) refs.reserve(StringCache::kRefsKept);
   refs.push_back(uint64_t(stringId) << 32 | id);
   return true;
 }
+
+namespace {
+
+// Sorts references (string-value id in the high half, record id in the low one): by the id of the
+// string value a byte at a time, keeping the order of references to one value, which mostly come
+// in the order of their records already; a value whose references do not is sorted on its own.
+void SortRefs(std::vector<uint64_t>& refs, std::vector<uint64_t>& room) {
+  room.resize(refs.size());
+  for (int shift = 32; shift < 64; shift += 8) {
+    size_t at[257] = {};
+    for (const uint64_t r : refs) ++at[((r >> shift) & 0xFF) + 1];
+    if (at[((refs[0] >> shift) & 0xFF) + 1] == refs.size()) continue;  // one digit: nothing moves
+    for (int d = 0; d < 256; ++d) at[d + 1] += at[d];
+    for (const uint64_t r : refs) room[at[(r >> shift) & 0xFF]++] = r;
+    refs.swap(room);
+  }
+  for (auto run = refs.begin(); run != refs.end();) {
+    const auto end = std::find_if(run, refs.end(), [run](uint64_t r) { return r >> 32 != *run >> 32; });
+    if (!std::is_sorted(run, end)) std::sort(run, end);
+    run = end;
+  }
+}
+
+}  // namespace
 
 bool CKvRecord::WriteKeptRefs() {
   if (!Cache_ || Cache_->refs.empty()) return true;
   std::vector<uint64_t>& refs = Cache_->refs;
   // In key order: references to one value, and to values made one after another, fill a block
   // together.
-  std::sort(refs.begin(), refs.end());
+  Cache_->sorting.reserve(StringCache::kRefsKept);
+  SortRefs(refs, Cache_->sorting);
   bool ok = Korva_ && Korva_->SelectKey(kvrKeyRef);
   CKvrBuffer probe(ok ? Korva_->DataBlockCap() : 0);
   for (size_t i = 0; ok && i < refs.size(); ++i) {
