@@ -41,10 +41,8 @@ std::ostream& operator<<(std::ostream& os, const Counts& c) {
 }
 
 // Runs the worker over a file without any dialog and waits for it.
-Counts RunWorker(CRecFileList& files, const std::string& path, const TStrings* map, const AnsiString& table, int skip,
+Counts RunWorker(CRecFileList& files, CCsvFile& reader, const TStrings* map, const AnsiString& table, int skip,
                  int limit) {
-  CCsvFile reader;
-  EXPECT_TRUE(reader.Open(path, "rb"));
   TReadingTh thread(true);
   thread.FileList = &files;
   thread.Reader = &reader;
@@ -55,6 +53,13 @@ Counts RunWorker(CRecFileList& files, const std::string& path, const TStrings* m
   thread.Start();
   thread.WaitFor();
   return {thread.RecordsDone, thread.SuccessCount, thread.ErrorCount};
+}
+
+Counts RunWorker(CRecFileList& files, const std::string& path, const TStrings* map, const AnsiString& table, int skip,
+                 int limit) {
+  CCsvFile reader;
+  EXPECT_TRUE(reader.Open(path, "rb"));
+  return RunWorker(files, reader, map, table, skip, limit);
 }
 
 // Column a of table t takes each value once: a repeated one is refused with a message.
@@ -234,16 +239,7 @@ TEST(ReadingTh, SkipAndLimitAcrossBatches) {
     auto map = Map({{"a", 0}, {"b", 1}});
     CCsvFile reader;
     ASSERT_TRUE(reader.Open(db.dir.File("in.csv"), "rb"));
-    TReadingTh thread(true);
-    thread.FileList = &db.files;
-    thread.Reader = &reader;
-    thread.ColumnMap = map.get();
-    thread.TableName = "t";
-    thread.SkipCount = c.skip;
-    thread.RecordLimit = c.limit;
-    thread.Start();
-    thread.WaitFor();
-    EXPECT_EQ((Counts{thread.RecordsDone, thread.SuccessCount, thread.ErrorCount}), (Counts{c.done, c.done, 0}))
+    EXPECT_EQ(RunWorker(db.files, reader, map.get(), "t", c.skip, c.limit), (Counts{c.done, c.done, 0}))
         << c.skip << " " << c.limit;
     std::vector<std::string> rows;
     for (int i = c.skip + 1; i <= c.skip + c.done; ++i) rows.push_back(Format("r%d|x%d", i, i));
