@@ -209,11 +209,12 @@ class CKvRecord : private CKorvaDeferred {
   void NoteStringValue(const unsigned char* rec, uint32_t id);
 
   // The string cache (store/KvRecordIndex.cpp): the ids of string values this object met while
-  // inserting, the use-count rises it keeps back, and the references it keeps back. While an
-  // insert holds the file, a text the cache knows costs only its reference, and references are
-  // gathered and added in key order, many to a block; the kept-back references and rises are
-  // written before the file's changed blocks are written (CKorva calls Settle), before any other
-  // hold of the file begins, and before this object takes a reference away or lowers a use count.
+  // inserting, the use-count rises it keeps back, and the references and number entries it keeps
+  // back. While an insert holds the file, a text the cache knows costs only its reference, and
+  // references and entries are gathered and added in key order, many to a block. What is kept
+  // back is written before the file's changed blocks are written (CKorva calls Settle), before any
+  // other hold of the file begins, and before this object takes an index entry away, looks one up
+  // or lowers a use count.
   // The cache holds while the file's drops (CKorva::Drops) stay the same; it is forgotten when
   // the table closes.
   class StringCache;
@@ -226,10 +227,13 @@ class CKvRecord : private CKorvaDeferred {
   // KeptLost_ makes the run's end fail).
   bool WriteKept();
   bool WriteKeptRefs();
+  bool WriteKeptEntries();
   bool WriteKeptCounts();
   bool KeptLost_ = false;
   // Adds the reference of record id to string value stringId, kept back in the cache.
   bool KeepRef(uint32_t stringId, uint32_t id);
+  // Adds the entry of a number column (its key number and bytes), kept back in the cache.
+  bool KeepEntry(int keyNumber, const CKvrBuffer& entry);
   void ForgetStringCache();
   // Notes the string value rec (whose reference was just added) in the cache.
   void NoteInCache(const unsigned char* rec, uint32_t stringId);

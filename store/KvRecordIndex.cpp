@@ -4,7 +4,8 @@
 // - every record has one entry per signed, unsigned and real column, also for an empty value;
 // - every record has one reference per distinct indexed text of each string and set column, and
 //   a string value exists while a reference to it exists (current layout); its use count is the
-//   number of references. Inside the held run of inserts, the references and the rises that the
+//   number of references;
+// - inside the held run of inserts, the number entries, references and use-count rises that the
 //   string cache keeps back are missing until they are written (before the run's blocks go to disk
 //   and before anything else of the table reads or changes the file);
 // - a body is under key 2 whole, or as its first C bytes there and gap-free chunks 0, 1, ...
@@ -234,6 +235,13 @@ class CKvRecord::StringCache {
   // References kept back, as string-value id (high half) and record id, and room to sort them.
   static constexpr size_t kRefsKept = size_t(1) << 15;
   std::vector<uint64_t> refs, sorting;
+  // Entries of number columns kept back, with the key they go under.
+  struct KeptEntry {
+    uint8_t key, length;
+    uint8_t bytes[16];
+  };
+  static constexpr size_t kEntriesKept = size_t(1) << 14;
+  std::vector<KeptEntry> numbers;
   std::string key;                // the key being looked up
   CKvrBuffer sought{256};
 };
@@ -445,7 +453,38 @@ bool CKvRecord::Settle(bool writing) {
   return WriteKept();
 }
 
-bool CKvRecord::WriteKept() { return WriteKeptRefs() && WriteKeptCounts(); }
+bool CKvRecord::WriteKept() { return WriteKeptRefs() && WriteKeptEntries() && WriteKeptCounts(); }
+
+bool CKvRecord::KeepEntry(int keyNumber, const CKvrBuffer& entry) {
+  std::vector<StringCache::KeptEntry>& kept = Cache_->numbers;
+  if (kept.size() >= StringCache::kEntriesKept && !WriteKeptEntries()) return false;
+  if (kept.capacity() < StringCache::kEntriesKept) kept.reserve(StringCache::kEntriesKept);
+  StringCache::KeptEntry e{uint8_t(keyNumber), uint8_t(entry.Length()), {}};
+  std::memcpy(e.bytes, entry.Data(), size_t(entry.Length()));
+  kept.push_back(e);
+  return true;
+}
+
+bool CKvRecord::WriteKeptEntries() {
+  if (!Cache_ || Cache_->numbers.empty()) return true;
+  std::vector<StringCache::KeptEntry>& kept = Cache_->numbers;
+  // By key, then in key order (the entries of one key are all as long).
+  std::sort(kept.begin(), kept.end(), [](const StringCache::KeptEntry& a, const StringCache::KeptEntry& b) {
+    return a.key != b.key ? a.key < b.key : std::memcmp(a.bytes, b.bytes, a.length) < 0;
+  });
+  bool ok = Korva_ != nullptr;
+  CKvrBuffer found(ok ? Korva_->DataBlockCap() : 0);
+  for (size_t i = 0; ok && i < kept.size(); ++i) {
+    const StringCache::KeptEntry& e = kept[i];
+    // An entry found there already counts as added, as when it is added at once.
+    ok = Korva_->SelectKey(e.key) && (Korva_->Insert(e.bytes, e.length) || Korva_->Read(e.bytes, found.Data()));
+  }
+  kept.clear();
+  if (ok) return true;
+  ForgetStringCache();
+  KeptLost_ = true;
+  return false;
+}
 
 bool CKvRecord::KeepRef(uint32_t stringId, uint32_t id) {
   std::vector<uint64_t>& refs = Cache_->refs;
@@ -804,11 +843,17 @@ bool CKvRecord::WriteIndexEntry(const CKvrColInfo& col, const CKvrValue* value, 
   const bool current = Version_ >= kvrVersion;
   CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, current, v, id);
+  if (!(col.Flags & kvrOptUnique) && entry.Length() <= int(sizeof(StringCache::KeptEntry::bytes)) && InsertCache()) {
+    // Added with the others kept back, in key order, when the run ends.
+    const StringCache* cache = Cache_;
+    return KeepEntry(col.KeyNumber, entry) && Cache_ == cache;
+  }
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer found(cap);
   found.SetLength(cap);
   if (col.Flags & kvrOptUnique) {
-    // Any other record with the same value makes it a duplicate.
+    // Any other record with the same value makes it a duplicate (a unique column's entries are
+    // never kept back).
     const int same = entry.Length() - 4;
     CKvrBuffer probe(kvrMaxKey);
     NumberEntry(probe, colNo, current, v, 0);
@@ -829,7 +874,7 @@ bool CKvRecord::RemoveIndexEntry(const CKvrColInfo& col, const CKvrValue& value,
     for (int i = 0; i < texts->Count(); ++i) ok = RemoveStringRef(col, *texts->GetAt(i), id, colNo) && ok;
     return ok;
   }
-  if (!IsNumberType(col.Type)) return false;
+  if (!IsNumberType(col.Type) || !WriteKept() || !Korva_->SelectKey(col.KeyNumber)) return false;
   CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
   Korva_->Delete(entry.Data());
@@ -844,7 +889,7 @@ bool CKvRecord::HasIndexEntry(const CKvrColInfo& col, const CKvrValue& value, ui
       if (!HasStringRef(col, *texts->GetAt(i), id, colNo)) return false;
     return true;
   }
-  if (!IsNumberType(col.Type) || !Korva_->SelectKey(col.KeyNumber)) return false;
+  if (!IsNumberType(col.Type) || !WriteKeptEntries() || !Korva_->SelectKey(col.KeyNumber)) return false;
   CKvrBuffer entry(kvrMaxKey);
   NumberEntry(entry, colNo, Version_ >= kvrVersion, value, id);
   CKvrBuffer found(Korva_->DataBlockCap());

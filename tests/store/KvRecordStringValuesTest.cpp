@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 
+#include "store/CondOp.h"
 #include "tests/store/KvRecordTestSupport.h"
 
 namespace {
@@ -297,6 +298,51 @@ TEST(KvRecordStringValues, ReferencesKeptBackInALongRunAreAllAdded) {
   ASSERT_TRUE(t.File()->Release());
   ExpectCounts(t, 1, model[0]);  // and every count against the references
   for (int c = 1; c < 5; ++c) EXPECT_EQ(StringValues(*t.File(), c + 1), model[c]) << c;
+}
+
+// Number entries kept back by held inserts, more than one bunch of them: refused inserts take
+// theirs back, a query and a deletion inside the run see them written, and every record has its
+// entries after it.
+TEST(KvRecordStringValues, NumberEntriesKeptBackInAHeldRunAreAllAdded) {
+  TableFixture f({{"i", kvrSigned, 4, 0}, {"u", kvrUnsigned, 4, 0}, {"r", kvrReal, 8, 0},
+                  {"s", kvrString, 40, kvrOptUnique}, {"k", kvrSigned, 4, kvrOptUnique}});
+  CKvRecord& t = f.table;
+  MessageCatcher box;
+  auto matching = [&t](const char* column, const AnsiString& text) {
+    t.ClearCond();
+    t.AddCond(column, COND_EQL, text);
+    t.AddCondEnd();
+    int n = 0;
+    for (CKvrValueList values; t.GetRec(values); values.Clear()) ++n;
+    return n;
+  };
+  std::map<uint32_t, int> threes;  // the live records whose i is 3
+  int live = 0;
+  ASSERT_TRUE(t.File()->Hold());
+  for (int j = 0; j < 6000; ++j) {
+    const uint32_t id = f.Add({{"i", IntToStr(j % 50 - 25)}, {"u", IntToStr(j * 7)}, {"r", Format("%d.25", j)},
+                               {"s", Format("s%d", j)}, {"k", IntToStr(j)}});
+    ASSERT_NE(id, 0u) << j;
+    ++live;
+    if (j % 50 == 28) threes[id] = 1;
+    if (j == 5800) {
+      // Refused by s with its number entries kept back, and by k.
+      EXPECT_EQ(f.Add({{"i", "3"}, {"u", "1"}, {"r", "1.5"}, {"s", "s10"}, {"k", "-1"}}), 0u);
+      EXPECT_EQ(f.Add({{"i", "3"}, {"s", "new"}, {"k", "4999"}}), 0u);
+      ASSERT_TRUE(t.DelRecById(UIntToStr(id)));
+      threes.erase(id);
+      --live;
+      EXPECT_EQ(matching("i", "3"), int(threes.size()));
+    }
+  }
+  ASSERT_TRUE(t.File()->Release());
+  EXPECT_EQ(box.texts.size(), 2u);
+  EXPECT_EQ(f.Raw(kvrKeySigned).size(), size_t(2 * live));
+  EXPECT_EQ(f.Raw(kvrKeyUnsigned).size(), size_t(live));
+  EXPECT_EQ(f.Raw(kvrKeyReal).size(), size_t(live));
+  EXPECT_EQ(matching("i", "3"), int(threes.size()));
+  EXPECT_EQ(matching("r", "5999.25"), 1);
+  EXPECT_GE(CKorva::Check(t.FileName()), 0);
 }
 
 // A held run of more distinct texts than the string cache keeps: entries go while the counts they
