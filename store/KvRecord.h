@@ -230,6 +230,8 @@ class CKvRecord : private CKorvaDeferred {
   bool WriteKeptEntries();
   bool WriteKeptCounts();
   bool KeptLost_ = false;
+  // What was kept back could not be written: forgets the cache and fails the run's end; false.
+  bool LoseKept();
   // Adds the reference of record id to string value stringId, kept back in the cache.
   bool KeepRef(uint32_t stringId, uint32_t id);
   // Adds the entry of a number column (its key number and bytes), kept back in the cache.

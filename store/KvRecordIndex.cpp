@@ -453,6 +453,12 @@ bool CKvRecord::Settle(bool writing) {
   return WriteKept();
 }
 
+bool CKvRecord::LoseKept() {
+  ForgetStringCache();
+  KeptLost_ = true;
+  return false;
+}
+
 bool CKvRecord::WriteKept() { return WriteKeptRefs() && WriteKeptEntries() && WriteKeptCounts(); }
 
 bool CKvRecord::KeepEntry(int keyNumber, const CKvrBuffer& entry) {
@@ -481,9 +487,7 @@ bool CKvRecord::WriteKeptEntries() {
   }
   kept.clear();
   if (ok) return true;
-  ForgetStringCache();
-  KeptLost_ = true;
-  return false;
+  return LoseKept();
 }
 
 bool CKvRecord::KeepRef(uint32_t stringId, uint32_t id) {
@@ -534,9 +538,7 @@ bool CKvRecord::WriteKeptRefs() {
   }
   refs.clear();
   if (ok) return true;
-  ForgetStringCache();
-  KeptLost_ = true;
-  return false;
+  return LoseKept();
 }
 
 bool CKvRecord::WriteKeptCounts() {
@@ -575,9 +577,7 @@ bool CKvRecord::WriteKeptCounts() {
     cache.waiting.clear();
     return true;
   }
-  ForgetStringCache();
-  KeptLost_ = true;
-  return false;
+  return LoseKept();
 }
 
 bool CKvRecord::FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const CKvrValue& value, int colNo) {
