@@ -77,6 +77,8 @@ struct KorvaPage {
   int checked;        // what it was found to be (kChecked... or a key level) under checked_key
   int checked_key;
   bool head_only;     // a removed data block: only its head goes to disk
+  uint32_t wb_serial;  // the flush written behind that took it (KorvaBehind.h), and its place there
+  uint32_t wb_slot;
   uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
 };
 constexpr int kCheckedNone = 0, kCheckedData = 100;  // list pages are checked as their kind
@@ -140,6 +142,7 @@ struct KorvaFile {
   uint32_t drops = 0;  // db_drops: a process-wide serial, new at every KvDropAll
   bool header_changed = false;
   int slot = -1;
+  int behind_error = 0;  // errno of a failed flush written behind, until an operation reports it
 
   // Current position per key number (index 0 unused).
   std::vector<uint8_t> positions;

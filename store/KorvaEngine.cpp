@@ -13,6 +13,7 @@
 #include <deque>
 #include <thread>
 
+#include "store/KorvaBehind.h"
 #include "store/KorvaCore.h"
 #include "store/KorvaReadBatch.h"
 
@@ -387,6 +388,8 @@ namespace {
 
 size_t g_limit = size_t(48) << 20;
 size_t g_bytes = 0;
+// The last MakeRoom found nothing more to evict: changed pages fill the cache.
+bool g_short = false;
 
 // The eviction ring: every cached page of every file has a slot; marks[i] is set when the page in
 // slot i was used since the sweep's hand last passed it, state[i] says whether that page is dirty
@@ -464,22 +467,31 @@ bool WritePage(KorvaPage* p) {
   return true;
 }
 
+constexpr int kMostInOneWrite = 256;
+
+// How many pages from the first of [from, to) are whole blocks that lie end to end in one file
+// (at most kMostInOneWrite): one system call writes them.
+int RunOfBlocks(KorvaPage* const* from, KorvaPage* const* to) {
+  const KorvaPage* first = *from;
+  int n = 1;
+  if (first->head_only) return n;
+  for (uint32_t end = AddressOffset(first->address) + uint32_t(first->size); from + n != to && n < kMostInOneWrite;
+       ++n) {
+    const KorvaPage* p = from[n];
+    if (p->head_only || AddressFile(p->address) != AddressFile(first->address) || AddressOffset(p->address) != end)
+      break;
+    end += uint32_t(p->size);
+  }
+  return n;
+}
+
 // Writes pages [from, to) of a list in address order, each run of whole blocks that lie end to end
 // in one file as one system call.
 bool WritePages(KorvaPage* const* from, KorvaPage* const* to) {
-  constexpr int kMost = 256;
-  struct iovec iov[kMost];
+  struct iovec iov[kMostInOneWrite];
   while (from != to) {
     KorvaPage* first = *from;
-    int n = 1;
-    if (!first->head_only) {
-      for (uint32_t end = AddressOffset(first->address) + uint32_t(first->size); from + n != to && n < kMost; ++n) {
-        const KorvaPage* p = from[n];
-        if (p->head_only || AddressFile(p->address) != AddressFile(first->address) || AddressOffset(p->address) != end)
-          break;
-        end += uint32_t(p->size);
-      }
-    }
+    const int n = RunOfBlocks(from, to);
     if (n == 1) {
       if (!WritePage(first)) return false;
       ++from;
@@ -505,6 +517,8 @@ bool WritePages(KorvaPage* const* from, KorvaPage* const* to) {
 
 // Out of the file's table, the ring and the dirty list; the page object lives on.
 void Detach(KorvaPage* p) {
+  // Its memory may go once whatever is being written from it is on the disk.
+  if (WbHanded(p->wb_serial)) WbWaitPage(p);
   if (p->file->recent == p) p->file->recent = nullptr;
   p->file->pages.Erase(p->address);
   RingRemove(p);
@@ -535,27 +549,34 @@ void MakeRoom(size_t size, KorvaPage** reuse) {
   };
   // A round over the chain pages finds nothing when none is clean; it would only drop the stale
   // entries, and leave the others in their order.
-  for (size_t tries = g_clean_transient ? g_transient.size() : 0; g_bytes + size > g_limit && tries > 0; --tries) {
+  // What the writing behind holds counts against the budget too.
+  auto over = [size] { return g_bytes + g_wb_bytes.load(std::memory_order_relaxed) + size > g_limit; };
+  for (size_t tries = g_clean_transient ? g_transient.size() : 0; over() && tries > 0; --tries) {
     const auto [slot, p] = g_transient.front();
     g_transient.pop_front();
     const uint8_t state = g_state[size_t(slot)];
     if (g_ring[size_t(slot)] != p || !(state & kSlotTransient)) continue;
-    if (state & kSlotDirty || Pinned(p)) {
+    if (state & kSlotDirty || Pinned(p) || (WbHanded(p->wb_serial) && WbPending(p))) {
       g_transient.emplace_back(slot, p);
       continue;
     }
     evict(p);
   }
-  for (size_t steps = 2 * g_ring.size() + 1; g_bytes + size > g_limit && steps > 0; --steps) {
-    g_hand = g_hand + 1 < g_ring.size() ? g_hand + 1 : 0;
-    KorvaPage* p = g_ring[g_hand];
-    if (!p) continue;
-    if (g_marks[g_hand]) {
-      g_marks[g_hand] = 0;
-      continue;
+  // Pages of a flush still being written behind stay until they are on the disk: when nothing
+  // else may go, the sweep waits for the writing to get on.
+  do {
+    for (size_t steps = 2 * g_ring.size() + 1; over() && steps > 0; --steps) {
+      g_hand = g_hand + 1 < g_ring.size() ? g_hand + 1 : 0;
+      KorvaPage* p = g_ring[g_hand];
+      if (!p) continue;
+      if (g_marks[g_hand]) {
+        g_marks[g_hand] = 0;
+        continue;
+      }
+      if (!(g_state[g_hand] & kSlotDirty) && !Pinned(p) && !(WbHanded(p->wb_serial) && WbPending(p))) evict(p);
     }
-    if (!(g_state[g_hand] & kSlotDirty) && !Pinned(p)) evict(p);
-  }
+  } while (over() && WbWaitProgress());
+  g_short = over();
 }
 
 KorvaPage* Allocate(KorvaFile* f, uint32_t address, int size) {
@@ -729,6 +750,7 @@ KorvaPage* KvListPage(KorvaFile* f, uint32_t address, int kind) {
 }
 
 void KvTouch(KorvaFile* f, KorvaPage* p) {
+  if (WbHanded(p->wb_serial)) WbBeforeChange(p);
   if (f->in_op && !f->settled && p->saved != f->savepoint) {
     const size_t at = SaveBytes(f, p->data(), size_t(p->size));
     f->undo.push_back({KorvaUndo::kChanged, p, at, p->dirty_at >= 0, p->head_only, p->checked, p->checked_key});
@@ -779,10 +801,29 @@ void KvTouchHeader(KorvaFile* f) {
   f->header_changed = true;
 }
 
+namespace {
+
+// The file whose flush is being written behind, while it is.
+KorvaFile* g_behind_file = nullptr;
+
+// Waits for the flush written behind to end; a failure of it is kept for its file.
+void EndBehind() {
+  const int error = WbCollect();
+  if (error && g_behind_file) g_behind_file->behind_error = error;
+  g_behind_file = nullptr;
+}
+
+bool CollectBehind(KorvaFile* f);
+int16_t FlushBehind(KorvaFile* f);
+
+}  // namespace
+
 void KvDropAll(KorvaFile* f) {
   // Serials are process-wide, so a file opened again never repeats one its last opening gave.
   static std::atomic<uint32_t> serial{0};
   f->drops = ++serial;
+  EndBehind();
+  f->behind_error = 0;
   for (KorvaPage* p : f->pages.All()) {
     Detach(p);
     std::free(p);
@@ -890,7 +931,9 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   int16_t released = KvRelease(f);
   // Inside a held run, changed pages the cache has no room for go to the disk now, between two
   // operations, as one flush: the header's counter tells other processes that blocks changed.
-  if (released == 0 && f->holds > 0 && g_bytes > g_limit && !f->dirty.empty() && db_flush(f) < 0) {
+  // The writes go on behind the run; a failure of them fails the operation that learns of it.
+  const bool failed = released == 0 && f->holds > 0 && g_behind_file == f && WbFailed() && !CollectBehind(f);
+  if (failed || (released == 0 && f->holds > 0 && g_short && !f->dirty.empty() && FlushBehind(f) < 0)) {
     // Memory no longer matches the disk: the run's next operation starts again from the disk.
     KvDropAll(f);
     f->fresh = true;
@@ -977,7 +1020,8 @@ int16_t KvHold(KorvaFile* f) {
 
 namespace {
 
-int16_t WriteHeader(KorvaFile* f) {
+// The header as a flush writes it (its counter, key and tree fields brought up to date).
+uint8_t* PrepareHeader(KorvaFile* f) {
   uint8_t* h = f->hdr;
   // A run of exactly 65536 changes would bring the low word, all that other writers compare, back
   // to where the run found it.
@@ -993,10 +1037,18 @@ int16_t WriteHeader(KorvaFile* f) {
     Put16(h + kKtCurrent, unsigned(f->key_no));
     KvSetTree(f, KvDepth(f), KvRoot(f));
   }
-  if (!KvRequest(&f->req, kReqWrite, 0, h, f->header_size)) return -1;
+  return h;
+}
+
+void HeaderWritten(KorvaFile* f) {
   f->header_changed = false;
-  f->seen = CounterOf(h);
-  f->run_end = Get32(h + kHdrEnd);
+  f->seen = CounterOf(f->hdr);
+  f->run_end = Get32(f->hdr + kHdrEnd);
+}
+
+int16_t WriteHeader(KorvaFile* f) {
+  if (!KvRequest(&f->req, kReqWrite, 0, PrepareHeader(f), f->header_size)) return -1;
+  HeaderWritten(f);
   return 0;
 }
 
@@ -1010,7 +1062,11 @@ int16_t WriteHeader(KorvaFile* f) {
 // 3. blocks the file already used, in address order;
 // 4. heads of blocks taken out of their chain: such a mark must not reach the disk while a tree or
 //    chain written before this run still leads to the block.
-int16_t db_flush(KorvaFile* f) {
+namespace {
+
+// The changed pages in the order of writing; placed: how many of them lie past the end address
+// on disk (they come first).
+std::vector<KorvaPage*> FlushOrder(KorvaFile* f, size_t* placed) {
   const uint64_t old_end = AddressLinear(f->run_end);
   std::vector<KorvaPage*> order = f->dirty;
   auto rank = [old_end](const KorvaPage* p) { return p->head_only ? 2 : AddressLinear(p->address) >= old_end ? 0 : 1; };
@@ -1018,11 +1074,65 @@ int16_t db_flush(KorvaFile* f) {
     const int x = rank(a), y = rank(b);
     return x != y ? x < y : AddressLinear(a->address) < AddressLinear(b->address);
   });
-  const auto used = std::find_if(order.begin(), order.end(), [&rank](const KorvaPage* p) { return rank(p) > 0; });
+  *placed = size_t(std::find_if(order.begin(), order.end(), [&rank](const KorvaPage* p) { return rank(p) > 0; }) -
+                   order.begin());
+  return order;
+}
+
+// Whatever a flush written behind left undone fails its file's next operation or flush.
+bool CollectBehind(KorvaFile* f) {
+  EndBehind();
+  const int error = f->behind_error;
+  f->behind_error = 0;
+  return error == 0 || FailFile(error);
+}
+
+// db_flush, with the writes handed to a thread of their own (KorvaBehind.h). Extension files keep
+// the synchronous way: their descriptors may be closed and opened again while the run goes on.
+int16_t FlushBehind(KorvaFile* f) {
+  if (!CollectBehind(f)) return -1;
+  g_short = false;
+  for (const KorvaPage* p : f->dirty)
+    if (AddressFile(p->address) != 0) return db_flush(f);
+  size_t placed = 0;
+  std::vector<KorvaPage*> order = FlushOrder(f, &placed);
+  std::vector<int> lengths(order.size());
+  std::vector<WbWrite> writes;
+  // The system calls WritePages would make.
+  auto group = [&](size_t from, size_t to) {
+    while (from < to) {
+      const WbWrite w{AddressOffset(order[from]->address), uint32_t(from),
+                      uint32_t(RunOfBlocks(order.data() + from, order.data() + to))};
+      for (size_t i = from; i < from + w.count; ++i) lengths[i] = order[i]->head_only ? kHeadSize : order[i]->size;
+      from += w.count;
+      writes.push_back(w);
+    }
+  };
+  group(0, placed);
+  if (placed < order.size() && CounterOf(f->hdr) == f->run_counter) KvBumpCounter(f);
+  std::vector<uint8_t> header;
+  const size_t headerAt = writes.size();
+  if (f->header_changed) {
+    const uint8_t* h = PrepareHeader(f);
+    header.assign(h, h + f->header_size);
+    HeaderWritten(f);
+  }
+  group(placed, order.size());
+  for (KorvaPage* p : order) MarkClean(p);
+  WbStart(f->req.fd, std::move(order), std::move(lengths), std::move(writes), std::move(header), headerAt);
+  g_behind_file = f;
+  return 0;
+}
+
+}  // namespace
+
+int16_t db_flush(KorvaFile* f) {
+  if (!CollectBehind(f)) return -1;
+  size_t placed = 0;
+  const std::vector<KorvaPage*> order = FlushOrder(f, &placed);
   KorvaPage* const* all = order.data();
-  const size_t placed = size_t(used - order.begin());
   if (!WritePages(all, all + placed)) return -1;
-  if (used != order.end() && CounterOf(f->hdr) == f->run_counter) KvBumpCounter(f);
+  if (placed < order.size() && CounterOf(f->hdr) == f->run_counter) KvBumpCounter(f);
   if (f->header_changed && WriteHeader(f) < 0) return -1;
   if (!WritePages(all + placed, all + order.size())) return -1;
   return 0;

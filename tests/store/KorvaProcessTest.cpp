@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "store/KorvaBehind.h"
 #include "store/KorvaCore.h"
 #include "tests/store/KorvaTestFiles.h"
 #include "tests/support/TestSupport.h"
@@ -168,7 +169,8 @@ TEST(KorvaProcesses, DyingInsideARunLeavesAUsableFile) {
     if (!w || db_hold(w) < 0) return 1;
     for (uint32_t n = 1; n <= 2000; ++n)
       if (db_insert(w, Record(3 * n + 1, 4, 100).data(), 100) < 0) return 2;
-    return 0;  // ends inside the run
+    WbCollect();  // its last flush on the disk, as when it dies between two flushes
+    return 0;     // ends inside the run
   });
   child.Start();
   ASSERT_EQ(child.Wait(), 0);
@@ -237,6 +239,45 @@ TEST(KorvaProcesses, RunFailingPartWayKeepsOthersAndRecords) {
   std::set<std::string> after;
   for (const std::string& r : Walk(fresh)) after.insert(r.substr(0, 4));
   for (const std::string& r : before) EXPECT_TRUE(after.count(r.substr(0, 4))) << Get32(reinterpret_cast<const uint8_t*>(r.data()));
+  EXPECT_EQ(db_close(fresh), 0);
+}
+
+// Writes that fail behind a held run (here past a size limit, some flushes into it) fail the run:
+// an operation after them says so, and the records from before the run stay.
+TEST(KorvaProcesses, WritesFailingBehindARunFailIt) {
+  using namespace korva;
+  TempDir dir;
+  const std::string path = dir.File("behind.kvr");
+  ASSERT_EQ(db_create_one(path.c_str(), 0, 4, 128, 256), 0);
+  KorvaFile* f = db_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  for (uint32_t n = 10; n <= 400; n += 10) ASSERT_EQ(db_insert(f, Record(n, 4, 20).data(), 20), 0);
+  ASSERT_EQ(db_close(f), 0);
+  const uint32_t end = Get32(ReadAt(path, kHdrEnd, 4).data());
+  Child child([&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    db_cache_limit(24 * 256);
+    const rlimit limit{end + 40 * 256, end + 40 * 256};
+    KorvaFile* w = db_open(path.c_str());
+    if (!w || ::setrlimit(RLIMIT_FSIZE, &limit) != 0 || db_hold(w) < 0) return 1;
+    int flushes = 0;
+    bool failed = false;
+    for (uint32_t n = 1000; n < 9000 && !failed; ++n) {
+      const uint32_t before = g_wb_serial;
+      failed = db_insert(w, Record(n, 4, 20).data(), 20) < 0;
+      if (g_wb_serial != before && g_wb_serial != 0) ++flushes;
+    }
+    if (!failed) return 2;
+    if (db_errdetail != EFBIG) return 3;
+    db_release(w);
+    return flushes > 1 ? 0 : 4;
+  });
+  child.Start();
+  ASSERT_EQ(child.Wait(), 0);
+  KorvaFile* fresh = db_open(path.c_str());
+  ASSERT_NE(fresh, nullptr);
+  char buffer[600];
+  for (uint32_t n = 10; n <= 400; n += 10) ASSERT_EQ(db_read(fresh, Key(n, 4).data(), buffer), 20) << n;
   EXPECT_EQ(db_close(fresh), 0);
 }
 

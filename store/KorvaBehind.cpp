@@ -1,0 +1,237 @@
+// Writing behind a held run (see KorvaBehind.h).
+#include "store/KorvaBehind.h"
+
+#include <pthread.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "store/KorvaCore.h"
+
+uint32_t g_wb_serial = 0;
+std::atomic<size_t> g_wb_bytes{0};
+std::atomic<int> g_wb_pause_us{0};
+
+namespace {
+
+// A page's way to the disk.
+enum : uint8_t {
+  kOnDisk = 0,   // written (or never to be: a write before it failed)
+  kWaiting = 1,  // not yet written; its memory is what will be written
+  kWriting = 2,  // being written from its memory now
+  kCopied = 3,   // not yet written; its copy will be written
+};
+
+struct Flush {
+  int fd = -1;
+  std::vector<uint8_t> header;
+  size_t header_at = 0;
+  size_t own_bytes = 0;  // the lists, counted in g_wb_bytes
+  std::vector<KorvaPage*> pages;
+  std::vector<int> lengths;
+  std::vector<WbWrite> writes;
+  std::unique_ptr<std::atomic<uint8_t>[]> state;
+  std::vector<std::unique_ptr<uint8_t[]>> copies;
+  std::atomic<uint32_t> written{0};  // pages whose state is kOnDisk for good
+  std::atomic<int> error{0};
+  std::atomic<int> waiters{0};
+  bool ended = false;  // under m
+  std::mutex m;
+  std::condition_variable cv;
+  std::thread thread;
+};
+
+std::unique_ptr<Flush> g_flush;
+uint32_t g_serials = 0;
+
+// Every byte of the buffers at offset, or the errno of the failure.
+int WriteAll(int fd, struct iovec* iov, int n, off_t offset) {
+  while (n > 0) {
+    const ssize_t done = ::pwritev(fd, iov, n, offset);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return done < 0 ? errno : EIO;
+    offset += done;
+    for (size_t left = size_t(done); left > 0;) {
+      if (left >= iov->iov_len) {
+        left -= iov->iov_len;
+        ++iov;
+        --n;
+      } else {
+        iov->iov_base = static_cast<uint8_t*>(iov->iov_base) + left;
+        iov->iov_len -= left;
+        left = 0;
+      }
+    }
+  }
+  return 0;
+}
+
+void Wake(Flush* fl) {
+  if (fl->waiters.load() == 0) return;
+  std::lock_guard<std::mutex> lock(fl->m);
+  fl->cv.notify_all();
+}
+
+// The header, when the flush has one, goes out before the write at header_at.
+bool WriteHeaderBefore(Flush* fl, size_t at) {
+  if (fl->header.empty() || at != fl->header_at || fl->error.load() != 0) return true;
+  struct iovec one = {fl->header.data(), fl->header.size()};
+  const int error = WriteAll(fl->fd, &one, 1, 0);
+  if (error) fl->error.store(error);
+  return error == 0;
+}
+
+void Run(Flush* fl) {
+  std::vector<struct iovec> iov;
+  for (size_t k = 0; k < fl->writes.size(); ++k) {
+    const WbWrite& w = fl->writes[k];
+    if (const int pause = g_wb_pause_us.load(std::memory_order_relaxed))
+      std::this_thread::sleep_for(std::chrono::microseconds(pause));
+    if (WriteHeaderBefore(fl, k) && fl->error.load() == 0) {
+      iov.clear();
+      for (uint32_t i = w.first; i < w.first + w.count; ++i) {
+        uint8_t expected = kWaiting;
+        const bool own = fl->state[i].compare_exchange_strong(expected, kWriting);
+        iov.push_back({own ? fl->pages[i]->data() : fl->copies[i].get(), size_t(fl->lengths[i])});
+      }
+      if (const int error = WriteAll(fl->fd, iov.data(), int(iov.size()), off_t(w.offset))) fl->error.store(error);
+    }
+    for (uint32_t i = w.first; i < w.first + w.count; ++i) {
+      // A copy is made before its page's state says so; once that state is seen, only this thread
+      // looks at the copy.
+      if (fl->state[i].load() == kCopied) {
+        fl->copies[i].reset();
+        g_wb_bytes.fetch_sub(size_t(fl->lengths[i]));
+      }
+      fl->state[i].store(kOnDisk);
+    }
+    fl->written.fetch_add(w.count);
+    Wake(fl);
+  }
+  WriteHeaderBefore(fl, fl->writes.size());
+  std::lock_guard<std::mutex> lock(fl->m);
+  fl->ended = true;
+  fl->cv.notify_all();
+}
+
+// A child forked while a flush is under way has no thread writing it: it forgets the flush (it
+// cannot go on with its parent's run anyway, the lock stays with the parent).
+void ForgetInChild() {
+  (void)g_flush.release();
+  g_wb_serial = 0;
+  g_wb_bytes.store(0);
+}
+
+template <typename Done>
+void WaitUntil(Flush* fl, Done done) {
+  fl->waiters.fetch_add(1);
+  {
+    std::unique_lock<std::mutex> lock(fl->m);
+    fl->cv.wait(lock, [&] { return fl->ended || done(); });
+  }
+  fl->waiters.fetch_sub(1);
+}
+
+Flush* Holding(const KorvaPage* p) {
+  return WbHanded(p->wb_serial) && g_flush && p->wb_slot < g_flush->pages.size() ? g_flush.get() : nullptr;
+}
+
+}  // namespace
+
+void WbStart(int fd, std::vector<KorvaPage*> pages, std::vector<int> lengths, std::vector<WbWrite> writes,
+             std::vector<uint8_t> header, size_t headerAt) {
+  static const bool forks = pthread_atfork(nullptr, nullptr, ForgetInChild) == 0;
+  (void)forks;
+  WbCollect();
+  auto fl = std::make_unique<Flush>();
+  const size_t n = pages.size();
+  fl->fd = fd;
+  fl->header = std::move(header);
+  fl->header_at = headerAt;
+  fl->own_bytes = n * (sizeof(KorvaPage*) + sizeof(int) + sizeof(std::atomic<uint8_t>) + sizeof(std::unique_ptr<uint8_t[]>)) +
+                  writes.size() * sizeof(WbWrite) + fl->header.size();
+  g_wb_bytes.fetch_add(fl->own_bytes);
+  fl->state = std::make_unique<std::atomic<uint8_t>[]>(n);
+  fl->copies.resize(n);
+  if (++g_serials == 0) ++g_serials;
+  for (size_t i = 0; i < n; ++i) {
+    pages[i]->wb_serial = g_serials;
+    pages[i]->wb_slot = uint32_t(i);
+    fl->state[i].store(kWaiting, std::memory_order_relaxed);
+  }
+  fl->pages = std::move(pages);
+  fl->lengths = std::move(lengths);
+  fl->writes = std::move(writes);
+  g_wb_serial = g_serials;
+  Flush* raw = fl.get();
+  g_flush = std::move(fl);
+  try {
+    raw->thread = std::thread(Run, raw);
+  } catch (const std::system_error&) {
+    Run(raw);
+  }
+}
+
+bool WbPending(const KorvaPage* p) {
+  const Flush* fl = Holding(p);
+  return fl && fl->state[p->wb_slot].load() != kOnDisk;
+}
+
+void WbBeforeChange(KorvaPage* p) {
+  Flush* fl = Holding(p);
+  if (!fl) return;
+  const uint32_t i = p->wb_slot;
+  uint8_t state = fl->state[i].load();
+  if (state == kWaiting) {
+    auto copy = std::make_unique<uint8_t[]>(size_t(fl->lengths[i]));
+    std::memcpy(copy.get(), p->data(), size_t(fl->lengths[i]));
+    fl->copies[i] = std::move(copy);
+    g_wb_bytes.fetch_add(size_t(fl->lengths[i]));
+    if (fl->state[i].compare_exchange_strong(state, kCopied)) return;
+    fl->copies[i].reset();
+    g_wb_bytes.fetch_sub(size_t(fl->lengths[i]));
+  }
+  if (state == kWriting) WaitUntil(fl, [fl, i] { return fl->state[i].load() == kOnDisk; });
+}
+
+void WbWaitPage(const KorvaPage* p) {
+  Flush* fl = Holding(p);
+  if (!fl) return;
+  const uint32_t i = p->wb_slot;
+  if (fl->state[i].load() != kOnDisk) WaitUntil(fl, [fl, i] { return fl->state[i].load() == kOnDisk; });
+}
+
+bool WbWaitProgress() {
+  Flush* fl = g_flush.get();
+  if (!fl) return false;
+  const uint32_t total = uint32_t(fl->pages.size()), before = fl->written.load();
+  if (before >= total) return false;
+  const uint32_t target = std::min(total, before + std::max<uint32_t>(1, total / 16));
+  WaitUntil(fl, [fl, target] { return fl->written.load() >= target; });
+  return true;
+}
+
+bool WbFailed() { return g_flush && g_flush->error.load() != 0; }
+
+int WbCollect() {
+  if (!g_flush) return 0;
+  if (g_flush->thread.joinable()) g_flush->thread.join();
+  const int error = g_flush->error.load();
+  // Copies of pages a failure left unwritten go with the flush.
+  for (size_t i = 0; i < g_flush->copies.size(); ++i)
+    if (g_flush->copies[i]) g_wb_bytes.fetch_sub(size_t(g_flush->lengths[i]));
+  g_wb_bytes.fetch_sub(g_flush->own_bytes);
+  g_flush.reset();
+  g_wb_serial = 0;
+  return error;
+}
