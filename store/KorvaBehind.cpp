@@ -51,6 +51,8 @@ struct Flush {
   std::thread thread;
 };
 
+constexpr int kMostInOneWrite = 256;
+
 std::unique_ptr<Flush> g_flush;
 uint32_t g_serials = 0;
 
@@ -92,21 +94,28 @@ bool WriteHeaderBefore(Flush* fl, size_t at) {
 }
 
 void Run(Flush* fl) {
-  std::vector<struct iovec> iov;
+  // On the stack: the thread allocates nothing (a thread's first allocation would set up a heap of
+  // its own).
+  struct iovec iov[kMostInOneWrite];
   for (size_t k = 0; k < fl->writes.size(); ++k) {
     const WbWrite& w = fl->writes[k];
     if (const int pause = g_wb_pause_us.load(std::memory_order_relaxed))
       std::this_thread::sleep_for(std::chrono::microseconds(pause));
-    if (WriteHeaderBefore(fl, k) && fl->error.load() == 0) {
-      iov.clear();
-      for (uint32_t i = w.first; i < w.first + w.count; ++i) {
+    const uint32_t end = w.first + w.count;
+    off_t offset = off_t(w.offset);
+    const bool headerWritten = WriteHeaderBefore(fl, k);
+    for (uint32_t at = w.first; headerWritten && fl->error.load() == 0 && at < end;) {
+      const off_t from = offset;
+      int n = 0;
+      for (; at < end && n < kMostInOneWrite; ++at, ++n) {
         uint8_t expected = kWaiting;
-        const bool own = fl->state[i].compare_exchange_strong(expected, kWriting);
-        iov.push_back({own ? fl->pages[i]->data() : fl->copies[i].get(), size_t(fl->lengths[i])});
+        const bool own = fl->state[at].compare_exchange_strong(expected, kWriting);
+        iov[n] = {own ? fl->pages[at]->data() : fl->copies[at].get(), size_t(fl->lengths[at])};
+        offset += fl->lengths[at];
       }
-      if (const int error = WriteAll(fl->fd, iov.data(), int(iov.size()), off_t(w.offset))) fl->error.store(error);
+      if (const int error = WriteAll(fl->fd, iov, n, from)) fl->error.store(error);
     }
-    for (uint32_t i = w.first; i < w.first + w.count; ++i) {
+    for (uint32_t i = w.first; i < end; ++i) {
       // A copy is made before its page's state says so; once that state is seen, only this thread
       // looks at the copy.
       if (fl->state[i].load() == kCopied) {

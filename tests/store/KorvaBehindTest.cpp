@@ -93,6 +93,18 @@ TEST_F(WriteBehind, ProgressComesInParts) {
   EXPECT_EQ(WbCollect(), 0);
 }
 
+TEST_F(WriteBehind, ALongRunOfPagesGoesOutWhole) {
+  std::vector<Page> pages;
+  std::vector<KorvaPage*> handed;
+  for (int i = 0; i < 300; ++i) {
+    pages.push_back(NewPage(uint32_t(kSize * i), char('A' + i % 26)));
+    handed.push_back(pages.back().get());
+  }
+  WbStart(fd_, handed, std::vector<int>(300, kSize), {{0, 0, 300}}, {}, 0);
+  EXPECT_EQ(WbCollect(), 0);
+  for (int i : {0, 255, 256, 299}) EXPECT_EQ(ReadAt(fd_, kSize * i, kSize), std::string(kSize, char('A' + i % 26))) << i;
+}
+
 TEST_F(WriteBehind, AFailedWriteIsReportedAndStopsTheRest) {
   Page a = NewPage(64, 'a'), b = NewPage(128, 'b'), c = NewPage(256, 'c');
   const int readOnly = ::open(dir_.File("pages").c_str(), O_RDONLY);
