@@ -143,6 +143,9 @@ struct KorvaFile {
   bool header_changed = false;
   int slot = -1;
   int behind_error = 0;  // errno of a failed flush written behind, until an operation reports it
+  // A flush in the middle of the held run failed (its error report): the run's later operations
+  // and its end fail with it, since not all the run changed before it reached the disk.
+  int run_failed_class = 0, run_failed_detail = 0;
 
   // Current position per key number (index 0 unused).
   std::vector<uint8_t> positions;

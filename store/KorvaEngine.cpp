@@ -934,7 +934,10 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   // The writes go on behind the run; a failure of them fails the operation that learns of it.
   const bool failed = released == 0 && f->holds > 0 && g_behind_file == f && WbFailed() && !CollectBehind(f);
   if (failed || (released == 0 && f->holds > 0 && g_short && !f->dirty.empty() && FlushBehind(f) < 0)) {
-    // Memory no longer matches the disk: the run's next operation starts again from the disk.
+    // Memory no longer matches the disk, and what the run changed so far is lost: its later
+    // operations and its end fail too, so that nobody counts on what it did.
+    f->run_failed_class = db_errclass;
+    f->run_failed_detail = db_errdetail;
     KvDropAll(f);
     f->fresh = true;
     released = -1;
@@ -1004,6 +1007,11 @@ int16_t db_hold(KorvaFile* f) {
 
 int16_t KvHold(KorvaFile* f) {
   if (f->holds > 0) {
+    if (f->run_failed_class) {
+      db_errclass = f->run_failed_class;
+      db_errdetail = f->run_failed_detail;
+      return -1;
+    }
     // After a failed flush inside the run the header is read again under the lock still held.
     if (f->fresh && !StartRun(f)) return -1;
     ++f->holds;
@@ -1146,7 +1154,7 @@ int16_t db_release(KorvaFile* f) {
 int16_t KvRelease(KorvaFile* f) {
   if (f->holds == 0) return 0;
   bool hooked = true;
-  if (f->holds == 1 && f->flush_hook && !f->in_flush_hook) {
+  if (f->holds == 1 && f->flush_hook && !f->in_flush_hook && !f->run_failed_class) {
     // The hook's changes need room in the cache: when it is full, what the run changed so far is
     // written first (under the lock still held), so that its reads do not search a cache of
     // changed blocks for one to let go.
@@ -1154,6 +1162,15 @@ int16_t KvRelease(KorvaFile* f) {
     hooked = hooked && RunFlushHook(f);
   }
   if (--f->holds > 0) return 0;
+  if (f->run_failed_class) {
+    db_errclass = f->run_failed_class;
+    db_errdetail = f->run_failed_detail;
+    f->run_failed_class = f->run_failed_detail = 0;
+    KvDropAll(f);
+    f->fresh = true;
+    UnlockAfterFailure(f);
+    return -1;
+  }
   if (!hooked || db_flush(f) < 0) {
     // Memory no longer matches the disk: start again from the disk.
     KvDropAll(f);

@@ -243,7 +243,8 @@ TEST(KorvaProcesses, RunFailingPartWayKeepsOthersAndRecords) {
 }
 
 // Writes that fail behind a held run (here past a size limit, some flushes into it) fail the run:
-// an operation after them says so, and the records from before the run stay.
+// an operation after them says so, so do the run's later operations and its end, and the records
+// from before the run stay.
 TEST(KorvaProcesses, WritesFailingBehindARunFailIt) {
   using namespace korva;
   TempDir dir;
@@ -269,8 +270,12 @@ TEST(KorvaProcesses, WritesFailingBehindARunFailIt) {
     }
     if (!failed) return 2;
     if (db_errdetail != EFBIG) return 3;
-    db_release(w);
-    return flushes > 1 ? 0 : 4;
+    char buffer[600];
+    if (db_insert(w, Record(9500, 4, 20).data(), 20) == 0 || db_read(w, Key(10, 4).data(), buffer) >= 0) return 4;
+    if (db_release(w) != -1 || db_errdetail != EFBIG) return 5;
+    // The next run starts again from the disk.
+    if (db_read(w, Key(10, 4).data(), buffer) != 20) return 6;
+    return flushes > 1 ? 0 : 7;
   });
   child.Start();
   ASSERT_EQ(child.Wait(), 0);
