@@ -167,8 +167,7 @@ void WbStart(int fd, std::vector<KorvaPage*> pages, std::vector<int> lengths, st
   fl->fd = fd;
   fl->header = std::move(header);
   fl->header_at = headerAt;
-  fl->own_bytes = n * (sizeof(KorvaPage*) + sizeof(int) + sizeof(std::atomic<uint8_t>) + sizeof(std::unique_ptr<uint8_t[]>)) +
-                  writes.size() * sizeof(WbWrite) + fl->header.size();
+  fl->own_bytes = n * kWbListBytes + fl->header.size();
   g_wb_bytes.fetch_add(fl->own_bytes);
   fl->state = std::make_unique<std::atomic<uint8_t>[]>(n);
   fl->copies.resize(n);

@@ -30,8 +30,10 @@ struct WbWrite {
 extern uint32_t g_wb_serial;
 inline bool WbHanded(uint32_t pageSerial) { return pageSerial != 0 && pageSerial == g_wb_serial; }
 // What the writing behind holds besides the cache's pages (copies, its lists): the cache counts it
-// against its budget.
+// against its budget, and keeps room for the lists of a flush of its changed pages (kWbListBytes
+// for each).
 extern std::atomic<size_t> g_wb_bytes;
+constexpr size_t kWbListBytes = sizeof(KorvaPage*) + sizeof(int) + 1 + sizeof(void*) + sizeof(WbWrite);
 
 // A pause before each write of the writing thread, in microseconds: lets tests keep flushes under
 // way while the run goes on. 0 in the program.

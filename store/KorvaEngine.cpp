@@ -390,6 +390,8 @@ size_t g_limit = size_t(48) << 20;
 size_t g_bytes = 0;
 // The last MakeRoom found nothing more to evict: changed pages fill the cache.
 bool g_short = false;
+// Changed pages of every file: room is kept for the lists of their flush (kWbListBytes).
+size_t g_dirty_pages = 0;
 
 // The eviction ring: every cached page of every file has a slot; marks[i] is set when the page in
 // slot i was used since the sweep's hand last passed it, state[i] says whether that page is dirty
@@ -447,6 +449,7 @@ void MarkDirty(KorvaPage* p) {
   if (p->dirty_at >= 0) return;
   p->dirty_at = int(p->file->dirty.size());
   p->file->dirty.push_back(p);
+  ++g_dirty_pages;
   if (p->ring_at >= 0) SetSlotState(p->ring_at, g_state[size_t(p->ring_at)] | kSlotDirty);
 }
 
@@ -458,6 +461,7 @@ void MarkClean(KorvaPage* p) {
   last->dirty_at = p->dirty_at;
   list.pop_back();
   p->dirty_at = -1;
+  --g_dirty_pages;
   if (p->ring_at >= 0) SetSlotState(p->ring_at, g_state[size_t(p->ring_at)] & ~kSlotDirty);
 }
 
@@ -549,8 +553,10 @@ void MakeRoom(size_t size, KorvaPage** reuse) {
   };
   // A round over the chain pages finds nothing when none is clean; it would only drop the stale
   // entries, and leave the others in their order.
-  // What the writing behind holds counts against the budget too.
-  auto over = [size] { return g_bytes + g_wb_bytes.load(std::memory_order_relaxed) + size > g_limit; };
+  // What the writing behind holds, or will hold to write the changed pages, counts too.
+  auto over = [size] {
+    return g_bytes + g_wb_bytes.load(std::memory_order_relaxed) + g_dirty_pages * kWbListBytes + size > g_limit;
+  };
   for (size_t tries = g_clean_transient ? g_transient.size() : 0; over() && tries > 0; --tries) {
     const auto [slot, p] = g_transient.front();
     g_transient.pop_front();
