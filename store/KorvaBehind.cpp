@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 #include "store/KorvaCore.h"
@@ -26,10 +26,11 @@ namespace {
 
 // A page's way to the disk.
 enum : uint8_t {
-  kOnDisk = 0,   // written (or never to be: a write before it failed)
+  kOnDisk = 0,   // written
   kWaiting = 1,  // not yet written; its memory is what will be written
   kWriting = 2,  // being written from its memory now
   kCopied = 3,   // not yet written; its copy will be written
+  kLost = 4,     // never to be written: a write before it failed
 };
 
 struct Flush {
@@ -51,9 +52,8 @@ struct Flush {
   std::thread thread;
 };
 
-constexpr int kMostInOneWrite = 256;
-
-std::unique_ptr<Flush> g_flush;
+// Never destroyed with the program's statics: a thread still writing would end it.
+Flush* g_flush = nullptr;
 uint32_t g_serials = 0;
 
 // Every byte of the buffers at offset, or the errno of the failure.
@@ -94,8 +94,6 @@ bool WriteHeaderBefore(Flush* fl, size_t at) {
 }
 
 void Run(Flush* fl) {
-  // On the stack: the thread allocates nothing (a thread's first allocation would set up a heap of
-  // its own).
   struct iovec iov[kMostInOneWrite];
   for (size_t k = 0; k < fl->writes.size(); ++k) {
     const WbWrite& w = fl->writes[k];
@@ -122,7 +120,7 @@ void Run(Flush* fl) {
         fl->copies[i].reset();
         g_wb_bytes.fetch_sub(size_t(fl->lengths[i]));
       }
-      fl->state[i].store(kOnDisk);
+      fl->state[i].store(fl->error.load() == 0 ? kOnDisk : kLost);
     }
     fl->written.fetch_add(w.count);
     Wake(fl);
@@ -133,13 +131,19 @@ void Run(Flush* fl) {
   fl->cv.notify_all();
 }
 
-// A child forked while a flush is under way has no thread writing it: it forgets the flush (it
-// cannot go on with its parent's run anyway, the lock stays with the parent).
+// A child forked while a flush is under way has no thread writing it: it forgets the flush. It must
+// not go on with its parent's run (the parent writes what was handed over).
 void ForgetInChild() {
-  (void)g_flush.release();
+  g_flush = nullptr;
   g_wb_serial = 0;
   g_wb_bytes.store(0);
 }
+
+// Pages handed over reach the disk even when the program ends in the middle of a run.
+void CollectAtExit() { WbCollect(); }
+
+// A page whose write is over, one way or the other.
+bool Settled(uint8_t state) { return state == kOnDisk || state == kLost; }
 
 template <typename Done>
 void WaitUntil(Flush* fl, Done done) {
@@ -152,16 +156,18 @@ void WaitUntil(Flush* fl, Done done) {
 }
 
 Flush* Holding(const KorvaPage* p) {
-  return WbHanded(p->wb_serial) && g_flush && p->wb_slot < g_flush->pages.size() ? g_flush.get() : nullptr;
+  return WbHanded(p->wb_serial) && g_flush && p->wb_slot < g_flush->pages.size() && g_flush->pages[p->wb_slot] == p
+             ? g_flush
+             : nullptr;
 }
 
 }  // namespace
 
 void WbStart(int fd, std::vector<KorvaPage*> pages, std::vector<int> lengths, std::vector<WbWrite> writes,
              std::vector<uint8_t> header, size_t headerAt) {
-  static const bool forks = pthread_atfork(nullptr, nullptr, ForgetInChild) == 0;
-  (void)forks;
-  WbCollect();
+  static const bool hooked = pthread_atfork(nullptr, nullptr, ForgetInChild) == 0 && std::atexit(CollectAtExit) == 0;
+  (void)hooked;
+  WbCollect();  // the engine collects first; this only keeps one flush at a time
   auto fl = std::make_unique<Flush>();
   const size_t n = pages.size();
   fl->fd = fd;
@@ -181,12 +187,11 @@ void WbStart(int fd, std::vector<KorvaPage*> pages, std::vector<int> lengths, st
   fl->lengths = std::move(lengths);
   fl->writes = std::move(writes);
   g_wb_serial = g_serials;
-  Flush* raw = fl.get();
-  g_flush = std::move(fl);
+  g_flush = fl.release();
   try {
-    raw->thread = std::thread(Run, raw);
-  } catch (const std::system_error&) {
-    Run(raw);
+    g_flush->thread = std::thread(Run, g_flush);
+  } catch (...) {
+    Run(g_flush);
   }
 }
 
@@ -201,7 +206,7 @@ void WbBeforeChange(KorvaPage* p) {
   const uint32_t i = p->wb_slot;
   uint8_t state = fl->state[i].load();
   if (state == kWaiting) {
-    auto copy = std::make_unique<uint8_t[]>(size_t(fl->lengths[i]));
+    auto copy = std::make_unique_for_overwrite<uint8_t[]>(size_t(fl->lengths[i]));
     std::memcpy(copy.get(), p->data(), size_t(fl->lengths[i]));
     fl->copies[i] = std::move(copy);
     g_wb_bytes.fetch_add(size_t(fl->lengths[i]));
@@ -209,18 +214,18 @@ void WbBeforeChange(KorvaPage* p) {
     fl->copies[i].reset();
     g_wb_bytes.fetch_sub(size_t(fl->lengths[i]));
   }
-  if (state == kWriting) WaitUntil(fl, [fl, i] { return fl->state[i].load() == kOnDisk; });
+  if (state == kWriting) WaitUntil(fl, [fl, i] { return Settled(fl->state[i].load()); });
 }
 
 void WbWaitPage(const KorvaPage* p) {
   Flush* fl = Holding(p);
   if (!fl) return;
   const uint32_t i = p->wb_slot;
-  if (fl->state[i].load() != kOnDisk) WaitUntil(fl, [fl, i] { return fl->state[i].load() == kOnDisk; });
+  if (!Settled(fl->state[i].load())) WaitUntil(fl, [fl, i] { return Settled(fl->state[i].load()); });
 }
 
 bool WbWaitProgress() {
-  Flush* fl = g_flush.get();
+  Flush* fl = g_flush;
   if (!fl) return false;
   const uint32_t total = uint32_t(fl->pages.size()), before = fl->written.load();
   if (before >= total) return false;
@@ -239,7 +244,8 @@ int WbCollect() {
   for (size_t i = 0; i < g_flush->copies.size(); ++i)
     if (g_flush->copies[i]) g_wb_bytes.fetch_sub(size_t(g_flush->lengths[i]));
   g_wb_bytes.fetch_sub(g_flush->own_bytes);
-  g_flush.reset();
+  delete g_flush;
+  g_flush = nullptr;
   g_wb_serial = 0;
   return error;
 }

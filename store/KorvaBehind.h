@@ -11,13 +11,15 @@
 // writing itself happens on the other thread.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 struct KorvaPage;
 
-#include <atomic>
-#include <cstddef>
+// Blocks written by one system call at most.
+constexpr int kMostInOneWrite = 256;
 
 // One system call: pages [first, first + count) of the flush, lying end to end at offset.
 struct WbWrite {
@@ -41,15 +43,16 @@ extern std::atomic<int> g_wb_pause_us;
 
 // Hands pages (each written for its length in lengths) to a writing thread, which goes through
 // writes in order on descriptor fd, with the header bytes (when there are any) written before
-// writes[headerAt]. A flush still under way is waited for first. Without a thread the writes
-// happen here, before the call returns.
+// writes[headerAt]. The flush before must have been collected. Without a thread the writes happen
+// here, before the call returns. A program that ends with a flush under way waits for it.
 void WbStart(int fd, std::vector<KorvaPage*> pages, std::vector<int> lengths, std::vector<WbWrite> writes,
              std::vector<uint8_t> header, size_t headerAt);
-// Whether p's bytes are not yet on the disk.
+// Whether p's bytes are not yet on the disk (or never will be, after a failed write: such a page
+// stays until the flush is collected, so that nobody reads the old bytes back meanwhile).
 bool WbPending(const KorvaPage* p);
 // Before p changes: see above.
 void WbBeforeChange(KorvaPage* p);
-// Until p's bytes are on the disk.
+// Until p's bytes are on the disk, or their write was given up after a failure.
 void WbWaitPage(const KorvaPage* p);
 // Until more of the flush is written (a sixteenth of its pages, or the rest). False at once when
 // every page of it is on the disk already (or no flush was started).
@@ -57,5 +60,5 @@ bool WbWaitProgress();
 // Whether a write of the flush under way has failed.
 bool WbFailed();
 // Waits for the flush to end and forgets it: 0, or the errno of its first failed write (the writes
-// after that one were not made).
+// after that one were not made, and their pages no longer match the disk).
 int WbCollect();

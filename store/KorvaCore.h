@@ -142,9 +142,9 @@ struct KorvaFile {
   uint32_t drops = 0;  // db_drops: a process-wide serial, new at every KvDropAll
   bool header_changed = false;
   int slot = -1;
-  int behind_error = 0;  // errno of a failed flush written behind, until an operation reports it
-  // A flush in the middle of the held run failed (its error report): the run's later operations
-  // and its end fail with it, since not all the run changed before it reached the disk.
+  // A flush in the middle of the held run failed (its error report), written behind or not: the
+  // run's later operations and its end fail with it, since not all the run changed before it
+  // reached the disk.
   int run_failed_class = 0, run_failed_detail = 0;
 
   // Current position per key number (index 0 unused).

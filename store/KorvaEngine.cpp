@@ -471,8 +471,6 @@ bool WritePage(KorvaPage* p) {
   return true;
 }
 
-constexpr int kMostInOneWrite = 256;
-
 // How many pages from the first of [from, to) are whole blocks that lie end to end in one file
 // (at most kMostInOneWrite): one system call writes them.
 int RunOfBlocks(KorvaPage* const* from, KorvaPage* const* to) {
@@ -812,11 +810,35 @@ namespace {
 // The file whose flush is being written behind, while it is.
 KorvaFile* g_behind_file = nullptr;
 
-// Waits for the flush written behind to end; a failure of it is kept for its file.
+// The run of f has lost changes (the error report says why): it fails from here to its end.
+void FailRun(KorvaFile* f) {
+  f->run_failed_class = db_errclass;
+  f->run_failed_detail = db_errdetail;
+  KvDropAll(f);
+  f->fresh = true;
+}
+
+// Waits for the flush written behind to end. When one of its writes failed, its file's run fails,
+// whichever file asked: that file's cached blocks no longer match the disk.
 void EndBehind() {
-  const int error = WbCollect();
-  if (error && g_behind_file) g_behind_file->behind_error = error;
+  KorvaFile* f = g_behind_file;
   g_behind_file = nullptr;
+  const int error = WbCollect();
+  if (error && f) {
+    const int saved_class = db_errclass, saved_detail = db_errdetail;
+    FailFile(error);
+    FailRun(f);
+    db_errclass = saved_class;
+    db_errdetail = saved_detail;
+  }
+}
+
+// The error report of f's failed run.
+bool RunFailed(const KorvaFile* f) {
+  if (!f->run_failed_class) return false;
+  db_errclass = f->run_failed_class;
+  db_errdetail = f->run_failed_detail;
+  return true;
 }
 
 bool CollectBehind(KorvaFile* f);
@@ -829,7 +851,6 @@ void KvDropAll(KorvaFile* f) {
   static std::atomic<uint32_t> serial{0};
   f->drops = ++serial;
   EndBehind();
-  f->behind_error = 0;
   for (KorvaPage* p : f->pages.All()) {
     Detach(p);
     std::free(p);
@@ -937,15 +958,14 @@ int16_t KvEndOp(KorvaFile* f, int16_t result) {
   int16_t released = KvRelease(f);
   // Inside a held run, changed pages the cache has no room for go to the disk now, between two
   // operations, as one flush: the header's counter tells other processes that blocks changed.
-  // The writes go on behind the run; a failure of them fails the operation that learns of it.
+  // The writes go on behind the run; a failure of them fails the operation that learns of it, with
+  // the write's error rather than its own.
   const bool failed = released == 0 && f->holds > 0 && g_behind_file == f && WbFailed() && !CollectBehind(f);
-  if (failed || (released == 0 && f->holds > 0 && g_short && !f->dirty.empty() && FlushBehind(f) < 0)) {
+  if (failed) return -1;
+  if (released == 0 && f->holds > 0 && g_short && !f->dirty.empty() && FlushBehind(f) < 0) {
     // Memory no longer matches the disk, and what the run changed so far is lost: its later
     // operations and its end fail too, so that nobody counts on what it did.
-    f->run_failed_class = db_errclass;
-    f->run_failed_detail = db_errdetail;
-    KvDropAll(f);
-    f->fresh = true;
+    if (!f->run_failed_class) FailRun(f);
     released = -1;
   }
   if (result < 0) {
@@ -1013,16 +1033,13 @@ int16_t db_hold(KorvaFile* f) {
 
 int16_t KvHold(KorvaFile* f) {
   if (f->holds > 0) {
-    if (f->run_failed_class) {
-      db_errclass = f->run_failed_class;
-      db_errdetail = f->run_failed_detail;
-      return -1;
-    }
+    if (RunFailed(f)) return -1;
     // After a failed flush inside the run the header is read again under the lock still held.
     if (f->fresh && !StartRun(f)) return -1;
     ++f->holds;
     return 0;
   }
+  f->run_failed_class = f->run_failed_detail = 0;
   if (KvLock(f) < 0) return -1;
   if (!StartRun(f)) {
     UnlockAfterFailure(f);
@@ -1093,12 +1110,10 @@ std::vector<KorvaPage*> FlushOrder(KorvaFile* f, size_t* placed) {
   return order;
 }
 
-// Whatever a flush written behind left undone fails its file's next operation or flush.
+// Waits for the flush written behind; false, with the error report, when f's run has failed.
 bool CollectBehind(KorvaFile* f) {
   EndBehind();
-  const int error = f->behind_error;
-  f->behind_error = 0;
-  return error == 0 || FailFile(error);
+  return !RunFailed(f);
 }
 
 // db_flush, with the writes handed to a thread of their own (KorvaBehind.h). Extension files keep
@@ -1168,18 +1183,11 @@ int16_t KvRelease(KorvaFile* f) {
     hooked = hooked && RunFlushHook(f);
   }
   if (--f->holds > 0) return 0;
-  if (f->run_failed_class) {
-    db_errclass = f->run_failed_class;
-    db_errdetail = f->run_failed_detail;
-    f->run_failed_class = f->run_failed_detail = 0;
-    KvDropAll(f);
-    f->fresh = true;
-    UnlockAfterFailure(f);
-    return -1;
-  }
-  if (!hooked || db_flush(f) < 0) {
+  if (RunFailed(f) || !hooked || db_flush(f) < 0) {
     // Memory no longer matches the disk: start again from the disk.
     KvDropAll(f);
+    RunFailed(f);  // the report of a failed write found on the way wins
+    f->run_failed_class = f->run_failed_detail = 0;
     f->fresh = true;
     UnlockAfterFailure(f);
     return -1;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -284,6 +285,69 @@ TEST(KorvaProcesses, WritesFailingBehindARunFailIt) {
   char buffer[600];
   for (uint32_t n = 10; n <= 400; n += 10) ASSERT_EQ(db_read(fresh, Key(n, 4).data(), buffer), 20) << n;
   EXPECT_EQ(db_close(fresh), 0);
+}
+
+// A failed write behind one file's run that another file's flush or run end collects still fails
+// that run: its next operation and its end report the write's error, nothing runs on its blocks.
+TEST(KorvaProcesses, WritesFailingBehindARunFailItWhoeverCollectsThem) {
+  using namespace korva;
+  TempDir dir;
+  const std::string a = dir.File("a.kvr"), b = dir.File("b.kvr");
+  ASSERT_EQ(db_create_one(a.c_str(), 0, 4, 128, 256), 0);
+  ASSERT_EQ(db_create_one(b.c_str(), 0, 4, 128, 256), 0);
+  KorvaFile* f = db_open(a.c_str());
+  ASSERT_NE(f, nullptr);
+  for (uint32_t n = 10; n <= 400; n += 10) ASSERT_EQ(db_insert(f, Record(n, 4, 20).data(), 20), 0);
+  ASSERT_EQ(db_close(f), 0);
+  const uint32_t end = Get32(ReadAt(a, kHdrEnd, 4).data());
+  Child child([&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    db_cache_limit(24 * 256);
+    const rlimit limit{end + 40 * 256, end + 40 * 256};
+    KorvaFile* fa = db_open(a.c_str());
+    KorvaFile* fb = db_open(b.c_str());
+    if (!fa || !fb || ::setrlimit(RLIMIT_FSIZE, &limit) != 0 || db_hold(fa) < 0) return 1;
+    for (uint32_t n = 1000; n < 9000; ++n) {
+      const uint32_t before = g_wb_serial;
+      if (db_insert(fa, Record(n, 4, 20).data(), 20) < 0) return 2;  // B should collect first
+      if (g_wb_serial == before || g_wb_serial == 0) continue;
+      // Each flush of A is collected by a run of B.
+      if (db_insert(fb, Record(n, 4, 20).data(), 20) < 0) return 3;
+      if (fa->run_failed_class == 0) continue;
+      char buffer[600];
+      if (db_insert(fa, Record(9500, 4, 20).data(), 20) == 0 || db_errdetail != EFBIG) return 4;
+      if (db_read(fa, Key(10, 4).data(), buffer) >= 0) return 5;
+      return db_release(fa) == -1 && db_errdetail == EFBIG ? 0 : 6;
+    }
+    return 7;
+  });
+  child.Start();
+  ASSERT_EQ(child.Wait(), 0);
+}
+
+// A program that ends in the middle of a held run, with a flush still being written, ends
+// normally, and what it handed over is on the disk.
+TEST(KorvaProcesses, EndingWhileAFlushIsWrittenWaitsForIt) {
+  TempDir dir;
+  const std::string path = dir.File("exit.kvr");
+  ASSERT_EQ(db_create_one(path.c_str(), 0, 4, 1024, 2048), 0);
+  Child child([&] {
+    db_cache_limit(64 << 10);
+    g_wb_pause_us = 2000;
+    KorvaFile* w = db_open(path.c_str());
+    if (!w || db_hold(w) < 0) return 1;
+    for (uint32_t n = 1; n <= 5000; ++n) {
+      const uint32_t before = g_wb_serial;
+      if (db_insert(w, Record(n, 4, 100).data(), 100) < 0) return 2;
+      if (g_wb_serial != before && g_wb_serial != 0) std::exit(0);
+    }
+    return 3;
+  });
+  child.Start();
+  ASSERT_EQ(child.Wait(), 0);
+  const uint32_t reached = korva::Get32(ReadAt(path, korva::kHdrRecords, 4).data());
+  EXPECT_GT(reached, 0u);
+  EXPECT_EQ(db_check(path.c_str()), int(reached));
 }
 
 // A lock held by another process makes an insert wait for it, and only for it.
