@@ -43,7 +43,7 @@ struct Flush {
   std::vector<WbWrite> writes;
   std::unique_ptr<std::atomic<uint8_t>[]> state;
   std::vector<std::unique_ptr<uint8_t[]>> copies;
-  std::atomic<uint32_t> written{0};  // pages whose state is kOnDisk for good
+  std::atomic<uint32_t> written{0};  // pages whose write is over (kOnDisk or kLost) for good
   std::atomic<int> error{0};
   std::atomic<int> waiters{0};
   bool ended = false;  // under m
@@ -240,7 +240,7 @@ int WbCollect() {
   if (!g_flush) return 0;
   if (g_flush->thread.joinable()) g_flush->thread.join();
   const int error = g_flush->error.load();
-  // Copies of pages a failure left unwritten go with the flush.
+  // Whatever copy is left goes with the flush.
   for (size_t i = 0; i < g_flush->copies.size(); ++i)
     if (g_flush->copies[i]) g_wb_bytes.fetch_sub(size_t(g_flush->lengths[i]));
   g_wb_bytes.fetch_sub(g_flush->own_bytes);

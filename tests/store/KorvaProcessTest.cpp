@@ -243,6 +243,27 @@ TEST(KorvaProcesses, RunFailingPartWayKeepsOthersAndRecords) {
   EXPECT_EQ(db_close(fresh), 0);
 }
 
+// A file of small blocks holding the records 10, 20 .. 400; its end address.
+uint32_t FortyRecords(const std::string& path) {
+  EXPECT_EQ(db_create_one(path.c_str(), 0, 4, 128, 256), 0);
+  KorvaFile* f = db_open(path.c_str());
+  if (!f) {
+    ADD_FAILURE() << path;
+    return 0;
+  }
+  for (uint32_t n = 10; n <= 400; n += 10) EXPECT_EQ(db_insert(f, Record(n, 4, 20).data(), 20), 0);
+  EXPECT_EQ(db_close(f), 0);
+  return korva::Get32(ReadAt(path, korva::kHdrEnd, 4).data());
+}
+
+// In a child: a cache of a few blocks, and no file may grow past end and 40 blocks more.
+bool FewBlocksLittleRoom(uint32_t end) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  db_cache_limit(24 * 256);
+  const rlimit limit{end + 40 * 256, end + 40 * 256};
+  return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
 // Writes that fail behind a held run (here past a size limit, some flushes into it) fail the run:
 // an operation after them says so, so do the run's later operations and its end, and the records
 // from before the run stay.
@@ -250,18 +271,10 @@ TEST(KorvaProcesses, WritesFailingBehindARunFailIt) {
   using namespace korva;
   TempDir dir;
   const std::string path = dir.File("behind.kvr");
-  ASSERT_EQ(db_create_one(path.c_str(), 0, 4, 128, 256), 0);
-  KorvaFile* f = db_open(path.c_str());
-  ASSERT_NE(f, nullptr);
-  for (uint32_t n = 10; n <= 400; n += 10) ASSERT_EQ(db_insert(f, Record(n, 4, 20).data(), 20), 0);
-  ASSERT_EQ(db_close(f), 0);
-  const uint32_t end = Get32(ReadAt(path, kHdrEnd, 4).data());
+  const uint32_t end = FortyRecords(path);
   Child child([&] {
-    std::signal(SIGXFSZ, SIG_IGN);
-    db_cache_limit(24 * 256);
-    const rlimit limit{end + 40 * 256, end + 40 * 256};
     KorvaFile* w = db_open(path.c_str());
-    if (!w || ::setrlimit(RLIMIT_FSIZE, &limit) != 0 || db_hold(w) < 0) return 1;
+    if (!w || !FewBlocksLittleRoom(end) || db_hold(w) < 0) return 1;
     int flushes = 0;
     bool failed = false;
     for (uint32_t n = 1000; n < 9000 && !failed; ++n) {
@@ -293,20 +306,12 @@ TEST(KorvaProcesses, WritesFailingBehindARunFailItWhoeverCollectsThem) {
   using namespace korva;
   TempDir dir;
   const std::string a = dir.File("a.kvr"), b = dir.File("b.kvr");
-  ASSERT_EQ(db_create_one(a.c_str(), 0, 4, 128, 256), 0);
+  const uint32_t end = FortyRecords(a);
   ASSERT_EQ(db_create_one(b.c_str(), 0, 4, 128, 256), 0);
-  KorvaFile* f = db_open(a.c_str());
-  ASSERT_NE(f, nullptr);
-  for (uint32_t n = 10; n <= 400; n += 10) ASSERT_EQ(db_insert(f, Record(n, 4, 20).data(), 20), 0);
-  ASSERT_EQ(db_close(f), 0);
-  const uint32_t end = Get32(ReadAt(a, kHdrEnd, 4).data());
   Child child([&] {
-    std::signal(SIGXFSZ, SIG_IGN);
-    db_cache_limit(24 * 256);
-    const rlimit limit{end + 40 * 256, end + 40 * 256};
     KorvaFile* fa = db_open(a.c_str());
     KorvaFile* fb = db_open(b.c_str());
-    if (!fa || !fb || ::setrlimit(RLIMIT_FSIZE, &limit) != 0 || db_hold(fa) < 0) return 1;
+    if (!fa || !fb || !FewBlocksLittleRoom(end) || db_hold(fa) < 0) return 1;
     for (uint32_t n = 1000; n < 9000; ++n) {
       const uint32_t before = g_wb_serial;
       if (db_insert(fa, Record(n, 4, 20).data(), 20) < 0) return 2;  // B should collect first
