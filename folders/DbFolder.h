@@ -1,0 +1,99 @@
+// Run-time nodes of the folder tree. Each node of the tree view carries one CDbFolder, which shows
+// one folder definition and adds its own condition: the definition's condition, the value of an
+// enumeration node, or the OR of its children for a page node. The node's operations are the
+// main window's interface to the folders; most pass the call to the node's folder.
+//
+// Node condition: the conditions of the node and its ancestors up to the nearest node whose folder
+// has its own database handle (a table folder or the root), outermost first, each in parentheses,
+// joined by " AND ", the whole in parentheses; page nodes above the node are skipped.
+//
+// A node owns its child nodes, never its folder. One thread at a time (the expansion and listing
+// workers run while the user-interface thread waits).
+#pragma once
+
+#include <vector>
+
+#include "folders/RuleFolder.h"
+#include "platform/Classes.h"
+
+class CDbFolder;
+
+// Child nodes in display order; owns them.
+class CDbFolderList : public TList {
+ public:
+  CDbFolderList() = default;
+  ~CDbFolderList() override;
+  CDbFolderList(const CDbFolderList&) = delete;
+  CDbFolderList& operator=(const CDbFolderList&) = delete;
+
+  void Clear() override;  // deletes every node (null entries skipped), then empties the list
+  CDbFolder* Get(int i) const { return static_cast<CDbFolder*>(Items(i)); }
+};
+
+class CDbFolder {
+ public:
+  explicit CDbFolder(CDbFolder* parent);
+  virtual ~CDbFolder();
+  CDbFolder(const CDbFolder&) = delete;
+  CDbFolder& operator=(const CDbFolder&) = delete;
+
+  virtual AnsiString GetOwnerName();
+  virtual void SetTreeChangedHandler(TFolderChangedEvent handler);
+  virtual void SetListChangedHandler(TFolderChangedEvent handler);
+  virtual bool IsExpandable();
+  virtual void ClearChildren();  // unless fixed
+  virtual void Expand();         // unless fixed: the folder builds the children again
+
+  // One condition per node of the list (nodes of another table than this node's are left out),
+  // each with the joins its display columns need; false without display columns.
+  virtual bool MakeAndCondition(const std::vector<CDbFolder*>& nodes, TStrings& conditions, AnsiString& columns);
+  // The node conditions of the nodes of this node's table joined by OR (a node with an empty
+  // condition makes the whole condition empty: every record), and the column list of columns;
+  // false when columns is none. nodes null: only the column list.
+  virtual bool MakeOrCondition(CCapInfoList* columns, const std::vector<CDbFolder*>* nodes, AnsiString& condition,
+                               AnsiString& columnList);
+  // Opens the listing of the selected nodes (this one among them) on this node's folder.
+  virtual void ListStart(const std::vector<CDbFolder*>& nodes);
+  // Opens a listing of the given condition (the condition diagram's) on this node's folder.
+  virtual void ListStart_a(const AnsiString& condition);
+  virtual bool ListNext(TStrings& row);
+  virtual int ListNextNB(TStrings& row);
+  virtual void ListEnd();
+  virtual CCapInfoList* GetCapInfoList();
+  virtual CCapInfoList* MakeDefaultCapInfoList();
+  virtual bool IsReadOnly() { return false; }
+  virtual int EditCapInfo();
+  virtual int CreateChildFolder(int kind);
+  virtual int EditFolder();
+  virtual AnsiString GetNodeCondition();
+  // The node's own condition with every column qualified by the folder's table.
+  virtual AnsiString GetQualifiedCondition();
+  // 0 when columns is none; otherwise the folder's DeleteRecords.
+  virtual int DeleteRecords(CCapInfoList* columns, const std::vector<int>& indexes, const TList& rows);
+  virtual bool Lock();
+  virtual bool Unlock();
+  virtual bool ImportFile(int* result, const AnsiString& file);
+  virtual int GetImageIndex(bool open);
+  virtual TPopupMenu* PopupFolderMenu();
+  virtual CCapInfoList* GetSumCapInfoList();
+  virtual bool CheckEditColumns(CCapInfoList& shown, CCapInfo* target, CCapInfoList& result);
+  virtual bool MakeNextChunkCondition(CCapInfoList& columns, CCapInfo* key, const AnsiString& value);
+  virtual int NextChunkRow(TStrings& row);
+
+  AnsiString Name;
+  AnsiString Condition;
+  CDbFolderList Children;
+  CDbFolder* Parent;
+  CRuleFolder* Folder = nullptr;  // not owned
+  bool NoChildren = false;  // known to have no children: no expand button
+  bool Fixed = false;       // children are fixed (page nodes): clearing and expanding leave them
+  bool PageNode = false;    // gathers value nodes; its condition is skipped for the nodes below
+  bool WasExpanded = false;
+  bool WasSelected = false;
+  bool WasCurrent = false;
+
+ private:
+  // Composes condition and columns and opens the listing; condition given: it stands in for the
+  // nodes' condition.
+  void StartListing(const std::vector<CDbFolder*>* nodes, const AnsiString* condition);
+};
