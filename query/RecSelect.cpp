@@ -79,6 +79,7 @@ void CRecSelect::Reset() {
   tables_->Clear();
   columns_->Clear();
   expressions_->Clear();
+  extendedState_.clear();
   current_ = 0;
   extendedIndex_ = -1;
   holdable_ = false;
@@ -225,20 +226,40 @@ int CRecSelect::EvalExtendedItems() {
   CTableInfo* info = ExtendedTable();
   if (!info) return 0;
   while (info->Values->Count() < info->ColNames->Count()) info->Values->Add(new CKvrValue);
-  for (int j = 0; j < info->ColNames->Count(); ++j) {
-    AnsiString text;
-    CKvrValue* value = info->Values->GetAt(j);
-    if (j < expressions_->Count()) {
-      int consumed = 0;
-      const bool ok = macro_->EvalMacro(expressions_->Strings(j).c_str(), consumed, text);
-      if (ok && (value->Type() == kvrSigned || value->Type() == kvrUnsigned)) {
-        const size_t dot = text.find('.');
-        if (dot != AnsiString::npos) text.resize(dot);
-      }
-    }
-    value->SetText(text.c_str());
-  }
+  extendedState_.assign(static_cast<size_t>(info->ColNames->Count()), 0);
+  for (int j = 0; j < info->ColNames->Count(); ++j) EvalExtendedItem(j);
   return info->ColNames->Count();
+}
+
+void CRecSelect::EvalExtendedItem(int j) {
+  CTableInfo* info = ExtendedTable();
+  if (!info || j < 0 || j >= static_cast<int>(extendedState_.size()) || extendedState_[size_t(j)] != 0) return;
+  extendedState_[size_t(j)] = 1;
+  CKvrValue* value = info->Values->GetAt(j);
+  // Until it is computed the item reads as empty, also to an expression that names it.
+  value->SetText("");
+  AnsiString text;
+  if (j < expressions_->Count() && extendedDepth_ < kExtendedDepth) {
+    // One evaluator scans one text at a time: an item computed for another one gets its own.
+    std::unique_ptr<TCvStrMacro> inner;
+    TCvStrMacro* macro = macro_.get();
+    if (extendedDepth_ > 0) {
+      inner = std::make_unique<TCvStrMacro>();
+      inner->OnGetValue = macro_->OnGetValue;
+      inner->OnCallFunction = macro_->OnCallFunction;
+      macro = inner.get();
+    }
+    ++extendedDepth_;
+    int consumed = 0;
+    const bool ok = macro->EvalMacro(expressions_->Strings(j).c_str(), consumed, text);
+    --extendedDepth_;
+    if (ok && (value->Type() == kvrSigned || value->Type() == kvrUnsigned)) {
+      const size_t dot = text.find('.');
+      if (dot != AnsiString::npos) text.resize(dot);
+    }
+  }
+  value->SetText(text.c_str());
+  extendedState_[size_t(j)] = 2;
 }
 
 void CRecSelect::AddTableScans() {

@@ -97,7 +97,8 @@ class CRecSelect : public CRecSelectBase {
   // ---- Extended items ----
   // Adds or replaces an item of the pseudo table; type is a value type (1 to 5).
   void SetExtendedItem(const AnsiString& name, int type, const AnsiString& expression);
-  // Computes every item for the current records; the number of items.
+  // Computes every item for the current records; the number of items. An item whose expression
+  // names other items computes them first; one that needs its own value reads it as empty.
   int EvalExtendedItems() override;
   TCvStrMacro* GetMacro() const { return macro_.get(); }
 
@@ -169,6 +170,11 @@ class CRecSelect : public CRecSelectBase {
   std::unique_ptr<CSearchCondList> alternatives_;
   int current_ = 0;  // the alternative being stepped
   std::unique_ptr<TStringList> expressions_;  // row j: the expression of extended item j
+  // Extended item j for the current records, unless it is computed or being computed already.
+  void EvalExtendedItem(int j);
+  static constexpr int kExtendedDepth = 64;  // items computed inside one another at most
+  std::vector<char> extendedState_;  // per item: 0 to compute, 1 being computed, 2 computed
+  int extendedDepth_ = 0;
   std::unique_ptr<TCvStrMacro> macro_;
   std::unique_ptr<CRecSelect> nested_;
   int extendedIndex_ = -1;  // the pseudo table among the tables, -1 until looked up

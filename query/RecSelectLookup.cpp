@@ -28,6 +28,8 @@ AnsiString CRecSelect::GetVariable(const AnsiString& name) {
   AnsiString table, column;
   SplitColumnName(name, table, column);
   if (table.empty()) table = tables_->Get(0)->Name;
+  if (table == ExtendedItemsTableName())
+    if (const CTableInfo* info = ExtendedTable()) EvalExtendedItem(info->ColNames->IndexOf(column));
   AnsiString text;
   return GetValue(table, column, text) ? text : AnsiString();
 }
