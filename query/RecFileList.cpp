@@ -140,20 +140,19 @@ void CRecFileList::ReadAhead() {
   // The first rows come out at once; later reads take longer runs, which spares the holds.
   const int rows = std::min(kReadAheadRows, std::max(kReadAheadFirst, 2 * aheadRun_));
   aheadRun_ = rows;
-  std::vector<AnsiString> texts;
+  // The texts of the run go into one vector that keeps its room from run to run: a row read
+  // ahead costs no allocation of its own.
+  aheadTexts_.clear();
+  aheadEnds_.clear();
+  aheadRow_ = 0;
   for (int steps = 1;; ++steps) {
-    texts.reserve(rowTexts_);
-    const int r = list_->NextNB(texts);
+    const int r = list_->NextNB(aheadTexts_);
     if (r < 0) {
       listEnded_ = true;
       return;
     }
-    if (r > 0) {
-      rowTexts_ = texts.size();
-      ahead_.push_back(std::move(texts));
-      texts.clear();
-    }
-    if (!hold.Held() || int(ahead_.size()) >= rows) return;
+    if (r > 0) aheadEnds_.push_back(aheadTexts_.size());
+    if (!hold.Held() || int(aheadEnds_.size()) >= rows) return;
     // The clock is read every 16 steps: per row it cost a noticeable share of a listing.
     if (steps % 16 == 0 && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(kReadAheadMs)) return;
   }
@@ -169,10 +168,10 @@ bool CRecFileList::ListNext(TStrings& row) {
 int CRecFileList::ListNextNB(TStrings& row) {
   if (!list_) return -1;
   row.Clear();
-  if (ahead_.empty() && !listEnded_) ReadAhead();
-  if (!ahead_.empty()) {
-    for (const AnsiString& text : ahead_.front()) row.Add(text);
-    ahead_.pop_front();
+  if (aheadRow_ == aheadEnds_.size() && !listEnded_) ReadAhead();
+  if (aheadRow_ < aheadEnds_.size()) {
+    for (size_t i = aheadRow_ > 0 ? aheadEnds_[aheadRow_ - 1] : 0; i < aheadEnds_[aheadRow_]; ++i) row.Add(aheadTexts_[i]);
+    ++aheadRow_;
     return 1;
   }
   if (!listEnded_) return 0;
@@ -182,7 +181,9 @@ int CRecFileList::ListNextNB(TStrings& row) {
 
 void CRecFileList::ListEnd() {
   list_.reset();
-  ahead_.clear();
+  aheadTexts_.clear();
+  aheadEnds_.clear();
+  aheadRow_ = 0;
   listEnded_ = false;
   aheadRun_ = 0;
 }

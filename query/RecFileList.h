@@ -13,7 +13,6 @@
 // end, the cursor is then gone). Messages go through ReportError. One thread at a time.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -118,10 +117,11 @@ class CRecFileList {
   int enumCut_ = 0;
   TStringList names_;  // table name -> owned CRecFileInfo
   std::unique_ptr<CRecSelect> list_;
-  std::deque<std::vector<AnsiString>> ahead_;  // rows read ahead from the list cursor
-  bool listEnded_ = false;                      // the list cursor has given its last row
-  int aheadRun_ = 0;                            // rows the last read ahead aimed at
-  size_t rowTexts_ = 0;                         // texts of a row, to size the next one
+  std::vector<AnsiString> aheadTexts_;  // texts of the rows read ahead from the list cursor, in order
+  std::vector<size_t> aheadEnds_;       // per row read ahead: the end of its texts
+  size_t aheadRow_ = 0;                 // the next row read ahead to hand out
+  bool listEnded_ = false;              // the list cursor has given its last row
+  int aheadRun_ = 0;                    // rows the last read ahead aimed at
   std::unique_ptr<CRecSelect> enum_;
   TableResolver resolver_;
 };
