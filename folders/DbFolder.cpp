@@ -1,21 +1,8 @@
 #include "folders/DbFolder.h"
 
 #include "foundation/CapInfo.h"
-#include "foundation/Lexer.h"
+#include "folders/FolderText.h"
 #include "query/CondText.h"
-
-// ---- CDbFolderList -----------------------------------------------------------------------------
-
-CDbFolderList::~CDbFolderList() { Clear(); }
-
-void CDbFolderList::Clear() {
-  for (int i = 0; i < Count(); ++i) {
-    CDbFolder* node = Get(i);
-    SetItem(i, nullptr);
-    delete node;
-  }
-  TList::Clear();
-}
 
 // ---- Nodes made from folders -------------------------------------------------------------------
 

@@ -18,17 +18,8 @@
 
 class CDbFolder;
 
-// Child nodes in display order; owns them.
-class CDbFolderList : public TList {
- public:
-  CDbFolderList() = default;
-  ~CDbFolderList() override;
-  CDbFolderList(const CDbFolderList&) = delete;
-  CDbFolderList& operator=(const CDbFolderList&) = delete;
-
-  void Clear() override;  // deletes every node (null entries skipped), then empties the list
-  CDbFolder* Get(int i) const { return static_cast<CDbFolder*>(Items(i)); }
-};
+// Child nodes in display order.
+class CDbFolderList : public COwningList<CDbFolder> {};
 
 class CDbFolder {
  public:

@@ -1,9 +1,9 @@
 // The folder side of a listing, the update lock, deleting listed records, and the joins a listing
 // needs for the columns and extended items it names.
 #include "folders/ExtendedItems.h"
+#include "folders/FolderText.h"
 #include "folders/RuleFolder.h"
 #include "foundation/CapInfo.h"
-#include "foundation/Lexer.h"
 #include "query/CondText.h"
 #include "query/DbHandle.h"
 #include "query/TableInfo.h"
@@ -21,22 +21,10 @@ void CRuleFolder::ListStart(const TStrings& conditions, const AnsiString& column
     registrar.Registered = &registered;
     registrar.Evaluate(conditions[i], this, ListHandle);
   }
-  CLexer lexer(columns.c_str());
-  lexer.NextToken();
-  while (lexer.Kind != LEX_END) {
-    if (lexer.Kind != LEX_NAME) {
-      lexer.NextToken();
-      continue;
-    }
-    const AnsiString name = lexer.Token;
-    lexer.NextToken();
-    if (lexer.Kind == '(') {
-      lexer.NextToken();
-      continue;
-    }
-    if (GetTablePart(name) != ExtendedItemsTableName()) continue;
+  ForEachName(columns, [&](const AnsiString& name, int next) {
+    if (next == '(' || GetTablePart(name) != ExtendedItemsTableName()) return;
     if (CCapInfo* item = GetExtendedItemValue(name)) RegisterExtendedItem(ListHandle, item, registered);
-  }
+  });
 }
 
 bool CRuleFolder::ListNext(TStrings& row) {

@@ -1,9 +1,9 @@
 // Walks and rewrites of a folder's subtree: renaming a table throughout it, keeping only the
 // columns of given tables, and gathering its table folders.
+#include "folders/FolderText.h"
 #include "folders/RuleFolder.h"
 #include "folders/RuleFolderTbl.h"
 #include "foundation/CapInfo.h"
-#include "foundation/Lexer.h"
 #include "foundation/Listfunc.h"
 #include "query/CondText.h"
 #include "query/TableInfo.h"
@@ -23,7 +23,6 @@ void RenameColumns(CCapInfoList* list, const AnsiString& oldName, const AnsiStri
 
 }  // namespace
 
-// The text of a token as written: punctuation tokens carry only their kind.
 AnsiString LexTokenText(const CLexer& lexer) {
   if (lexer.Kind >= 0 && lexer.Kind < 256) return AnsiString(1, static_cast<char>(lexer.Kind));
   return lexer.Token;

@@ -16,30 +16,6 @@
 
 TImageList* FolderImageList = nullptr;
 
-// ---- CRuleFolderList ---------------------------------------------------------------------------
-
-CRuleFolderList::~CRuleFolderList() { Clear(); }
-
-// An entry is emptied before its folder goes, so that a folder being deleted never meets a
-// deleted sibling in the list.
-void CRuleFolderList::Clear() {
-  for (int i = 0; i < Count(); ++i) {
-    CRuleFolder* folder = Get(i);
-    SetItem(i, nullptr);
-    delete folder;
-  }
-  TList::Clear();
-}
-
-bool CRuleFolderList::Delete(int i) {
-  if (i < 0 || i >= Count()) return false;
-  CRuleFolder* folder = Get(i);
-  SetItem(i, nullptr);
-  delete folder;
-  TList::Delete(i);
-  return true;
-}
-
 // ---- Construction and the child list -----------------------------------------------------------
 
 namespace {

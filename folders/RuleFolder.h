@@ -35,7 +35,6 @@ class CCapInfoList;
 class CDbFolder;
 class CDbFolderList;
 class CDbHandle;
-class CLexer;
 class CRuleFolder;
 class CTopRuleFolder;
 class TImageList;
@@ -60,18 +59,39 @@ using TFolderChangedEvent = std::function<void(CRuleFolder* folder)>;
 // The folder icon list that the main window publishes for the folder and table dialogs.
 extern TImageList* FolderImageList;
 
-// Sub-folders in display order; owns them.
-class CRuleFolderList : public TList {
+// A list that owns its items. An entry is emptied before its item is deleted, so that an item
+// being deleted never meets a deleted sibling in the list.
+template <class T>
+class COwningList : public TList {
  public:
-  CRuleFolderList() = default;
-  ~CRuleFolderList() override;
-  CRuleFolderList(const CRuleFolderList&) = delete;
-  CRuleFolderList& operator=(const CRuleFolderList&) = delete;
+  COwningList() = default;
+  ~COwningList() override { Clear(); }
+  COwningList(const COwningList&) = delete;
+  COwningList& operator=(const COwningList&) = delete;
 
-  void Clear() override;  // deletes every folder (null entries skipped), then empties the list
-  CRuleFolder* Get(int i) const { return static_cast<CRuleFolder*>(Items(i)); }
-  bool Delete(int i);  // false for an index out of range, else deletes the folder and its entry
+  // Deletes every item (null entries skipped), then empties the list.
+  void Clear() override {
+    for (int i = 0; i < Count(); ++i) {
+      T* item = Get(i);
+      SetItem(i, nullptr);
+      delete item;
+    }
+    TList::Clear();
+  }
+  T* Get(int i) const { return static_cast<T*>(Items(i)); }
+  // False for an index out of range, else deletes the item and removes its entry.
+  bool Delete(int i) {
+    if (i < 0 || i >= Count()) return false;
+    T* item = Get(i);
+    SetItem(i, nullptr);
+    delete item;
+    TList::Delete(i);
+    return true;
+  }
 };
+
+// Sub-folders in display order.
+class CRuleFolderList : public COwningList<CRuleFolder> {};
 
 class CRuleFolder {
  public:
@@ -326,8 +346,6 @@ AnsiString GetFolderPath(CRuleFolder* folder);
 // generation down, the oldest deleted, and then, when newFile is given, renames it into the
 // current file's place. A step that fails puts back the renames already done and answers false.
 bool RotateFolderBackups(CTopRuleFolder* root, int generations, const AnsiString& newFile = AnsiString());
-// The text of the lexer's current token as written (punctuation tokens carry only their kind).
-AnsiString LexTokenText(const CLexer& lexer);
 void WriteTableDefinitionFile();
 bool ReadTableDefinitionFile(const AnsiString& file);
 

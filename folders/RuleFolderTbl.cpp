@@ -4,9 +4,9 @@
 
 #include "folders/DataChkUnit.h"
 #include "folders/EditTableUnit.h"
+#include "folders/FolderText.h"
 #include "foundation/CapInfo.h"
 #include "foundation/CvMessageUnit.h"
-#include "foundation/Lexer.h"
 #include "platform/SysUtils.h"
 #include "query/CondText.h"
 #include "query/DbHandle.h"
@@ -25,22 +25,6 @@ AnsiString JoinAnd(const TStrings& list) {
   AnsiString text;
   for (int i = 0; i < list.Count(); ++i) text += (i ? " AND " : "") + list[i];
   return text;
-}
-
-// Every name token of text, with the token after it.
-template <class F>
-void ForEachName(const AnsiString& text, F visit) {
-  CLexer lexer(text.c_str());
-  lexer.NextToken();
-  while (lexer.Kind != LEX_END) {
-    if (lexer.Kind != LEX_NAME) {
-      lexer.NextToken();
-      continue;
-    }
-    const AnsiString name = lexer.Token;
-    lexer.NextToken();
-    visit(name, lexer.Kind);
-  }
 }
 
 }  // namespace

@@ -134,12 +134,5 @@ int CRuleFolderTbl::ChunkCursorStep(CRuleFolderTbl* folder, TStrings& row) {
 
 int CRuleFolderTbl::GetExtendedItemDefs(CCapInfoList& list) { return CollectExtendedCapInfos(list); }
 
-CCapInfo* CRuleFolderTbl::GetExtendedItemValue(const AnsiString& name) {
-  if (CapInfoList) {
-    const int i = CapInfoList->IndexOfName(name);
-    if (i >= 0) return CapInfoList->GetItem(i);
-  }
-  for (int i = Children.Count() - 1; i >= 0; --i)
-    if (CCapInfo* item = Children.Get(i)->GetExtendedItemValue_a(name)) return item;
-  return nullptr;
-}
+// Not up the parent chain: down into the subtree.
+CCapInfo* CRuleFolderTbl::GetExtendedItemValue(const AnsiString& name) { return GetExtendedItemValue_a(name); }

@@ -176,7 +176,10 @@ TEST(FolderFile, TruncatedAtAnyByteLoadsAPrefixOfTheTree) {
     Describe(&root, part);
     for (const auto& [name, description] : part) {
       ASSERT_EQ(whole.count(name), 1u) << n << ": a folder that is not in the file, " << Show(name);
-      if (name != "Orders" && name != "Notes") EXPECT_EQ(description, whole[name]) << n;
+      // A folder cut inside its columns has fewer of them; everything else is as in the file.
+      if (name != "Orders" && name != "Notes") {
+        EXPECT_EQ(description, whole[name]) << n;
+      }
     }
   }
 }
