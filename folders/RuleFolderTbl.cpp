@@ -206,14 +206,17 @@ bool CRuleFolderTbl::FindLinkedRecords(const AnsiString& table, AnsiString& colu
   const AnsiString rest = via ? MakeJoinPath(via, linked, nullptr) : AnsiString();
   AnsiString condition = column + " = '" + EscapeQuotes(value) + "'";
   if (!rest.empty()) condition += " AND " + rest;
-  TStringList conditions;
-  conditions.Add(condition);
-  ListStart(conditions, b);
+  // The query runs over the linked tables alone: over the target table too, it would find nothing
+  // while that table is empty, which is when records are first dropped into it.
+  CDbHandle* handle = GetDbHandle();
+  if (!handle) return false;
+  CRecFileList* files = handle->GetRecFileList();
   TStringList row;
-  int r;
-  while ((r = ListNextNB(row)) == 0) {
-  }
-  ListEnd();
+  int r = -1;
+  if (files->ListStart(b, GetTablePart(b), condition))
+    while ((r = files->ListNextNB(row)) == 0) {
+    }
+  files->ListEnd();
   if (r != 1 || row.Count() == 0) return false;
   column = a;
   value = row[0];

@@ -129,7 +129,8 @@ TEST(CrossTable, LinkedRecordsAreFoundOneStepBack) {
   EXPECT_TRUE(x.below->FindLinkedRecords("a", column, value));
   EXPECT_EQ(column, "a.bref");
   EXPECT_EQ(value, "b1");
-  EXPECT_EQ(x.a->ListHandle, nullptr);  // the look-up's listing is ended
+  TStringList row;
+  EXPECT_EQ(x.a->DbHandle->ListNextNB(row), -1);  // the look-up's listing is ended
 
   // A quote in the value cannot end the text early and widen the condition.
   column = "c.name";
@@ -143,6 +144,14 @@ TEST(CrossTable, LinkedRecordsAreFoundOneStepBack) {
   value = "b2";
   EXPECT_TRUE(x.below->FindLinkedRecords("a", column, value));
   EXPECT_EQ(column, "a.bref");
+  EXPECT_EQ(value, "b2");
+
+  // A target table without records yet: the link is found all the same.
+  CRuleFolder* empty = x.tree.AddTable("e", {"bref"}, {"bref", "b.id"})->AddNewChild();
+  column = "c.name";
+  value = "Smith";
+  EXPECT_TRUE(empty->FindLinkedRecords("e", column, value));
+  EXPECT_EQ(column, "e.bref");
   EXPECT_EQ(value, "b2");
 
   column = "a.id";  // no path from c back to a
