@@ -103,6 +103,12 @@ void BuildGoldenTree(CTopRuleFolder& root) {
   root.Children.Add(misc);
   misc->Name = "Misc";
   misc->Kind = FOLDER_HEADING;
+  // Held without own display columns: not written.
+  misc->CardPrintSettings = "not written";
+  misc->CardLayout = new TStringList;
+  misc->CardLayout->Add("not written");
+  misc->CsvFilterIndex = 3;
+  misc->CsvDir = "/not/written";
 }
 
 // name -> "kind|condition|enumeration item|display columns" of every folder below and at f.
