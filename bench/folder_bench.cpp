@@ -68,7 +68,9 @@ void MakeTable(const std::string& path, uint64_t rows) {
 // Rows of the node's listing and the seconds it took.
 std::pair<uint64_t, double> ListNode(CDbFolder& node) {
   const auto start = std::chrono::steady_clock::now();
-  node.ListStart({&node});
+  TList selection;
+  selection.Add(&node);
+  node.ListStart(selection);
   TStringList row;
   uint64_t rows = 0;
   for (int r; (r = node.ListNextNB(row)) >= 0;) rows += r == 1;
@@ -152,7 +154,8 @@ int main(int argc, char** argv) {
   node->Condition = condition->Condition;
 
   AnsiString nodeCondition, columns;
-  const std::vector<CDbFolder*> selection{node};
+  TList selection;
+  selection.Add(node);
   node->MakeOrCondition(node->GetCapInfoList(), &selection, nodeCondition, columns);
   CRecFileList files;
   files.AddTable(dir + "/t.kvr", "t");

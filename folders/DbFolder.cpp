@@ -76,15 +76,15 @@ AnsiString ColumnListText(const CCapInfoList& columns, const AnsiString& table) 
 
 }  // namespace
 
-bool CDbFolder::MakeOrCondition(CCapInfoList* columns, const std::vector<CDbFolder*>* nodes, AnsiString& condition,
+bool CDbFolder::MakeOrCondition(CCapInfoList* columns, const TList* nodes, AnsiString& condition,
                                 AnsiString& columnList) {
   if (!columns) return false;
   condition.clear();
   columnList.clear();
   const AnsiString table = TableOf(this);
   bool everything = false;
-  for (size_t i = 0; nodes && i < nodes->size(); ++i) {
-    CDbFolder* node = (*nodes)[i];
+  for (int i = 0; nodes && i < nodes->Count(); ++i) {
+    auto* node = static_cast<CDbFolder*>(nodes->Items(i));
     if (!node || TableOf(node) != table) continue;
     const AnsiString c = node->GetNodeCondition();
     // A node without a condition stands for every record, and so does the OR it joins.
@@ -96,11 +96,12 @@ bool CDbFolder::MakeOrCondition(CCapInfoList* columns, const std::vector<CDbFold
   return true;
 }
 
-bool CDbFolder::MakeAndCondition(const std::vector<CDbFolder*>& nodes, TStrings& conditions, AnsiString& columns) {
+bool CDbFolder::MakeAndCondition(const TList& nodes, TStrings& conditions, AnsiString& columns) {
   CCapInfoList* display = GetCapInfoList();
   if (!display || !Folder) return false;
   const AnsiString table = TableOf(this);
-  for (CDbFolder* node : nodes) {
+  for (int i = 0; i < nodes.Count(); ++i) {
+    auto* node = static_cast<CDbFolder*>(nodes.Items(i));
     if (!node || TableOf(node) != table) continue;
     const AnsiString c = node->GetNodeCondition();
     const AnsiString x = Folder->ResolveExtendedItems(c, *display);
@@ -114,7 +115,7 @@ bool CDbFolder::MakeAndCondition(const std::vector<CDbFolder*>& nodes, TStrings&
   return true;
 }
 
-void CDbFolder::StartListing(const std::vector<CDbFolder*>* nodes, const AnsiString* given) {
+void CDbFolder::StartListing(const TList* nodes, const AnsiString* given) {
   AnsiString condition, columns;
   if (!Folder || !MakeOrCondition(GetCapInfoList(), given ? nullptr : nodes, condition, columns)) return;
   if (given) condition = *given;
@@ -125,7 +126,7 @@ void CDbFolder::StartListing(const std::vector<CDbFolder*>* nodes, const AnsiStr
   Folder->ListStart(conditions, columns);
 }
 
-void CDbFolder::ListStart(const std::vector<CDbFolder*>& nodes) { StartListing(&nodes, nullptr); }
+void CDbFolder::ListStart(const TList& nodes) { StartListing(&nodes, nullptr); }
 void CDbFolder::ListStart_a(const AnsiString& condition) { StartListing(nullptr, &condition); }
 
 bool CDbFolder::ListNext(TStrings& row) { return Folder ? Folder->ListNext(row) : false; }

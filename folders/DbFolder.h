@@ -11,8 +11,6 @@
 // workers run while the user-interface thread waits).
 #pragma once
 
-#include <vector>
-
 #include "folders/RuleFolder.h"
 #include "platform/Classes.h"
 
@@ -35,16 +33,18 @@ class CDbFolder {
   virtual void ClearChildren();  // unless fixed
   virtual void Expand();         // unless fixed: the folder builds the children again
 
+  // Lists of nodes hold CDbFolder pointers (a CDbFolderList the caller only borrows, or a plain
+  // list); null entries are skipped.
   // One condition per node of the list (nodes of another table than this node's are left out),
   // each with the joins its display columns need; false without display columns.
-  virtual bool MakeAndCondition(const std::vector<CDbFolder*>& nodes, TStrings& conditions, AnsiString& columns);
+  virtual bool MakeAndCondition(const TList& nodes, TStrings& conditions, AnsiString& columns);
   // The node conditions of the nodes of this node's table joined by OR (a node with an empty
   // condition makes the whole condition empty: every record), and the column list of columns;
   // false when columns is none. nodes null: only the column list.
-  virtual bool MakeOrCondition(CCapInfoList* columns, const std::vector<CDbFolder*>* nodes, AnsiString& condition,
+  virtual bool MakeOrCondition(CCapInfoList* columns, const TList* nodes, AnsiString& condition,
                                AnsiString& columnList);
   // Opens the listing of the selected nodes (this one among them) on this node's folder.
-  virtual void ListStart(const std::vector<CDbFolder*>& nodes);
+  virtual void ListStart(const TList& nodes);
   // Opens a listing of the given condition (the condition diagram's) on this node's folder.
   virtual void ListStart_a(const AnsiString& condition);
   virtual bool ListNext(TStrings& row);
@@ -86,5 +86,5 @@ class CDbFolder {
  private:
   // Composes condition and columns and opens the listing; condition given: it stands in for the
   // nodes' condition.
-  void StartListing(const std::vector<CDbFolder*>* nodes, const AnsiString* condition);
+  void StartListing(const TList* nodes, const AnsiString* condition);
 };

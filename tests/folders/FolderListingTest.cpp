@@ -112,7 +112,7 @@ TEST(FolderListing, SeveralSelectedNodesJoinWithOrWithinOneTable) {
 TEST(FolderListing, OrConditionsAndColumnLists) {
   Listing x;
   AnsiString condition, columns;
-  const std::vector<CDbFolder*> three{x.qNode, x.vNode, x.aNode};
+  const TList three = Selection({x.qNode, x.vNode, x.aNode});
   ASSERT_TRUE(x.aNode->MakeOrCondition(x.t->CapInfoList, &three, condition, columns));
   EXPECT_EQ(condition, "((((t.cat = 'A') AND (t.qty > 5))) OR ((t.code = 'c02'))) OR ((t.cat = 'A'))");
   std::unique_ptr<CCapInfoList> bare(Columns({Column("code"), Column("u.name")}));
@@ -121,7 +121,7 @@ TEST(FolderListing, OrConditionsAndColumnLists) {
   EXPECT_EQ(columns, "t.code,u.name");
   EXPECT_FALSE(x.aNode->MakeOrCondition(nullptr, &three, condition, columns));
   TStringList conditions;
-  ASSERT_TRUE(x.aNode->MakeAndCondition({x.aNode, x.uNode, x.vNode}, conditions, columns));
+  ASSERT_TRUE(x.aNode->MakeAndCondition(Selection({x.aNode, x.uNode, x.vNode}), conditions, columns));
   EXPECT_EQ(conditions.Count(), 2);
   EXPECT_EQ(conditions[1], "((t.code = 'c02'))");
 }
@@ -158,7 +158,7 @@ TEST(FolderListing, QualifiedConditionAndDeletingListedRecords) {
 
   CDbFolder* node = x.qNode;
   CStringsList rows;
-  node->ListStart({node});
+  node->ListStart(Selection({node}));
   for (auto* row = new TStringList;; row = new TStringList) {
     int r;
     while ((r = node->ListNextNB(*row)) == 0) {

@@ -108,9 +108,16 @@ class FolderTree {
   CTopRuleFolder root;
 };
 
+// The selected nodes, as the main window hands them over.
+inline TList Selection(std::initializer_list<CDbFolder*> nodes) {
+  TList list;
+  for (CDbFolder* node : nodes) list.Add(node);
+  return list;
+}
+
 // Every row of a node's listing, in listing order.
-inline std::vector<std::string> ListAll(CDbFolder& node, const std::vector<CDbFolder*>& selection) {
-  node.ListStart(selection);
+inline std::vector<std::string> ListAll(CDbFolder& node, std::initializer_list<CDbFolder*> selection) {
+  node.ListStart(Selection(selection));
   std::vector<std::string> rows;
   TStringList row;
   for (int r; (r = node.ListNextNB(row)) >= 0;)
