@@ -9,7 +9,7 @@ TEditTableDlg::TEditTableDlg(TComponent* owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
 }
 
-void TEditTableDlg::SetTableFolder(CRuleFolderTbl* folder, CCapInfoList* columns) {
+void TEditTableDlg::SetTableFolder(CRuleFolderTbl* folder, CCapInfoList*) {
   TableName = folder->TableName;
   FileName = folder->DataFile;
   FolderName = folder->Name;
@@ -28,7 +28,6 @@ void TEditTableDlg::SetTableFolder(CRuleFolderTbl* folder, CCapInfoList* columns
     if (id < ColumnOptions.Count()) ColumnOptions.Delete(id);
   }
   Relations.Assign(folder->Relations);
-  (void)columns;
 }
 
 AnsiString TEditTableDlg::GetDataFileName() const {
