@@ -70,10 +70,10 @@ class FolderTree {
       CKvRecord t;
       t.SetFileName(file);
       for (const char* c : columns) {
-        const std::string spec = c;
-        const size_t colon = spec.find(':');
-        const bool integer = colon != std::string::npos && spec.substr(colon + 1) == "int";
-        EXPECT_TRUE(t.AddColumn(spec.substr(0, colon), integer ? kvrSigned : kvrString, 40)) << spec;
+        const std::string definition = c;
+        const size_t colon = definition.find(':');
+        const bool integer = colon != std::string::npos && definition.substr(colon + 1) == "int";
+        EXPECT_TRUE(t.AddColumn(definition.substr(0, colon), integer ? kvrSigned : kvrString, 40)) << definition;
       }
       t.Close();
     }
