@@ -336,11 +336,18 @@ CTopRuleFolder::CTopRuleFolder()
   }
   WritePath = ReadPath;
   menu_->AutoPopup = false;
-  menu_->Add(SJ("表作成"), 1, false);
-  menu_->Add(SJ("編集"), 2, true);
-  menu_->Add("-", -1, true);
-  menu_->Add(SJ("表定義の書き出し"), 4, false);
-  menu_->Add(SJ("表定義の読み込み"), 3, false);
+  const auto add = [this](const AnsiString& caption, int tag, bool enabled) {
+    auto* item = new TMenuItem(menu_.get());
+    item->SetCaption(caption);
+    item->Tag = tag;
+    item->Enabled = enabled;
+    menu_->Items()->Add(item);
+  };
+  add(SJ("表作成"), 1, false);
+  add(SJ("編集"), 2, true);
+  add("-", -1, true);
+  add(SJ("表定義の書き出し"), 4, false);
+  add(SJ("表定義の読み込み"), 3, false);
 }
 
 CTopRuleFolder::~CTopRuleFolder() {
@@ -354,8 +361,8 @@ int CTopRuleFolder::AddModified(int n) { return Modified += n; }
 int CTopRuleFolder::GetModified() { return Modified; }
 
 TPopupMenu* CTopRuleFolder::PopupFolderMenu() {
-  for (int i = 0; i < menu_->Count(); ++i)
-    menu_->Items(i)->OnClick = [this](TObject* sender) { MenuItemClick(static_cast<TMenuItem*>(sender)->Tag); };
+  for (int i = 0; i < menu_->Items()->Count(); ++i)
+    menu_->Items()->Items(i)->OnClick = [this](TObject* sender) { MenuItemClick(static_cast<TMenuItem*>(sender)->Tag); };
   return menu_.get();
 }
 

@@ -4,8 +4,75 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cxxabi.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <typeinfo>
+
+// ---- TObject ----
+
+AnsiString TObject::ClassName() const {
+  const char* mangled = typeid(*this).name();
+  int status = 0;
+  char* name = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  AnsiString out = status == 0 && name ? name : mangled;
+  std::free(name);
+  return out;
+}
+
+// ---- TCollection ----
+
+TCollectionItem::TCollectionItem(TCollection* collection) : collection_(collection) {
+  if (collection_) collection_->items_.push_back(this);
+}
+
+TCollectionItem::~TCollectionItem() {
+  if (!collection_) return;
+  auto& v = collection_->items_;
+  v.erase(std::remove(v.begin(), v.end(), this), v.end());
+  if (!collection_->clearing_) collection_->Changed();
+}
+
+int TCollectionItem::Index() const {
+  if (!collection_) return -1;
+  const auto& v = collection_->items_;
+  return static_cast<int>(std::find(v.begin(), v.end(), this) - v.begin());
+}
+
+void TCollectionItem::Changed(bool allItems) {
+  if (collection_) collection_->Changed(allItems ? nullptr : this);
+}
+
+TCollection::~TCollection() {
+  clearing_ = true;
+  while (!items_.empty()) delete items_.back();
+}
+
+TCollectionItem* TCollection::Add() {
+  TCollectionItem* item = NewItem();
+  Changed();
+  return item;
+}
+
+void TCollection::Delete(int i) { delete items_.at(i); }
+
+void TCollection::Clear() {
+  if (items_.empty()) return;
+  clearing_ = true;
+  while (!items_.empty()) delete items_.back();
+  clearing_ = false;
+  Changed();
+}
+
+void TCollection::EndUpdate() {
+  if (updating_ > 0 && --updating_ == 0) Changed();
+}
+
+void TCollection::Changed(TCollectionItem* item) {
+  if (updating_ == 0) Update(item);
+}
 
 // ---- TList ----
 

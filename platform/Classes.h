@@ -14,6 +14,15 @@
 class TObject {
  public:
   virtual ~TObject() = default;
+  // The name of the object's own class ("TPanel"; a derived class has its own name).
+  AnsiString ClassName() const;
+};
+
+// An object whose state can be copied from another. A source that cannot be copied changes
+// nothing.
+class TPersistent : public TObject {
+ public:
+  virtual void Assign(const TPersistent* source) {}
 };
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
@@ -105,6 +114,55 @@ class TStrings : public TObject {
 // The usual string list. The framework's own sorted mode is not offered: the program keeps
 // lists sorted itself with the byte-order functions of its foundation.
 class TStringList : public TStrings {};
+
+class TCollection;
+
+// An item of a collection: it joins the collection when made and leaves it when freed.
+class TCollectionItem : public TPersistent {
+ public:
+  explicit TCollectionItem(TCollection* collection);
+  ~TCollectionItem() override;
+  TCollection* Collection() const { return collection_; }
+  int Index() const;
+
+ protected:
+  // Tells the collection that this item (or, with allItems, the whole collection) changed.
+  void Changed(bool allItems);
+
+ private:
+  friend class TCollection;
+  TCollection* collection_;
+};
+
+// An owned list of items of one class. Update runs after every change: with the item that
+// changed, or null when items were added or removed or the whole collection changed.
+class TCollection : public TPersistent {
+ public:
+  TCollection() = default;
+  ~TCollection() override;  // frees the items
+  TCollection(const TCollection&) = delete;
+  TCollection& operator=(const TCollection&) = delete;
+  int Count() const { return static_cast<int>(items_.size()); }
+  TCollectionItem* Items(int i) const { return items_.at(i); }
+  TCollectionItem* Add();  // a new item at the end
+  void Delete(int i);
+  void Clear();
+  // Changes between BeginUpdate and the last EndUpdate are reported once, by EndUpdate.
+  void BeginUpdate() { ++updating_; }
+  void EndUpdate();
+  virtual TPersistent* GetOwner() const { return nullptr; }
+
+ protected:
+  virtual TCollectionItem* NewItem() = 0;  // makes an item of the collection's class
+  virtual void Update(TCollectionItem* item) {}
+  void Changed(TCollectionItem* item = nullptr);
+
+ private:
+  friend class TCollectionItem;
+  std::vector<TCollectionItem*> items_;
+  int updating_ = 0;
+  bool clearing_ = false;
+};
 
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 

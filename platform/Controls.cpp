@@ -1,11 +1,57 @@
 #include "platform/Controls.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/Forms.h"
+#include "platform/Menus.h"
 #include "platform/QtBridge.h"
+
+// The one drag in progress: begun on a control, started once the pointer has moved far enough,
+// ended by the release of the button.
+struct DragSession {
+  TControl* source = nullptr;
+  bool started = false;
+  TPoint origin;  // screen point where the drag was begun
+  int threshold = 5;
+  TControl* target = nullptr;
+  bool accepted = false;
+  TPoint last;  // screen point of the pointer's latest move
+
+  static DragSession& Current() {
+    static DragSession session;
+    return session;
+  }
+  void Start() {
+    started = true;
+    source->DoStartDrag();
+  }
+  // The control under a screen point on the source's form, and whether it takes the source.
+  void Follow(TPoint screen) {
+    last = screen;
+    TControl* over = nullptr;
+    TPoint local;
+    if (TForm* form = source->ParentForm()) {
+      const TPoint p = form->ScreenToClient(screen);
+      over = form->ControlAtPos(p.x, p.y);
+      if (over) local = over->ScreenToClient(screen);
+    }
+    if (target && target != over) {
+      bool ignored = false;
+      target->DragOver(source, 0, 0, dsDragLeave, ignored);
+    }
+    const TDragState state = over == target ? dsDragMove : dsDragEnter;
+    target = over;
+    accepted = false;
+    if (target) target->DragOver(source, local.x, local.y, state, accepted);
+  }
+};
 
 // ---- TComponent ----
 
@@ -35,6 +81,9 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 }
 
 TControl::~TControl() {
+  DragSession& drag = DragSession::Current();
+  if (drag.source == this) drag = DragSession();
+  if (drag.target == this) drag.target = nullptr;
   font_.OnChange = nullptr;
   if (parent_) parent_->RemoveControl(this);
   DestroyWidget();
@@ -56,9 +105,13 @@ void TControl::SetParent(TWinControl* parent) {
       font_.Assign(*parent_->Font());
       followingParent_ = false;
     }
+    if (parentColor_ && color_ != parent_->Color()) {
+      color_ = parent_->Color();
+      ColorChanged();
+    }
   }
   if (widget_) {
-    widget_->setParent(parent_ ? parent_->Widget() : nullptr);
+    widget_->setParent(parent_ ? parent_->ClientWidget() : nullptr);
     SyncWidget();
   } else {
     EnsureWidget();
@@ -74,6 +127,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   height_ = std::max(0, height);
   UpdateWidget();
   if (parent_ && align_ != alNone) parent_->Realign();
+  if (parent_) parent_->ControlBoundsChanged(this);
 }
 
 void TControl::SetVisible(bool v) {
@@ -112,8 +166,23 @@ void TControl::SetParentFont(bool v) {
 }
 
 void TControl::SetColor(TColor c) {
+  parentColor_ = false;
   if (c == color_) return;
   color_ = c;
+  ColorChanged();
+}
+
+void TControl::SetParentColor(bool v) {
+  parentColor_ = v;
+  if (v && parent_ && color_ != parent_->Color()) {
+    color_ = parent_->Color();
+    ColorChanged();
+  }
+}
+
+void TControl::SetCursor(TCursor c) {
+  if (c == cursor_) return;
+  cursor_ = c;
   UpdateWidget();
 }
 
@@ -135,6 +204,10 @@ void TControl::SyncWidget() {
   widget_->setGeometry(left_, top_, width_, height_);
   widget_->setEnabled(enabled_);
   widget_->setFont(ToQFont(font_));
+  if (cursor_ != crDefault)
+    widget_->setCursor(ToQCursor(cursor_));
+  else
+    widget_->unsetCursor();
   // A control shows only while it and its parent do; a form decides for itself.
   if (parent_) widget_->setVisible(visible_);
 }
@@ -142,7 +215,7 @@ void TControl::SyncWidget() {
 void TControl::EnsureWidget() {
   if (widget_ || !HaveGuiApplication()) return;
   if (parent_ && !parent_->Widget()) return;  // created with the parent's widget
-  widget_ = CreateWidget(parent_ ? parent_->Widget() : nullptr);
+  widget_ = CreateWidget(parent_ ? parent_->ClientWidget() : nullptr);
   SyncWidget();
 }
 
@@ -156,13 +229,278 @@ TBitmap TControl::GrabImage() {
   return bmp;
 }
 
+QCursor ToQCursor(int cursor) {
+  switch (cursor) {
+    case crCross: return Qt::CrossCursor;
+    case crIBeam: return Qt::IBeamCursor;
+    case crSizeNESW: return Qt::SizeBDiagCursor;
+    case crSizeNS: return Qt::SizeVerCursor;
+    case crSizeNWSE: return Qt::SizeFDiagCursor;
+    case crSizeWE: return Qt::SizeHorCursor;
+    case crUpArrow: return Qt::UpArrowCursor;
+    case crHourGlass: return Qt::WaitCursor;
+    case crDrag:
+    case crMultiDrag: return Qt::DragMoveCursor;
+    case crNoDrop:
+    case crNo: return Qt::ForbiddenCursor;
+    case crHSplit: return Qt::SplitHCursor;
+    case crVSplit: return Qt::SplitVCursor;
+    case crHandPoint: return Qt::PointingHandCursor;
+    case crSizeAll: return Qt::SizeAllCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+// ---- Mouse input ----
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+}
+
+void TControl::DblClick() {
+  if (OnDblClick) OnDblClick(this);
+}
+
+bool TControl::DoMouseWheel(TShiftState shift, int delta, TPoint mousePos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, delta, mousePos, handled);
+  if (handled) return true;
+  return delta < 0 ? DoMouseWheelDown(shift, mousePos) : DoMouseWheelUp(shift, mousePos);
+}
+
+namespace {
+TPoint g_lastPress;  // screen point of the latest mouse press, where a drag begins
+}
+
+void TControl::PressMouse(TMouseButton button, TShiftState shift, int x, int y, bool doubleClick) {
+  if (!enabled_) return;
+  g_lastPress = ClientToScreen({x, y});
+  if (doubleClick) {
+    DblClick();
+    shift |= ssDouble;
+  } else {
+    clicked_ = button == mbLeft;
+  }
+  if (button == mbLeft && !doubleClick && DragMode == dmAutomatic) BeginDrag(false);
+  MouseDown(button, shift, x, y);
+}
+
+void TControl::MoveMouse(TShiftState shift, int x, int y) {
+  DragSession& drag = DragSession::Current();
+  if (drag.source == this) {
+    const TPoint screen = ClientToScreen({x, y});
+    if (!drag.started &&
+        std::max(std::abs(screen.x - drag.origin.x), std::abs(screen.y - drag.origin.y)) >= drag.threshold)
+      drag.Start();
+    if (drag.started) {
+      drag.Follow(screen);
+      return;
+    }
+  }
+  MouseMove(shift, x, y);
+}
+
+void TControl::ReleaseMouse(TMouseButton button, TShiftState shift, int x, int y) {
+  DragSession& drag = DragSession::Current();
+  if (drag.source == this) {
+    if (drag.started) {
+      drag.Follow(ClientToScreen({x, y}));
+      EndDrag(true);
+      clicked_ = false;
+      return;
+    }
+    drag = DragSession();  // released before it moved far enough: an ordinary click
+  }
+  const bool click = clicked_ && button == mbLeft && x >= 0 && y >= 0 && x < width_ && y < height_;
+  clicked_ = false;
+  MouseUp(button, shift, x, y);
+  if (click) Click();
+  if (button == mbRight) {
+    for (TControl* c = this; c; c = c->parent_) {
+      TPopupMenu* menu = c->popupMenu_;
+      if (!menu) continue;
+      if (menu->AutoPopup) {
+        menu->PopupComponent = this;
+        const TPoint p = ClientToScreen({x, y});
+        menu->Popup(p.x, p.y);
+      }
+      break;
+    }
+  }
+}
+
+void TControl::TurnWheel(TShiftState shift, int delta, int x, int y) {
+  if (enabled_) DoMouseWheel(shift, delta, ClientToScreen({x, y}));
+}
+
+// ---- Drag and drop ----
+
+void TControl::BeginDrag(bool immediate, int threshold) {
+  DragSession& drag = DragSession::Current();
+  if (drag.source) return;
+  drag = DragSession();
+  drag.source = this;
+  drag.threshold = threshold < 0 ? 5 : threshold;
+  drag.origin = drag.last = g_lastPress;
+  if (immediate) drag.Start();
+}
+
+bool TControl::Dragging() const {
+  const DragSession& drag = DragSession::Current();
+  return drag.source == this && drag.started;
+}
+
+void TControl::EndDrag(bool drop) {
+  DragSession& drag = DragSession::Current();
+  if (drag.source != this) return;
+  const DragSession ended = drag;
+  drag = DragSession();
+  if (!ended.started) return;
+  TControl* target = drop && ended.accepted ? ended.target : nullptr;
+  TPoint at;
+  if (target) {
+    at = target->ScreenToClient(ended.last);
+    target->DragDrop(this, at.x, at.y);
+  }
+  DoEndDrag(target, at.x, at.y);
+}
+
+void TControl::DragOver(TObject* source, int x, int y, TDragState state, bool& accept) {
+  accept = false;
+  if (OnDragOver) {
+    accept = true;
+    OnDragOver(this, source, x, y, state, accept);
+  }
+}
+
+void TControl::DragDrop(TObject* source, int x, int y) {
+  if (OnDragDrop) OnDragDrop(this, source, x, y);
+}
+
+void TControl::DoStartDrag() {
+  if (OnStartDrag) OnStartDrag(this);
+}
+
+void TControl::DoEndDrag(TObject* target, int x, int y) {
+  if (OnEndDrag) OnEndDrag(this, target, x, y);
+}
+
+TPoint TControl::ClientToScreen(TPoint p) const {
+  for (const TControl* c = this; c; c = c->parent_) {
+    p.x += c->left_;
+    p.y += c->top_;
+  }
+  return p;
+}
+
+TPoint TControl::ScreenToClient(TPoint p) const {
+  const TPoint origin = ClientToScreen({0, 0});
+  return {p.x - origin.x, p.y - origin.y};
+}
+
 // ---- TWinControl ----
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+  if (TForm* form = ParentForm(); form && form != this && form->ActiveControl() == this) form->activeControl_ = nullptr;
   // Children go first, while this control and its widget are still whole.
   while (!controls_.empty()) delete controls_.back();
+}
+
+TControl* TWinControl::ControlAtPos(int x, int y) {
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    TControl* c = *it;
+    if (!c->visible_ || x < c->left_ || y < c->top_ || x >= c->left_ + c->width_ || y >= c->top_ + c->height_) continue;
+    if (auto* w = dynamic_cast<TWinControl*>(c)) return w->ControlAtPos(x - c->left_, y - c->top_);
+    return c;
+  }
+  return this;
+}
+
+bool TWinControl::CanFocus() const {
+  for (const TControl* c = this; c; c = c->parent_)
+    if (!c->visible_ || !c->enabled_) return false;
+  return true;
+}
+
+void TWinControl::SetFocus() {
+  if (TForm* form = ParentForm(); form && form != this) form->SetActiveControl(this);
+}
+
+bool TWinControl::Focused() const {
+  const TForm* form = const_cast<TWinControl*>(this)->ParentForm();
+  return form && form->ActiveControl() == this;
+}
+
+void TWinControl::DoEnter() {
+  if (OnEnter) OnEnter(this);
+}
+
+void TWinControl::DoExit() {
+  if (OnExit) OnExit(this);
+}
+
+void TWinControl::KeyDown(uint16_t& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+}
+
+void TWinControl::KeyUp(uint16_t& key, TShiftState shift) {
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+}
+
+void TWinControl::KeyPress(char& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
+}
+
+namespace {
+
+TWinControl* PreviewForm(TWinControl* c) {
+  TForm* form = c->ParentForm();
+  return form && form != c && form->KeyPreview ? form : nullptr;
+}
+
+}  // namespace
+
+void TWinControl::PressKey(uint16_t key, TShiftState shift) {
+  if (TWinControl* form = PreviewForm(this)) {
+    static_cast<TWinControl*>(form)->KeyDown(key, shift);
+    if (key == 0) return;
+  }
+  KeyDown(key, shift);
+}
+
+void TWinControl::ReleaseKey(uint16_t key, TShiftState shift) {
+  if (TWinControl* form = PreviewForm(this)) {
+    static_cast<TWinControl*>(form)->KeyUp(key, shift);
+    if (key == 0) return;
+  }
+  KeyUp(key, shift);
+}
+
+void TWinControl::TypeChar(char key) {
+  if (TWinControl* form = PreviewForm(this)) {
+    static_cast<TWinControl*>(form)->KeyPress(key);
+    if (key == 0) return;
+  }
+  KeyPress(key);
+}
+
+void TWinControl::ColorChanged() {
+  TControl::ColorChanged();
+  for (TControl* c : controls_) {
+    if (!c->parentColor_ || c->color_ == Color()) continue;
+    c->color_ = Color();
+    c->ColorChanged();
+  }
 }
 
 void TWinControl::InsertControl(TControl* c) { controls_.push_back(c); }
@@ -220,4 +558,221 @@ void TWinControl::Realign() {
   for (TControl* c : controls_)
     if (c->visible_ && c->align_ == alClient) c->SetBounds(l, t, r - l, b - t);
   realigning_ = false;
+}
+
+// ---- Input from the window system ----
+
+TShiftState ShiftFromQt(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
+  TShiftState s = 0;
+  if (mods & Qt::ShiftModifier) s |= ssShift;
+  if (mods & Qt::ControlModifier) s |= ssCtrl;
+  if (mods & Qt::AltModifier) s |= ssAlt;
+  if (buttons & Qt::LeftButton) s |= ssLeft;
+  if (buttons & Qt::RightButton) s |= ssRight;
+  if (buttons & Qt::MiddleButton) s |= ssMiddle;
+  return s;
+}
+
+uint16_t KeyFromQt(int key) {
+  if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)) return static_cast<uint16_t>(key);
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return static_cast<uint16_t>(VK_F1 + (key - Qt::Key_F1));
+  switch (key) {
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_Alt: return VK_MENU;
+    case Qt::Key_Escape: return VK_ESCAPE;
+    case Qt::Key_Space: return VK_SPACE;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    default: return 0;
+  }
+}
+
+namespace {
+
+TMouseButton ButtonFromQt(Qt::MouseButton b) {
+  if (b == Qt::RightButton) return mbRight;
+  if (b == Qt::MiddleButton) return mbMiddle;
+  return mbLeft;
+}
+
+void TypeText(TWinControl* c, const QString& text) {
+  for (char ch : FromQ(text)) c->TypeChar(ch);
+}
+
+}  // namespace
+
+bool ForwardInput(TWinControl* c, QEvent* e, QPoint offset) {
+  switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      auto* m = static_cast<QMouseEvent*>(e);
+      const QPoint p = m->position().toPoint() + offset;
+      if (c->TabStop && c->CanFocus()) c->SetFocus();
+      c->PressMouse(ButtonFromQt(m->button()), ShiftFromQt(m->modifiers(), m->buttons()), p.x(), p.y(),
+                    e->type() == QEvent::MouseButtonDblClick);
+      return true;
+    }
+    case QEvent::MouseMove: {
+      auto* m = static_cast<QMouseEvent*>(e);
+      const QPoint p = m->position().toPoint() + offset;
+      c->MoveMouse(ShiftFromQt(m->modifiers(), m->buttons()), p.x(), p.y());
+      return true;
+    }
+    case QEvent::MouseButtonRelease: {
+      auto* m = static_cast<QMouseEvent*>(e);
+      const QPoint p = m->position().toPoint() + offset;
+      c->ReleaseMouse(ButtonFromQt(m->button()), ShiftFromQt(m->modifiers(), m->buttons()), p.x(), p.y());
+      return true;
+    }
+    case QEvent::Wheel: {
+      auto* w = static_cast<QWheelEvent*>(e);
+      const QPoint p = w->position().toPoint() + offset;
+      if (w->angleDelta().y() != 0)
+        c->TurnWheel(ShiftFromQt(w->modifiers(), w->buttons()), w->angleDelta().y(), p.x(), p.y());
+      return true;
+    }
+    case QEvent::KeyPress: {
+      auto* k = static_cast<QKeyEvent*>(e);
+      if (const uint16_t key = KeyFromQt(k->key())) c->PressKey(key, ShiftFromQt(k->modifiers(), Qt::NoButton));
+      if (!k->text().isEmpty()) TypeText(c, k->text());
+      return true;
+    }
+    case QEvent::KeyRelease: {
+      auto* k = static_cast<QKeyEvent*>(e);
+      if (const uint16_t key = KeyFromQt(k->key())) c->ReleaseKey(key, ShiftFromQt(k->modifiers(), Qt::NoButton));
+      return true;
+    }
+    case QEvent::InputMethod: {
+      auto* im = static_cast<QInputMethodEvent*>(e);
+      if (!im->commitString().isEmpty()) TypeText(c, im->commitString());
+      return true;
+    }
+    case QEvent::FocusIn:
+      if (!c->Focused()) c->SetFocus();
+      return false;
+    default: return false;
+  }
+}
+
+// ---- TCustomControl ----
+
+// The widget of a control that draws itself: it shows the control's image and hands the input to
+// the control.
+class CanvasWidget : public QWidget {
+ public:
+  CanvasWidget(TCustomControl* control, QWidget* parent) : QWidget(parent), control_(control) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setMouseTracking(true);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    const QImage& image = control_->Surface().impl()->Image();
+    QPainter p(this);
+    p.drawImage(0, 0, image);
+  }
+  bool event(QEvent* e) override {
+    if (ForwardInput(control_, e, QPoint())) return true;
+    return QWidget::event(e);
+  }
+
+ private:
+  TCustomControl* control_;
+};
+
+TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {}
+
+TCustomControl::~TCustomControl() = default;
+
+TCanvas* TCustomControl::Canvas() {
+  const int w = ClientWidth(), h = ClientHeight();
+  if (surface_.Width() != w || surface_.Height() != h) {
+    surface_.SetSize(w, h);
+    valid_ = false;
+  }
+  if (!painting_ && widget_) widget_->update();  // drawn outside Paint: show it
+  return surface_.Canvas();
+}
+
+const TBitmap& TCustomControl::Surface() {
+  TCanvas* c = Canvas();
+  if (!valid_ && !painting_) {
+    painting_ = true;
+    valid_ = true;
+    c->ResetClip();
+    TBrush saved;
+    saved.Assign(*c->Brush());
+    c->Brush()->SetColor(Color());
+    c->Brush()->SetStyle(bsSolid);
+    c->FillRect(Rect(0, 0, ClientWidth(), ClientHeight()));
+    c->Brush()->Assign(saved);
+    Paint();
+    painting_ = false;
+  }
+  return surface_;
+}
+
+void TCustomControl::Invalidate() {
+  valid_ = false;
+  if (widget_) widget_->update();
+}
+
+void TCustomControl::Repaint() {
+  valid_ = false;
+  if (widget_ && widget_->isVisible())
+    widget_->repaint();
+  else
+    Surface();
+}
+
+TBitmap TCustomControl::PaintToImage() {
+  valid_ = false;
+  return Surface();
+}
+
+QWidget* TCustomControl::CreateWidget(QWidget* parent) { return new CanvasWidget(this, parent); }
+
+void TCustomControl::SyncWidget() {
+  TWinControl::SyncWidget();
+  widget_->setFocusPolicy(TabStop ? Qt::StrongFocus : Qt::NoFocus);
+  widget_->update();
+}
+
+void TCustomControl::ColorChanged() {
+  TWinControl::ColorChanged();
+  Invalidate();
+}
+
+void TCustomControl::FontChanged() {
+  TWinControl::FontChanged();
+  Invalidate();
+}
+
+// ---- TPaintBox ----
+
+TPaintBox::TPaintBox(TComponent* owner) : TCustomControl(owner) {
+  SetBounds(0, 0, 105, 105);
+  SetParentColor(true);
+}
+
+void TPaintBox::Paint() {
+  TCanvas* c = Canvas();
+  c->Font()->Assign(*Font());
+  c->Brush()->SetColor(Color());
+  if (OnPaint) OnPaint(this);
 }

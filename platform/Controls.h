@@ -13,8 +13,9 @@
 class QWidget;
 class TWinControl;
 class TForm;
+class TPopupMenu;
 
-class TComponent : public TObject {
+class TComponent : public TPersistent {
  public:
   explicit TComponent(TComponent* owner);
   ~TComponent() override;
@@ -38,6 +39,40 @@ class TComponent : public TObject {
 };
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+// ---- Input ----
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+// Bit set of the modifier keys and mouse buttons held during an event.
+using TShiftState = int;
+enum : int { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+
+// Virtual key codes of KeyDown; letters and digits are their upper-case ASCII codes.
+constexpr uint16_t VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_MENU = 18,
+                   VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36,
+                   VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46,
+                   VK_F1 = 112, VK_F2 = 113, VK_F12 = 123;
+
+using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+using TMouseWheelEvent =
+    std::function<void(TObject* sender, TShiftState shift, int wheelDelta, TPoint mousePos, bool& handled)>;
+using TKeyEvent = std::function<void(TObject* sender, uint16_t& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TObject* sender, char& key)>;
+
+enum TDragMode { dmManual, dmAutomatic };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+using TDragOverEvent =
+    std::function<void(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept)>;
+using TDragDropEvent = std::function<void(TObject* sender, TObject* source, int x, int y)>;
+using TEndDragEvent = std::function<void(TObject* sender, TObject* target, int x, int y)>;
+
+// Mouse pointer shapes.
+using TCursor = int;
+constexpr TCursor crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6, crSizeNS = -7,
+                  crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11, crDrag = -12, crNoDrop = -13,
+                  crHSplit = -14, crVSplit = -15, crMultiDrag = -16, crNo = -18, crHandPoint = -21, crSizeAll = -22;
 
 class TControl : public TComponent {
  public:
@@ -83,9 +118,51 @@ class TControl : public TComponent {
   void SetParentFont(bool v);
   TColor Color() const { return color_; }
   void SetColor(TColor c);
+  // While ParentColor is on the control shows its parent's colour; SetColor turns it off.
+  bool ParentColor() const { return parentColor_; }
+  void SetParentColor(bool v);
+
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor c);
+  // The menu a right click on the control opens (not owned).
+  TPopupMenu* PopupMenu() const { return popupMenu_; }
+  void SetPopupMenu(TPopupMenu* m) { popupMenu_ = m; }
+  AnsiString Hint;
+  bool ShowHint = false;
 
   TNotifyEvent OnClick;
   virtual void Click();
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseMoveEvent OnMouseMove;
+  TMouseEvent OnMouseUp;
+  TMouseWheelEvent OnMouseWheel;
+
+  // Mouse input as the window system delivers it, in client coordinates: a press and release of
+  // the left button on the control clicks it, a right click opens its popup menu, and a drag
+  // begun by BeginDrag follows the pointer to a target.
+  void PressMouse(TMouseButton button, TShiftState shift, int x, int y, bool doubleClick = false);
+  void MoveMouse(TShiftState shift, int x, int y);
+  void ReleaseMouse(TMouseButton button, TShiftState shift, int x, int y);
+  // One notch of a wheel is 120; positive turns away from the user.
+  void TurnWheel(TShiftState shift, int delta, int x, int y);
+
+  // Drag and drop inside the program. An immediate drag starts at once; otherwise it starts when
+  // the pointer has moved threshold pixels (5 when negative) with the button held.
+  TDragMode DragMode = dmManual;
+  virtual void BeginDrag(bool immediate, int threshold = -1);
+  bool Dragging() const;
+  // Ends a drag begun from this control: dropped on the target under the pointer or cancelled.
+  void EndDrag(bool drop);
+  TNotifyEvent OnStartDrag;
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
+
+  // Client coordinates of this control to the screen's and back (forms placed where their
+  // client area starts).
+  TPoint ClientToScreen(TPoint p) const;
+  TPoint ScreenToClient(TPoint p) const;
 
   // The form this control sits on (itself for a form), or null.
   TForm* ParentForm();
@@ -108,11 +185,29 @@ class TControl : public TComponent {
   virtual void EnsureWidget();
   virtual void FontChanged();
   virtual void CaptionChanged() {}
+  virtual void ColorChanged() { UpdateWidget(); }
   void DestroyWidget();
+
+  // What the control does with mouse input; each calls its event.
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void DblClick();
+  // OnMouseWheel first; unless it handled the turn, DoMouseWheelDown or DoMouseWheelUp. True when
+  // handled.
+  virtual bool DoMouseWheel(TShiftState shift, int delta, TPoint mousePos);
+  virtual bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) { return false; }
+  virtual bool DoMouseWheelUp(TShiftState shift, TPoint mousePos) { return false; }
+  // Drag and drop as a target: whether source may be dropped here, and the drop.
+  virtual void DragOver(TObject* source, int x, int y, TDragState state, bool& accept);
+  virtual void DragDrop(TObject* source, int x, int y);
+  virtual void DoStartDrag();
+  virtual void DoEndDrag(TObject* target, int x, int y);
   QWidget* widget_ = nullptr;
 
  private:
   friend class TWinControl;
+  friend struct DragSession;
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   bool visible_ = true;
@@ -123,6 +218,10 @@ class TControl : public TComponent {
   bool parentFont_ = true;
   bool followingParent_ = false;
   TColor color_ = clBtnFace;
+  bool parentColor_ = false;
+  TCursor cursor_ = crDefault;
+  TPopupMenu* popupMenu_ = nullptr;
+  bool clicked_ = false;  // a left press waits for its release to click
 };
 
 class TWinControl : public TControl {
@@ -133,17 +232,90 @@ class TWinControl : public TControl {
   int ControlCount() const { return static_cast<int>(controls_.size()); }
   TControl* Controls(int i) const { return controls_.at(i); }
   void SetBounds(int left, int top, int width, int height) override;
+  // The visible control at a client point, at any depth (this control when no child is there).
+  TControl* ControlAtPos(int x, int y);
+
+  // Keyboard focus: the form's active control.
+  bool TabStop = false;
+  virtual bool CanFocus() const;
+  void SetFocus();
+  bool Focused() const;
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+
+  TKeyEvent OnKeyDown;
+  TKeyEvent OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+  // Keyboard input as the window system delivers it to this control; with the form's KeyPreview
+  // the form sees it first and may swallow it (key set to 0).
+  void PressKey(uint16_t key, TShiftState shift);
+  void ReleaseKey(uint16_t key, TShiftState shift);
+  void TypeChar(char key);
+
+  // Platform internals: the widget that holds the widgets of parented controls.
+  virtual QWidget* ClientWidget() const { return widget_; }
 
  protected:
   void EnsureWidget() override;
   void FontChanged() override;
+  void ColorChanged() override;
   // Places aligned children inside the client area.
   void Realign();
+  // A parented control moved or changed its size.
+  virtual void ControlBoundsChanged(TControl* c) {}
+  virtual void KeyDown(uint16_t& key, TShiftState shift);
+  virtual void KeyUp(uint16_t& key, TShiftState shift);
+  virtual void KeyPress(char& key);
+  virtual void DoEnter();
+  virtual void DoExit();
 
  private:
   friend class TControl;
+  friend class TForm;
   void InsertControl(TControl* c);
   void RemoveControl(TControl* c);
   std::vector<TControl*> controls_;
   bool realigning_ = false;
+};
+
+// A windowed control that draws itself on its canvas. What is drawn is kept in an image of the
+// client size: Paint draws it afresh after Invalidate, and drawing on the canvas at any other
+// time (a rubber band in XOR) changes that image until the next Paint.
+class TCustomControl : public TWinControl {
+ public:
+  explicit TCustomControl(TComponent* owner);
+  ~TCustomControl() override;
+  TCanvas* Canvas();
+  // Draw again when the window system next shows the control.
+  void Invalidate();
+  // Draw again now.
+  void Repaint();
+  // The client area drawn afresh, without a window system.
+  TBitmap PaintToImage();
+
+ protected:
+  // Draws the client area; the canvas was filled with the control's colour first.
+  virtual void Paint() {}
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+  void ColorChanged() override;
+  void FontChanged() override;
+  // Brings the image up to date (drawing it when invalid) and returns it.
+  const TBitmap& Surface();
+
+ private:
+  friend class CanvasWidget;
+  TBitmap surface_;
+  bool valid_ = false;
+  bool painting_ = false;
+};
+
+// A plain drawing area: OnPaint draws it on its canvas.
+class TPaintBox : public TCustomControl {
+ public:
+  explicit TPaintBox(TComponent* owner);
+  TNotifyEvent OnPaint;
+
+ protected:
+  void Paint() override;
 };

@@ -218,8 +218,15 @@ void TForm::Close() {
   if (isMain) Application->Terminate();
 }
 
-void TForm::KeyPress(char& key) {
-  if (OnKeyPress) OnKeyPress(this, key);
+void TForm::SetActiveControl(TWinControl* c) {
+  if (c == activeControl_) return;
+  TWinControl* old = activeControl_;
+  activeControl_ = c;
+  if (old) old->DoExit();
+  if (c) {
+    c->DoEnter();
+    if (c->Widget() && c->Widget() != widget_) c->Widget()->setFocus();
+  }
 }
 
 int TForm::ShowModal() {
@@ -322,6 +329,20 @@ void DoneApplication() {
   Application = nullptr;
   delete g_qapp;
   g_qapp = nullptr;
+}
+
+namespace {
+TScreen g_screen;
+}
+TScreen* Screen = &g_screen;
+
+void TScreen::SetCursor(TCursor c) {
+  if (c == cursor_) return;
+  const bool had = cursor_ != crDefault;
+  cursor_ = c;
+  if (!HaveGuiApplication()) return;
+  if (had) QGuiApplication::restoreOverrideCursor();
+  if (c != crDefault) QGuiApplication::setOverrideCursor(ToQCursor(c));
 }
 
 int ScreenWidth() {

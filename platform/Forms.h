@@ -45,11 +45,15 @@ class TForm : public TWinControl {
   TNotifyEvent OnDestroy;
   std::function<void(TObject*, TCloseAction&)> OnClose;
   std::function<void(TObject*, bool&)> OnCloseQuery;
-  std::function<void(TObject*, char&)> OnKeyPress;
+  // With KeyPreview the form's key events see the keys of its focused control first.
   bool KeyPreview = false;
 
-  // Delivers a typed character as the keyboard would (OnKeyPress may change or swallow it).
-  void KeyPress(char& key);
+  // Delivers a typed character to the form's OnKeyPress (which may change or swallow it).
+  using TWinControl::KeyPress;
+
+  // The control that has the keyboard focus on this form, or null.
+  TWinControl* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* c);
 
   // Fires OnDestroy once. A derived form whose OnDestroy handler uses its own members calls this
   // first thing in its destructor; otherwise ~TForm calls it.
@@ -61,6 +65,7 @@ class TForm : public TWinControl {
   void CaptionChanged() override;
 
  private:
+  friend class TWinControl;
   bool CloseModal();
   void PlaceOnShow();
   TBorderStyle borderStyle_ = bsSizeable;
@@ -69,6 +74,7 @@ class TForm : public TWinControl {
   bool modal_ = false;
   bool destroyed_ = false;
   void* modalLoop_ = nullptr;
+  TWinControl* activeControl_ = nullptr;
 };
 
 class TApplication : public TComponent {
@@ -116,6 +122,21 @@ void DoneApplication();
 // Screen size in pixels.
 int ScreenWidth();
 int ScreenHeight();
+
+// The screen: its pointer shape overrides every control's while it is not crDefault (the
+// hourglass of long work).
+class TScreen {
+ public:
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor c);
+  int Width() const { return ScreenWidth(); }
+  int Height() const { return ScreenHeight(); }
+
+ private:
+  TCursor cursor_ = crDefault;
+};
+
+extern TScreen* Screen;
 
 // The mouse pointer's place on the screen ((0, 0) without a window system), and moving it.
 void GetCursorPos(int& x, int& y);

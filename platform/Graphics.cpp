@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/QtBridge.h"
@@ -43,8 +44,11 @@ uint32_t ColorToRGB(TColor c) {
       case 0x0E: bgr = 0xFFFFFF; break;  // highlight text
       case 0x0F: bgr = 0xC8D0D4; break;  // button face
       case 0x10: bgr = 0x808080; break;  // button shadow
+      case 0x11: bgr = 0x808080; break;  // grey text
       case 0x12: bgr = 0x000000; break;  // button text
       case 0x14: bgr = 0xFFFFFF; break;  // button highlight
+      case 0x15: bgr = 0x404040; break;  // 3-D dark shadow
+      case 0x16: bgr = 0xD4D0C8; break;  // 3-D light
       default: bgr = 0xC0C0C0; break;
     }
   } else {
@@ -195,16 +199,28 @@ TBitmap& TBitmap::operator=(const TBitmap& o) {
 int TBitmap::Width() const { return impl_->image.width(); }
 int TBitmap::Height() const { return impl_->image.height(); }
 
-uint32_t TBitmap::Pixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
-  return impl_->image.pixel(x, y) & 0xFFFFFF;
+void TBitmap::SetSize(int width, int height) {
+  QImage& img = impl_->Image();
+  img = QImage(std::max(0, width), std::max(0, height), QImage::Format_RGB32);
+  img.fill(Qt::white);
 }
 
-bool TBitmap::SaveToFile(const std::string& path) const { return impl_->image.save(QString::fromStdString(path)); }
+TCanvas* TBitmap::Canvas() {
+  if (!impl_->canvas) impl_->canvas = std::make_unique<TCanvas>();
+  BindCanvasDevice(impl_->canvas.get(), &impl_->Image());
+  return impl_->canvas.get();
+}
+
+uint32_t TBitmap::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
+  return impl_->Image().pixel(x, y) & 0xFFFFFF;
+}
+
+bool TBitmap::SaveToFile(const std::string& path) const { return impl_->Image().save(QString::fromStdString(path)); }
 
 bool TBitmap::LoadFromFile(const std::string& path) {
   QImage img;
   if (!img.load(QString::fromStdString(path))) return false;
-  impl_->image = img.convertToFormat(QImage::Format_RGB32);
+  impl_->Image() = img.convertToFormat(QImage::Format_RGB32);
   return true;
 }

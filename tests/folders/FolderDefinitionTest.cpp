@@ -248,11 +248,11 @@ TEST(FolderDefinition, RootMenuAndItsCommands) {
     int tag;
     bool enabled;
   } expected[] = {{"表作成", 1, false}, {"編集", 2, true}, {"-", -1, true}, {"表定義の書き出し", 4, false}, {"表定義の読み込み", 3, false}};
-  ASSERT_EQ(menu->Count(), 5);
+  ASSERT_EQ(menu->Items()->Count(), 5);
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(menu->Items(i)->Caption, Utf8ToSjis(expected[i].caption)) << i;
-    EXPECT_EQ(menu->Items(i)->Tag, expected[i].tag) << i;
-    EXPECT_EQ(menu->Items(i)->Enabled, expected[i].enabled) << i;
+    EXPECT_EQ(menu->Items()->Items(i)->Caption(), Utf8ToSjis(expected[i].caption)) << i;
+    EXPECT_EQ(menu->Items()->Items(i)->Tag, expected[i].tag) << i;
+    EXPECT_EQ(menu->Items()->Items(i)->Enabled, expected[i].enabled) << i;
   }
 
   // "編集": the top-folder dialog; OK renames the root and its node, Cancel changes nothing.
@@ -267,12 +267,12 @@ TEST(FolderDefinition, RootMenuAndItsCommands) {
     d->Order.Exchange(0, 1);
     d->SetModalResult(answer);
   });
-  menu->Items(1)->Click();
+  menu->Items()->Items(1)->Click();
   EXPECT_EQ(tree.root.Name, "Cindervault");
   EXPECT_EQ(tree.root.Children.Get(0), tree.t);
   EXPECT_EQ(changed, nullptr);
   answer = mrOk;
-  menu->Items(1)->Click();
+  menu->Items()->Items(1)->Click();
   EXPECT_EQ(tree.root.Name, "Vault");
   EXPECT_EQ(tree.root.RootNode->Name, "Vault");
   EXPECT_EQ(tree.root.Children.Get(0), tree.c);
