@@ -601,32 +601,51 @@ int TStringGrid::FixedExtent(bool horizontal) const {
   return extent;
 }
 
-bool TStringGrid::NeedsHorzBar() const {
-  if (scrollBars_ != ssHorizontal && scrollBars_ != ssBoth) return false;
-  // Whether the data columns fit beside the fixed ones in the width left by a vertical bar.
-  const int inner = Width() - 2 * BorderWidth();
-  auto fits = [&](int avail) {
-    int used = FixedExtent(true);
-    for (int c = fixedCols_; c < colCount_; ++c) {
-      used += ColWidths(c) + LineWidth(true, false);
-      if (used > avail) return false;
-    }
-    return true;
-  };
-  if (fits(inner)) return false;
+namespace {
+
+// Whether extents first..count-1 (each with its line), after fixed, fit in avail.
+template <class Extent>
+bool Fits(int fixed, int first, int count, int avail, const Extent& extent) {
+  int used = fixed;
+  for (int i = first; i < count; ++i) {
+    used += std::max(1, extent(i));
+    if (used > avail) return false;
+  }
   return true;
 }
 
-bool TStringGrid::NeedsVertBar() const {
-  if (scrollBars_ != ssVertical && scrollBars_ != ssBoth) return false;
-  const int innerH = Height() - 2 * BorderWidth();
-  const int avail = innerH - (NeedsHorzBar() ? ScrollBarExtent() : 0);
-  int used = FixedExtent(false);
-  for (int r = fixedRows_; r < rowCount_; ++r) {
-    used += std::max(1, RowHeights(r) + LineWidth(false, false));
-    if (used > avail) return true;
+}  // namespace
+
+void TStringGrid::ScrollBarsNeeded(bool& horz, bool& vert) const {
+  const bool mayH = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
+  const bool mayV = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
+  const int inner = Width() - 2 * BorderWidth(), innerH = Height() - 2 * BorderWidth();
+  const int ext = ScrollBarExtent();
+  auto colsFit = [&](int avail) {
+    return Fits(FixedExtent(true), fixedCols_, colCount_, avail, [&](int c) { return ColWidths(c) + LineWidth(true, false); });
+  };
+  auto rowsFit = [&](int avail) {
+    return Fits(FixedExtent(false), fixedRows_, rowCount_, avail, [&](int r) { return RowHeights(r) + LineWidth(false, false); });
+  };
+  // Each bar takes room from the other direction: settle them in two rounds.
+  horz = mayH && !colsFit(inner);
+  vert = mayV && !rowsFit(innerH - (horz ? ext : 0));
+  if (mayH && !horz && vert && !colsFit(inner - ext)) {
+    horz = true;
+    vert = !rowsFit(innerH - ext);
   }
-  return false;
+}
+
+bool TStringGrid::NeedsHorzBar() const {
+  bool h = false, v = false;
+  ScrollBarsNeeded(h, v);
+  return h;
+}
+
+bool TStringGrid::NeedsVertBar() const {
+  bool h = false, v = false;
+  ScrollBarsNeeded(h, v);
+  return v;
 }
 
 int TStringGrid::ClientWidth() const {

@@ -254,6 +254,7 @@ class TStringGrid : public TCustomControl {
   int FixedExtent(bool horizontal) const;
   int MaxTopRow() const;
   int MaxLeftCol() const;
+  void ScrollBarsNeeded(bool& horz, bool& vert) const;
   bool NeedsVertBar() const;
   bool NeedsHorzBar() const;
   int BorderWidth() const { return borderStyle_ == bsNone ? 0 : 2; }
