@@ -484,12 +484,13 @@ TWinControl* PreviewForm(TWinControl* c) {
 
 }  // namespace
 
-void TWinControl::PressKey(uint16_t key, TShiftState shift) {
+bool TWinControl::PressKey(uint16_t key, TShiftState shift) {
   if (TWinControl* form = PreviewForm(this)) {
     static_cast<TWinControl*>(form)->KeyDown(key, shift);
-    if (key == 0) return;
+    if (key == 0) return false;
   }
   KeyDown(key, shift);
+  return key != 0;
 }
 
 void TWinControl::ReleaseKey(uint16_t key, TShiftState shift) {
@@ -661,8 +662,9 @@ bool ForwardInput(TWinControl* c, QEvent* e, QPoint offset) {
     }
     case QEvent::KeyPress: {
       auto* k = static_cast<QKeyEvent*>(e);
-      if (const uint16_t key = KeyFromQt(k->key())) c->PressKey(key, ShiftFromQt(k->modifiers(), Qt::NoButton));
-      if (!k->text().isEmpty()) TypeText(c, k->text());
+      const uint16_t key = KeyFromQt(k->key());
+      const bool typed = !key || c->PressKey(key, ShiftFromQt(k->modifiers(), Qt::NoButton));
+      if (typed && !k->text().isEmpty()) TypeText(c, k->text());
       return true;
     }
     case QEvent::KeyRelease: {

@@ -250,8 +250,9 @@ class TWinControl : public TControl {
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;
   // Keyboard input as the window system delivers it to this control; with the form's KeyPreview
-  // the form sees it first and may swallow it (key set to 0).
-  void PressKey(uint16_t key, TShiftState shift);
+  // the form sees it first and may swallow it (key set to 0). PressKey is false when the key was
+  // swallowed, and then the window system types no character for it.
+  bool PressKey(uint16_t key, TShiftState shift);
   void ReleaseKey(uint16_t key, TShiftState shift);
   void TypeChar(char key);
 

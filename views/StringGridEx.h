@@ -62,8 +62,10 @@ class TGridColumns : public TCollection {
  public:
   explicit TGridColumns(TStringGridEx* grid) : grid_(grid) {}
   ~TGridColumns() override;
-  TGridColumn* Items(int i) const { return static_cast<TGridColumn*>(TCollection::Items(i)); }
-  void SetItems(int i, const TGridColumn* column) { Items(i)->Assign(column); }
+  TGridColumn* GetItems(int i) const { return static_cast<TGridColumn*>(TCollection::Items(i)); }
+  TGridColumn* Items(int i) const { return GetItems(i); }
+  // Column i takes every property of column.
+  void SetItems(int i, const TGridColumn* column) { GetItems(i)->Assign(column); }
   TGridColumn* Add() { return static_cast<TGridColumn*>(TCollection::Add()); }
   TPersistent* GetOwner() const override;
   TStringGridEx* Grid() const { return grid_; }
