@@ -47,6 +47,12 @@ class TabbedWidget : public QWidget {
   QFrame* frame;
 };
 
+// The area under the tabs and inside the frame of a tabbed control.
+TRect TabbedDisplayRect(const TControl* c) {
+  const int tabs = TabHeight(*c->Font());
+  return Rect(4, tabs + 3, std::max(4, c->Width() - 4), std::max(tabs + 3, c->Height() - 4));
+}
+
 }  // namespace
 
 // ---- TTabSheet ----
@@ -111,10 +117,7 @@ void TPageControl::SetActivePageIndex(int i) {
   if (i >= 0 && i < PageCount()) SetActivePage(pages_[i]);
 }
 
-TRect TPageControl::DisplayRect() const {
-  const int tabs = TabHeight(*Font());
-  return Rect(4, tabs + 3, std::max(4, Width() - 4), std::max(tabs + 3, Height() - 4));
-}
+TRect TPageControl::DisplayRect() const { return TabbedDisplayRect(this); }
 
 void TPageControl::PlacePages() {
   const TRect r = DisplayRect();
@@ -165,10 +168,7 @@ void TTabControl::SetTabIndex(int i) {
   if (OnChange) OnChange(this);
 }
 
-TRect TTabControl::DisplayRect() const {
-  const int tabs = TabHeight(*Font());
-  return Rect(4, tabs + 3, std::max(4, Width() - 4), std::max(tabs + 3, Height() - 4));
-}
+TRect TTabControl::DisplayRect() const { return TabbedDisplayRect(this); }
 
 QWidget* TTabControl::CreateWidget(QWidget* parent) {
   auto* w = new TabbedWidget(parent);

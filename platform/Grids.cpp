@@ -675,33 +675,24 @@ std::vector<TStringGrid::Span> TStringGrid::Spans(bool horizontal) const {
   return spans;
 }
 
-int TStringGrid::MaxTopRow() const {
-  const int avail = ClientHeight() - FixedExtent(false);
-  int top = rowCount_ - 1;
-  if (top < fixedRows_) return fixedRows_;
-  int used = RowHeights(top) + LineWidth(false, false);
-  while (top - 1 >= fixedRows_) {
-    const int next = std::max(1, RowHeights(top - 1) + LineWidth(false, false));
+int TStringGrid::FirstInView(bool horizontal, int last, int lowest) const {
+  const int avail = (horizontal ? ClientWidth() : ClientHeight()) - FixedExtent(horizontal);
+  auto extent = [&](int i) { return (horizontal ? ColWidths(i) : RowHeights(i)) + LineWidth(horizontal, false); };
+  int first = last;
+  if (first < lowest) return lowest;
+  int used = extent(first);
+  while (first - 1 >= lowest) {
+    const int next = std::max(1, extent(first - 1));
     if (used + next > avail) break;
     used += next;
-    --top;
+    --first;
   }
-  return top;
+  return first;
 }
 
-int TStringGrid::MaxLeftCol() const {
-  const int avail = ClientWidth() - FixedExtent(true);
-  int left = colCount_ - 1;
-  if (left < fixedCols_) return fixedCols_;
-  int used = ColWidths(left) + LineWidth(true, false);
-  while (left - 1 >= fixedCols_) {
-    const int next = std::max(1, ColWidths(left - 1) + LineWidth(true, false));
-    if (used + next > avail) break;
-    used += next;
-    --left;
-  }
-  return left;
-}
+int TStringGrid::MaxTopRow() const { return FirstInView(false, rowCount_ - 1, fixedRows_); }
+
+int TStringGrid::MaxLeftCol() const { return FirstInView(true, colCount_ - 1, fixedCols_); }
 
 int TStringGrid::VisibleRowCount() const {
   const int limit = ClientHeight();
@@ -800,35 +791,16 @@ void TStringGrid::FocusCell(int col, int row, bool keepAnchor) {
 
 void TStringGrid::ScrollIntoView(int col, int row) {
   if (row >= fixedRows_) {
-    if (row < topRow_) {
+    if (row < topRow_)
       SetTopRow(row);
-    } else {
-      // The top row that shows row as the last whole row.
-      const int avail = ClientHeight() - FixedExtent(false);
-      int top = row, used = RowHeights(row) + LineWidth(false, false);
-      while (top - 1 >= topRow_) {
-        const int next = std::max(1, RowHeights(top - 1) + LineWidth(false, false));
-        if (used + next > avail) break;
-        used += next;
-        --top;
-      }
-      if (top > topRow_) SetTopRow(top);
-    }
+    else if (const int top = FirstInView(false, row, topRow_); top > topRow_)
+      SetTopRow(top);
   }
   if (col >= fixedCols_ && !(options_ & goRowSelect)) {
-    if (col < leftCol_) {
+    if (col < leftCol_)
       SetLeftCol(col);
-    } else {
-      const int avail = ClientWidth() - FixedExtent(true);
-      int left = col, used = ColWidths(col) + LineWidth(true, false);
-      while (left - 1 >= leftCol_) {
-        const int next = std::max(1, ColWidths(left - 1) + LineWidth(true, false));
-        if (used + next > avail) break;
-        used += next;
-        --left;
-      }
-      if (left > leftCol_) SetLeftCol(left);
-    }
+    else if (const int left = FirstInView(true, col, leftCol_); left > leftCol_)
+      SetLeftCol(left);
   }
 }
 

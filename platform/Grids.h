@@ -252,6 +252,9 @@ class TStringGrid : public TCustomControl {
   std::vector<Span> Spans(bool horizontal) const;
   int LineWidth(bool horizontal, bool fixed) const;
   int FixedExtent(bool horizontal) const;
+  // The first column (horizontal) or row, not before lowest, from which the data up to last fits
+  // in view beside the fixed ones.
+  int FirstInView(bool horizontal, int last, int lowest) const;
   int MaxTopRow() const;
   int MaxLeftCol() const;
   void ScrollBarsNeeded(bool& horz, bool& vert) const;
