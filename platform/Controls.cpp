@@ -426,6 +426,20 @@ TControl* TWinControl::ControlAtPos(int x, int y) {
   return this;
 }
 
+void TWinControl::SetImeMode(TImeMode m) {
+  if (m == imeMode_) return;
+  imeMode_ = m;
+  UpdateWidget();
+}
+
+void TWinControl::SyncWidget() {
+  TControl::SyncWidget();
+  if (imeMode_ == imDontCare) return;
+  widget_->setAttribute(Qt::WA_InputMethodEnabled, imeMode_ != imDisable);
+  const bool latin = imeMode_ == imClose || imeMode_ == imAlpha || imeMode_ == imSAlpha;
+  widget_->setInputMethodHints(latin ? Qt::ImhPreferLatin : Qt::ImhNone);
+}
+
 bool TWinControl::CanFocus() const {
   for (const TControl* c = this; c; c = c->parent_)
     if (!c->visible_ || !c->enabled_) return false;
@@ -470,12 +484,13 @@ TWinControl* PreviewForm(TWinControl* c) {
 
 }  // namespace
 
-void TWinControl::PressKey(uint16_t key, TShiftState shift) {
+bool TWinControl::PressKey(uint16_t key, TShiftState shift) {
   if (TWinControl* form = PreviewForm(this)) {
     static_cast<TWinControl*>(form)->KeyDown(key, shift);
-    if (key == 0) return;
+    if (key == 0) return false;
   }
   KeyDown(key, shift);
+  return key != 0;
 }
 
 void TWinControl::ReleaseKey(uint16_t key, TShiftState shift) {
@@ -647,8 +662,9 @@ bool ForwardInput(TWinControl* c, QEvent* e, QPoint offset) {
     }
     case QEvent::KeyPress: {
       auto* k = static_cast<QKeyEvent*>(e);
-      if (const uint16_t key = KeyFromQt(k->key())) c->PressKey(key, ShiftFromQt(k->modifiers(), Qt::NoButton));
-      if (!k->text().isEmpty()) TypeText(c, k->text());
+      const uint16_t key = KeyFromQt(k->key());
+      const bool typed = !key || c->PressKey(key, ShiftFromQt(k->modifiers(), Qt::NoButton));
+      if (typed && !k->text().isEmpty()) TypeText(c, k->text());
       return true;
     }
     case QEvent::KeyRelease: {
@@ -700,12 +716,13 @@ TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {}
 TCustomControl::~TCustomControl() = default;
 
 TCanvas* TCustomControl::Canvas() {
+  if (target_) return target_;
   const int w = ClientWidth(), h = ClientHeight();
   if (surface_.Width() != w || surface_.Height() != h) {
     surface_.SetSize(w, h);
     valid_ = false;
   }
-  if (!painting_ && widget_) widget_->update();  // drawn outside Paint: show it
+  if (!painting_ && ClientWidget()) ClientWidget()->update();  // drawn outside Paint: show it
   return surface_.Canvas();
 }
 
@@ -714,28 +731,42 @@ const TBitmap& TCustomControl::Surface() {
   if (!valid_ && !painting_) {
     painting_ = true;
     valid_ = true;
-    c->ResetClip();
-    TBrush saved;
-    saved.Assign(*c->Brush());
-    c->Brush()->SetColor(Color());
-    c->Brush()->SetStyle(bsSolid);
-    c->FillRect(Rect(0, 0, ClientWidth(), ClientHeight()));
-    c->Brush()->Assign(saved);
+    Erase(c);
     Paint();
     painting_ = false;
   }
   return surface_;
 }
 
+void TCustomControl::Erase(TCanvas* c) {
+  c->ResetClip();
+  TBrush saved;
+  saved.Assign(*c->Brush());
+  c->Brush()->SetColor(Color());
+  c->Brush()->SetStyle(bsSolid);
+  c->FillRect(Rect(0, 0, ClientWidth(), ClientHeight()));
+  c->Brush()->Assign(saved);
+}
+
+void TCustomControl::PaintOn(TCanvas* canvas) {
+  if (painting_) return;
+  painting_ = true;
+  target_ = canvas;
+  Erase(canvas);
+  Paint();
+  target_ = nullptr;
+  painting_ = false;
+}
+
 void TCustomControl::Invalidate() {
   valid_ = false;
-  if (widget_) widget_->update();
+  if (ClientWidget()) ClientWidget()->update();
 }
 
 void TCustomControl::Repaint() {
   valid_ = false;
-  if (widget_ && widget_->isVisible())
-    widget_->repaint();
+  if (ClientWidget() && ClientWidget()->isVisible())
+    ClientWidget()->repaint();
   else
     Surface();
 }

@@ -40,6 +40,9 @@ class TComponent : public TPersistent {
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// What the input method does while a control has the focus: disabled, off, on, or left alone;
+// the others ask for a kind of input (Latin letters for the alphanumeric modes).
+enum TImeMode { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata };
 
 // ---- Input ----
 
@@ -247,15 +250,20 @@ class TWinControl : public TControl {
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;
   // Keyboard input as the window system delivers it to this control; with the form's KeyPreview
-  // the form sees it first and may swallow it (key set to 0).
-  void PressKey(uint16_t key, TShiftState shift);
+  // the form sees it first and may swallow it (key set to 0). PressKey is false when the key was
+  // swallowed, and then the window system types no character for it.
+  bool PressKey(uint16_t key, TShiftState shift);
   void ReleaseKey(uint16_t key, TShiftState shift);
   void TypeChar(char key);
+
+  TImeMode ImeMode() const { return imeMode_; }
+  void SetImeMode(TImeMode m);
 
   // Platform internals: the widget that holds the widgets of parented controls.
   virtual QWidget* ClientWidget() const { return widget_; }
 
  protected:
+  void SyncWidget() override;
   void EnsureWidget() override;
   void FontChanged() override;
   void ColorChanged() override;
@@ -276,6 +284,7 @@ class TWinControl : public TControl {
   void RemoveControl(TControl* c);
   std::vector<TControl*> controls_;
   bool realigning_ = false;
+  TImeMode imeMode_ = imDontCare;
 };
 
 // A windowed control that draws itself on its canvas. What is drawn is kept in an image of the
@@ -292,6 +301,9 @@ class TCustomControl : public TWinControl {
   void Repaint();
   // The client area drawn afresh, without a window system.
   TBitmap PaintToImage();
+  // The client area drawn on another canvas (a page, a recording), which Canvas() returns while
+  // it draws.
+  void PaintOn(TCanvas* canvas);
 
  protected:
   // Draws the client area; the canvas was filled with the control's colour first.
@@ -305,7 +317,9 @@ class TCustomControl : public TWinControl {
 
  private:
   friend class CanvasWidget;
+  void Erase(TCanvas* c);
   TBitmap surface_;
+  TCanvas* target_ = nullptr;
   bool valid_ = false;
   bool painting_ = false;
 };

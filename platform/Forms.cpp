@@ -6,8 +6,10 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTranslator>
 #include <QWidget>
 
 #include <algorithm>
@@ -320,6 +322,10 @@ void InitApplication(int& argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt adopts the environment's locale; numbers in texts and files always use the C rules.
     std::setlocale(LC_NUMERIC, "C");
+    // The window system's own dialogs (colour, font, print) speak the program's language.
+    static QTranslator japanese;
+    if (japanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+      QCoreApplication::installTranslator(&japanese);
   }
   if (!Application) Application = new TApplication;
 }

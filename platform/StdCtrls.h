@@ -178,3 +178,9 @@ class TRadioGroup : public TWinControl {
   int itemIndex_ = -1;
   int columns_ = 1;
 };
+
+// A multi-line text box: the rich edit's lines without formatting.
+class TMemo : public TRichEdit {
+ public:
+  explicit TMemo(TComponent* owner) : TRichEdit(owner) {}
+};

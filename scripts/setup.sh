@@ -7,7 +7,7 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libjpeg62-turbo-dev libsqlite3-dev
-  fonts-ipafont-gothic xvfb xauth imagemagick poppler-utils
+  fonts-ipafont-gothic xvfb xauth imagemagick poppler-utils qt6-translations-l10n
 )
 
 missing=()

@@ -1,0 +1,149 @@
+#include "platform/Dialogs.h"
+
+#include <QColorDialog>
+#include <QFontDialog>
+
+#include "platform/QtBridge.h"
+
+namespace {
+
+TColor FromQColor(const QColor& c) { return static_cast<TColor>(c.red() | (c.green() << 8) | (c.blue() << 16)); }
+
+// The dialog forms' buttons, under the picker.
+void AddButtons(TForm* form) {
+  auto* ok = new TButton(form);
+  ok->SetParent(form);
+  ok->SetCaption("OK");
+  ok->ModalResult = mrOk;
+  ok->Default = true;
+  ok->SetBounds(form->Width() - 168, form->Height() - 33, 75, 25);
+  auto* cancel = new TButton(form);
+  cancel->SetParent(form);
+  cancel->SetCaption(SJ("キャンセル"));
+  cancel->ModalResult = mrCancel;
+  cancel->Cancel = true;
+  cancel->SetBounds(form->Width() - 85, form->Height() - 33, 75, 25);
+}
+
+}  // namespace
+
+// The window system's colour chooser, embedded in the form without its own buttons.
+class ColorPicker : public TWinControl {
+ public:
+  explicit ColorPicker(TColorDialogForm* form) : TWinControl(form), form_(form) {}
+  void Refresh() { UpdateWidget(); }
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override {
+    auto* d = new QColorDialog(parent);
+    d->setWindowFlags(Qt::Widget);
+    d->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
+    QObject::connect(d, &QColorDialog::currentColorChanged, [this](const QColor& c) {
+      if (!syncing_) form_->selected_ = FromQColor(c);
+    });
+    return d;
+  }
+  void SyncWidget() override {
+    TWinControl::SyncWidget();
+    syncing_ = true;
+    static_cast<QColorDialog*>(widget_)->setCurrentColor(ToQColor(form_->selected_));
+    syncing_ = false;
+  }
+
+ private:
+  TColorDialogForm* form_;
+  bool syncing_ = false;
+};
+
+// The window system's font chooser, embedded in the form without its own buttons. Sizes are in
+// points at 96 dots per inch.
+class FontPicker : public TWinControl {
+ public:
+  explicit FontPicker(TFontDialogForm* form) : TWinControl(form), form_(form) {}
+  void Refresh() { UpdateWidget(); }
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override {
+    auto* d = new QFontDialog(parent);
+    d->setWindowFlags(Qt::Widget);
+    d->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    QObject::connect(d, &QFontDialog::currentFontChanged, [this](const QFont& f) {
+      if (syncing_) return;
+      form_->picking_ = true;
+      TFont& t = form_->selected_;
+      const std::string family = f.family().toStdString();
+      if (family != t.DisplayFamily()) t.SetName(Utf8ToSjis(family));
+      if (f.pointSize() > 0) t.SetSize(f.pointSize());
+      t.SetStyle((f.bold() ? fsBold : 0) | (f.italic() ? fsItalic : 0) | (f.underline() ? fsUnderline : 0) |
+                 (f.strikeOut() ? fsStrikeOut : 0));
+      form_->picking_ = false;
+    });
+    return d;
+  }
+  void SyncWidget() override {
+    TWinControl::SyncWidget();
+    syncing_ = true;
+    QFont q = ToQFont(form_->selected_);
+    q.setFamily(QString::fromStdString(form_->selected_.DisplayFamily()));
+    q.setPointSize(form_->selected_.Size());
+    static_cast<QFontDialog*>(widget_)->setCurrentFont(q);
+    syncing_ = false;
+  }
+
+ private:
+  TFontDialogForm* form_;
+  bool syncing_ = false;
+};
+
+// ---- TColorDialogForm ----
+
+TColorDialogForm::TColorDialogForm(TComponent* owner) : TForm(owner) {
+  SetCaption(SJ("色の設定"));
+  SetBorderStyle(bsDialog);
+  SetPosition(poScreenCenter);
+  SetBounds(0, 0, 540, 420);
+  picker_ = new ColorPicker(this);
+  picker_->SetParent(this);
+  picker_->SetBounds(8, 8, 524, 364);
+  AddButtons(this);
+}
+
+void TColorDialogForm::SetSelectedColor(TColor c) {
+  const uint32_t rgb = ColorToRGB(c);
+  selected_ = static_cast<TColor>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
+  picker_->Refresh();
+}
+
+bool TColorDialog::Execute() {
+  TColorDialogForm form(nullptr);
+  form.SetSelectedColor(Color);
+  if (form.ShowModal() != mrOk) return false;
+  Color = form.SelectedColor();
+  return true;
+}
+
+// ---- TFontDialogForm ----
+
+TFontDialogForm::TFontDialogForm(TComponent* owner) : TForm(owner) {
+  SetCaption(SJ("フォントの設定"));
+  SetBorderStyle(bsDialog);
+  SetPosition(poScreenCenter);
+  SetBounds(0, 0, 500, 420);
+  picker_ = new FontPicker(this);
+  picker_->SetParent(this);
+  picker_->SetBounds(8, 8, 484, 364);
+  AddButtons(this);
+  selected_.OnChange = [this] {
+    if (!picking_) picker_->Refresh();
+  };
+}
+
+TFontDialogForm::~TFontDialogForm() { selected_.OnChange = nullptr; }
+
+bool TFontDialog::Execute() {
+  TFontDialogForm form(nullptr);
+  form.SelectedFont()->Assign(font_);
+  if (form.ShowModal() != mrOk) return false;
+  font_.Assign(*form.SelectedFont());
+  return true;
+}
