@@ -22,6 +22,9 @@ namespace {
 
 constexpr TColor kFixedColour = static_cast<TColor>(0xFFCCCC);  // light blue (BGR)
 constexpr int kCorner = 10;
+// A NOT frame: the word stands kNotIndent inside the frame's left edge and kNotGap before the
+// operand's cell, which lies kNotPadY inside the frame's top and bottom and ends at its right.
+constexpr int kNotIndent = 6, kNotGap = 4, kNotPadY = 3;
 // A piece of a sentence longer than this is cut and ends in an ellipsis: a huge value or an
 // unreadable condition of many kilobytes would otherwise make a box of millions of pixels.
 constexpr size_t kShownBytes = 128;
@@ -296,9 +299,9 @@ void TFlowBox::Measure(TCanvas* canvas, CLgNode* node) {
     case CLgNode::NotNode: {
       CLgNode* a = node->First;
       Measure(canvas, a);
-      node->Extent.cx = a->Extent.cx + canvas->TextWidth(NotWord()) + 2 * (outerMarginX_ + innerMarginX_) - 8;
-      node->Extent.cy = a->Extent.cy + 2 * (outerMarginY_ + 3);
-      node->Mid = a->Mid + outerMarginY_ + 3;
+      node->Extent.cx = a->Extent.cx + canvas->TextWidth(NotWord()) + kNotIndent + kNotGap + 2 * outerMarginX_;
+      node->Extent.cy = a->Extent.cy + 2 * (outerMarginY_ + kNotPadY);
+      node->Mid = a->Mid + outerMarginY_ + kNotPadY;
       break;
     }
     default: {
@@ -361,9 +364,9 @@ TFlowBox::TCell TFlowBox::PrintNot(TCanvas* canvas, CLgNode* node, int x, int y)
     Arrow(canvas, frame.Left, cell.mid);
     Line(canvas, frame.Right, cell.mid, cell.rect.Right, cell.mid);
     canvas->Font()->SetColor(clWindowText);
-    canvas->TextOut(frame.Left + 6, cell.mid - canvas->TextHeight(NotWord()) / 2, NotWord());
+    canvas->TextOut(frame.Left + kNotIndent, cell.mid - canvas->TextHeight(NotWord()) / 2, NotWord());
   }
-  DrawNode(canvas, node->First, frame.Left + 6 + word + 2, frame.Top + 3);
+  DrawNode(canvas, node->First, frame.Left + kNotIndent + word + kNotGap, frame.Top + kNotPadY);
   return cell;
 }
 

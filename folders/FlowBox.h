@@ -32,6 +32,7 @@ class CLgLexer {
   AnsiString Token;
   size_t Start = 0;  // first byte of the current token (at the end: where the blanks began)
   size_t Pos = 0;    // byte after the current token
+  bool Unclosed = false;  // the current token is a string that runs to the end of the text
 
  private:
   const AnsiString& text_;

@@ -19,8 +19,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLead(char c) { return IsSjisLeadByte(static_cast<unsigned char>(c)); }
 
-bool IsComparisonPart(int kind) {
-  return kind == LEX_NAME || kind == LEX_STRING || kind == LEX_NUMBER || kind == LEX_COMPARE;
+// A token that may stand in a comparison. A string without its closing quote may not: written
+// back before a ")" or an AND it would swallow them.
+bool IsComparisonPart(const CLgLexer& lexer) {
+  const int kind = lexer.Kind;
+  return kind == LEX_NAME || (kind == LEX_STRING && !lexer.Unclosed) || kind == LEX_NUMBER || kind == LEX_COMPARE;
 }
 
 }  // namespace
@@ -34,6 +37,7 @@ void CLgLexer::NextToken() {
   Start = p;
   while (p < n && IsBlank(t[p])) ++p;
   Token.clear();
+  Unclosed = false;
   if (p >= n) {
     Kind = LEX_END;
     Pos = n;
@@ -49,6 +53,7 @@ void CLgLexer::NextToken() {
     while (e < n && (IsDigit(t[e]) || t[e] == '.')) ++e;
   } else if (c == '\'' || c == '"') {
     Kind = LEX_STRING;
+    Unclosed = true;
     e = p + 1;
     while (e < n) {
       if (t[e] == c) {
@@ -57,6 +62,7 @@ void CLgLexer::NextToken() {
           continue;
         }
         ++e;
+        Unclosed = false;
         break;
       }
       e += IsLead(t[e]) && e + 1 < n ? 2 : 1;
@@ -88,7 +94,7 @@ bool IsPlainComparison(const AnsiString& text) {
   CLgLexer lexer(text);
   int count = 0;
   for (lexer.NextToken(); lexer.Kind != LEX_END; lexer.NextToken()) {
-    if (!IsComparisonPart(lexer.Kind)) return false;
+    if (!IsComparisonPart(lexer)) return false;
     ++count;
   }
   return count > 0;
@@ -205,7 +211,7 @@ class ConditionReader {
     }
     const size_t start = lexer_.Start;
     size_t end = start;
-    while (IsComparisonPart(lexer_.Kind)) {
+    while (IsComparisonPart(lexer_)) {
       end = lexer_.Pos;
       lexer_.NextToken();
     }
@@ -234,7 +240,7 @@ bool NegateComparison(const AnsiString& text, AnsiString& out) {
   AnsiString result;
   int operators = 0;
   for (lexer.NextToken(); lexer.Kind != LEX_END; lexer.NextToken()) {
-    if (!IsComparisonPart(lexer.Kind)) return false;
+    if (!IsComparisonPart(lexer)) return false;
     AnsiString token = lexer.Token;
     if (lexer.Kind == LEX_COMPARE) {
       ++operators;

@@ -165,6 +165,7 @@ TEST(FlowParser, KeepsWhatItCannotReadAsOneLeafWithTheOriginalText) {
       "NOT",                 //
       "A = 1 OR OR B = 2",   //
       "  A = 1 ; B = 2  ",   // stray token; the blanks are kept too
+      "NOT A = 'x",          // a quote left open would swallow what is written after it
   };
   for (const char* text : unreadable) {
     CLgParser p;
@@ -332,10 +333,10 @@ TEST_F(Diagram, LaysOutRowsAndColumnsAndHitsBoxes) {
 
 TEST_F(Diagram, DrawsNotAsAFrameAroundItsOperandOnTheRowsLine) {
   Set("X = 1 AND NOT A = 1");
-  // NOT is 18 wide: its frame holds the word, 2 pixels, and the operand's cell, 5 below its top;
+  // NOT is 18 wide: its frame holds the word, 4 pixels, and the operand's cell, 5 below its top;
   // the row's line moves down to the operand's, and X's box with it.
   EXPECT_EQ(Leaf("X = 1")->Box, Rect(28, 27, 134, 43));
-  EXPECT_EQ(Leaf("A = 1")->Box, Rect(194, 27, 300, 43));
+  EXPECT_EQ(Leaf("A = 1")->Box, Rect(196, 27, 302, 43));
   canvas.Clear();
   box->PaintNodes(&canvas);
   const auto* word = canvas.FindText("NOT");
@@ -344,7 +345,7 @@ TEST_F(Diagram, DrawsNotAsAFrameAroundItsOperandOnTheRowsLine) {
   EXPECT_EQ(word->rect.Top, 29);
   bool frame = false;
   for (const auto& op : canvas.Ops)
-    frame |= op.kind == TRecordingCanvas::opRoundRect && op.rect == Rect(160, 22, 308, 48) && op.brushStyle == bsClear;
+    frame |= op.kind == TRecordingCanvas::opRoundRect && op.rect == Rect(160, 22, 310, 48) && op.brushStyle == bsClear;
   EXPECT_TRUE(frame);
   const auto lines = Lines();
   EXPECT_TRUE(Drawn(lines, "142,35-152,35"));
