@@ -247,6 +247,11 @@ void TFlowBox::SetBounds(int left, int top, int width, int height) {
   if (resized && paintBox_) SetCanvasSize();
 }
 
+void TFlowBox::FontChanged() {
+  TScrollBox::FontChanged();
+  if (paintBox_) Changed();
+}
+
 bool TFlowBox::Selected(const CLgNode* node) const {
   return std::find(selection_.begin(), selection_.end(), node) != selection_.end();
 }

@@ -172,6 +172,8 @@ class TFlowBox : public TScrollBox {
   void SetBounds(int left, int top, int width, int height) override;
 
  protected:
+  // A new font makes new boxes.
+  void FontChanged() override;
   // The wheel never scrolls the diagram.
   bool DoMouseWheel(TShiftState shift, int delta, TPoint mousePos) override { return true; }
 
@@ -205,7 +207,7 @@ class TFlowBox : public TScrollBox {
   int outerMarginX_ = 8, innerMarginX_ = 8, outerMarginY_ = 2, innerMarginY_ = 2;
   int centre_ = 0;
   bool drawing_ = true;
-  TPaintBox* paintBox_;
+  TPaintBox* paintBox_ = nullptr;
   std::vector<CLgNode*> selection_;
   CLgNode joinNode_{CLgNode::AndNode};
   AnsiString defTableName_;

@@ -46,6 +46,9 @@ void CLgLexer::NextToken() {
   Start = p;
   const char c = t[p];
   auto next = [&](size_t i) { return i + 1 < n ? t[i + 1] : '\0'; };
+  // A lead byte without its trail byte, at the very end, stands alone: inside a word it would take
+  // whatever is written after the word as its trail byte once the text is rebuilt.
+  auto lone = [&](size_t i) { return IsLead(t[i]) && i + 1 >= n; };
   size_t e = p;
   if (IsDigit(c) || ((c == '+' || c == '-' || c == '.') && IsDigit(next(p)))) {
     Kind = LEX_NUMBER;
@@ -71,14 +74,14 @@ void CLgLexer::NextToken() {
     Kind = LEX_COMPARE;
     e = p + 1;
     if ((c == '<' && (next(p) == '=' || next(p) == '>')) || ((c == '>' || c == '!') && next(p) == '=')) ++e;
-  } else if (!IsLead(c) && CLexer::IsDelimiter(static_cast<unsigned char>(c))) {
+  } else if ((!IsLead(c) && CLexer::IsDelimiter(static_cast<unsigned char>(c))) || lone(p)) {
     Kind = static_cast<unsigned char>(c);
     e = p + 1;
   } else {
     e = p;
     do {
-      e += IsLead(t[e]) && e + 1 < n ? 2 : 1;
-    } while (e < n && !IsBlank(t[e]) && (IsLead(t[e]) || !CLexer::IsDelimiter(static_cast<unsigned char>(t[e]))));
+      e += IsLead(t[e]) ? 2 : 1;
+    } while (e < n && !IsBlank(t[e]) && !lone(e) && (IsLead(t[e]) || !CLexer::IsDelimiter(static_cast<unsigned char>(t[e]))));
     const AnsiString upper = UpperCase(t.substr(p, e - p));
     if (upper == "AND") Kind = LEX_AND;
     else if (upper == "OR") Kind = LEX_OR;

@@ -174,6 +174,12 @@ TEST(FlowParser, KeepsWhatItCannotReadAsOneLeafWithTheOriginalText) {
     EXPECT_TRUE(p.GetRoot()->IsLeaf()) << text;
     EXPECT_EQ(Show(p.GetExpression()), text) << text;
   }
+  // A lead byte without its trail at the end would take a ")" or a blank written after it.
+  for (const AnsiString& text : {AnsiString("A = B\x8f"), AnsiString("A = 1 AND B = \x8f")}) {
+    CLgParser p;
+    EXPECT_FALSE(p.SetExpression(text));
+    EXPECT_EQ(p.GetExpression(), text);
+  }
   for (const char* blank : {"", "   ", "\r\n\t"}) {
     CLgParser p;
     EXPECT_TRUE(p.SetExpression(blank));
