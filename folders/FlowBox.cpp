@@ -120,16 +120,12 @@ TFlowBox::TFlowBox(TComponent* owner) : TScrollBox(owner) {
   paintBox_->SetParent(this);
   paintBox_->SetBounds(0, 0, ClientWidth(), ClientHeight());
   paintBox_->SetPopupMenu(PopupMenu());
-  paintBox_->OnPaint = [this](TObject*) { PaintNodes(measureCanvas_ ? measureCanvas_ : paintBox_->Canvas()); };
-  paintBox_->OnMouseDown = [this](TObject*, TMouseButton button, TShiftState shift, int x, int y) {
-    PaintBoxMouseDown(button, shift, x, y);
+  paintBox_->OnPaint = [this](TObject* s) { PaintBoxPaint(s); };
+  paintBox_->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState shift, int x, int y) {
+    PaintBoxMouseDown(s, b, shift, x, y);
   };
-  paintBox_->OnClick = [this](TObject*) {
-    if (OnClick) OnClick(this);
-  };
-  paintBox_->OnDblClick = [this](TObject*) {
-    if (OnDblClick) OnDblClick(this);
-  };
+  paintBox_->OnClick = [this](TObject* s) { PaintBoxClick(s); };
+  paintBox_->OnDblClick = [this](TObject* s) { PaintBoxDblClick(s); };
   HorzScrollBar()->SetTracking(true);
   VertScrollBar()->SetTracking(true);
 }
@@ -470,7 +466,17 @@ void TFlowBox::SetCanvasSize() {
 
 // ---- Mouse ----
 
-void TFlowBox::PaintBoxMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+void TFlowBox::PaintBoxPaint(TObject*) { PaintNodes(measureCanvas_ ? measureCanvas_ : paintBox_->Canvas()); }
+
+void TFlowBox::PaintBoxClick(TObject*) {
+  if (OnClick) OnClick(this);
+}
+
+void TFlowBox::PaintBoxDblClick(TObject*) {
+  if (OnDblClick) OnDblClick(this);
+}
+
+void TFlowBox::PaintBoxMouseDown(TObject*, TMouseButton button, TShiftState shift, int x, int y) {
   if (button == mbRight && !selection_.empty()) return;  // the popup menu works on the selection
   CLgNode* hit = tree_.GetRoot() ? tree_.GetRoot()->HitTest(x, y) : nullptr;
   if (!hit || !hit->IsLeaf() || hit->Flag == 1) {

@@ -198,7 +198,12 @@ class TFlowBox : public TScrollBox {
   void SetCanvasSize();
   void Changed();
   bool Selected(const CLgNode* node) const;
-  void PaintBoxMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  // The paint box's events; a click or double click is the diagram's own, with the diagram as
+  // sender.
+  void PaintBoxPaint(TObject* sender);
+  void PaintBoxMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  void PaintBoxClick(TObject* sender);
+  void PaintBoxDblClick(TObject* sender);
 
   CLgParser tree_;
   CLgParser fixed_;
