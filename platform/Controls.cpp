@@ -412,7 +412,8 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
   if (TForm* form = ParentForm(); form && form != this && form->ActiveControl() == this) form->activeControl_ = nullptr;
-  // Children go first, while this control and its widget are still whole.
+  // Children go first, while this control and its widget are still whole; none is placed again.
+  realigning_ = true;
   while (!controls_.empty()) delete controls_.back();
 }
 
@@ -520,7 +521,11 @@ void TWinControl::ColorChanged() {
 
 void TWinControl::InsertControl(TControl* c) { controls_.push_back(c); }
 
-void TWinControl::RemoveControl(TControl* c) { controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end()); }
+void TWinControl::RemoveControl(TControl* c) {
+  controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
+  // The aligned controls that remain take up the room it leaves.
+  if (c->align_ != alNone && c->visible_) Realign();
+}
 
 void TWinControl::EnsureWidget() {
   TControl::EnsureWidget();

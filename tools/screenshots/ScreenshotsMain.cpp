@@ -1,0 +1,56 @@
+// Renders the program's windows into PNG files: cw_screenshots DIR [NAME...]. Without names every
+// window is rendered; the file of each is DIR/NAME.png. Run it under a display (xvfb-run).
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/Forms.h"
+#include "tools/screenshots/Shots.h"
+
+namespace {
+
+const struct {
+  const char* name;
+  bool (*render)(const std::string& file);
+} kShots[] = {
+    {"views_list_grid", ShotListGrid},
+    {"views_list_grid_frozen", ShotListGridFrozen},
+    {"views_looks_tree", ShotLooksTree},
+    {"views_looks_list", ShotLooksList},
+    {"platform_color_dialog", ShotColorDialog},
+    {"platform_font_dialog", ShotFontDialog},
+    {"flowbox", ShotFlowBox},
+};
+
+}  // namespace
+
+bool SaveFormPicture(TForm* form, const std::string& file) {
+  form->Show();
+  // Let the window system map and paint the window before it is read back.
+  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  return form->GrabImage().SaveToFile(file);
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s DIR [NAME...]\n", argv[0]);
+    return 2;
+  }
+  InitApplication(argc, argv);
+  const std::string dir = argv[1];
+  int failed = 0;
+  for (const auto& shot : kShots) {
+    bool wanted = argc == 2;
+    for (int i = 2; i < argc; ++i) wanted |= std::strcmp(argv[i], shot.name) == 0;
+    if (!wanted) continue;
+    const std::string file = dir + "/" + shot.name + ".png";
+    if (shot.render(file)) {
+      std::printf("%s\n", file.c_str());
+    } else {
+      std::fprintf(stderr, "cannot render %s\n", file.c_str());
+      ++failed;
+    }
+  }
+  DoneApplication();
+  return failed ? 1 : 0;
+}

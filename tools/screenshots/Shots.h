@@ -1,0 +1,18 @@
+// The windows the screenshots program renders. Each builds its window as a user would see it,
+// shows it, and saves what the screen shows into file (PNG); false when it could not.
+#pragma once
+
+#include <string>
+
+class TForm;
+
+// The form as the window system shows it now, saved as a PNG file.
+bool SaveFormPicture(TForm* form, const std::string& file);
+
+bool ShotFlowBox(const std::string& file);
+bool ShotListGrid(const std::string& file);
+bool ShotListGridFrozen(const std::string& file);
+bool ShotLooksTree(const std::string& file);
+bool ShotLooksList(const std::string& file);
+bool ShotColorDialog(const std::string& file);
+bool ShotFontDialog(const std::string& file);
