@@ -4,22 +4,6 @@
 #include "folders/FolderText.h"
 #include "query/CondText.h"
 
-// ---- Nodes made from folders -------------------------------------------------------------------
-
-void CRuleFolder::AddNodes(CDbFolder* parent, CDbFolderList& out) {
-  if (Kind > 0) return;
-  auto* node = new CDbFolder(parent);
-  out.Add(node);
-  node->Name = Name;
-  node->Condition = Condition;
-  node->Folder = this;
-  node->NoChildren = Children.Count() == 0;
-}
-
-void CRuleFolder::MakeChildNodes(CDbFolder* node) {
-  for (int i = 0; i < Children.Count(); ++i) Children.Get(i)->AddNodes(node, node->Children);
-}
-
 // ---- CDbFolder ---------------------------------------------------------------------------------
 
 CDbFolder::CDbFolder(CDbFolder* parent) : Name(SJ("名前なし")), Parent(parent) {}

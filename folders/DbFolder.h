@@ -88,3 +88,31 @@ class CDbFolder {
   // nodes' condition.
   void StartListing(const TList* nodes, const AnsiString* condition);
 };
+
+// ---- Nodes made from folders ----
+//
+// A condition, heading or table folder stands as one node; an enumeration folder as one node per
+// distinct value of its column (gathered into page nodes when they are more than its maximum
+// enumeration count); a folder without sub-folders shows below its node the folders of its group
+// that are not yet on the node's path. These run on the expansion worker.
+
+// The most value nodes one enumeration makes under one node.
+constexpr int FOLDER_MAX_ENUM_NODES = 10000;
+
+// One node for folder under parent. It has no expand button when the folder has no sub-folders
+// and no group sibling could stand under it.
+void AddSingleNode(CRuleFolder* folder, CDbFolder* parent, CDbFolderList& out);
+// The value nodes of an enumeration folder under parent: none without a database handle; one
+// ordinary node when no value comes (or the item is an extended item). Stops at
+// FOLDER_MAX_ENUM_NODES values (leaving ExpandMessage) or when ExpandAbort is raised, keeping the
+// values gathered so far.
+void EnumerateChildFolders(CRuleFolder* folder, CDbFolder* parent, CDbFolderList& out);
+// The nodes of the group siblings that may stand under node.
+void AddGroupSiblingNodes(CRuleFolder* folder, CDbFolder* node, CDbFolderList& out);
+// The folders of the group of the nearest grouped node at or above node, in child order, less
+// the folders on node's path to the root.
+void CollectGroupSiblings(CRuleFolder* folder, CDbFolder* node, std::vector<CRuleFolder*>& out);
+// While nodes holds more than the folder's maximum enumeration count (above 1), gathers every
+// run of that many into a fixed page node under parent whose condition is their conditions
+// joined by OR; the first level of pages is named after its first node and "～".
+void MakePageNodes(CRuleFolder* folder, CDbFolder* parent, CDbFolderList& nodes);

@@ -102,9 +102,10 @@ class CRuleFolder {
 
   // ---- Run-time nodes ----
   // Appends to out the nodes that stand for this folder under parent: one node for a kind of 0
-  // or less, none for any other kind here.
+  // or less, the value nodes for an enumeration folder, none for any other kind.
   virtual void AddNodes(CDbFolder* parent, CDbFolderList& out);
-  // Fills the child list of the node that shows this folder: each sub-folder's nodes in order.
+  // Fills the child list of the node that shows this folder: each sub-folder's nodes in order;
+  // without sub-folders, the nodes of the group siblings (unless the node has no children).
   virtual void MakeChildNodes(CDbFolder* node);
 
   // ---- Display columns ----
