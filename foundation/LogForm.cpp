@@ -11,6 +11,9 @@ std::atomic<bool> ErrorQuiet{false};
 
 namespace {
 constexpr size_t kLongestLogFormat = 10000;
+// Whether a log window is shown, readable from any thread: a worker that logs while no window
+// shows it returns at once instead of waiting for the user-interface thread.
+std::atomic<bool> g_logShown{false};
 }
 
 TFormLog::TFormLog(TComponent* owner) : TForm(owner) {
@@ -24,6 +27,12 @@ TFormLog::TFormLog(TComponent* owner) : TForm(owner) {
 
 TFormLog::~TFormLog() {
   if (FormLog == this) FormLog = nullptr;
+  g_logShown = false;
+}
+
+void TFormLog::SetVisible(bool v) {
+  TForm::SetVisible(v);
+  g_logShown = Visible();
 }
 
 int ReportError(const char* fmt, ...) {
@@ -36,6 +45,7 @@ int ReportError(const char* fmt, ...) {
 }
 
 int WriteLog(const char* fmt, ...) {
+  if (!g_logShown) return -1;
   int result;
   AnsiString text;
   if (std::strlen(fmt) > kLongestLogFormat) {

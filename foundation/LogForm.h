@@ -15,6 +15,7 @@ class TFormLog : public TForm {
  public:
   explicit TFormLog(TComponent* owner);
   ~TFormLog() override;  // clears FormLog when it points here
+  void SetVisible(bool v) override;
   TRichEdit* RichEdit1;
 };
 

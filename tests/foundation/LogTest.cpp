@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/LogForm.h"
+#include "platform/SysUtils.h"
 #include "platform/Thread.h"
 #include "tests/support/TestSupport.h"
 
@@ -37,6 +38,22 @@ TEST(WriteLog, WritesNothingWithoutAVisibleWindow) {
   FormLog = new TFormLog(Application);  // created hidden, as at start-up
   EXPECT_EQ(WriteLog("lost %d", 2), -1);
   EXPECT_EQ(FormLog->RichEdit1->Lines()->Count(), 0);
+  delete FormLog;
+}
+
+// A worker that logs while no window shows the log must not wait for the user-interface thread,
+// which may be busy (here: blocked until the worker has returned).
+TEST(WriteLog, WorkerDoesNotWaitForTheUserInterfaceWhenNothingShowsTheLog) {
+  FormLog = new TFormLog(Application);
+  struct Logger : TThread {
+    Logger() : TThread(true) {}
+    std::atomic<int> result{1};
+    void Execute() override { result = WriteLog("unseen"); }
+  } w;
+  w.Start();
+  for (int i = 0; i < 500 && w.result == 1; ++i) Sleep(10);  // no messages processed meanwhile
+  EXPECT_EQ(w.result, -1);
+  w.WaitFor();
   delete FormLog;
 }
 
