@@ -20,6 +20,7 @@ const struct {
     {"platform_color_dialog", ShotColorDialog},
     {"platform_font_dialog", ShotFontDialog},
     {"flowbox", ShotFlowBox},
+    {"folder_expand_dialog", ShotFolExpandDlg},
 };
 
 }  // namespace
