@@ -14,7 +14,7 @@ AnsiString FileNamePart(const AnsiString& path) {
   size_t start = 0;
   for (size_t i = 0; i < path.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsSjisLeadByte(c)) {
+    if (IsSjisLeadByte(c) && i + 1 < path.size() && IsSjisTrailByte(static_cast<unsigned char>(path[i + 1]))) {
       ++i;
       continue;
     }

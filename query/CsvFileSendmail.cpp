@@ -25,11 +25,12 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-// First position at or after `from` holding one of the bytes of `set`, double-byte pairs skipped;
-// the length of the text when none does.
+// First position at or after `from` holding one of the bytes of `set`, double-byte pairs skipped
+// (a lead byte pairs only with a byte that can follow it); the length of the text when none does.
 size_t FindSingleByte(std::string_view text, std::string_view set, size_t from = 0) {
   for (size_t i = from; i < text.size(); ++i) {
-    if (IsSjisLeadByte(static_cast<unsigned char>(text[i]))) {
+    if (IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+        IsSjisTrailByte(static_cast<unsigned char>(text[i + 1]))) {
       ++i;
       continue;
     }
@@ -213,12 +214,15 @@ bool CCsvFile::ReadLine(AnsiString& line) {
 }
 
 struct CCsvFile::Messages {
+  // Lines read before the sender line that can still make a record: recipients, rejects and
+  // unknown users, and after a reject or unknown user every line, which may be its last line.
+  struct Held {
+    std::vector<AnsiString> lines;
+    bool reject = false;  // lines holds a reject or unknown user
+  };
   struct Message {
-    AnsiString sender;  // the from= line; empty until it comes
-    // Lines read before the sender line that can still make a record: recipients, rejects and
-    // unknown users, and after a reject or unknown user every line, which may be its last line.
-    std::vector<AnsiString> held;
-    bool holdsReject = false;
+    AnsiString sender;  // what records read of the from= line (Essentials); empty until it comes
+    std::unique_ptr<Held> held;
     uint64_t last = 0;  // number of the message's last line
     Message* older = nullptr;
     Message* newer = nullptr;
@@ -241,6 +245,10 @@ struct CCsvFile::Messages {
     m.older = m.newer = nullptr;
   }
   static size_t Cost(const AnsiString& line) { return line.size() + sizeof(AnsiString); }
+  // What records read of a sender line: its tokens 3 (host), 6 (address), 7 (size) and 10
+  // (message id) in their places, the other tokens of the first eleven as "-", and the text from
+  // its first "relay=" on. Open messages keep their sender lines, so they keep them small.
+  static AnsiString Essentials(std::string_view line);
 
   // Files a kept line of one recipient with its message, queueing the records it completes.
   void File(AnsiString line);
@@ -258,6 +266,29 @@ struct CCsvFile::Messages {
 };
 
 void CCsvFile::MessagesDeleter::operator()(Messages* messages) const { delete messages; }
+
+AnsiString CCsvFile::Messages::Essentials(std::string_view line) {
+  const LineTokens tokens(line);
+  if (tokens.count == 0) return Text(line);
+  const std::string_view& lastToken = tokens.tokens[tokens.count - 1];
+  const size_t spanEnd = static_cast<size_t>(lastToken.data() + lastToken.size() - line.data());
+  const size_t relay = line.find("relay=");
+  // A relay inside the first tokens would be cut from the text after it.
+  if (relay < spanEnd) return Text(line);
+  AnsiString out;
+  for (int n = 0; n < tokens.count; ++n) {
+    if (n > 0) out.push_back(' ');
+    if (n == 3 || n == kItemToken || n == 7 || n == 10)
+      out.append(tokens.tokens[n]);
+    else
+      out.push_back('-');
+  }
+  if (relay != std::string_view::npos) {
+    out.push_back(' ');
+    out.append(line.substr(relay));
+  }
+  return out;
+}
 
 namespace {
 
@@ -277,7 +308,8 @@ void PairWithSender(int kind, const AnsiString& sender, AnsiString line,
 // last is of the last's kind, then drops the first; a first line that is neither a reject nor an
 // unknown user makes no record. The message leaves the open ones.
 void CCsvFile::Messages::Close(Message& m) {
-  std::vector<AnsiString>& lines = m.held;
+  static const std::vector<AnsiString> none;
+  const std::vector<AnsiString>& lines = m.held ? m.held->lines : none;
   for (size_t head = 0, end = lines.size(); end - head >= 2;) {
     const int firstKind = GetLineKind(lines[head]);
     const bool built = firstKind == kReject || firstKind == kUnknownUser;
@@ -307,31 +339,34 @@ void CCsvFile::Messages::File(AnsiString line) {
   }
   if (kind == kFrom) {
     Touch(m, lines);
-    for (AnsiString& held : m.held) {
-      bytes -= Cost(held);
-      const int heldKind = GetLineKind(held);
-      PairWithSender(heldKind, line, std::move(held), pending);
+    m.sender = Essentials(line);
+    bytes += Cost(m.sender);
+    if (m.held) {
+      for (AnsiString& held : m.held->lines) {
+        bytes -= Cost(held);
+        const int heldKind = GetLineKind(held);
+        PairWithSender(heldKind, m.sender, std::move(held), pending);
+      }
+      m.held.reset();
     }
-    m.held = {};
-    m.holdsReject = false;
-    bytes += Cost(line);
-    m.sender = std::move(line);
     return;
   }
   // Before a reject or unknown user, only a line that a sender line may still pair with counts.
-  if (!m.holdsReject && kind != kTo && kind != kReject && kind != kUnknownUser) {
-    if (m.held.empty()) byId.erase(at);
+  if (!(m.held && m.held->reject) && kind != kTo && kind != kReject && kind != kUnknownUser) {
+    if (!m.held) byId.erase(at);
     return;
   }
-  if (m.held.size() >= kHeldLines) {
+  if (!m.held) {
+    m.held = std::make_unique<Held>();
+  } else if (m.held->lines.size() >= kHeldLines) {
     Close(m);
     File(std::move(line));
     return;
   }
   Touch(m, lines);
-  m.holdsReject = m.holdsReject || kind == kReject || kind == kUnknownUser;
+  m.held->reject = m.held->reject || kind == kReject || kind == kUnknownUser;
   bytes += Cost(line);
-  m.held.push_back(std::move(line));
+  m.held->lines.push_back(std::move(line));
 }
 
 // Records are queued as lines complete them and handed out one a call; a line of other messages

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <vector>
@@ -253,6 +254,11 @@ TEST(CCsvFile, OpenAndFileName) {
   EXPECT_EQ(reader.FileName(), name);
   EXPECT_TRUE(reader.ReadRecord(&fields));
   EXPECT_FALSE(reader.ReadRecord(&fields));
+  // A folder named in UTF-8 (あ ends in 0x82) still ends at its "/".
+  ASSERT_TRUE(std::filesystem::create_directory(dir.File("\xE3\x81\x82")));
+  ASSERT_TRUE(WriteFile(dir.File("\xE3\x81\x82/x.log"), "x\n"));
+  ASSERT_TRUE(reader.Open(dir.File("\xE3\x81\x82/x.log"), "rb"));
+  EXPECT_EQ(reader.FileName(), "x.log");
 }
 
 TEST(CCsvFile, AccessLog) {
