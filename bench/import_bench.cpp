@@ -38,7 +38,7 @@ namespace {
 // The engine's block cache: with the program's own memory it keeps the run within 64 MB. The
 // sendmail reader keeps the sender lines of the messages of the last 100,000 lines, some 10 MB
 // of this log.
-constexpr size_t kCacheBytes = size_t(28) << 20;
+constexpr size_t kCacheBytes = size_t(26) << 20;
 
 [[noreturn]] void Die(const std::string& what) {
   std::fprintf(stderr, "import_bench: %s\n", what.c_str());
