@@ -22,6 +22,7 @@
 
 #include "foundation/StrMacro.h"
 #include "query/CsvFile.h"
+#include "tests/query/QueryTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -40,11 +41,6 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
   if (!f) return false;
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
-}
-
-std::string DataFile(const char* name) {
-  const char* dir = std::getenv("CW_TEST_DATA");
-  return std::string(dir ? dir : ".") + "/data/" + name;
 }
 
 // Every record of the open reader; the list is cleared before each call, as the callers do.
