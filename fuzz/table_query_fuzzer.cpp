@@ -60,12 +60,12 @@ void Query(CKvRecord& t) {
   std::unique_ptr<TStrings> names(t.ListCol(nullptr));
   static const int ops[] = {COND_LES, COND_LES_EQL, COND_EQL, COND_GRT_EQL, COND_GRT, COND_NOT_EQL,
                             COND_LIKE, COND_NOT_LIKE, COND_ALL};
-  static const char* const texts[] = {"1", "abc", "a%", "%y", "", "x"};
+  static const char* const texts[] = {"1", "abc", "a%", "%y", "", "x", "3000000000"};
   CKvrValueList values;
   for (int c = 0; c < names->Count(); ++c) {
     const AnsiString& name = (*names)[c];
     for (int k = 0; k < int(sizeof ops / sizeof ops[0]); ++k) {
-      const char* text = texts[(c + k) % 6];
+      const char* text = texts[(c + k) % (sizeof texts / sizeof texts[0])];
       t.ClearCond();
       t.AddCond(name, ops[k], text);
       if (k % 3 == 0) t.AddCond("__REC__ID__", COND_GRT, "1");

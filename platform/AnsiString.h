@@ -14,6 +14,10 @@ using AnsiString = std::string;
 
 // Shift_JIS lead byte: the first byte of a double-byte character.
 inline bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// A byte that can follow a lead byte as the second of its pair. A lead byte before any other byte
+// (a quote, separator, line end, or the end of the text) is a character of its own, so text that is
+// not Shift_JIS (UTF-8) keeps its separators and quotes.
+inline bool IsSjisTrailByte(int c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 
 // CP932 <-> UTF-8. Bytes that do not convert become U+FFFD on the way out and "?" on the way in;
 // callers that must keep bytes (values the user did not edit) never round-trip through these.

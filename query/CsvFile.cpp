@@ -14,7 +14,7 @@ AnsiString FileNamePart(const AnsiString& path) {
   size_t start = 0;
   for (size_t i = 0; i < path.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsSjisLeadByte(c)) {
+    if (IsSjisLeadByte(c) && i + 1 < path.size() && IsSjisTrailByte(static_cast<unsigned char>(path[i + 1]))) {
       ++i;
       continue;
     }
@@ -34,8 +34,7 @@ void CCsvFile::Close() {
   file_ = nullptr;
   next_ = end_ = nullptr;
   pushCount_ = 0;
-  window_.clear();
-  group_ = 0;
+  messages_.reset();
 }
 
 bool CCsvFile::Open(const AnsiString& path, const char* mode) {
@@ -44,6 +43,11 @@ bool CCsvFile::Open(const AnsiString& path, const char* mode) {
   file_ = mode ? std::fopen(path.c_str(), mode) : nullptr;
   if (!file_) return false;
   if (!buffer_) buffer_ = std::make_unique<unsigned char[]>(kBufferBytes);
+  // A byte-order mark would otherwise stick to the first field.
+  if (Refill() >= 0) {
+    --next_;
+    if (end_ - next_ >= 3 && next_[0] == 0xEF && next_[1] == 0xBB && next_[2] == 0xBF) next_ += 3;
+  }
   const std::time_t now = std::time(nullptr);
   localtime_r(&now, &OpenTime);
   return true;
@@ -73,30 +77,31 @@ bool CCsvFile::ReadRecord(TStrings* fields) {
 int CCsvFile::ReadField(AnsiString& field) {
   field.clear();
   const int separator = static_cast<unsigned char>(Separator);
-  const size_t pairs = QuotePairs.size() / 2;
   int c = GetChar();
   if (separator != ' ')
     while (c == ' ') c = GetChar();
+  int closing = -1;  // closing character of the quoted part being read, -1 outside one
+  for (size_t k = 0; k + 1 < QuotePairs.size(); k += 2) {
+    if (c == static_cast<unsigned char>(QuotePairs[k])) {
+      closing = static_cast<unsigned char>(QuotePairs[k + 1]);
+      c = GetChar();
+      break;
+    }
+  }
   // `kept` is the length the field keeps: trailing blanks outside quoted parts are not counted.
   size_t kept = 0;
-  int closing = -1;  // closing character of the quoted part being read, -1 outside one
   for (;; c = GetChar()) {
     if (c < 0) break;
     if (IsSjisLeadByte(static_cast<unsigned char>(c))) {
-      field.push_back(static_cast<char>(c));
       const int trail = GetChar();
-      if (trail < 0) {
-        kept = field.size();
-        c = -1;
-        break;
-      }
-      if (logLine_ && IsLineEnd(trail)) {
-        kept = field.size();
+      field.push_back(static_cast<char>(c));
+      if (IsSjisTrailByte(trail)) {
+        field.push_back(static_cast<char>(trail));
+        if (closing >= 0 || c != 0x81 || trail != 0x40) kept = field.size();
+      } else {
         UngetChar(trail);
-        continue;
+        kept = field.size();
       }
-      field.push_back(static_cast<char>(trail));
-      if (closing >= 0 || c != 0x81 || trail != 0x40) kept = field.size();
       continue;
     }
     if (closing >= 0 && !(logLine_ && IsLineEnd(c))) {
@@ -119,14 +124,6 @@ int CCsvFile::ReadField(AnsiString& field) {
       kept = field.size();
       continue;
     }
-    bool opens = false;
-    for (size_t k = 0; k < pairs && !opens; ++k) {
-      if (c == static_cast<unsigned char>(QuotePairs[2 * k])) {
-        closing = static_cast<unsigned char>(QuotePairs[2 * k + 1]);
-        opens = true;
-      }
-    }
-    if (opens) continue;
     // Line ends come first so that a separator of CR or LF still ends the record.
     if (IsLineEnd(c)) {
       if (++lineEnds_ < RowsPerRecord) c = separator;
@@ -157,24 +154,35 @@ bool CCsvFile::ReadCsvRecord(TStrings* fields) {
   return true;
 }
 
+// The quoting mirrors the reader: a blank or full-width blank at either end would be trimmed, an
+// apostrophe or double quote at the start would open a quoted part, and a byte-order mark at the
+// start of a file would be skipped.
 AnsiString QuoteCsvField(const AnsiString& text) {
+  const size_t n = text.size();
   AnsiString out;
-  out.reserve(text.size() + 2);
-  bool quote = false;
-  for (size_t i = 0; i < text.size(); ++i) {
+  out.reserve(n + 2);
+  bool quote = n >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  for (size_t i = 0; i < n; ++i) {
     const char c = text[i];
-    if (IsSjisLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
+    if (IsSjisLeadByte(static_cast<unsigned char>(c)) && i + 1 < n &&
+        IsSjisTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+      if (c == '\x81' && text[i + 1] == '\x40' && (i == 0 || i + 2 == n)) quote = true;
       out.append(text, i++, 2);
       continue;
     }
     switch (c) {
       case '"':
         out.push_back('"');
-        [[fallthrough]];
+        quote = true;
+        break;
+      case '\r':
+        if (i + 1 < n && text[i + 1] == '\n') out.push_back('\r');
+        quote = true;
+        break;
       case ' ':
       case ',':
+      case '\'':
       case '\n':
-      case '\r':
       case '\t':
         quote = true;
         break;
@@ -189,6 +197,7 @@ AnsiString QuoteCsvField(const AnsiString& text) {
 AnsiString JoinCsvFields(const TStrings* fields, char separator) {
   AnsiString line;
   if (!fields) return line;
+  if (fields->Count() == 1 && (*fields)[0].empty()) return "\"\"";
   for (int i = 0; i < fields->Count(); ++i) {
     if (i > 0) line.push_back(separator);
     line += QuoteCsvField((*fields)[i]);

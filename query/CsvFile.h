@@ -3,12 +3,15 @@
 // of fields written out as CSV text.
 //
 // Delimited text (FileFormat 0). Characters are bytes; CR LF reads as LF, a lone CR as CR. A
-// Shift_JIS lead byte and the byte after it are always one character, never a separator, quote
-// or line end. A field:
+// UTF-8 byte-order mark at the start of the file is skipped. A Shift_JIS lead byte and the byte
+// after it are one character, never a separator, quote or line end, when that byte can be the
+// second of a pair (IsSjisTrailByte); otherwise the lead byte stands alone, so UTF-8 text keeps
+// its fields and lines. A field:
 //   - starts after leading blanks (none are skipped when the separator is the blank);
-//   - may hold quoted parts anywhere: a character equal to the opening character of a quote pair
-//     opens one, its pair's closing character ends it, a doubled closing character stands for
-//     itself, and separators and line ends inside are kept;
+//   - may begin with a quoted part: a first character equal to the opening character of a quote
+//     pair opens one, its pair's closing character ends it, a doubled closing character stands
+//     for itself, and separators and line ends inside are kept; text after the part continues
+//     the field; a quote anywhere else is an ordinary character (O'Brien, 12" disk);
 //   - ends at the separator, at CR or LF (which count as the separator until RowsPerRecord line
 //     ends have been met in the record, also when the separator itself is CR or LF) or at the
 //     end of the file;
@@ -16,10 +19,11 @@
 // Line ends before a record are skipped. Fields and lines have no length limit.
 //
 // Access log (FileFormat 2): the delimited reader with the blank as separator, the quote pairs
-// "" [] '' and one row per record; inside a quoted part a backslash escapes the closing character
-// and itself (both bytes are kept). A line end always ends the record, also inside a quoted part
-// or after a lead byte: the log never holds one within a line, so an unpaired quote spoils only its
-// own line. The record, in the common and the combined format:
+// "" and [] (the server writes no single quotes as delimiters: an apostrophe in a user or request
+// stays in its field) and one row per record; inside a quoted part a backslash escapes the closing
+// character and itself (both bytes are kept). A line end always ends the record, also inside a
+// quoted part: the log never holds one within a line, so an unpaired quote spoils only its own
+// line. The record, in the common and the combined format:
 //
 //   field  0       1-4    5         6     7                      8     9        10    11
 //          client  empty  identity  user  time stamp (no [])     date  weekday  time  zone
@@ -32,13 +36,15 @@
 // when they are missing. A line of the common format has empty fields 15 and 16.
 //
 // Sendmail log (FileFormat 1): syslog lines "month day hh:mm:ss host tag queue-id item, item, ...",
-// kept when the tag begins with "sendmail" or "sm-mta". A to= line naming several recipients
-// ("to=a,b,c,") counts as one line per recipient. The lines of one queue id are gathered at the
-// head of a read-ahead window of 64 lines (looking past at most 9 lines of other messages in all);
-// a message with a from= line yields one record per recipient line, the last recipient first, and
-// one per check_rcpt reject or "User unknown" line, with the from= line as its last line; a
-// message without one yields a record when its first line is such a reject or unknown user. The
-// record has 26 fields:
+// kept when the tag begins with "sendmail" or "sm-" (sm-mta, sm-msp-queue, ...). A to= line naming
+// several recipients ("to=a,b,c,") counts as one line per recipient. The lines of one queue id
+// form a message however far apart they stand: a message's sender (from=) line is kept, and each
+// recipient line yields its record when it is read, each check_rcpt reject or "User unknown" line
+// one with the sender line as its last line; lines of the message read before its sender line
+// wait for it. A message not continued for kCloseAfterLines lines of the log (or the oldest ones,
+// while the lines kept pass kGatherBytes) is closed, and so is every message at the end of the
+// file; a message that never had a sender line then yields a record for each pairing of a reject
+// or unknown user with a later line of it. The record has 26 fields:
 //
 //   field  0      1     2      3        4         5     6-11           12-17          18-22  23    24     25
 //          kind   year  mm/dd  weekday  hh:mm:ss  host  first address  second address relay  size  msgid  file name
@@ -57,6 +63,8 @@
 // the time of opening, one less for a month after the month of opening.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <deque>
@@ -74,6 +82,14 @@ class CCsvFile {
   static constexpr int kDelimited = 0;
   static constexpr int kSendmailLog = 1;
   static constexpr int kAccessLog = 2;
+  // The quote pairs of an import from the CSV import dialog: double quotes and single quotes.
+  static constexpr const char* kImportQuotePairs = "\"\"''";
+  // A sendmail message is closed once this many lines of the log have passed without one of its
+  // own, or earlier, oldest first, while the lines kept of open messages pass kGatherBytes; one
+  // without a sender line is also closed when it holds kHeldLines lines.
+  static constexpr uint64_t kCloseAfterLines = 100000;
+  static constexpr size_t kGatherBytes = size_t(16) << 20;
+  static constexpr size_t kHeldLines = 1000;
 
   CCsvFile();
   ~CCsvFile();
@@ -124,11 +140,6 @@ class CCsvFile {
 
   // One line without its line end; false at the end of the file when nothing was read.
   bool ReadLine(AnsiString& line);
-  // Reads kept log lines into the window until it holds count lines or the file ends; the
-  // number of lines added.
-  size_t FillLineWindow(std::deque<AnsiString>& window, size_t count);
-  // Moves the lines of the window's first message to its head; sets group_.
-  void GatherMessage();
   // Appends the 26 fields of the record that first line f and member l make; false for none.
   bool ParseSendmailMessage(TStrings* fields, const AnsiString& f, const AnsiString& l);
   void AddDateTime(TStrings* fields, std::string_view line) const;
@@ -146,7 +157,7 @@ class CCsvFile {
   // Commas in the value of " to=" up to the next blank.
   static int CountRecipients(std::string_view line);
   // Appends one copy of the line per recipient of its " to=" value.
-  static void SplitRecipients(std::string_view line, std::deque<AnsiString>& window);
+  static void SplitRecipients(std::string_view line, std::deque<AnsiString>& out);
   // The field groups of a record; a null token is a missing one.
   static void AddToken(TStrings* fields, const std::string_view* token);
   static void AddAddress(TStrings* fields, const std::string_view* token);
@@ -156,7 +167,6 @@ class CCsvFile {
   static void AddMessageId(TStrings* fields, const std::string_view* token);
 
   static constexpr int kPushBack = 8;
-  static constexpr size_t kWindowLines = 64;
   // A field or line buffer grown past this by one long text is given back rather than kept.
   static constexpr size_t kKeptCapacity = 1 << 20;
 
@@ -168,8 +178,11 @@ class CCsvFile {
   int pushed_[kPushBack] = {};
   int pushCount_ = 0;
   std::unique_ptr<TCvStrMacro> evaluator_;
-  std::deque<AnsiString> window_;
-  size_t group_ = 0;     // lines of the current message at the head of window_
+  struct Messages;  // the sendmail messages being gathered
+  struct MessagesDeleter {
+    void operator()(Messages* messages) const;
+  };
+  std::unique_ptr<Messages, MessagesDeleter> messages_;
   int lineEnds_ = 0;     // line ends met in the current delimited record
   bool logLine_ = false;  // access log: backslash escapes in quoted parts; every line end ends the record
   AnsiString field_;     // reused field buffer
@@ -177,9 +190,12 @@ class CCsvFile {
   AnsiString lastDateText_, lastDate_, lastWeekday_;  // access-log date of the previous line
 };
 
-// The field as CSV: enclosed in double quotes, its double quotes doubled, when it holds a blank, a
-// comma, a double quote, LF, CR or tab; otherwise unchanged. Double-byte characters are copied
-// whole and never examined.
+// The field as CSV, written so that the reader gives it back unchanged: enclosed in double quotes,
+// its double quotes doubled, when it holds a blank, a comma, a double quote, an apostrophe, LF,
+// CR or tab, begins or ends with a full-width blank, or begins with a UTF-8 byte-order mark;
+// otherwise unchanged. Characters are found with the reader's lead-byte rule. Inside the quotes a
+// CR before LF is written twice, as CR LF would read back as LF.
 AnsiString QuoteCsvField(const AnsiString& text);
-// Every field through QuoteCsvField, joined by the separator.
+// Every field through QuoteCsvField, joined by the separator; a record of one empty field is
+// written as "" so that it is not read as an empty line.
 AnsiString JoinCsvFields(const TStrings* fields, char separator);

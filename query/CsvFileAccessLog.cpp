@@ -45,7 +45,7 @@ void CCsvFile::AddAccessLogDate(const AnsiString& dateText, AnsiString& date, An
 
 bool CCsvFile::ReadApacheRecord(TStrings* fields) {
   Separator = ' ';
-  QuotePairs = "\"\"[]''";
+  QuotePairs = "\"\"[]";
   RowsPerRecord = 1;
   logLine_ = true;
   fields->Clear();

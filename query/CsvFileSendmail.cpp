@@ -1,11 +1,14 @@
-// The mail transfer agent's syslog lines: reading kept lines into the window, gathering the lines
-// of one message and building records from them (layout in CsvFile.h).
+// The mail transfer agent's syslog lines: reading kept lines, gathering the lines of each message
+// by its queue id and building records from them (layout in CsvFile.h).
 //
-// Invariant: the first group_ lines of window_ are the current message's, its from= line first
-// when it has one and otherwise its first line; the other lines keep the order in which they were
-// read.
+// Invariants of the open messages: a message holds either its sender line or the lines read so far
+// that may still make records (none of kind from=); every open message stands once in the list
+// of last continuation, oldest first; `bytes` counts the lines they keep.
 #include <algorithm>
 #include <initializer_list>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "foundation/StrMacro.h"
 #include "query/CsvFile.h"
@@ -22,11 +25,12 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-// First position at or after `from` holding one of the bytes of `set`, double-byte pairs skipped;
-// the length of the text when none does.
+// First position at or after `from` holding one of the bytes of `set`, double-byte pairs skipped
+// (a lead byte pairs only with a byte that can follow it); the length of the text when none does.
 size_t FindSingleByte(std::string_view text, std::string_view set, size_t from = 0) {
   for (size_t i = from; i < text.size(); ++i) {
-    if (IsSjisLeadByte(static_cast<unsigned char>(text[i]))) {
+    if (IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+        IsSjisTrailByte(static_cast<unsigned char>(text[i + 1]))) {
       ++i;
       continue;
     }
@@ -167,7 +171,7 @@ int CCsvFile::CountRecipients(std::string_view line) {
 
 // Each recipient ends with its comma; a last one without a comma is a recipient too, and an empty
 // one (",,") is none.
-void CCsvFile::SplitRecipients(std::string_view line, std::deque<AnsiString>& window) {
+void CCsvFile::SplitRecipients(std::string_view line, std::deque<AnsiString>& out) {
   size_t start, end;
   if (!RecipientList(line, start, end)) return;
   const std::string_view list = line.substr(0, end);
@@ -180,7 +184,7 @@ void CCsvFile::SplitRecipients(std::string_view line, std::deque<AnsiString>& wi
       copy.append(line.data(), start);
       copy.append(line.data() + from, next - from);
       copy.append(line.data() + end, line.size() - end);
-      window.push_back(std::move(copy));
+      out.push_back(std::move(copy));
     }
     from = next;
   }
@@ -209,76 +213,190 @@ bool CCsvFile::ReadLine(AnsiString& line) {
   }
 }
 
-size_t CCsvFile::FillLineWindow(std::deque<AnsiString>& window, size_t count) {
-  const size_t before = window.size();
-  while (window.size() < count && ReadLine(line_)) {
-    std::string_view tag;
-    if (line_.empty() || !GetToken(line_, 4, tag)) continue;
-    if (!StartsWith(tag, "sendmail") && !StartsWith(tag, "sm-mta")) continue;
-    if (CountRecipients(line_) < 2)
-      window.push_back(line_);
+struct CCsvFile::Messages {
+  // Lines read before the sender line that can still make a record: recipients, rejects and
+  // unknown users, and after a reject or unknown user every line, which may be its last line.
+  struct Held {
+    std::vector<AnsiString> lines;
+    bool reject = false;  // lines holds a reject or unknown user
+  };
+  struct Message {
+    AnsiString sender;  // what records read of the from= line (Essentials); empty until it comes
+    std::unique_ptr<Held> held;
+    uint64_t last = 0;  // number of the message's last line
+    Message* older = nullptr;
+    Message* newer = nullptr;
+    const AnsiString* id = nullptr;  // the key it is filed under
+  };
+
+  // Brings the message to the newest end of the list, continued at line `line`.
+  void Touch(Message& m, uint64_t line) {
+    Unlink(m);
+    m.older = newest;
+    (newest ? newest->newer : oldest) = &m;
+    newest = &m;
+    m.last = line;
+  }
+  void Unlink(Message& m) {
+    if (m.older || oldest == &m) {
+      (m.older ? m.older->newer : oldest) = m.newer;
+      (m.newer ? m.newer->older : newest) = m.older;
+    }
+    m.older = m.newer = nullptr;
+  }
+  static size_t Cost(const AnsiString& line) { return line.size() + sizeof(AnsiString); }
+  // What records read of a sender line: its tokens 3 (host), 6 (address), 7 (size) and 10
+  // (message id) in their places, the other tokens of the first eleven as "-", and the text from
+  // its first "relay=" on. Open messages keep their sender lines, so they keep them small.
+  static AnsiString Essentials(std::string_view line);
+
+  // Files a kept line of one recipient with its message, queueing the records it completes.
+  void File(AnsiString line);
+  // Queues the records of a message without a sender line and closes the message.
+  void Close(Message& m);
+
+  std::unordered_map<AnsiString, Message> byId;
+  Message* oldest = nullptr;
+  Message* newest = nullptr;
+  size_t bytes = 0;    // Cost of the kept lines of the open messages
+  uint64_t lines = 0;  // lines of the log read
+  // First and last line of each record still to build, in order.
+  std::deque<std::pair<AnsiString, AnsiString>> pending;
+  std::deque<AnsiString> split;  // the recipients of the line being filed
+};
+
+void CCsvFile::MessagesDeleter::operator()(Messages* messages) const { delete messages; }
+
+AnsiString CCsvFile::Messages::Essentials(std::string_view line) {
+  const LineTokens tokens(line);
+  if (tokens.count == 0) return Text(line);
+  const std::string_view& lastToken = tokens.tokens[tokens.count - 1];
+  const size_t spanEnd = static_cast<size_t>(lastToken.data() + lastToken.size() - line.data());
+  const size_t relay = line.find("relay=");
+  // A relay inside the first tokens would be cut from the text after it.
+  if (relay < spanEnd) return Text(line);
+  AnsiString out;
+  for (int n = 0; n < tokens.count; ++n) {
+    if (n > 0) out.push_back(' ');
+    if (n == 3 || n == kItemToken || n == 7 || n == 10)
+      out.append(tokens.tokens[n]);
     else
-      SplitRecipients(line_, window);
+      out.push_back('-');
   }
-  if (line_.capacity() > kKeptCapacity) AnsiString().swap(line_);
-  return window.size() - before;
+  if (relay != std::string_view::npos) {
+    out.push_back(' ');
+    out.append(line.substr(relay));
+  }
+  return out;
 }
 
-// Members are rotated up behind the members gathered so far, so the lines of other messages keep
-// their order and their own gathering later finds them as they were logged. The sender line then
-// moves to the head: rejects and unknown users are logged before it.
-void CCsvFile::GatherMessage() {
+namespace {
+
+// Queues the record that line `line` of kind `kind` makes with its message's sender line, as
+// first and last line; a line of any other kind makes none.
+void PairWithSender(int kind, const AnsiString& sender, AnsiString line,
+                    std::deque<std::pair<AnsiString, AnsiString>>& pending) {
+  if (kind == kTo)
+    pending.emplace_back(sender, std::move(line));
+  else if (kind == kReject || kind == kUnknownUser)
+    pending.emplace_back(std::move(line), sender);
+}
+
+}  // namespace
+
+// A message without a sender line pairs its first line with its last while the line before the
+// last is of the last's kind, then drops the first; a first line that is neither a reject nor an
+// unknown user makes no record. The message leaves the open ones.
+void CCsvFile::Messages::Close(Message& m) {
+  static const std::vector<AnsiString> none;
+  const std::vector<AnsiString>& lines = m.held ? m.held->lines : none;
+  for (size_t head = 0, end = lines.size(); end - head >= 2;) {
+    const int firstKind = GetLineKind(lines[head]);
+    const bool built = firstKind == kReject || firstKind == kUnknownUser;
+    if (built) pending.emplace_back(lines[head], lines[end - 1]);
+    if (built && end - head >= 3 && GetLineKind(lines[end - 1]) == GetLineKind(lines[end - 2]))
+      --end;
+    else
+      ++head;
+  }
+  bytes -= m.sender.empty() ? 0 : Cost(m.sender);
+  for (const AnsiString& line : lines) bytes -= Cost(line);
+  Unlink(m);
+  byId.erase(byId.find(*m.id));
+}
+
+void CCsvFile::Messages::File(AnsiString line) {
   std::string_view id;
-  GetToken(window_[0], kQueueIdToken, id);
-  const AnsiString queueId = Text(id);
-  size_t members = 1, passed = 0;
-  for (size_t i = 1;; ++i) {
-    if (i >= window_.size() && FillLineWindow(window_, window_.size() + kWindowLines) == 0) break;
-    std::string_view other;
-    GetToken(window_[i], kQueueIdToken, other);
-    if (other == queueId) {
-      std::rotate(window_.begin() + members, window_.begin() + i, window_.begin() + i + 1);
-      ++members;
-    } else if (++passed >= kOtherLinesPassed) {
-      break;
-    }
+  GetToken(line, kQueueIdToken, id);
+  const int kind = GetLineKind(line);
+  const auto at = byId.try_emplace(Text(id)).first;
+  Message& m = at->second;
+  m.id = &at->first;
+  if (!m.sender.empty()) {
+    Touch(m, lines);
+    PairWithSender(kind, m.sender, std::move(line), pending);
+    return;
   }
-  group_ = members;
-  for (size_t i = 0; i < members; ++i) {
-    if (GetLineKind(window_[i]) == kFrom) {
-      std::rotate(window_.begin(), window_.begin() + i, window_.begin() + i + 1);
-      break;
+  if (kind == kFrom) {
+    Touch(m, lines);
+    m.sender = Essentials(line);
+    bytes += Cost(m.sender);
+    if (m.held) {
+      for (AnsiString& held : m.held->lines) {
+        bytes -= Cost(held);
+        const int heldKind = GetLineKind(held);
+        PairWithSender(heldKind, m.sender, std::move(held), pending);
+      }
+      m.held.reset();
     }
+    return;
   }
+  // Before a reject or unknown user, only a line that a sender line may still pair with counts.
+  if (!(m.held && m.held->reject) && kind != kTo && kind != kReject && kind != kUnknownUser) {
+    if (!m.held) byId.erase(at);
+    return;
+  }
+  if (!m.held) {
+    m.held = std::make_unique<Held>();
+  } else if (m.held->lines.size() >= kHeldLines) {
+    Close(m);
+    File(std::move(line));
+    return;
+  }
+  Touch(m, lines);
+  m.held->reject = m.held->reject || kind == kReject || kind == kUnknownUser;
+  bytes += Cost(line);
+  m.held->lines.push_back(std::move(line));
 }
 
-// A sender line stays at the head while any other line of its message remains, so that every
-// recipient, reject and unknown-user line meets it, whatever other lines the message holds; a
-// reject or unknown user is then the record's first line and the sender line its last. Without a
-// sender line, the first line pairs with the last member, which stays while the one before it is
-// of its kind.
+// Records are queued as lines complete them and handed out one a call; a line of other messages
+// or of no message is simply read past.
 bool CCsvFile::ReadSendmailRecord(TStrings* fields) {
+  if (!messages_) messages_.reset(new Messages);
+  Messages& all = *messages_;
   for (;;) {
-    FillLineWindow(window_, kWindowLines);
-    if (window_.empty()) return false;
-    if (group_ == 0) GatherMessage();
-    bool built = false;
-    while (group_ >= 2 && !built) {
-      const AnsiString& first = window_[0];
-      const AnsiString& last = window_[group_ - 1];
-      const int firstKind = GetLineKind(first), lastKind = GetLineKind(last);
-      const bool senderLast = firstKind == kFrom && (lastKind == kReject || lastKind == kUnknownUser);
-      built = senderLast ? ParseSendmailMessage(fields, last, first) : ParseSendmailMessage(fields, first, last);
-      const bool dropLast =
-          firstKind == kFrom || (built && group_ >= 3 && lastKind == GetLineKind(window_[group_ - 2]));
-      window_.erase(window_.begin() + (dropLast ? group_ - 1 : 0));
-      --group_;
+    while (!all.pending.empty()) {
+      const std::pair<AnsiString, AnsiString> pair = std::move(all.pending.front());
+      all.pending.pop_front();
+      if (ParseSendmailMessage(fields, pair.first, pair.second)) return true;
     }
-    if (group_ == 1) {
-      window_.pop_front();
-      group_ = 0;
+    if (line_.capacity() > kKeptCapacity) AnsiString().swap(line_);
+    if (!ReadLine(line_)) {
+      if (!all.oldest) return false;
+      while (all.oldest) all.Close(*all.oldest);
+      continue;
     }
-    if (built) return true;
+    ++all.lines;
+    while (all.oldest && (all.lines - all.oldest->last > kCloseAfterLines || all.bytes > kGatherBytes))
+      all.Close(*all.oldest);
+    std::string_view tag;
+    if (line_.empty() || !GetToken(line_, 4, tag) || !(StartsWith(tag, "sendmail") || StartsWith(tag, "sm-"))) continue;
+    if (CountRecipients(line_) < 2) {
+      all.File(line_);
+    } else {
+      SplitRecipients(line_, all.split);
+      for (; !all.split.empty(); all.split.pop_front()) all.File(std::move(all.split.front()));
+    }
   }
 }
 

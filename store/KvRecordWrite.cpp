@@ -30,6 +30,11 @@ AnsiString IndexMessage(const CKvrColInfo& col, const CKvrValue& value) {
   return SJ("インデックスの書き込みができません。");
 }
 
+// An integer beyond its column's range would be stored as another number: it is refused.
+AnsiString RangeMessage(const CKvrColInfo& col, const CKvrValue& value) {
+  return Format(SJ("項目'%s'の内容'%s'が範囲外です。").c_str(), col.Name.c_str(), value.GetText().c_str());
+}
+
 // A record id text read as "%lu"; false when it is no number or does not fit 32 bits.
 bool ParseRecordId(const AnsiString& text, uint32_t& id) {
   unsigned long v = 0;
@@ -247,6 +252,10 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
     }
     if (k >= 0) v->SetText(k < texts.Count() ? texts[k].c_str() : "");
     SetAutoValue(*v, i, false);
+    if (v->Beyond() != 0) {
+      takeBack(i - 1);
+      return Fail(RangeMessage(col, *v));
+    }
     if (!WriteIndexEntry(col, v, id, i)) {
       takeBack(i - 1);
       return Fail(IndexMessage(col, *v));
@@ -287,6 +296,10 @@ bool CKvRecord::InsertRaw(CKvrValueList& given) {
     for (int j = last; j >= 1; --j) RemoveIndexEntry(*Cols_->GetAt(j), *values.GetAt(j), id, j);
   };
   for (int i = 1; i < Cols_->Count(); ++i) {
+    if (values.GetAt(i)->Beyond() != 0) {
+      takeBack(i - 1);
+      return Fail(RangeMessage(*Cols_->GetAt(i), *values.GetAt(i)));
+    }
     if (!WriteIndexEntry(*Cols_->GetAt(i), values.GetAt(i), id, i)) {
       takeBack(i - 1);
       return Fail(SJ("インデックスの書き込みができません。"));
@@ -333,6 +346,11 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
   for (int i = 1; i < count; ++i) {
     const CKvrColInfo& col = *Cols_->GetAt(i);
     SetAutoValue(*now.GetAt(i), i, true);
+    if (now.GetAt(i)->Beyond() != 0) {
+      error = RangeMessage(col, *now.GetAt(i));
+      ok = false;
+      break;
+    }
     const int n = AddChangedEntries(col, *now.GetAt(i), *old.GetAt(i), id, i);
     if (n < 0) {
       error = IndexMessage(col, *now.GetAt(i));

@@ -170,15 +170,17 @@ CKvrRangeList* CKvrRangeList::Clone() const {
 void CKvrRangeList::AddCond(int op, const CKvrValue& value) {
   CKvrRange first, second;
   bool two = false;
+  // An integer beyond its type's range is the infinity on its side: no stored value reaches it.
+  const int at = value.Beyond() > 0 ? 1 : value.Beyond() < 0 ? -1 : 0;
   switch (op) {
-    case COND_LES: first.Set(-1, nullptr, false, 0, &value, false); break;
-    case COND_LES_EQL: first.Set(-1, nullptr, false, 0, &value, true); break;
-    case COND_EQL: first.Set(0, &value, true, 0, &value, true); break;
-    case COND_GRT_EQL: first.Set(0, &value, true, 1, nullptr, false); break;
-    case COND_GRT: first.Set(0, &value, false, 1, nullptr, false); break;
+    case COND_LES: first.Set(-1, nullptr, false, at, &value, false); break;
+    case COND_LES_EQL: first.Set(-1, nullptr, false, at, &value, true); break;
+    case COND_EQL: first.Set(at, &value, true, at, &value, true); break;
+    case COND_GRT_EQL: first.Set(at, &value, true, 1, nullptr, false); break;
+    case COND_GRT: first.Set(at, &value, false, 1, nullptr, false); break;
     case COND_NOT_EQL:
-      first.Set(-1, nullptr, false, 0, &value, false);
-      second.Set(0, &value, false, 1, nullptr, false);
+      first.Set(-1, nullptr, false, at, &value, false);
+      second.Set(at, &value, false, 1, nullptr, false);
       two = true;
       break;
     case COND_LIKE:

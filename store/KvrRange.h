@@ -19,6 +19,8 @@
 //                                                [p, q) or by every value: the whole column
 //   ALL             (-inf, +inf)
 //   anything else   nothing
+//
+// An integer v beyond its type's range (CKvrValue::Beyond) stands for -inf or +inf on its side.
 #pragma once
 
 #include <cstdint>

@@ -15,6 +15,22 @@ struct Text {
 bool IsWhite(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsHalfKana(unsigned char c) { return c >= 0xA1 && c <= 0xDF; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsInteger(char type) { return type == kvrSigned || type == kvrUnsigned; }
+
+// An integer text as "%d" reads it: white space, an optional sign, decimal digits; false without
+// a digit. The number stops growing once it lies far outside every 32-bit range.
+bool ScanInteger(const char* text, long long& value) {
+  size_t i = 0;
+  while (IsWhite(static_cast<unsigned char>(text[i]))) ++i;
+  const bool negative = text[i] == '-';
+  if (text[i] == '-' || text[i] == '+') ++i;
+  if (!IsDigit(text[i])) return false;
+  long long v = 0;
+  for (; IsDigit(text[i]); ++i)
+    if (v < (1LL << 40)) v = v * 10 + (text[i] - '0');
+  value = negative ? -v : v;
+  return true;
+}
 
 // Bytes of the character at i: a lead byte with a byte after it inside the text makes two.
 size_t CharLen(const unsigned char* p, size_t i, size_t n) { return IsSjisLeadByte(p[i]) && i + 1 < n ? 2 : 1; }
@@ -208,6 +224,7 @@ void CKvrValue::Assign(const CKvrValue& other) {
   SetBytes(other.data_, other.length_);
   if (other.hasSource_) SetSource(other.source_.get(), std::strlen(other.source_.get()));
   empty_ = other.empty_;
+  beyond_ = other.beyond_;
 }
 
 CKvrValue* CKvrValue::Clone() const { return new CKvrValue(*this); }
@@ -226,6 +243,7 @@ void CKvrValue::Blank() {
   length_ = 0;
   hasSource_ = false;
   empty_ = true;
+  beyond_ = 0;
 }
 
 void CKvrValue::Reset(char type) {
@@ -275,8 +293,14 @@ void CKvrValue::SetText(const char* text) {
   switch (type_) {
     case kvrSigned:
     case kvrUnsigned: {
-      int v = 0;
-      if (none || std::sscanf(copy.c_str(), "%d", &v) != 1) v = 0;
+      long long v = 0;
+      if (none || !ScanInteger(copy.c_str(), v)) v = 0;
+      const long long low = type_ == kvrSigned ? INT32_MIN : 0;
+      const long long high = type_ == kvrSigned ? INT32_MAX : UINT32_MAX;
+      if (v < low || v > high) {
+        beyond_ = v;
+        v = v < low ? low : high;
+      }
       uint32_t bits = static_cast<uint32_t>(v);
       if (type_ == kvrSigned) bits ^= 0x80000000u;
       PutBE32(inline_, bits);
@@ -446,8 +470,8 @@ bool CKvrValue::IsBlank() const {
     case kvrSigned:
     case kvrUnsigned: {
       if (!hasSource_) return length_ != 4;
-      int v;
-      return std::sscanf(source_.get(), "%d", &v) != 1;
+      long long v;
+      return !ScanInteger(source_.get(), v);
     }
     case kvrReal: {
       if (!hasSource_ || length_ != 6) return true;
@@ -484,7 +508,17 @@ Text TextOf(const CKvrValue& v) {
 
 bool IsTextType(char t) { return t == kvrString || t == kvrSet; }
 
+// An integer as a number, one beyond its type's range included.
+long long NumberOf(const CKvrValue& v) {
+  if (v.Beyond() != 0) return v.Beyond();
+  return v.Type() == kvrSigned ? v.GetSigned() : static_cast<long long>(v.GetUnsigned());
+}
+
 int CompareValues(const CKvrValue& a, const CKvrValue& b, bool euc) {
+  if ((a.Beyond() != 0 || b.Beyond() != 0) && IsInteger(a.Type()) && IsInteger(b.Type())) {
+    const long long x = NumberOf(a), y = NumberOf(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
   if (a.Type() == kvrSet && IsTextType(b.Type())) return CompareSet(TextOf(a), TextOf(b), euc);
   if (a.Type() == kvrString && IsTextType(b.Type()))
     return euc ? CompareEucText(TextOf(a), TextOf(b)) : CompareBytes(TextOf(a), TextOf(b));

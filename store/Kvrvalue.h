@@ -18,6 +18,11 @@
 //   byte 5     0
 //   zero is 80 80 00 00 00 00; a text that is no number is FF FF FF FF FF FF, after every number.
 //
+// An integer text outside its type's range (signed -2147483648 .. 2147483647, unsigned
+// 0 .. 4294967295) never wraps: the value notes the number (Beyond), its stored form holds the
+// nearest bound, and it compares below or above every value of its type. The tables refuse to
+// store such a value; a condition on one finds what lies on its side of the range.
+//
 // In a record image a value is its stored form; a real's 6 bytes are followed by its source
 // text and a NUL. SetStored reads such an image only inside the bytes it is given.
 //
@@ -58,8 +63,9 @@ class CKvrValue {
   // has, so that a value read again and again allocates only when a longer one comes.
   void Reset(char type);
 
-  // Sets the value from a text by its type ("%d" for the integers, the real form for reals);
-  // the text is kept as the source text of integers and reals.
+  // Sets the value from a text by its type (for the integers white space, a sign and decimal
+  // digits, as "%d" reads them; the real form for reals); the text is kept as the source text of
+  // integers and reals.
   void SetText(const char* text);
   void SetTypeText(char type, const char* text);
   // Reads a value of this value's type from a record image of `avail` bytes. Returns the bytes
@@ -98,6 +104,9 @@ class CKvrValue {
   bool IsEmpty() const { return empty_; }
   const unsigned char* Stored() const { return data_; }
   int StoredLength() const { return length_; }
+  // The number of an integer text beyond its type's range (saturated far outside it; negative
+  // below the range, positive above it), 0 for every other value.
+  long long Beyond() const { return beyond_; }
   // The text the value was set from, or null when there is none.
   const char* SourceText() const { return hasSource_ ? source_.get() : nullptr; }
 
@@ -115,6 +124,7 @@ class CKvrValue {
   bool hasSource_ = false;
   unsigned char* data_;  // inline_, or heap_ when the stored form is longer than 8
   int32_t length_;
+  long long beyond_ = 0;
   int32_t heapSize_ = 0;
   int32_t sourceSize_ = 0;
   std::unique_ptr<unsigned char[]> heap_;

@@ -160,6 +160,35 @@ TEST(ReadingTh, StoresWhatSingleInsertsStore) {
   EXPECT_EQ(bulk, ListRows(db.files, columns, "single", ""));
 }
 
+// Public files of other programs import as the reader reads them, every record a success.
+TEST(ReadingTh, RealFilesImportWhole) {
+  const struct {
+    const char* file;
+    int format;
+    int fields, records;
+  } cases[] = {
+      {"statistics-cp932.csv", CCsvFile::kDelimited, 13, 49},
+      {"rfc-utf8.csv", CCsvFile::kDelimited, 3, 3},
+      {"access-mixed.log", CCsvFile::kAccessLog, 18, 15},
+      {"sendmail-1.log", CCsvFile::kSendmailLog, 26, 8},
+  };
+  for (const auto& c : cases) {
+    TestDb db;
+    db.files.AddTable(db.File("t"), "t");
+    auto map = std::make_unique<TStringList>();
+    for (int k = 0; k < c.fields; ++k) {
+      ASSERT_EQ(db.files.AddColumn("t", Format("f%d", k), "string", 40), 1);
+      map->AddObject(Format("f%d", k), reinterpret_cast<void*>(intptr_t(k)));
+    }
+    CCsvFile reader;
+    ASSERT_TRUE(reader.Open(DataFile("real/") + c.file, "rb")) << c.file;
+    reader.QuotePairs = CCsvFile::kImportQuotePairs;
+    reader.FileFormat = c.format;
+    EXPECT_EQ(RunWorker(db.files, reader, map.get(), "t", 0, -1), (Counts{c.records, c.records, 0})) << c.file;
+    EXPECT_EQ(ListRows(db.files, "t.f0", "", "").size(), size_t(c.records)) << c.file;
+  }
+}
+
 TEST(ReadingTh, RefusedRecordsAreCounted) {
   TestDb db;
   db.MakeTable("t", {{"a", "string"}, {"b", "string"}});

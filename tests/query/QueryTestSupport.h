@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +52,12 @@ struct TestDb {
   TempDir dir;
   CRecFileList files;
 };
+
+// A file of the query tests' data folder (tests/query/data).
+inline std::string DataFile(const std::string& name) {
+  const char* dir = std::getenv("CW_TEST_DATA");
+  return std::string(dir ? dir : ".") + "/data/" + name;
+}
 
 inline std::string Joined(const TStrings& row) {
   std::string out;
