@@ -61,9 +61,21 @@ AnsiString TMemo::Text() const {
 
 void TMemo::SetText(const AnsiString& text) { lines_.SetText(text); }
 
-void TMemo::UserEdit(const AnsiString& text) {
+void TMemo::UserEdit(const std::string& utf8) {
+  const AnsiString old = Text();
+  const QString before = ToWidgetText(old);
+  const QString after = QString::fromStdString(utf8);
+  int prefix = 0;
+  const int most = static_cast<int>(std::min(before.size(), after.size()));
+  while (prefix < most && before[prefix] == after[prefix]) ++prefix;
+  int suffix = 0;
+  while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) ++suffix;
+  QString middle = after.mid(prefix, after.size() - prefix - suffix);
+  middle.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+  const int head = ByteOffset(old, prefix);
+  const int tail = ByteOffset(old, static_cast<int>(before.size()) - suffix);
   syncing_ = true;
-  lines_.SetText(text);
+  lines_.SetText(old.substr(0, head) + FromQ(middle) + old.substr(tail));
   syncing_ = false;
 }
 
@@ -131,21 +143,7 @@ QWidget* TMemo::CreateWidget(QWidget* parent) {
   auto* e = new QPlainTextEdit(parent);
   e->setTabChangesFocus(true);
   QObject::connect(e, &QPlainTextEdit::textChanged, [this, e] {
-    if (syncing_) return;
-    // Only the part the user changed goes through Unicode; the rest keeps its bytes.
-    const AnsiString old = Text();
-    const QString before = ToWidgetText(old);
-    const QString after = e->toPlainText();
-    int prefix = 0;
-    const int most = std::min(before.size(), after.size());
-    while (prefix < most && before[prefix] == after[prefix]) ++prefix;
-    int suffix = 0;
-    while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) ++suffix;
-    QString middle = after.mid(prefix, after.size() - prefix - suffix);
-    middle.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    const int head = ByteOffset(old, prefix);
-    const int tail = ByteOffset(old, static_cast<int>(before.size()) - suffix);
-    UserEdit(old.substr(0, head) + FromQ(middle) + old.substr(tail));
+    if (!syncing_) UserEdit(e->toPlainText().toStdString());
   });
   QObject::connect(e, &QPlainTextEdit::cursorPositionChanged, [this, e] {
     if (syncing_) return;

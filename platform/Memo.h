@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/StdCtrls.h"
 
@@ -29,8 +30,9 @@ class TMemo : public TWinControl {
   // follows it.
   void SetSelText(const AnsiString& text);
   TNotifyEvent OnChange;
-  // What an edit by the user does: the whole text becomes text.
-  void UserEdit(const AnsiString& text);
+  // What an edit by the user does: the box then shows text (UTF-8, lines joined by LF). Only the
+  // part that differs from what it showed before is converted; the rest keeps its bytes.
+  void UserEdit(const std::string& utf8);
 
  protected:
   QWidget* CreateWidget(QWidget* parent) override;
