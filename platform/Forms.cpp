@@ -424,14 +424,7 @@ const QCursor* RegisteredCursor(int index) {
 
 void TScreen::SetCursors(TCursor index, const TBitmap& picture, TColor transparent, int hotX, int hotY) {
   if (index <= 0 || !HaveGuiApplication() || picture.Empty()) return;
-  QImage image = picture.impl()->Image().convertToFormat(QImage::Format_ARGB32);
-  const QRgb clear = ToQColor(transparent).rgb() & 0xFFFFFF;
-  for (int y = 0; y < image.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < image.width(); ++x)
-      if ((line[x] & 0xFFFFFF) == clear) line[x] = 0;
-  }
-  Cursors()[index] = QCursor(QPixmap::fromImage(image), hotX, hotY);
+  Cursors()[index] = QCursor(QPixmap::fromImage(MaskedImage(picture, transparent)), hotX, hotY);
 }
 
 void TScreen::SetCursor(TCursor c) {

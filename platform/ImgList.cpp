@@ -90,7 +90,7 @@ int TImageList::AddIcon(const TIcon& icon) {
   return Count() - 1;
 }
 
-int TImageList::AddMasked(const TBitmap& picture, TColor transparent) {
+QImage MaskedImage(const TBitmap& picture, TColor transparent) {
   QImage image = picture.impl()->Image().convertToFormat(QImage::Format_ARGB32);
   const QRgb clear = ToQColor(transparent).rgb() & 0xFFFFFF;
   for (int y = 0; y < image.height(); ++y) {
@@ -98,8 +98,12 @@ int TImageList::AddMasked(const TBitmap& picture, TColor transparent) {
     for (int x = 0; x < image.width(); ++x)
       if ((line[x] & 0xFFFFFF) == clear) line[x] = 0;
   }
+  return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+int TImageList::AddMasked(const TBitmap& picture, TColor transparent) {
   TIcon icon;
-  icon.impl()->image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  icon.impl()->image = MaskedImage(picture, transparent);
   return AddIcon(icon);
 }
 

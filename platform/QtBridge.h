@@ -120,3 +120,6 @@ void ForwardMouse(QWidget* widget, TControl* control);
 class TComboBox;
 // The widget of a combo box: a Qt combo box that lets the control draw owner-drawn items.
 QWidget* MakeComboWidget(TComboBox* combo, QWidget* parent);
+
+// The picture with its pixels of the transparent colour left out (ARGB, premultiplied).
+QImage MaskedImage(const TBitmap& picture, TColor transparent);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/Clipbrd.h"
@@ -16,13 +15,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 TBitmap Filled(int w, int h, TColor c) {
   TBitmap b(w, h);
@@ -113,7 +105,7 @@ TEST_F(Extras, IconFilesFillAnImageListThatDrawsWithSeeThroughParts) {
   TempDir dir;
   ASSERT_TRUE(Filled(32, 32, clBlue).SaveToFile(dir.File("big.ico")));
   ASSERT_TRUE(Filled(16, 16, clRed).SaveToFile(dir.File("small.ico")));
-  std::ofstream(dir.File("both.ico"), std::ios::binary) << JoinIcons({Slurp(dir.File("big.ico")), Slurp(dir.File("small.ico"))});
+  std::ofstream(dir.File("both.ico"), std::ios::binary) << JoinIcons({ReadFileBytes(dir.File("big.ico")), ReadFileBytes(dir.File("small.ico"))});
   std::ofstream(dir.File("bad.ico"), std::ios::binary) << "\0\0\1\0\5\0garbage";
 
   TIcon icon;

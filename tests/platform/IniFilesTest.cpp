@@ -3,19 +3,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/IniFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void Spit(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
@@ -74,7 +66,7 @@ TEST(IniFile, WritesKeepWhatTheProgramDoesNotKnowInItsPlace) {
   EXPECT_TRUE(ini.Modified());
   ASSERT_TRUE(ini.UpdateFile()) << Show(ini.ErrorText());
   EXPECT_FALSE(ini.Modified());
-  EXPECT_EQ(Slurp(path),
+  EXPECT_EQ(ReadFileBytes(path),
             "; written by hand\r\n"
             "[TreeView1]\r\n"
             "Width=180\r\n"
@@ -117,7 +109,7 @@ TEST(IniFile, AFailedWriteIsReportedAndLeavesTheOldFileWhole) {
   viaLink.WriteInteger("a", "x", 2);
   ASSERT_TRUE(viaLink.UpdateFile()) << Show(viaLink.ErrorText());
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
-  EXPECT_EQ(Slurp(path), "[a]\r\nx=2\r\n");
+  EXPECT_EQ(ReadFileBytes(path), "[a]\r\nx=2\r\n");
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
