@@ -293,6 +293,14 @@ void TUpDown::SetAssociate(TWinControl* edit) {
   ShowPosition();
 }
 
+TWinControl* TUpDown::Edit() const {
+  // An edit freed before the buttons is no longer beside them.
+  if (!associate_ || !Parent()) return nullptr;
+  for (int i = 0; i < Parent()->ControlCount(); ++i)
+    if (Parent()->Controls(i) == associate_) return associate_;
+  return nullptr;
+}
+
 void TUpDown::Place() {
   if (!associate_) return;
   if (Parent() != associate_->Parent()) SetParent(associate_->Parent());
@@ -310,9 +318,9 @@ void TUpDown::SetMax(int v) {
 }
 
 int TUpDown::Position() const {
-  if (associate_) {
+  if (TWinControl* edit = Edit()) {
     int v;
-    if (TryStrToInt(Trim(associate_->Text()), v) && v >= std::min(min_, max_) && v <= std::max(min_, max_)) return v;
+    if (TryStrToInt(Trim(edit->Text()), v) && v >= std::min(min_, max_) && v <= std::max(min_, max_)) return v;
   }
   return position_;
 }
@@ -323,7 +331,7 @@ void TUpDown::SetPosition(int v) {
 }
 
 void TUpDown::ShowPosition() {
-  if (associate_) associate_->SetText(IntToStr(position_));
+  if (TWinControl* edit = Edit()) edit->SetText(IntToStr(position_));
 }
 
 void TUpDown::Step(bool up) {
@@ -560,7 +568,16 @@ TCoolBar::TCoolBar(TComponent* owner) : TCustomControl(owner) {
 
 TCoolBar::~TCoolBar() = default;
 
+bool TCoolBar::Holds(const TControl* c) const {
+  for (int k = 0; k < ControlCount(); ++k)
+    if (Controls(k) == c) return true;
+  return false;
+}
+
 std::vector<TRect> TCoolBar::LayOut(int* height) {
+  // A band's control that was freed is no longer among the children: the band forgets it.
+  for (int i = 0; i < bands_.Count(); ++i)
+    if (bands_.Items(i)->control_ && !Holds(bands_.Items(i)->control_)) bands_.Items(i)->control_ = nullptr;
   std::vector<TRect> rects(bands_.Count());
   // Rows of visible bands: a band with Break begins a new row (the first always does).
   std::vector<std::vector<int>> rows;
@@ -603,9 +620,7 @@ void TCoolBar::AlignControls() {
   for (int i = 0; i < bands_.Count(); ++i) {
     TCoolBand* b = bands_.Items(i);
     TWinControl* c = b->control_;
-    bool mine = false;  // a control freed meanwhile is no longer among the children
-    for (int k = 0; k < ControlCount() && !mine; ++k) mine = Controls(k) == c;
-    if (!mine) continue;
+    if (!c) continue;
     const TRect& r = rects[i];
     if (b->visible_)
       c->SetBounds(r.Left + kGripper, r.Top + kBandPad, std::max(0, r.Width() - kGripper - 2), c->Height());

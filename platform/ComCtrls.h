@@ -425,6 +425,7 @@ class TUpDown : public TCustomControl {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
 
  private:
+  TWinControl* Edit() const;
   void ShowPosition();
   void Place();
   TWinControl* associate_ = nullptr;
@@ -558,6 +559,7 @@ class TCoolBar : public TCustomControl {
   void Paint() override;
 
  private:
+  bool Holds(const TControl* c) const;
   std::vector<TRect> LayOut(int* height);
   TCoolBands bands_{this};
 };

@@ -209,6 +209,24 @@ void TControl::Click() {
   if (OnClick) OnClick(this);
 }
 
+void TControl::BringToFront() {
+  if (parent_) {
+    auto& v = parent_->controls_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    v.push_back(this);
+  }
+  if (widget_) widget_->raise();
+}
+
+void TControl::SendToBack() {
+  if (parent_) {
+    auto& v = parent_->controls_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    v.insert(v.begin(), this);
+  }
+  if (widget_) widget_->lower();
+}
+
 TForm* TControl::ParentForm() {
   TControl* c = this;
   while (c->parent_) c = c->parent_;
@@ -348,6 +366,9 @@ void TControl::ReleaseMouse(TMouseButton button, TShiftState shift, int x, int y
   MouseUp(button, shift, x, y);
   if (click) Click();
   if (button == mbRight) {
+    bool handled = false;
+    if (OnContextPopup) OnContextPopup(this, TPoint{x, y}, handled);
+    if (handled) return;
     for (TControl* c = this; c; c = c->parent_) {
       TPopupMenu* menu = c->popupMenu_;
       if (!menu) continue;

@@ -79,6 +79,8 @@ using TDragOverEvent =
     std::function<void(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept)>;
 using TDragDropEvent = std::function<void(TObject* sender, TObject* source, int x, int y)>;
 using TEndDragEvent = std::function<void(TObject* sender, TObject* target, int x, int y)>;
+// Before a right click opens the popup menu: mousePos in client coordinates; handled keeps it shut.
+using TContextPopupEvent = std::function<void(TObject* sender, TPoint mousePos, bool& handled)>;
 
 // Mouse pointer shapes.
 using TCursor = int;
@@ -138,9 +140,13 @@ class TControl : public TComponent {
 
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor c);
-  // The menu a right click on the control opens (not owned).
+  // The menu a right click on the control opens (not owned), after OnContextPopup.
   TPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TPopupMenu* m) { popupMenu_ = m; }
+  TContextPopupEvent OnContextPopup;
+  // Over or under the parent's other controls.
+  void BringToFront();
+  void SendToBack();
   AnsiString Hint;
   bool ShowHint = false;
 

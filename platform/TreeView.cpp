@@ -456,7 +456,7 @@ void TTreeView::PaintView(TCanvas* c, const TRect& view) {
     if (showButtons_ && n->hasChildren_ && n->level_ + shift >= 1) {
       const int bx = buttonX(n->level_);
       const TRect box = Rect(bx - kButton / 2, mid - kButton / 2, bx - kButton / 2 + kButton, mid - kButton / 2 + kButton);
-      c->Brush()->SetColor(clWindow);
+      c->Brush()->SetColor(Color());
       c->FillRect(box);
       c->Brush()->SetColor(clGray);
       c->FrameRect(box);

@@ -135,6 +135,9 @@ TEST_F(CommonControls, UpDownStepsThePositionShownInItsEditAndReadsWhatWasTyped)
   ud->SetEnabled(false);
   ud->Step(true);
   EXPECT_EQ(ud->Position(), 32767);
+  delete edit;  // freed first: the buttons keep their position
+  ud->SetPosition(5);
+  EXPECT_EQ(ud->Position(), 5);
 }
 
 TEST_F(CommonControls, ActionsGiveTheirStateToMenuItemsAndToolButtonsAndRunFromThem) {
@@ -259,4 +262,7 @@ TEST_F(CommonControls, CoolBarPutsBandsInRowsAndFollowsTheirHeight) {
   EXPECT_FALSE(menuBar->Visible());
   EXPECT_EQ(cool->BandRect(1).Top, 0);
   EXPECT_EQ(cool->Height(), 26);
+  delete tools;  // the band forgets a control freed before the bar
+  EXPECT_EQ(second->Control(), nullptr);
+  EXPECT_EQ(cool->Height(), 22 + 4);
 }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 
 #include "platform/Clipbrd.h"
 #include "platform/ExtCtrls.h"
+#include "platform/Menus.h"
 #include "platform/Dialogs.h"
 #include "platform/Image.h"
 #include "platform/ImgList.h"
@@ -289,4 +291,56 @@ TEST_F(Extras, DroppedFilesKeyStatePointerShapesTimersImagesAndTheShell) {
 
   EXPECT_TRUE(ShellOpen("https://example.com/"));
   EXPECT_EQ(ShellOpenedLast(), "https://example.com/");
+}
+
+TEST_F(Extras, ContextPopupStackingPaintAndReadOnlyFiles) {
+  // OnContextPopup comes before the popup menu and may keep it shut.
+  TPopupMenu menu(&form);
+  int popups = 0;
+  menu.OnPopup = [&](TObject*) { ++popups; };
+  auto* grid = new TPaintBox(&form);
+  grid->SetParent(&form);
+  grid->SetBounds(0, 0, 100, 100);
+  grid->SetPopupMenu(&menu);
+  TPoint asked;
+  bool keepShut = true;
+  grid->OnContextPopup = [&](TObject*, TPoint p, bool& handled) {
+    asked = p;
+    handled = keepShut;
+  };
+  grid->PressMouse(mbRight, ssRight, 30, 40);
+  grid->ReleaseMouse(mbRight, 0, 30, 40);
+  EXPECT_EQ(asked, (TPoint{30, 40}));
+  EXPECT_EQ(popups, 0);
+  keepShut = false;
+  grid->PressMouse(mbRight, ssRight, 30, 40);
+  grid->ReleaseMouse(mbRight, 0, 30, 40);
+  EXPECT_EQ(popups, 1);
+
+  // The control in front takes the pointer.
+  auto* chart = new TPaintBox(&form);
+  chart->SetParent(&form);
+  chart->SetBounds(0, 0, 100, 100);
+  EXPECT_EQ(form.ControlAtPos(50, 50), chart);
+  chart->SendToBack();
+  EXPECT_EQ(form.ControlAtPos(50, 50), grid);
+  chart->BringToFront();
+  EXPECT_EQ(form.ControlAtPos(50, 50), chart);
+
+  int paints = 0;
+  form.OnPaint = [&](TObject*) { ++paints; };
+  form.Show();
+  EXPECT_TRUE(PumpUntil([&] { return paints > 0; }));
+  form.Hide();
+
+  TempDir dir;
+  const std::string path = dir.File("work.ini");
+  EXPECT_EQ(FileGetAttr(path), -1);
+  EXPECT_EQ(FileSetAttr(path, 0), ENOENT);
+  std::ofstream(path) << "[a]\n";
+  EXPECT_EQ(FileGetAttr(path), 0);
+  EXPECT_EQ(FileSetAttr(path, faReadOnly), 0);
+  EXPECT_EQ(FileGetAttr(path), faReadOnly);
+  EXPECT_EQ(FileSetAttr(path, 0), 0);
+  EXPECT_EQ(FileGetAttr(path), 0);
 }
