@@ -23,6 +23,7 @@ struct DragSession {
   TControl* target = nullptr;
   bool accepted = false;
   TPoint last;  // screen point of the pointer's latest move
+  bool cursorShown = false;
 
   static DragSession& Current() {
     static DragSession session;
@@ -32,6 +33,12 @@ struct DragSession {
     started = true;
     source->DoStartDrag();
   }
+  // The pointer follows the target's answer: the source's drag cursor or "no drop".
+  void ShowCursor() {
+    if (!started || !source) return;
+    SetDragCursor(&cursorShown, accepted ? source->DragCursor : crNoDrop);
+  }
+  void HideCursor() { SetDragCursor(&cursorShown, crDefault); }
   // The control under a screen point on the source's form, and whether it takes the source.
   void Follow(TPoint screen) {
     last = screen;
@@ -50,6 +57,7 @@ struct DragSession {
     target = over;
     accepted = false;
     if (target) target->DragOver(source, local.x, local.y, state, accepted);
+    ShowCursor();
   }
 };
 
@@ -82,7 +90,10 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 
 TControl::~TControl() {
   DragSession& drag = DragSession::Current();
-  if (drag.source == this) drag = DragSession();
+  if (drag.source == this) {
+    drag.HideCursor();
+    drag = DragSession();
+  }
   if (drag.target == this) drag.target = nullptr;
   font_.OnChange = nullptr;
   if (parent_) parent_->RemoveControl(this);
@@ -121,6 +132,7 @@ void TControl::SetParent(TWinControl* parent) {
 
 void TControl::SetBounds(int left, int top, int width, int height) {
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  const bool resized = std::max(0, width) != width_ || std::max(0, height) != height_;
   left_ = left;
   top_ = top;
   width_ = std::max(0, width);
@@ -128,13 +140,18 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   UpdateWidget();
   if (parent_ && align_ != alNone) parent_->Realign();
   if (parent_) parent_->ControlBoundsChanged(this);
+  if (resized) Resize();
+}
+
+void TControl::Resize() {
+  if (OnResize) OnResize(this);
 }
 
 void TControl::SetVisible(bool v) {
   if (v == visible_) return;
   visible_ = v;
   UpdateWidget();
-  if (parent_ && align_ != alNone) parent_->Realign();
+  if (parent_) parent_->Realign();
 }
 
 void TControl::SetEnabled(bool v) {
@@ -192,6 +209,24 @@ void TControl::Click() {
   if (OnClick) OnClick(this);
 }
 
+void TControl::BringToFront() {
+  if (parent_) {
+    auto& v = parent_->controls_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    v.push_back(this);
+  }
+  if (widget_) widget_->raise();
+}
+
+void TControl::SendToBack() {
+  if (parent_) {
+    auto& v = parent_->controls_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    v.insert(v.begin(), this);
+  }
+  if (widget_) widget_->lower();
+}
+
 TForm* TControl::ParentForm() {
   TControl* c = this;
   while (c->parent_) c = c->parent_;
@@ -247,7 +282,9 @@ QCursor ToQCursor(int cursor) {
     case crVSplit: return Qt::SplitVCursor;
     case crHandPoint: return Qt::PointingHandCursor;
     case crSizeAll: return Qt::SizeAllCursor;
-    default: return Qt::ArrowCursor;
+    default:
+      if (const QCursor* own = RegisteredCursor(cursor)) return *own;
+      return Qt::ArrowCursor;
   }
 }
 
@@ -282,6 +319,8 @@ TPoint g_lastPress;  // screen point of the latest mouse press, where a drag beg
 
 void TControl::PressMouse(TMouseButton button, TShiftState shift, int x, int y, bool doubleClick) {
   if (!enabled_) return;
+  NoteButton(button, true);
+  const EventShiftScope held(shift);
   g_lastPress = ClientToScreen({x, y});
   if (doubleClick) {
     DblClick();
@@ -294,6 +333,7 @@ void TControl::PressMouse(TMouseButton button, TShiftState shift, int x, int y, 
 }
 
 void TControl::MoveMouse(TShiftState shift, int x, int y) {
+  const EventShiftScope held(shift);
   DragSession& drag = DragSession::Current();
   if (drag.source == this) {
     const TPoint screen = ClientToScreen({x, y});
@@ -309,6 +349,8 @@ void TControl::MoveMouse(TShiftState shift, int x, int y) {
 }
 
 void TControl::ReleaseMouse(TMouseButton button, TShiftState shift, int x, int y) {
+  NoteButton(button, false);
+  const EventShiftScope held(shift);
   DragSession& drag = DragSession::Current();
   if (drag.source == this) {
     if (drag.started) {
@@ -324,6 +366,9 @@ void TControl::ReleaseMouse(TMouseButton button, TShiftState shift, int x, int y
   MouseUp(button, shift, x, y);
   if (click) Click();
   if (button == mbRight) {
+    bool handled = false;
+    if (OnContextPopup) OnContextPopup(this, TPoint{x, y}, handled);
+    if (handled) return;
     for (TControl* c = this; c; c = c->parent_) {
       TPopupMenu* menu = c->popupMenu_;
       if (!menu) continue;
@@ -338,6 +383,7 @@ void TControl::ReleaseMouse(TMouseButton button, TShiftState shift, int x, int y
 }
 
 void TControl::TurnWheel(TShiftState shift, int delta, int x, int y) {
+  const EventShiftScope held(shift);
   if (enabled_) DoMouseWheel(shift, delta, ClientToScreen({x, y}));
 }
 
@@ -361,10 +407,15 @@ bool TControl::Dragging() const {
 void TControl::EndDrag(bool drop) {
   DragSession& drag = DragSession::Current();
   if (drag.source != this) return;
+  drag.HideCursor();
   const DragSession ended = drag;
   drag = DragSession();
   if (!ended.started) return;
   TControl* target = drop && ended.accepted ? ended.target : nullptr;
+  if (ended.target && !target) {
+    bool ignored = false;
+    ended.target->DragOver(this, 0, 0, dsDragLeave, ignored);
+  }
   TPoint at;
   if (target) {
     at = target->ScreenToClient(ended.last);
@@ -412,8 +463,8 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
   if (TForm* form = ParentForm(); form && form != this && form->ActiveControl() == this) form->activeControl_ = nullptr;
-  // Children go first, while this control and its widget are still whole; none is placed again.
-  realigning_ = true;
+  // Children go first, while this control and its widget are still whole.
+  destroying_ = true;
   while (!controls_.empty()) delete controls_.back();
 }
 
@@ -486,6 +537,8 @@ TWinControl* PreviewForm(TWinControl* c) {
 }  // namespace
 
 bool TWinControl::PressKey(uint16_t key, TShiftState shift) {
+  NoteKey(key, true);
+  const EventShiftScope held(shift);
   if (TWinControl* form = PreviewForm(this)) {
     static_cast<TWinControl*>(form)->KeyDown(key, shift);
     if (key == 0) return false;
@@ -494,20 +547,24 @@ bool TWinControl::PressKey(uint16_t key, TShiftState shift) {
   return key != 0;
 }
 
-void TWinControl::ReleaseKey(uint16_t key, TShiftState shift) {
+bool TWinControl::ReleaseKey(uint16_t key, TShiftState shift) {
+  NoteKey(key, false);
+  const EventShiftScope held(shift);
   if (TWinControl* form = PreviewForm(this)) {
     static_cast<TWinControl*>(form)->KeyUp(key, shift);
-    if (key == 0) return;
+    if (key == 0) return false;
   }
   KeyUp(key, shift);
+  return key != 0;
 }
 
-void TWinControl::TypeChar(char key) {
+bool TWinControl::TypeChar(char key) {
   if (TWinControl* form = PreviewForm(this)) {
     static_cast<TWinControl*>(form)->KeyPress(key);
-    if (key == 0) return;
+    if (key == 0) return false;
   }
   KeyPress(key);
+  return key != 0;
 }
 
 void TWinControl::ColorChanged() {
@@ -519,18 +576,48 @@ void TWinControl::ColorChanged() {
   }
 }
 
-void TWinControl::InsertControl(TControl* c) { controls_.push_back(c); }
+void TWinControl::InsertControl(TControl* c) {
+  controls_.push_back(c);
+  if (auto* w = dynamic_cast<TWinControl*>(c)) tabList_.push_back(w);
+}
 
 void TWinControl::RemoveControl(TControl* c) {
   controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
-  // The aligned controls that remain take up the room it leaves.
-  if (c->align_ != alNone && c->visible_) Realign();
+  tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), c), tabList_.end());
+  if (!destroying_) Realign();
+}
+
+int TWinControl::TabOrder() const {
+  if (!Parent()) return -1;
+  const auto& list = Parent()->tabList_;
+  auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int order) {
+  TWinControl* p = Parent();
+  if (!p) return;
+  auto& list = p->tabList_;
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  list.insert(list.begin() + std::clamp(order, 0, static_cast<int>(list.size())), this);
+  p->ApplyTabOrder();
+}
+
+void TWinControl::ApplyTabOrder() {
+  QWidget* prev = nullptr;
+  for (TWinControl* w : tabList_) {
+    if (!w->widget_) continue;
+    if (prev) QWidget::setTabOrder(prev, w->widget_);
+    prev = w->widget_;
+  }
 }
 
 void TWinControl::EnsureWidget() {
+  const bool had = widget_ != nullptr;
   TControl::EnsureWidget();
   if (!widget_) return;
   for (TControl* c : controls_) c->EnsureWidget();
+  if (!had) ApplyTabOrder();
 }
 
 void TWinControl::FontChanged() {
@@ -545,39 +632,72 @@ void TWinControl::FontChanged() {
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {
   const bool resized = width != Width() || height != Height();
+  const int oldW = ClientWidth(), oldH = ClientHeight();
   TControl::SetBounds(left, top, width, height);
-  if (resized) Realign();
+  if (!resized) return;
+  AnchorChildren(ClientWidth() - oldW, ClientHeight() - oldH);
+  Realign();
+}
+
+void TWinControl::AnchorChildren(int dw, int dh) {
+  if (dw == 0 && dh == 0) return;
+  for (TControl* c : controls_) {
+    const TAnchors a = c->anchors_;
+    if (c->align_ != alNone || a == (akLeft | akTop)) continue;
+    int l = c->left_, t = c->top_, w = c->width_, h = c->height_;
+    if ((a & akLeft) && (a & akRight)) w += dw;
+    else if (a & akRight) l += dw;
+    else if (!(a & akLeft)) l += dw / 2;
+    if ((a & akTop) && (a & akBottom)) h += dh;
+    else if (a & akBottom) t += dh;
+    else if (!(a & akTop)) t += dh / 2;
+    c->SetBounds(l, t, w, h);
+  }
 }
 
 void TWinControl::Realign() {
   if (realigning_) return;
   realigning_ = true;
-  int l = 0, t = 0, r = ClientWidth(), b = ClientHeight();
-  for (TControl* c : controls_) {
-    if (!c->visible_) continue;
-    switch (c->align_) {
-      case alTop:
-        c->SetBounds(l, t, r - l, c->height_);
-        t += c->height_;
-        break;
-      case alBottom:
-        c->SetBounds(l, b - c->height_, r - l, c->height_);
-        b -= c->height_;
-        break;
-      case alLeft:
-        c->SetBounds(l, t, c->width_, b - t);
-        l += c->width_;
-        break;
-      case alRight:
-        c->SetBounds(r - c->width_, t, c->width_, b - t);
-        r -= c->width_;
-        break;
-      default: break;
-    }
-  }
-  for (TControl* c : controls_)
-    if (c->visible_ && c->align_ == alClient) c->SetBounds(l, t, r - l, b - t);
+  AlignControls();
   realigning_ = false;
+}
+
+void TWinControl::AlignControls() {
+  int l = 0, t = 0, r = ClientWidth(), b = ClientHeight();
+  // Each kind in turn, its controls in the order of their places (the one nearest its side
+  // first); controls at the same place keep the order they were placed in.
+  auto ofKind = [this](TAlign kind) {
+    std::vector<TControl*> list;
+    for (TControl* c : controls_)
+      if (c->visible_ && c->align_ == kind) list.push_back(c);
+    std::stable_sort(list.begin(), list.end(), [kind](const TControl* a, const TControl* b) {
+      switch (kind) {
+        case alTop: return a->top_ < b->top_;
+        case alBottom: return a->top_ + a->height_ > b->top_ + b->height_;
+        case alLeft: return a->left_ < b->left_;
+        case alRight: return a->left_ + a->width_ > b->left_ + b->width_;
+        default: return false;
+      }
+    });
+    return list;
+  };
+  for (TControl* c : ofKind(alTop)) {
+    c->SetBounds(l, t, r - l, c->height_);
+    t += c->height_;
+  }
+  for (TControl* c : ofKind(alBottom)) {
+    c->SetBounds(l, b - c->height_, r - l, c->height_);
+    b -= c->height_;
+  }
+  for (TControl* c : ofKind(alLeft)) {
+    c->SetBounds(l, t, c->width_, b - t);
+    l += c->width_;
+  }
+  for (TControl* c : ofKind(alRight)) {
+    c->SetBounds(r - c->width_, t, c->width_, b - t);
+    r -= c->width_;
+  }
+  for (TControl* c : ofKind(alClient)) c->SetBounds(l, t, r - l, b - t);
 }
 
 // ---- Input from the window system ----

@@ -43,6 +43,11 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // What the input method does while a control has the focus: disabled, off, on, or left alone;
 // the others ask for a kind of input (Latin letters for the alphanumeric modes).
 enum TImeMode { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata };
+// The sides of its parent that a control without alignment keeps its distance to when the parent
+// changes its size: left and right anchored stretch the control, right alone moves it, neither
+// keeps it centred.
+enum TAnchorKind : int { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = int;
 
 // ---- Input ----
 
@@ -56,6 +61,13 @@ constexpr uint16_t VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CO
                    VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36,
                    VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46,
                    VK_F1 = 112, VK_F2 = 113, VK_F12 = 123;
+// Mouse buttons and the sides' modifier keys, for GetKeyState.
+constexpr uint16_t VK_LBUTTON = 1, VK_RBUTTON = 2, VK_MBUTTON = 4, VK_LSHIFT = 0xA0, VK_RSHIFT = 0xA1,
+                   VK_LCONTROL = 0xA2, VK_RCONTROL = 0xA3;
+
+// Whether a key or mouse button is held down, as the input delivered so far tells: negative when
+// held. The modifiers of the event being delivered count as held while it is handled.
+int16_t GetKeyState(int vk);
 
 using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
@@ -70,6 +82,8 @@ using TDragOverEvent =
     std::function<void(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept)>;
 using TDragDropEvent = std::function<void(TObject* sender, TObject* source, int x, int y)>;
 using TEndDragEvent = std::function<void(TObject* sender, TObject* target, int x, int y)>;
+// Before a right click opens the popup menu: mousePos in client coordinates; handled keeps it shut.
+using TContextPopupEvent = std::function<void(TObject* sender, TPoint mousePos, bool& handled)>;
 
 // Mouse pointer shapes.
 using TCursor = int;
@@ -113,6 +127,8 @@ class TControl : public TComponent {
 
   TAlign Align() const { return align_; }
   void SetAlign(TAlign a);
+  TAnchors Anchors() const { return anchors_; }
+  void SetAnchors(TAnchors a) { anchors_ = a; }
 
   // The control's own font; while ParentFont is on it follows the parent's font.
   TFont* Font() { return &font_; }
@@ -127,15 +143,21 @@ class TControl : public TComponent {
 
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor c);
-  // The menu a right click on the control opens (not owned).
+  // The menu a right click on the control opens (not owned), after OnContextPopup.
   TPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TPopupMenu* m) { popupMenu_ = m; }
+  TContextPopupEvent OnContextPopup;
+  // Over or under the parent's other controls.
+  void BringToFront();
+  void SendToBack();
   AnsiString Hint;
   bool ShowHint = false;
 
   TNotifyEvent OnClick;
   virtual void Click();
   TNotifyEvent OnDblClick;
+  // After every change of the control's width or height.
+  TNotifyEvent OnResize;
   TMouseEvent OnMouseDown;
   TMouseMoveEvent OnMouseMove;
   TMouseEvent OnMouseUp;
@@ -153,6 +175,8 @@ class TControl : public TComponent {
   // Drag and drop inside the program. An immediate drag starts at once; otherwise it starts when
   // the pointer has moved threshold pixels (5 when negative) with the button held.
   TDragMode DragMode = dmManual;
+  // The pointer while a drag begun here is over a target that accepts it (crNoDrop elsewhere).
+  TCursor DragCursor = crDrag;
   virtual void BeginDrag(bool immediate, int threshold = -1);
   bool Dragging() const;
   // Ends a drag begun from this control: dropped on the target under the pointer or cancelled.
@@ -188,6 +212,7 @@ class TControl : public TComponent {
   virtual void EnsureWidget();
   virtual void FontChanged();
   virtual void CaptionChanged() {}
+  virtual void Resize();
   virtual void ColorChanged() { UpdateWidget(); }
   void DestroyWidget();
 
@@ -217,6 +242,7 @@ class TControl : public TComponent {
   bool enabled_ = true;
   AnsiString caption_;
   TAlign align_ = alNone;
+  TAnchors anchors_ = akLeft | akTop;
   TFont font_;
   bool parentFont_ = true;
   bool followingParent_ = false;
@@ -238,8 +264,11 @@ class TWinControl : public TControl {
   // The visible control at a client point, at any depth (this control when no child is there).
   TControl* ControlAtPos(int x, int y);
 
-  // Keyboard focus: the form's active control.
+  // Keyboard focus: the form's active control. Tab moves it through the windowed controls of a
+  // parent in their tab order (the order they were placed there, unless set).
   bool TabStop = false;
+  int TabOrder() const;
+  void SetTabOrder(int order);
   virtual bool CanFocus() const;
   void SetFocus();
   bool Focused() const;
@@ -250,11 +279,13 @@ class TWinControl : public TControl {
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;
   // Keyboard input as the window system delivers it to this control; with the form's KeyPreview
-  // the form sees it first and may swallow it (key set to 0). PressKey is false when the key was
-  // swallowed, and then the window system types no character for it.
+  // the form sees it first and may swallow it (key set to 0). False when the key was swallowed.
   bool PressKey(uint16_t key, TShiftState shift);
-  void ReleaseKey(uint16_t key, TShiftState shift);
-  void TypeChar(char key);
+  bool ReleaseKey(uint16_t key, TShiftState shift);
+  bool TypeChar(char key);
+
+  // Places aligned children inside the client area (and whatever else the control arranges).
+  void Realign();
 
   TImeMode ImeMode() const { return imeMode_; }
   void SetImeMode(TImeMode m);
@@ -267,8 +298,9 @@ class TWinControl : public TControl {
   void EnsureWidget() override;
   void FontChanged() override;
   void ColorChanged() override;
-  // Places aligned children inside the client area.
-  void Realign();
+  // Lays the children out: aligned ones top, bottom, left, right, then client, each kind in the
+  // order of their places; a control that arranges its children itself adds to it.
+  virtual void AlignControls();
   // A parented control moved or changed its size.
   virtual void ControlBoundsChanged(TControl* c) {}
   virtual void KeyDown(uint16_t& key, TShiftState shift);
@@ -282,9 +314,13 @@ class TWinControl : public TControl {
   friend class TForm;
   void InsertControl(TControl* c);
   void RemoveControl(TControl* c);
+  void ApplyTabOrder();
+  void AnchorChildren(int dw, int dh);
   std::vector<TControl*> controls_;
+  std::vector<TWinControl*> tabList_;
   bool realigning_ = false;
   TImeMode imeMode_ = imDontCare;
+  bool destroying_ = false;
 };
 
 // A windowed control that draws itself on its canvas. What is drawn is kept in an image of the

@@ -1,6 +1,6 @@
-// The colour and font dialogs. Each shows a form of the program's own modally, so that under
-// tests the modal handler answers it like any other dialog: it finds the TColorDialogForm or
-// TFontDialogForm, sets the choice and presses "OK" or "キャンセル".
+// The colour, font and file dialogs. Each shows a form of the program's own modally, so that
+// under tests the modal handler answers it like any other dialog: it finds the TColorDialogForm,
+// TFontDialogForm or TFileDialogForm, sets the choice and presses "OK" or "キャンセル".
 #pragma once
 
 #include "platform/Forms.h"
@@ -55,4 +55,64 @@ class TFontDialog : public TComponent {
 
  private:
   TFont font_;
+};
+
+enum TOpenOption : int {
+  ofReadOnly = 0x1,
+  ofOverwritePrompt = 0x2,
+  ofHideReadOnly = 0x4,
+  ofNoChangeDir = 0x8,
+  ofPathMustExist = 0x800,
+  ofFileMustExist = 0x1000,
+  ofEnableSizing = 0x800000,
+};
+using TOpenOptions = int;
+
+// Asks the user for a file to open. Filter holds pairs of a description and patterns, all
+// separated by "|" ("CSVファイル (*.csv)|*.csv|すべてのファイル (*.*)|*.*"); FilterIndex counts the
+// pairs from 1. The dialog never changes the current directory. FileName holds the bytes the file
+// system names the file by.
+class TOpenDialog : public TComponent {
+ public:
+  explicit TOpenDialog(TComponent* owner);
+  AnsiString FileName;
+  AnsiString Filter;
+  int FilterIndex = 1;
+  AnsiString InitialDir;
+  AnsiString Title;
+  // Added to a name typed without an extension (without the dot).
+  AnsiString DefaultExt;
+  TOpenOptions Options = ofHideReadOnly | ofEnableSizing;
+  // True when the user chose a file, which FileName then names. Under tests the modal handler
+  // receives a TFileDialogForm in the dialog's place.
+  virtual bool Execute();
+
+ protected:
+  virtual bool Saving() const { return false; }
+};
+
+// Asks for the name of a file to write; with ofOverwritePrompt an existing file is confirmed.
+class TSaveDialog : public TOpenDialog {
+ public:
+  explicit TSaveDialog(TComponent* owner) : TOpenDialog(owner) {}
+
+ protected:
+  bool Saving() const override { return true; }
+};
+
+// The form a file dialog shows to the modal handler of a test: the handler types the name into
+// FileNameEdit and presses OK (a name without a directory is taken in InitialDir). With
+// ofFileMustExist the form does not close on OK while the file does not exist.
+class TFileDialogForm : public TForm {
+ public:
+  TFileDialogForm(TComponent* owner, TOpenDialog* dialog);
+  TOpenDialog* Dialog() const { return dialog_; }
+  TEdit* FileNameEdit;
+  TButton* OKButton;
+  TButton* CancelButton;
+  // The file the typed name stands for.
+  AnsiString ChosenFile() const;
+
+ private:
+  TOpenDialog* dialog_;
 };

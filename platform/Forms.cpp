@@ -5,9 +5,14 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
+#include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPixmap>
+#include <QUrl>
 #include <QScreen>
 #include <QTranslator>
 #include <QWidget>
@@ -16,12 +21,25 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "platform/QtBridge.h"
 #include "platform/StdCtrls.h"
 #include "platform/Thread.h"
 
 TApplication* Application = nullptr;
+
+namespace {
+
+// The pointer shapes installed in the screen's list; they go before the window system does.
+std::map<int, QCursor>& Cursors() {
+  static std::map<int, QCursor> cursors;
+  return cursors;
+}
+
+void ForgetCursors() { Cursors().clear(); }
+
+}  // namespace
 
 namespace {
 
@@ -78,6 +96,26 @@ class FormWidget : public QWidget {
     if (form_->Width() != width() || form_->Height() != height())
       form_->SetBounds(form_->Left(), form_->Top(), width(), height());
   }
+  void paintEvent(QPaintEvent* e) override {
+    QWidget::paintEvent(e);
+    if (form_->OnPaint) form_->OnPaint(form_);
+  }
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::WindowActivate && form_->OnActivate) form_->OnActivate(form_);
+    if (e->type() == QEvent::WindowDeactivate && form_->OnDeactivate) form_->OnDeactivate(form_);
+    return QWidget::event(e);
+  }
+  void dragEnterEvent(QDragEnterEvent* e) override {
+    if (form_->AcceptsFiles() && e->mimeData()->hasUrls()) e->acceptProposedAction();
+  }
+  void dropEvent(QDropEvent* e) override {
+    std::vector<AnsiString> paths;
+    for (const QUrl& url : e->mimeData()->urls())
+      if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    if (paths.empty()) return;
+    e->acceptProposedAction();
+    form_->DropFiles(paths);
+  }
 
  private:
   TForm* form_;
@@ -118,9 +156,11 @@ void TForm::SyncWidget() {
   if (borderStyle_ == bsDialog || borderStyle_ == bsSingle || borderStyle_ == bsToolWindow) {
     widget_->setFixedSize(Width(), Height());
   } else {
-    widget_->setMinimumSize(0, 0);
-    widget_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    widget_->setMinimumSize(Constraints.MinWidth, Constraints.MinHeight);
+    widget_->setMaximumSize(Constraints.MaxWidth > 0 ? Constraints.MaxWidth : QWIDGETSIZE_MAX,
+                            Constraints.MaxHeight > 0 ? Constraints.MaxHeight : QWIDGETSIZE_MAX);
   }
+  widget_->setAcceptDrops(acceptFiles_);
   QPalette pal = widget_->palette();
   pal.setColor(QPalette::Window, ToQColor(Color()));
   widget_->setPalette(pal);
@@ -131,11 +171,49 @@ void TForm::CaptionChanged() {}
 
 void TForm::SetBorderStyle(TBorderStyle b) {
   borderStyle_ = b;
+  ApplyWindowFlags();
+}
+
+void TForm::SetFormStyle(TFormStyle s) {
+  formStyle_ = s;
+  ApplyWindowFlags();
+}
+
+void TForm::ApplyWindowFlags() {
   if (!widget_) return;
   Qt::WindowFlags flags = Qt::Window;
-  if (b == bsDialog) flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+  if (borderStyle_ == bsDialog)
+    flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+  if (borderStyle_ == bsToolWindow || borderStyle_ == bsSizeToolWin) flags = Qt::Tool;
+  if (formStyle_ == fsStayOnTop) flags |= Qt::WindowStaysOnTopHint;
+  const bool shown = widget_->isVisible();
   widget_->setWindowFlags(flags);
   SyncWidget();
+  if (shown) widget_->show();
+}
+
+void TForm::SetBounds(int left, int top, int width, int height) {
+  const TSizeConstraints& c = Constraints;
+  if (c.MaxWidth > 0) width = std::min(width, c.MaxWidth);
+  if (c.MaxHeight > 0) height = std::min(height, c.MaxHeight);
+  width = std::max(width, c.MinWidth);
+  height = std::max(height, c.MinHeight);
+  TWinControl::SetBounds(left, top, width, height);
+}
+
+void TForm::ShowNoActivate() {
+  if (widget_) widget_->setAttribute(Qt::WA_ShowWithoutActivating, true);
+  Show();
+  if (widget_) widget_->setAttribute(Qt::WA_ShowWithoutActivating, false);
+}
+
+void TForm::DragAcceptFiles(bool accept) {
+  acceptFiles_ = accept;
+  UpdateWidget();
+}
+
+void TForm::DropFiles(const std::vector<AnsiString>& paths) {
+  if (acceptFiles_ && OnDropFiles) OnDropFiles(this, paths);
 }
 
 void TForm::SetModalResult(int r) {
@@ -328,11 +406,13 @@ void InitApplication(int& argc, char** argv) {
       QCoreApplication::installTranslator(&japanese);
   }
   if (!Application) Application = new TApplication;
+  InstallInputStateFilter();
 }
 
 void DoneApplication() {
   delete Application;
   Application = nullptr;
+  ForgetCursors();
   delete g_qapp;
   g_qapp = nullptr;
 }
@@ -341,6 +421,17 @@ namespace {
 TScreen g_screen;
 }
 TScreen* Screen = &g_screen;
+
+
+const QCursor* RegisteredCursor(int index) {
+  auto it = Cursors().find(index);
+  return it == Cursors().end() ? nullptr : &it->second;
+}
+
+void TScreen::SetCursors(TCursor index, const TBitmap& picture, TColor transparent, int hotX, int hotY) {
+  if (index <= 0 || !HaveGuiApplication() || picture.Empty()) return;
+  Cursors()[index] = QCursor(QPixmap::fromImage(MaskedImage(picture, transparent)), hotX, hotY);
+}
 
 void TScreen::SetCursor(TCursor c) {
   if (c == cursor_) return;

@@ -16,6 +16,12 @@ enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TPosition { poDesigned, poDefault, poScreenCenter, poOwnerFormCenter, poMainFormCenter };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TFormStyle { fsNormal, fsStayOnTop };
+
+// Limits of a form's size that the user and the program can give it (0: no limit).
+struct TSizeConstraints {
+  int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+};
 
 class TForm : public TWinControl {
  public:
@@ -30,12 +36,19 @@ class TForm : public TWinControl {
   void SetBorderStyle(TBorderStyle b);
   TPosition Position() const { return position_; }
   void SetPosition(TPosition p) { position_ = p; }
+  TFormStyle FormStyle() const { return formStyle_; }
+  void SetFormStyle(TFormStyle s);
+  // Applied to every later change of the size; set them before the size.
+  TSizeConstraints Constraints;
+  void SetBounds(int left, int top, int width, int height) override;
 
   int ModalResult() const { return modalResult_; }
   void SetModalResult(int r);
   bool Modal() const { return modal_; }
   int ShowModal();
   void SetVisible(bool v) override;
+  // Shows the form without taking the keyboard focus from the window that has it.
+  void ShowNoActivate();
   // Asks OnCloseQuery, then OnClose; a modal form ends its run with mrCancel.
   void Close();
   bool CloseQuery();
@@ -43,6 +56,10 @@ class TForm : public TWinControl {
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
   TNotifyEvent OnDestroy;
+  // When the window system draws the form, and when it becomes or stops being the active window.
+  TNotifyEvent OnPaint;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
   std::function<void(TObject*, TCloseAction&)> OnClose;
   std::function<void(TObject*, bool&)> OnCloseQuery;
   // With KeyPreview the form's key events see the keys of its focused control first.
@@ -50,6 +67,14 @@ class TForm : public TWinControl {
 
   // Delivers a typed character to the form's OnKeyPress (which may change or swallow it).
   using TWinControl::KeyPress;
+
+  // Files dropped on the form from other programs, each with its full path (the bytes the file
+  // system names it by), once the form accepts them.
+  void DragAcceptFiles(bool accept);
+  bool AcceptsFiles() const { return acceptFiles_; }
+  std::function<void(TObject* sender, const std::vector<AnsiString>& paths)> OnDropFiles;
+  // What the window system does when files are dropped on the form.
+  void DropFiles(const std::vector<AnsiString>& paths);
 
   // The control that has the keyboard focus on this form, or null.
   TWinControl* ActiveControl() const { return activeControl_; }
@@ -66,10 +91,13 @@ class TForm : public TWinControl {
 
  private:
   friend class TWinControl;
+  void ApplyWindowFlags();
   bool CloseModal();
   void PlaceOnShow();
   TBorderStyle borderStyle_ = bsSizeable;
   TPosition position_ = poDesigned;
+  TFormStyle formStyle_ = fsNormal;
+  bool acceptFiles_ = false;
   int modalResult_ = mrNone;
   bool modal_ = false;
   bool destroyed_ = false;
@@ -106,6 +134,13 @@ class TApplication : public TComponent {
   std::function<void(TForm*)> OnUnhandledModal;
   bool TestMode = false;
 
+  // Runs whenever an input method composes text anywhere in the program (a popup that lists
+  // what is typed steps aside); the window system calls InputMethodComposing.
+  std::function<void()> OnInputMethod;
+  void InputMethodComposing() {
+    if (OnInputMethod) OnInputMethod();
+  }
+
  private:
   AnsiString title_;
   TForm* mainForm_ = nullptr;
@@ -131,6 +166,9 @@ class TScreen {
   void SetCursor(TCursor c);
   int Width() const { return ScreenWidth(); }
   int Height() const { return ScreenHeight(); }
+  // Installs a pointer shape under a positive number, for controls and drags to use: the
+  // picture's pixels of the transparent colour are left out; (hotX, hotY) is where it points.
+  void SetCursors(TCursor index, const TBitmap& picture, TColor transparent, int hotX, int hotY);
 
  private:
   TCursor cursor_ = crDefault;

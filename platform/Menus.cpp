@@ -13,9 +13,31 @@
 TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) {}
 
 TMenuItem::~TMenuItem() {
+  SetAction(nullptr);
   if (parent_) parent_->Remove(this);
   Clear();
 }
+
+void TMenuItem::SetAction(TAction* a) {
+  if (a == action_) return;
+  if (action_) action_->RemoveClient(this);
+  action_ = a;
+  if (action_) {
+    action_->AddClient(this);
+    ActionChanged();
+  }
+}
+
+void TMenuItem::ActionChanged() {
+  if (!action_) return;
+  caption_ = action_->Caption();
+  Enabled = action_->Enabled();
+  Checked = action_->Checked();
+  Visible = action_->Visible();
+  ShortCut = action_->ShortCut();
+}
+
+void TMenuItem::ActionFreed() { SetAction(nullptr); }
 
 int TMenuItem::MenuIndex() const { return parent_ ? parent_->IndexOf(this) : -1; }
 
@@ -56,7 +78,10 @@ void TMenuItem::Click() {
         if (sibling->RadioItem && sibling->GroupIndex == GroupIndex) sibling->Checked = false;
     Checked = true;
   }
-  if (OnClick) OnClick(this);
+  if (OnClick)
+    OnClick(this);
+  else if (action_)
+    action_->Execute();
 }
 
 // ---- TPopupMenu ----
@@ -75,7 +100,8 @@ void FillMenu(QMenu* menu, TMenuItem* parent, TMenuItem*& chosen) {
       menu->addSeparator();
       continue;
     }
-    const QString caption = ToQ(item->Caption());
+    QString caption = ToQ(item->Caption());
+    if (item->ShortCut && item->Count() == 0) caption += QLatin1Char('\t') + ToQ(ShortCutToText(item->ShortCut));
     if (item->Count() > 0) {
       QMenu* sub = menu->addMenu(caption);
       sub->setEnabled(item->Enabled);
@@ -86,6 +112,11 @@ void FillMenu(QMenu* menu, TMenuItem* parent, TMenuItem*& chosen) {
     a->setEnabled(item->Enabled);
     a->setCheckable(item->Checked || item->RadioItem);
     a->setChecked(item->Checked);
+    if (item->Default) {
+      QFont bold = a->font();
+      bold.setBold(true);
+      a->setFont(bold);
+    }
     QObject::connect(a, &QAction::triggered, [item, &chosen] { chosen = item; });
   }
 }
@@ -95,11 +126,19 @@ void FillMenu(QMenu* menu, TMenuItem* parent, TMenuItem*& chosen) {
 void TPopupMenu::Popup(int x, int y) {
   popupPoint_ = {x, y};
   if (OnPopup) OnPopup(this);
+  PopupSubmenu(&items_, x, y);
+}
+
+void PopupSubmenu(TMenuItem* parent, int x, int y) {
   if (!HaveGuiApplication() || (Application && Application->TestMode)) return;
   QMenu menu;
   TMenuItem* chosen = nullptr;
-  FillMenu(&menu, &items_, chosen);
+  FillMenu(&menu, parent, chosen);
   if (menu.isEmpty()) return;
   menu.exec(QPoint(x, y));
   if (chosen) chosen->Click();
 }
+
+// ---- TMainMenu ----
+
+TMainMenu::TMainMenu(TComponent* owner) : TComponent(owner), items_(nullptr) {}

@@ -4,11 +4,14 @@
 
 #include <vector>
 
+#include "platform/ActnList.h"
 #include "platform/Controls.h"
 
 // One entry of a menu, with the entries of its submenu. A caption of "-" is a separator line.
-// An item owns the items added to it (as well as being owned by its owner component).
-class TMenuItem : public TComponent {
+// An item owns the items added to it (as well as being owned by its owner component). Bound to
+// an action, it shows the action's caption, states and short cut, and choosing it runs the
+// action unless the item has an OnClick of its own.
+class TMenuItem : public TComponent, public TActionClient {
  public:
   explicit TMenuItem(TComponent* owner);
   ~TMenuItem() override;
@@ -21,6 +24,15 @@ class TMenuItem : public TComponent {
   // Checking one radio item of a group unchecks the others of its GroupIndex.
   bool RadioItem = false;
   int GroupIndex = 0;
+  // Shown in bold: what a double click on the menu's owner does.
+  bool Default = false;
+  int HelpContext = 0;
+  // Shown beside the caption; the control that owns the menu handles the key itself.
+  TShortCut ShortCut = 0;
+  TAction* Action() const { return action_; }
+  void SetAction(TAction* a);
+  void ActionChanged() override;
+  void ActionFreed() override;
   bool IsLine() const { return caption_ == "-"; }
 
   int Count() const { return static_cast<int>(items_.size()); }
@@ -40,6 +52,7 @@ class TMenuItem : public TComponent {
 
  private:
   AnsiString caption_;
+  TAction* action_ = nullptr;
   TMenuItem* parent_ = nullptr;
   std::vector<TMenuItem*> items_;
 };
@@ -63,3 +76,17 @@ class TPopupMenu : public TComponent {
   TMenuItem items_;
   TPoint popupPoint_{};
 };
+
+// The menu of a window, whose top-level items a menu tool bar shows as buttons.
+class TMainMenu : public TComponent {
+ public:
+  explicit TMainMenu(TComponent* owner);
+  TMenuItem* Items() { return &items_; }
+
+ private:
+  TMenuItem items_;
+};
+
+// Platform internals: opens the submenu of an item at a screen point and returns when it closes;
+// the chosen item has then run.
+void PopupSubmenu(TMenuItem* parent, int x, int y);

@@ -87,3 +87,39 @@ class TWinControl;
 TShiftState ShiftFromQt(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons);
 uint16_t KeyFromQt(int key);
 bool ForwardInput(TWinControl* control, QEvent* e, QPoint offset);
+
+// The held keys and buttons behind GetKeyState: input delivered through the framework notes them,
+// and the modifiers of the event being handled count as held for its duration.
+void NoteKey(uint16_t vk, bool down);
+void NoteButton(TMouseButton button, bool down);
+class EventShiftScope {
+ public:
+  explicit EventShiftScope(TShiftState shift);
+  ~EventShiftScope();
+  EventShiftScope(const EventShiftScope&) = delete;
+  EventShiftScope& operator=(const EventShiftScope&) = delete;
+
+ private:
+  TShiftState saved_;
+};
+// Watches the window system's keys and buttons for GetKeyState, wherever they go.
+void InstallInputStateFilter();
+
+// The pointer shape of a drag: shown over every window while *shown, or taken away for crDefault.
+void SetDragCursor(bool* shown, TCursor cursor);
+// A pointer shape installed in the screen's list under a positive number, or null.
+const QCursor* RegisteredCursor(int index);
+
+// Keys typed into a window-system widget (a line edit) reach the control's key events first; a
+// key they swallow does not reach the widget.
+void ForwardKeys(QWidget* widget, TWinControl* control);
+// Mouse presses and releases on the widget of a control without a window of its own reach its
+// mouse events (and so its click).
+void ForwardMouse(QWidget* widget, TControl* control);
+
+class TComboBox;
+// The widget of a combo box: a Qt combo box that lets the control draw owner-drawn items.
+QWidget* MakeComboWidget(TComboBox* combo, QWidget* parent);
+
+// The picture with its pixels of the transparent colour left out (ARGB, premultiplied).
+QImage MaskedImage(const TBitmap& picture, TColor transparent);

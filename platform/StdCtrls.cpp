@@ -38,13 +38,22 @@ QWidget* TLabel::CreateWidget(QWidget* parent) {
   l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   l->setTextFormat(Qt::PlainText);
   l->setAttribute(Qt::WA_TranslucentBackground);
+  ForwardMouse(l, this);
   return l;
+}
+
+void TLabel::SetAlignment(TAlignment a) {
+  alignment_ = a;
+  UpdateWidget();
 }
 
 void TLabel::SyncWidget() {
   TControl::SyncWidget();
   auto* l = static_cast<QLabel*>(widget_);
   l->setText(StripAccelerators(DisplayLines(Caption())));
+  l->setAlignment(Qt::AlignTop | (alignment_ == taCenter       ? Qt::AlignHCenter
+                                  : alignment_ == taRightJustify ? Qt::AlignRight
+                                                                 : Qt::AlignLeft));
   QPalette pal = l->palette();
   pal.setColor(QPalette::WindowText, ToQColor(Font()->Color()));
   l->setPalette(pal);
@@ -216,6 +225,7 @@ TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
 
 QWidget* TEdit::CreateWidget(QWidget* parent) {
   auto* e = new QLineEdit(parent);
+  ForwardKeys(e, this);
   QObject::connect(e, &QLineEdit::textEdited, [this](const QString& t) { SetText(FromQ(t)); });
   return e;
 }
@@ -250,7 +260,7 @@ void TComboBox::SetItemIndex(int i) {
   if (i < -1 || i >= items_.Count()) i = -1;
   itemIndex_ = i;
   if (i >= 0) SetCaption(items_[i]);
-  else if (Style == csDropDownList) SetCaption("");
+  else if (Style != csDropDown) SetCaption("");
   UpdateWidget();
 }
 
@@ -260,12 +270,12 @@ void TComboBox::UserSelect(int i) {
 }
 
 QWidget* TComboBox::CreateWidget(QWidget* parent) {
-  auto* c = new QComboBox(parent);
+  auto* c = static_cast<QComboBox*>(MakeComboWidget(this, parent));
   QObject::connect(c, QOverload<int>::of(&QComboBox::activated), [this](int i) {
     if (!syncing_) UserSelect(i);
   });
   QObject::connect(c, &QComboBox::editTextChanged, [this](const QString& t) {
-    if (syncing_ || Style == csDropDownList) return;
+    if (syncing_ || Style != csDropDown) return;
     itemIndex_ = items_.IndexOf(FromQ(t));
     SetCaption(FromQ(t));
     if (OnChange) OnChange(this);

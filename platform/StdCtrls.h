@@ -10,6 +10,9 @@ class TLabel : public TControl {
   explicit TLabel(TComponent* owner);
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool v);
+  // Where the text stands in a label wider than it (AutoSize off).
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
 
  protected:
   QWidget* CreateWidget(QWidget* parent) override;
@@ -20,6 +23,7 @@ class TLabel : public TControl {
  private:
   void AdjustSize();
   bool autoSize_ = true;
+  TAlignment alignment_ = taLeftJustify;
 };
 
 // A push button, 75 x 25 when made at run time. Clicking sets the form's modal result to the
@@ -103,7 +107,13 @@ class TEdit : public TWinControl {
   void CaptionChanged() override;
 };
 
-enum TComboBoxStyle { csDropDown, csDropDownList };
+// csOwnerDrawFixed: a drop-down list whose items (each ItemHeight high) OnDrawItem draws.
+enum TComboBoxStyle { csDropDown, csDropDownList, csOwnerDrawFixed };
+
+// How an owner-drawn item is shown: chosen, with the focus, or in the closed box.
+using TOwnerDrawState = int;
+enum : int { odSelected = 0x1, odFocused = 0x10, odComboBoxEdit = 0x1000 };
+using TDrawItemEvent = std::function<void(TWinControl* control, int index, TRect rect, TOwnerDrawState state)>;
 
 // A combo box over Items() (strings with objects). In a drop-down list the text is the selected
 // item's; a drop-down also takes typed text. Setting ItemIndex or the text from the program does
@@ -120,6 +130,13 @@ class TComboBox : public TWinControl {
   TNotifyEvent OnChange;
   // What the user's choice of an entry does: selects it and runs OnChange.
   void UserSelect(int i);
+  // Owner-drawn items: their height, and the handler that draws one on Canvas(). The canvas comes
+  // with the list's font and a brush and font colour for the item's state, its rectangle filled.
+  int ItemHeight = 16;
+  TDrawItemEvent OnDrawItem;
+  TCanvas* Canvas() { return &canvas_; }
+  // Platform internals: draws item index in rect on the canvas (bound to the window system).
+  void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
 
  protected:
   QWidget* CreateWidget(QWidget* parent) override;
@@ -129,6 +146,7 @@ class TComboBox : public TWinControl {
   TStringList items_;
   int itemIndex_ = -1;
   bool syncing_ = false;
+  TCanvas canvas_;
 };
 
 // A check box. Changing Checked, by the user or the program, runs OnClick.
@@ -179,8 +197,3 @@ class TRadioGroup : public TWinControl {
   int columns_ = 1;
 };
 
-// A multi-line text box: the rich edit's lines without formatting.
-class TMemo : public TRichEdit {
- public:
-  explicit TMemo(TComponent* owner) : TRichEdit(owner) {}
-};

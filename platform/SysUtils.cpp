@@ -47,3 +47,17 @@ std::string ExecutablePath() {
   path.resize(static_cast<size_t>(n));
   return path;
 }
+
+int FileGetAttr(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) ? 0 : faReadOnly;
+}
+
+int FileSetAttr(const std::string& path, int attr) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return errno;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attr & faReadOnly) ? mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : mode | S_IWUSR;
+  return ::chmod(path.c_str(), mode) == 0 ? 0 : errno;
+}

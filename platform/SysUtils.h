@@ -20,3 +20,9 @@ bool RenameFile(const std::string& from, const std::string& to);
 bool WriteFileDurably(const std::string& path, const void* data, size_t size);
 // The running program's file, "" when it cannot be found.
 std::string ExecutablePath();
+// A file's read-only attribute: on when no one may write it. FileGetAttr gives -1 for a file that
+// is not there; FileSetAttr gives 0 or the error number (ENOENT for a file that is not there).
+// Turning read-only off lets the owner write the file again.
+constexpr int faReadOnly = 0x01;
+int FileGetAttr(const std::string& path);
+int FileSetAttr(const std::string& path, int attr);

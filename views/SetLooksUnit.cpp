@@ -58,7 +58,7 @@ TSetLooksDlg::TSetLooksDlg(TComponent* owner) : TForm(owner) {
     auto* m = new TMemo(this);
     m->SetParent(parent);
     m->SetBounds(8, top, 253, height);
-    m->ReadOnly = true;
+    m->SetReadOnly(true);
     for (const char* line : kSampleLines) m->Lines()->Add(Utf8ToSjis(line));
     return m;
   };

@@ -5,6 +5,7 @@
 #include "platform/ComCtrls.h"
 #include "platform/Dialogs.h"
 #include "platform/ExtCtrls.h"
+#include "platform/Memo.h"
 #include "views/StringGridEx.h"
 
 // "外見の設定": colours and fonts of the main window's folder tree, record list grid, condition

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/SysUtils.h"
 
@@ -53,3 +55,10 @@ TempDir::~TempDir() {
 }
 
 std::string Show(const AnsiString& sjis) { return SjisToUtf8(sjis); }
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}

@@ -41,3 +41,6 @@ class TempDir {
 
 // Readable text of Shift_JIS bytes for failure messages.
 std::string Show(const AnsiString& sjis);
+
+// The bytes of a file (empty when it cannot be read).
+std::string ReadFileBytes(const std::string& path);

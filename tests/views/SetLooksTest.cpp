@@ -229,8 +229,7 @@ TEST(Appearance, DialogLayout) {
   check(&dlg);
   for (int i = 0; i < 4; ++i) {
     TTabSheet* sheet = dlg.PageControl1->Pages(i);
-    const TRect area = dlg.PageControl1->DisplayRect();
-    EXPECT_EQ(sheet->Width(), area.Width());
+    EXPECT_EQ(sheet->Width(), dlg.PageControl1->ClientWidth());
     check(sheet);
   }
 }
