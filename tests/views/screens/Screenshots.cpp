@@ -10,6 +10,8 @@
 #include "platform/Dialogs.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/PrintDialogs.h"
+#include "views/PreviewUnit.h"
 #include "views/SetLooksUnit.h"
 #include "views/StringGridEx.h"
 
@@ -84,6 +86,53 @@ int main(int argc, char** argv) {
     TStringGridEx* grid = ListForm(list);
     list->Show();
     Save(list, "views_list_grid");
+
+    // The list's print preview, and the same page printed to a PDF file beside the pictures.
+    auto* printer = new TKelmGridPr(Application);
+    printer->SetTargetGrid(grid);
+    // As the main window does: the headings come with the texts.
+    printer->SetOnGetCellString([grid](AnsiString& text, bool&, int col, int row, bool) {
+      text = row == 0 ? grid->GridColumns()->Items(col)->Caption() : grid->Cells(col, row);
+    });
+    TPrinter pdf;
+    pdf.SetFileName(g_dir + "/views_print_list.pdf");
+    printer->SetPrinter(&pdf);
+    printer->SetToPage(1);
+    if (pdf.BeginDoc()) {
+      printer->GoPrint();
+      if (pdf.EndDoc()) std::printf("%s\n", pdf.FileName().c_str());
+    }
+    auto* preview = new TPreviewForm(Application);
+    preview->GridPr = printer;
+    preview->SetCardPanelVisible(false);
+    preview->SetBounds(0, 0, 860, 700);
+    preview->Show();
+    Save(preview, "views_preview");
+    preview->Hide();
+    preview->SetCardPanelVisible(true);
+    preview->SetBounds(0, 0, 760, 420);
+    preview->LandscapeBtn->Click();
+    preview->Show();
+    Save(preview, "views_preview_cards_landscape");
+    preview->Hide();
+
+    auto* print = new TPrintDialogForm(Application);
+    print->LoadTarget(Printer());
+    print->ChooseFile(SJ("/home/user/一覧.pdf"));
+    print->RangeGroup->SetItemIndex(1);
+    print->FromEdit->SetText("1");
+    print->ToEdit->SetText("3");
+    print->Show();
+    Save(print, "platform_print_dialog");
+    print->Hide();
+    auto* setup = new TPrinterSetupDialogForm(Application);
+    setup->LoadTarget(Printer());
+    setup->ChooseFile(SJ("/home/user/一覧.pdf"));
+    setup->PaperBox->SetItemIndex(dmA4);
+    setup->OrientationGroup->SetItemIndex(0);
+    setup->Show();
+    Save(setup, "platform_printer_setup_dialog");
+    setup->Hide();
     list->SetBounds(40, 40, 470, 300);
     grid->SetFixedColsEx(1, 1, 1);  // the names stay while the rest scrolls
     grid->SetLeftCol(3);
