@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileDialog>
-
 #include <algorithm>
 
 #include "platform/Dialogs.h"

@@ -5,7 +5,6 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
-
 #include <algorithm>
 
 #include "platform/QtBridge.h"
@@ -17,13 +16,20 @@ constexpr int kFileResolution = 600;
 
 QPageSize::PageSizeId ToQPageSize(TPaperSize p) {
   switch (p) {
-    case dmA3: return QPageSize::A3;
-    case dmA5: return QPageSize::A5;
-    case dmB4: return QPageSize::JisB4;
-    case dmB5: return QPageSize::JisB5;
-    case dmLetter: return QPageSize::Letter;
-    case dmLegal: return QPageSize::Legal;
-    default: return QPageSize::A4;
+    case dmA3:
+      return QPageSize::A3;
+    case dmA5:
+      return QPageSize::A5;
+    case dmB4:
+      return QPageSize::JisB4;
+    case dmB5:
+      return QPageSize::JisB5;
+    case dmLetter:
+      return QPageSize::Letter;
+    case dmLegal:
+      return QPageSize::Legal;
+    default:
+      return QPageSize::A4;
   }
 }
 
@@ -31,13 +37,20 @@ QPageSize::PageSizeId ToQPageSize(TPaperSize p) {
 
 AnsiString PaperSizeName(TPaperSize size) {
   switch (size) {
-    case dmA3: return "A3";
-    case dmA5: return "A5";
-    case dmB4: return "B4";
-    case dmB5: return "B5";
-    case dmLetter: return SJ("レター");
-    case dmLegal: return SJ("リーガル");
-    default: return "A4";
+    case dmA3:
+      return "A3";
+    case dmA5:
+      return "A5";
+    case dmB4:
+      return "B4";
+    case dmB5:
+      return "B5";
+    case dmLetter:
+      return SJ("レター");
+    case dmLegal:
+      return SJ("リーガル");
+    default:
+      return "A4";
   }
 }
 
@@ -107,7 +120,8 @@ TPrinter::Device& TPrinter::Dev() {
   if (device_) return *device_;
   device_ = std::make_unique<Device>();
   Device& d = *device_;
-  const QPageLayout::Orientation orientation = orientation_ == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+  const QPageLayout::Orientation orientation =
+      orientation_ == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
   const QPageSize size(ToQPageSize(paper_));
   if (!HaveGuiApplication()) {
     const QRect r = QPageLayout(size, orientation, QMarginsF()).fullRectPixels(kFileResolution);
@@ -165,7 +179,8 @@ bool TPrinter::BeginDoc() {
   if (!fileName_.empty()) {
     const QFileInfo file(ToQ(fileName_));
     const QFileInfo dir(file.absolutePath());
-    if (file.isDir() || (file.exists() && !file.isWritable()) || (!file.exists() && !(dir.isDir() && dir.isWritable()))) {
+    if (file.isDir() || (file.exists() && !file.isWritable()) ||
+        (!file.exists() && !(dir.isDir() && dir.isWritable()))) {
       lastError_ = SJ("ファイルに書き込めません：") + fileName_;
       return false;
     }

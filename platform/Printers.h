@@ -75,8 +75,8 @@ class TPrinter : public TObject {
  private:
   Device& Dev();
   void SettingsChanged();
-  TCanvas* own_;       // the canvas of the printer or file
-  TCanvas* canvas_;    // where pages are drawn: own_ or the caller's
+  TCanvas* own_;     // the canvas of the printer or file
+  TCanvas* canvas_;  // where pages are drawn: own_ or the caller's
   bool external_;
   std::unique_ptr<Device> device_;
   TStringList printers_;

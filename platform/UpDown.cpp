@@ -1,7 +1,6 @@
 #include "platform/UpDown.h"
 
 #include <QToolButton>
-
 #include <algorithm>
 
 #include "platform/QtBridge.h"

@@ -9,7 +9,8 @@ enum TUDBtnType { btNext, btPrev };
 enum TUpDownDirection { updNone, updUp, updDown };
 
 // Before a step: allowChange may be cleared to refuse the new value.
-using TUDChangingEvent = std::function<void(TObject* sender, bool& allowChange, int newValue, TUpDownDirection direction)>;
+using TUDChangingEvent =
+    std::function<void(TObject* sender, bool& allowChange, int newValue, TUpDownDirection direction)>;
 // After a step was taken.
 using TUDClickEvent = std::function<void(TObject* sender, TUDBtnType button)>;
 

@@ -34,6 +34,13 @@ int Paginate(std::vector<int>& starts, int first, int count, long double fixed, 
   return static_cast<int>(starts.size()) - 1;
 }
 
+// A length on the page, truncated. Settings texts from outside may hold any margin or scale: far
+// beyond any page, a length stops at a billion dots, so that nothing overflows on the way.
+int Trunc(long double v) {
+  constexpr long double kLimit = 1e9;
+  return static_cast<int>(std::clamp(v, -kLimit, kLimit));
+}
+
 int Entry(const std::vector<int>& list, int i) { return i >= 0 && i < static_cast<int>(list.size()) ? list[i] : 0; }
 
 void SetEntry(std::vector<int>& list, int i, int value) {
@@ -67,13 +74,13 @@ void TKelmGridPr::SetYokopageStartAt(int i, int col) { SetEntry(stripStarts_, i,
 int TKelmGridPr::GetTatepageStartAt(int i) const { return Entry(pageStarts_, i); }
 void TKelmGridPr::SetTatepageStartAt(int i, int row) { SetEntry(pageStarts_, i, row); }
 
-int TKelmGridPr::printerPixelsX(int mm) const { return static_cast<int>(pvRatioX * xres_ * mm / 25.4); }
-int TKelmGridPr::printerPixelsY(int mm) const { return static_cast<int>(pvRatioY * yres_ * mm / 25.4); }
+int TKelmGridPr::printerPixelsX(int mm) const { return Trunc(pvRatioX * xres_ * static_cast<long double>(mm) / 25.4); }
+int TKelmGridPr::printerPixelsY(int mm) const { return Trunc(pvRatioY * yres_ * static_cast<long double>(mm) / 25.4); }
 int TKelmGridPr::printerMmX(int px) const {
-  return pvRatioX > 0 && xres_ > 0 ? static_cast<int>(px / pvRatioX / xres_ * 25.4) : 0;
+  return pvRatioX > 0 && xres_ > 0 ? Trunc(px / pvRatioX / xres_ * 25.4) : 0;
 }
 int TKelmGridPr::printerMmY(int px) const {
-  return pvRatioY > 0 && yres_ > 0 ? static_cast<int>(px / pvRatioY / yres_ * 25.4) : 0;
+  return pvRatioY > 0 && yres_ > 0 ? Trunc(px / pvRatioY / yres_ * 25.4) : 0;
 }
 
 // ---- Pagination ----
@@ -87,8 +94,9 @@ void TKelmGridPr::UpdatePrinter() {
     yres_ = std::max(1, printer->YResolution());
     factorX_ = double(xres_) / kScreenPixelsPerInch * Scale / 100.0;
     factorY_ = double(yres_) / kScreenPixelsPerInch * Scale / 100.0;
-    marginPx_ = Rect(static_cast<int>(xres_ * LeftMargin / 25.4), static_cast<int>(yres_ * TopMargin / 25.4),
-                     static_cast<int>(xres_ * RightMargin / 25.4), static_cast<int>(yres_ * BottomMargin / 25.4));
+    auto dots = [](int dpi, int mm) { return Trunc(dpi * static_cast<long double>(mm) / 25.4); };
+    marginPx_ =
+        Rect(dots(xres_, LeftMargin), dots(yres_, TopMargin), dots(xres_, RightMargin), dots(yres_, BottomMargin));
     printableWidth_ = printer->PageWidth() - marginPx_.Left - marginPx_.Right;
     printableHeight_ = printer->PageHeight() - marginPx_.Top - marginPx_.Bottom;
 
@@ -99,10 +107,10 @@ void TKelmGridPr::UpdatePrinter() {
       for (int r = 0; r < g.FixedRows(); ++r) fixedHeight += fy * g.RowHeights(r);
       for (int c = 0; c < g.FixedCols(); ++c) fixedWidth += fx * g.ColWidths(c);
     }
-    pageCountY_ = Paginate(pageStarts_, drawFixedArea_ ? g.FixedRows() : 0, g.RowCount(), fixedHeight,
-                           printableHeight_, [&](int r) { return fy * g.RowHeights(r); });
-    pageCountX_ = Paginate(stripStarts_, drawFixedArea_ ? g.FixedCols() : 0, g.ColCount(), fixedWidth,
-                           printableWidth_, [&](int c) { return fx * g.ColWidths(c); });
+    pageCountY_ = Paginate(pageStarts_, drawFixedArea_ ? g.FixedRows() : 0, g.RowCount(), fixedHeight, printableHeight_,
+                           [&](int r) { return fy * g.RowHeights(r); });
+    pageCountX_ = Paginate(stripStarts_, drawFixedArea_ ? g.FixedCols() : 0, g.ColCount(), fixedWidth, printableWidth_,
+                           [&](int c) { return fx * g.ColWidths(c); });
   } catch (...) {
   }
 }
@@ -113,16 +121,24 @@ int TKelmGridPr::GetPageCount() { return PageCount(); }
 
 void TKelmGridPr::ScaleFont(TFont* font) const {
   int px = font->PixelSize();
-  if (pvRatioY != 1.0 && ScreenRatioY != 1000) px = static_cast<int>(px * static_cast<long long>(ScreenRatioY) / 1000);
-  if (Scale != 100) px = static_cast<int>(Scale * px / 100.0 + 0.5);
+  if (pvRatioY != 1.0 && ScreenRatioY != 1000) px = Trunc(static_cast<long double>(px) * ScreenRatioY / 1000);
+  if (Scale != 100) px = Trunc(static_cast<long double>(Scale) * px / 100 + 0.5);
   font->SetPixelSize(std::max(1, px));
+}
+
+void TKelmGridPr::UseFont(const TFont& font) {
+  // Scaled before it reaches the canvas, so that cells in the same font keep the canvas's
+  // measures.
+  TFont scaled;
+  scaled.Assign(font);
+  ScaleFont(&scaled);
+  canvas_->Font()->Assign(scaled);
 }
 
 void TKelmGridPr::SetUpCanvas() {
   canvas_->Pen()->SetColor(clBlack);
   canvas_->Brush()->SetStyle(bsClear);
-  canvas_->Font()->Assign(*grid_->Font());
-  ScaleFont(canvas_->Font());
+  UseFont(*grid_->Font());
 }
 
 void TKelmGridPr::Print(bool preview, int strip, int page) {
@@ -130,8 +146,8 @@ void TKelmGridPr::Print(bool preview, int strip, int page) {
   try {
     const TStringGridEx& g = *grid_;
     // Text insets follow the printed size of the cells.
-    mx_ = static_cast<int>(pvRatioX * MojiLeft * factorX_ + 0.5);
-    my_ = static_cast<int>(pvRatioY * MojiTop * factorY_ + 0.5);
+    mx_ = Trunc(pvRatioX * MojiLeft * factorX_ + 0.5);
+    my_ = Trunc(pvRatioY * MojiTop * factorY_ + 0.5);
     curX_ = strip;
     curY_ = page;
     SetUpCanvas();
@@ -160,10 +176,9 @@ void TKelmGridPr::Print(bool preview, int strip, int page) {
 
     if (DrawLine && KelmLine) {
       const int keep = canvas_->Pen()->Width();
-      canvas_->Pen()->SetWidth(static_cast<int>(pvRatioX * g.GridLineWidth() * fixedGridWidth_ * factorX_));
+      canvas_->Pen()->SetWidth(Trunc(pvRatioX * g.GridLineWidth() * fixedGridWidth_ * factorX_));
       canvas_->Brush()->SetStyle(bsClear);
-      canvas_->Rectangle(static_cast<int>(left), static_cast<int>(pvRatioY * marginPx_.Top), static_cast<int>(x) + 1,
-                         static_cast<int>(y) + 1);
+      canvas_->Rectangle(Trunc(left), Trunc(pvRatioY * marginPx_.Top), Trunc(x) + 1, Trunc(y) + 1);
       canvas_->Pen()->SetWidth(keep);
     }
     PrintFooter(page);
@@ -172,10 +187,11 @@ void TKelmGridPr::Print(bool preview, int strip, int page) {
   }
 }
 
-void TKelmGridPr::PrintCell(int col, int row, bool fixed, bool firstLine, long double& x, long double y, long double h) {
+void TKelmGridPr::PrintCell(int col, int row, bool fixed, bool firstLine, long double& x, long double y,
+                            long double h) {
   const TStringGridEx& g = *grid_;
   const long double w = static_cast<long double>(g.ColWidths(col)) * factorX_ * pvRatioX;
-  const TRect rect = Rect(static_cast<int>(x), static_cast<int>(y), static_cast<int>(x + w), static_cast<int>(y + h));
+  const TRect rect = Rect(Trunc(x), Trunc(y), Trunc(x + w), Trunc(y + h));
   x += w;
   if (OnDrawCell) {
     OnDrawCell(col, row, rect);
@@ -199,15 +215,13 @@ void TKelmGridPr::PrintCell(int col, int row, bool fixed, bool firstLine, long d
     if (column->Alignment() == taCenter) format |= DT_CENTER;
   }
 
-  TFont* font = canvas_->Font();
   if (fixed) {
-    font->Assign(column ? *column->FixCellFont() : *g.Font());
+    UseFont(column ? *column->FixCellFont() : *g.Font());
     canvas_->Brush()->SetColor(g.FixedColor());
   } else {
-    font->Assign(column ? *column->Font() : *g.Font());
+    UseFont(column ? *column->Font() : *g.Font());
     canvas_->Brush()->SetColor(row % 2 == 0 ? g.StripeColor() : g.Color());
   }
-  ScaleFont(font);
   canvas_->Brush()->SetStyle(bsSolid);
   canvas_->FillRect(rect);
 
@@ -215,7 +229,7 @@ void TKelmGridPr::PrintCell(int col, int row, bool fixed, bool firstLine, long d
     const long double lw = pvRatioX * g.GridLineWidth() * factorX_;
     TPen* pen = canvas_->Pen();
     const int keep = pen->Width();
-    pen->SetWidth(static_cast<int>(lw * (fixed ? fixedGridWidth_ : normalGridWidth_)));
+    pen->SetWidth(Trunc(lw * (fixed ? fixedGridWidth_ : normalGridWidth_)));
     canvas_->Brush()->SetStyle(bsClear);
     if (fixed || !KelmLine) {
       canvas_->Rectangle(rect.Left, rect.Top, rect.Right + 1, rect.Bottom + 1);
@@ -244,8 +258,8 @@ void TKelmGridPr::PrintFooter(int page) {
   canvas_->Brush()->SetStyle(bsClear);
   TRect band;
   band.Left = printerPixelsX(kFooterSide);
-  band.Right = static_cast<int>(printer->PageWidth() * pvRatioX) - printerPixelsX(kFooterSide);
-  band.Bottom = static_cast<int>(printer->PageHeight() * pvRatioY) - printerPixelsY(kFooterBottom);
+  band.Right = Trunc(printer->PageWidth() * pvRatioX) - printerPixelsX(kFooterSide);
+  band.Bottom = Trunc(printer->PageHeight() * pvRatioY) - printerPixelsY(kFooterBottom);
   band.Top = band.Bottom - printerPixelsY(kFooterHeight);
   if (ShowPageNum) {
     TRect r = band;
@@ -290,10 +304,10 @@ void TKelmGridPr::BeginPreview(TBitmap* bitmap) {
   canvas_ = bitmap->Canvas();
   UpdatePrinter();
   canvas_->Font()->Assign(*grid_->Font());
-  pvRatioX = static_cast<int>(static_cast<long long>(kScreenPixelsPerInch) * ScreenRatioX / 1000) / double(xres_);
-  pvRatioY = static_cast<int>(static_cast<long long>(kScreenPixelsPerInch) * ScreenRatioY / 1000) / double(yres_);
+  pvRatioX = Trunc(static_cast<long double>(kScreenPixelsPerInch) * ScreenRatioX / 1000) / double(xres_);
+  pvRatioY = Trunc(static_cast<long double>(kScreenPixelsPerInch) * ScreenRatioY / 1000) / double(yres_);
   TPrinter* printer = GetPrinter();
-  bitmap->SetSize(static_cast<int>(printer->PageWidth() * pvRatioX), static_cast<int>(printer->PageHeight() * pvRatioY));
+  bitmap->SetSize(Trunc(printer->PageWidth() * pvRatioX), Trunc(printer->PageHeight() * pvRatioY));
   canvas_ = bitmap->Canvas();
   previewRect_ = Rect(0, 0, bitmap->Width(), bitmap->Height());
   curX_ = curY_ = 1;

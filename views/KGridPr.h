@@ -58,7 +58,7 @@ class TKelmGridPr : public TComponent {
   int MojiTop = 2;   // text inset from a cell's top edge, in grid pixels
   int MojiLeft = 5;  // text inset from a cell's left and right edges, in grid pixels
   int LeftMargin = 10, TopMargin = 10, RightMargin = 5, BottomMargin = 10;  // mm
-  int ScreenRatioX = 1000, ScreenRatioY = 1000;  // preview zoom in thousandths
+  int ScreenRatioX = 1000, ScreenRatioY = 1000;                             // preview zoom in thousandths
   TStringGridEx* TargetGrid() const { return grid_; }
   void SetTargetGrid(TStringGridEx* grid) { grid_ = grid; }
   // Multipliers of the grid's line width for data cells and for fixed cells and the frame;
@@ -123,6 +123,8 @@ class TKelmGridPr : public TComponent {
   void SetUpCanvas();
   // The font scaled as the output asks (the preview's zoom, then Scale).
   void ScaleFont(TFont* font) const;
+  // The canvas takes the font, scaled.
+  void UseFont(const TFont& font);
   void PrintCell(int col, int row, bool fixed, bool firstLine, long double& x, long double y, long double h);
   void PrintFooter(int page);
   TCanvas* canvas_ = nullptr;

@@ -166,6 +166,10 @@ TPreviewForm::~TPreviewForm() {
   if (drag_ >= 0) Screen->SetCursor(crDefault);
 }
 
+void TPreviewForm::SetBounds(int left, int top, int width, int height) {
+  TForm::SetBounds(left, top, std::max(width, 730), std::max(height, 256));
+}
+
 void TPreviewForm::SetCardPanelVisible(bool visible) { Panel1B->SetVisible(visible); }
 
 // ---- Print settings text ----
@@ -203,8 +207,8 @@ void TPreviewForm::FormShow() {
   struct {
     TUpDown* ud;
     int value;
-  } const cards[] = {{SplitXUD, GridPr->SplitX}, {SplitYUD, GridPr->SplitY}, {SkipUD, GridPr->SkipNum},
-                     {RepeatUD, GridPr->RepeatNum}};
+  } const cards[] = {
+      {SplitXUD, GridPr->SplitX}, {SplitYUD, GridPr->SplitY}, {SkipUD, GridPr->SkipNum}, {RepeatUD, GridPr->RepeatNum}};
   for (const auto& c : cards) {
     c.ud->SetBounds(c.ud->Left(), 3, 20, 24);
     c.ud->SetPosition(c.value);
@@ -315,7 +319,8 @@ void TPreviewForm::PaintBox1Paint() {
 int TPreviewForm::HitLine(int x, int y) const {
   for (int i = 0; i < 4; ++i) {
     const Line& l = lines_[i];
-    if (l.Vertical() ? std::abs(x - l.x1) <= 2 && y >= l.y1 && y < l.y2 : std::abs(y - l.y1) <= 2 && x >= l.x1 && x < l.x2)
+    if (l.Vertical() ? std::abs(x - l.x1) <= 2 && y >= l.y1 && y < l.y2
+                     : std::abs(y - l.y1) <= 2 && x >= l.x1 && x < l.x2)
       return i;
   }
   return -1;
@@ -375,10 +380,18 @@ void TPreviewForm::PaintBox1MouseMove(int x, int y) {
   DrawDragLine();  // away from where it was
   const int w = bitmap_->Width(), h = bitmap_->Height();
   switch (drag_) {
-    case 0: dragPos_ = std::clamp(lines_[0].x1 + x - dragStart_.x, kBorder, lines_[1].x1 - 1); break;
-    case 1: dragPos_ = std::clamp(lines_[1].x1 + x - dragStart_.x, lines_[0].x1 + 1, kBorder + w); break;
-    case 2: dragPos_ = std::clamp(lines_[2].y1 + y - dragStart_.y, kBorder, lines_[3].y1 - 1); break;
-    default: dragPos_ = std::clamp(lines_[3].y1 + y - dragStart_.y, lines_[2].y1 + 1, kBorder + h); break;
+    case 0:
+      dragPos_ = std::clamp(lines_[0].x1 + x - dragStart_.x, kBorder, lines_[1].x1 - 1);
+      break;
+    case 1:
+      dragPos_ = std::clamp(lines_[1].x1 + x - dragStart_.x, lines_[0].x1 + 1, kBorder + w);
+      break;
+    case 2:
+      dragPos_ = std::clamp(lines_[2].y1 + y - dragStart_.y, kBorder, lines_[3].y1 - 1);
+      break;
+    default:
+      dragPos_ = std::clamp(lines_[3].y1 + y - dragStart_.y, lines_[2].y1 + 1, kBorder + h);
+      break;
   }
   dragLast_ = {x, y};
   DrawDragLine();
@@ -395,10 +408,18 @@ void TPreviewForm::PaintBox1MouseUp(int, int) {
   }
   const int w = bitmap_->Width(), h = bitmap_->Height();
   switch (line) {
-    case 0: GridPr->LeftMargin = GridPr->printerMmX(dragPos_ - kBorder); break;
-    case 1: GridPr->RightMargin = GridPr->printerMmX(kBorder + w - dragPos_); break;
-    case 2: GridPr->TopMargin = GridPr->printerMmY(dragPos_ - kBorder); break;
-    default: GridPr->BottomMargin = GridPr->printerMmY(kBorder + h - dragPos_); break;
+    case 0:
+      GridPr->LeftMargin = GridPr->printerMmX(dragPos_ - kBorder);
+      break;
+    case 1:
+      GridPr->RightMargin = GridPr->printerMmX(kBorder + w - dragPos_);
+      break;
+    case 2:
+      GridPr->TopMargin = GridPr->printerMmY(dragPos_ - kBorder);
+      break;
+    default:
+      GridPr->BottomMargin = GridPr->printerMmY(kBorder + h - dragPos_);
+      break;
   }
   RefreshPreview();
 }

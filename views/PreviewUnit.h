@@ -52,6 +52,8 @@ class TPreviewForm : public TForm {
   // The printer to preview; set by the creator before showing (not owned).
   TKelmGridPr* GridPr = nullptr;
 
+  // The window is never smaller than 730 x 256.
+  void SetBounds(int left, int top, int width, int height) override;
   // Shows or hides the card settings (the second tool panel).
   void SetCardPanelVisible(bool visible);
   // The printer's margins, orientation, scale, split, skip and repeat as the comma text of ten

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "platform/PrintDialogs.h"
@@ -134,7 +133,9 @@ TEST(PrintDialog, ChoosesAFileAndAPageRange) {
         form->FromEdit->SetText("3");
         form->ToEdit->SetText("2");
         break;
-      case 2: form->ToEdit->SetText("10"); break;
+      case 2:
+        form->ToEdit->SetText("10");
+        break;
       default:
         form->FromEdit->SetText("2");
         form->ToEdit->SetText("4");
@@ -144,7 +145,8 @@ TEST(PrintDialog, ChoosesAFileAndAPageRange) {
   });
   ASSERT_TRUE(dialog.Execute());
   EXPECT_EQ(round, 4);
-  EXPECT_EQ(refusals, SJ("ファイル名を入力してください|ページは 1 から 9 の範囲で指定してください|ページは 1 から 9 の範囲で指定してください|"));
+  EXPECT_EQ(refusals, SJ("ファイル名を入力してください|ページは 1 から 9 の範囲で指定してください|ページは 1 から 9 "
+                         "の範囲で指定してください|"));
   EXPECT_EQ(dialog.PrintRange, prPageNums);
   EXPECT_EQ(dialog.FromPage, 2);
   EXPECT_EQ(dialog.ToPage, 4);

@@ -141,8 +141,8 @@ TEST_F(GridPrint, SheetsGoStripByStripThroughTheChosenPages) {
     EXPECT_TRUE(texts.count(first[i])) << "sheet " << i;
   }
   // Sheet 4 (strip 2, page 2): the heading row and the fixed column repeat, nothing else leaks in.
-  const std::set<AnsiString> expected = {"r0c0", "r0c3", "r0c4", "r3c0", "r3c3", "r3c4", "r4c0", "r4c3", "r4c4",
-                                         Footer(2), DateLine()};
+  const std::set<AnsiString> expected = {"r0c0", "r0c3", "r0c4", "r3c0",    "r3c3",    "r3c4",
+                                         "r4c0", "r4c3", "r4c4", Footer(2), DateLine()};
   EXPECT_EQ(Texts(sheets[3]), expected);
 }
 

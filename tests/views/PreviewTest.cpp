@@ -53,10 +53,14 @@ struct Preview : ::testing::Test {
     const TBitmap& b = *f.PageBitmap();
     const int k = TPreviewForm::kBorder;
     switch (i) {
-      case 0: return k + p.printerPixelsX(p.LeftMargin);
-      case 1: return k + b.Width() - p.printerPixelsX(p.RightMargin);
-      case 2: return k + p.printerPixelsY(p.TopMargin);
-      default: return k + b.Height() - p.printerPixelsY(p.BottomMargin);
+      case 0:
+        return k + p.printerPixelsX(p.LeftMargin);
+      case 1:
+        return k + b.Width() - p.printerPixelsX(p.RightMargin);
+      case 2:
+        return k + p.printerPixelsY(p.TopMargin);
+      default:
+        return k + b.Height() - p.printerPixelsY(p.BottomMargin);
     }
   }
   // A drag of guide line i by (dx, dy) from a point on it.
