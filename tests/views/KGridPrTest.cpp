@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <ctime>
 #include <set>
 #include <sstream>
@@ -320,6 +321,26 @@ TEST_F(GridPrint, PreviewWalksPagesAcrossStripsAndStopsAtTheEnds) {
   EXPECT_FALSE(pr.PreviewPriorPage());
   EXPECT_FALSE(pr.PreviewPriorPage());
   EXPECT_EQ(std::make_pair(pr.CurrentStrip(), pr.CurrentPage()), std::make_pair(1, 1));
+}
+
+// Margins and scales come from settings texts kept in the folder file: any integer must print
+// (off the paper if need be) without overflowing.
+TEST_F(GridPrint, OutlandishMarginsAndScalesStillPrint) {
+  Shape({45, 100, 100}, {100, 500});
+  struct Case {
+    int left, top, scale;
+  } cases[] = {{INT_MAX, INT_MIN, INT_MAX}, {INT_MIN, INT_MAX, -100}, {0, 0, 0}};
+  for (const Case& c : cases) {
+    sheets.clear();
+    pr.LeftMargin = pr.RightMargin = c.left;
+    pr.TopMargin = pr.BottomMargin = c.top;
+    pr.Scale = c.scale;
+    PrintAll();
+    EXPECT_EQ(static_cast<int>(sheets.size()), pr.GetPageCount());
+    TBitmap page;
+    pr.BeginPreview(&page);
+    EXPECT_EQ(page.Width(), static_cast<int>(printer.PageWidth() * 0.16));
+  }
 }
 
 TEST_F(GridPrint, NothingHappensWithoutATargetGrid) {
