@@ -5,6 +5,7 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
+
 #include <algorithm>
 
 #include "platform/QtBridge.h"
@@ -14,45 +15,21 @@ namespace {
 // A PDF file is laid out at the resolution of a common office printer.
 constexpr int kFileResolution = 600;
 
-QPageSize::PageSizeId ToQPageSize(TPaperSize p) {
-  switch (p) {
-    case dmA3:
-      return QPageSize::A3;
-    case dmA5:
-      return QPageSize::A5;
-    case dmB4:
-      return QPageSize::JisB4;
-    case dmB5:
-      return QPageSize::JisB5;
-    case dmLetter:
-      return QPageSize::Letter;
-    case dmLegal:
-      return QPageSize::Legal;
-    default:
-      return QPageSize::A4;
-  }
-}
+// The paper sizes in the order of TPaperSize, with their names (UTF-8).
+struct Paper {
+  QPageSize::PageSizeId id;
+  const char* name;
+};
+constexpr Paper kPapers[kPaperSizeCount] = {
+    {QPageSize::A3, "A3"},    {QPageSize::A4, "A4"},         {QPageSize::A5, "A5"},         {QPageSize::JisB4, "B4"},
+    {QPageSize::JisB5, "B5"}, {QPageSize::Letter, "レター"}, {QPageSize::Legal, "リーガル"},
+};
+
+const Paper& PaperOf(TPaperSize p) { return kPapers[p >= 0 && p < kPaperSizeCount ? p : dmA4]; }
 
 }  // namespace
 
-AnsiString PaperSizeName(TPaperSize size) {
-  switch (size) {
-    case dmA3:
-      return "A3";
-    case dmA5:
-      return "A5";
-    case dmB4:
-      return "B4";
-    case dmB5:
-      return "B5";
-    case dmLetter:
-      return SJ("レター");
-    case dmLegal:
-      return SJ("リーガル");
-    default:
-      return "A4";
-  }
-}
+AnsiString PaperSizeName(TPaperSize size) { return Utf8ToSjis(PaperOf(size).name); }
 
 // The paper as the target sees it. The window system's printer object exists only where a
 // window system does; without one the page is measured from the paper alone.
@@ -122,7 +99,7 @@ TPrinter::Device& TPrinter::Dev() {
   Device& d = *device_;
   const QPageLayout::Orientation orientation =
       orientation_ == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
-  const QPageSize size(ToQPageSize(paper_));
+  const QPageSize size(PaperOf(paper_).id);
   if (!HaveGuiApplication()) {
     const QRect r = QPageLayout(size, orientation, QMarginsF()).fullRectPixels(kFileResolution);
     d.width = r.width();
