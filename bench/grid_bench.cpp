@@ -1,8 +1,9 @@
 // Painting and scrolling the extended string grid over many rows whose cells are drawn by its
 // draw event, as the record list draws rows it has not turned into cell texts: one screen painted
 // at the top, in the middle and at the end (the median of seven paints each, off screen), and the
-// memory the grid's own state takes for that many rows. Usage: grid_bench [rows] (default
-// 1000000; ten columns).
+// memory the grid's own state takes for that many rows. Then the grid printer: paginating a list
+// of rows / 100 pages of A4 (10,000 pages by default) and drawing one page of it into the preview.
+// Usage: grid_bench [rows] (default 1000000; ten columns).
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 
 #include "bench/BenchSupport.h"
 #include "platform/Forms.h"
+#include "views/KGridPr.h"
 #include "views/StringGridEx.h"
 
 namespace {
@@ -98,10 +100,37 @@ int main(int argc, char** argv) {
               }));
   std::printf("figure cells_per_screen %.0f cells\n", static_cast<double>(drawn) / 22);
   std::printf("figure grid_state_mb %.1f MB\n", stateMb);
+
+  // About 51 rows of 20 pixels fill the room between the margins of an A4 page at 600 dpi; every
+  // tenth row is taller, as rows with line breaks are.
+  const int wantedPages = static_cast<int>(std::max(1L, rows / 100));
+  auto* list = new TStringGridEx(form);
+  list->SetColCount(10);
+  list->SetRowCount(wantedPages * 50 + 1);
+  for (int r = 10; r < list->RowCount(); r += 10) list->SetRowHeights(r, 30);
+  for (int r = 0; r < 60; ++r)
+    for (int c = 0; c < 10; ++c) list->SetCells(c, r, Format("%d-%d", r, c));
+  auto* a4 = new TPrinter;
+  a4->SetFileName("grid_bench.pdf");  // measured only: nothing is written
+  auto& printer = *new TKelmGridPr(form);
+  printer.SetPrinter(a4);
+  printer.SetTargetGrid(list);
+  const double paginateMs = MedianMs([&] { printer.UpdatePrinter(); });
+  std::printf("figure paginate_pages %d pages\n", printer.PageCountY());
+  std::printf("figure paginate_10000_pages_ms %.2f ms\n", paginateMs * 10000 / printer.PageCountY());
+  TBitmap page;
+  printer.BeginPreview(&page);
+  std::printf("figure preview_page_ms %.2f ms\n", MedianMs([&] {
+                printer.ErasePV();
+                printer.Print(true, 1, 1);
+                page.Pixel(0, 0);  // the drawing reaches the picture
+              }));
+
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("peak_rss_mb %.1f\n", usage.ru_maxrss / 1024.0);
   delete form;
+  delete a4;
   DoneApplication();
   return 0;
 }

@@ -2,9 +2,11 @@
 #include <QPaintEngine>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "platform/Graphics.h"
+#include "platform/Printers.h"
 #include "platform/QtBridge.h"
 
 // ---- Geometry ----
@@ -96,6 +98,8 @@ QPainter* TCanvas::Impl::Painter() {
 const QFontMetrics& TCanvas::Impl::Metrics() {
   if (fontDirty) {
     font = ToQFont(*canvas->Font());
+    if (fontDpi > 0 && fontDpi != kScreenPixelsPerInch)
+      font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * double(fontDpi) / kScreenPixelsPerInch))));
     fontDirty = false;
     painterFont = false;
     metrics.reset();

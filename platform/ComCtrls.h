@@ -398,40 +398,6 @@ class TStatusBar : public TCustomControl {
   TStatusPanels panels_{this};
 };
 
-// ---- Up-down buttons ----
-
-// A pair of arrow buttons that step a number between Min and Max by Increment, shown in its
-// associated edit. The position is what the edit holds when that is a number in range (the user
-// may type it), else the last one set or stepped to.
-class TUpDown : public TCustomControl {
- public:
-  explicit TUpDown(TComponent* owner);
-  ~TUpDown() override;
-  // The edit that shows the position; the buttons take their place at its right edge.
-  TWinControl* Associate() const { return associate_; }
-  void SetAssociate(TWinControl* edit);
-  int Min() const { return min_; }
-  void SetMin(int v);
-  int Max() const { return max_; }
-  void SetMax(int v);
-  int Position() const;
-  void SetPosition(int v);
-  int Increment = 1;
-  // What a click on the upper (up true) or lower button does.
-  void Step(bool up);
-
- protected:
-  void Paint() override;
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-
- private:
-  TWinControl* Edit() const;
-  void ShowPosition();
-  void Place();
-  TWinControl* associate_ = nullptr;
-  int min_ = 0, max_ = 100, position_ = 0;
-};
-
 // ---- Tool bar ----
 
 class TToolBar;

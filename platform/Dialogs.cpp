@@ -14,8 +14,9 @@ namespace {
 
 TColor FromQColor(const QColor& c) { return static_cast<TColor>(c.red() | (c.green() << 8) | (c.blue() << 16)); }
 
-// The dialog forms' buttons, under the picker.
-void AddButtons(TForm* form) {
+}  // namespace
+
+void AddOkCancelButtons(TForm* form) {
   auto* ok = new TButton(form);
   ok->SetParent(form);
   ok->SetCaption("OK");
@@ -29,8 +30,6 @@ void AddButtons(TForm* form) {
   cancel->Cancel = true;
   cancel->SetBounds(form->Width() - 85, form->Height() - 33, 75, 25);
 }
-
-}  // namespace
 
 // The window system's colour chooser, embedded in the form without its own buttons.
 class ColorPicker : public TWinControl {
@@ -110,7 +109,7 @@ TColorDialogForm::TColorDialogForm(TComponent* owner) : TForm(owner) {
   picker_ = new ColorPicker(this);
   picker_->SetParent(this);
   picker_->SetBounds(8, 8, 524, 364);
-  AddButtons(this);
+  AddOkCancelButtons(this);
 }
 
 void TColorDialogForm::SetSelectedColor(TColor c) {
@@ -137,7 +136,7 @@ TFontDialogForm::TFontDialogForm(TComponent* owner) : TForm(owner) {
   picker_ = new FontPicker(this);
   picker_->SetParent(this);
   picker_->SetBounds(8, 8, 484, 364);
-  AddButtons(this);
+  AddOkCancelButtons(this);
   selected_.OnChange = [this] {
     if (!picking_) picker_->Refresh();
   };

@@ -8,6 +8,9 @@
 
 enum : int { cdFullOpen = 0x2 };
 
+// "OK" and "キャンセル" at the bottom right of a dialog form, setting its modal result.
+void AddOkCancelButtons(TForm* form);
+
 class ColorPicker;
 class FontPicker;
 

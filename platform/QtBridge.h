@@ -39,6 +39,7 @@ struct TCanvas::Impl {
   QPaintDevice* device = nullptr;
   bool fontDirty = true;      // font_ changed since the QFont was made
   bool painterFont = false;   // the painter holds the QFont
+  int fontDpi = 0;            // a printer's dots per inch: fonts keep their point size there
   QFont font;
   std::optional<QFontMetrics> metrics;
   std::unordered_map<uint32_t, int> widths;  // character widths in the current font

@@ -107,39 +107,6 @@ TEST_F(CommonControls, StatusBarPanelsHaveTheirWidthsAndTheLastReachesTheEdge) {
   EXPECT_EQ(Ink(image, Rect(3, 4, 150, bar->Height() - 2)), 0);
 }
 
-TEST_F(CommonControls, UpDownStepsThePositionShownInItsEditAndReadsWhatWasTyped) {
-  auto* edit = Make<TEdit>();
-  edit->SetBounds(20, 20, 60, 21);
-  auto* ud = new TUpDown(&form);
-  ud->SetMin(-1);
-  ud->SetMax(9999);
-  ud->SetAssociate(edit);
-  EXPECT_EQ(ud->Parent(), &form);
-  EXPECT_EQ(ud->Left(), 80);
-  EXPECT_EQ(edit->Text(), "0");
-  ud->Step(false);
-  ud->Step(false);  // stops at Min
-  EXPECT_EQ(ud->Position(), -1);
-  EXPECT_EQ(edit->Text(), "-1");
-  edit->SetText("123");  // typed by the user
-  EXPECT_EQ(ud->Position(), 123);
-  ud->PressMouse(mbLeft, ssLeft, 5, 2);  // the upper button
-  EXPECT_EQ(edit->Text(), "124");
-  edit->SetText("12x");  // not a number: the last position stands
-  EXPECT_EQ(ud->Position(), 124);
-  edit->SetText("10000");  // out of range
-  EXPECT_EQ(ud->Position(), 124);
-  ud->SetMax(100000);  // positions are 16-bit
-  ud->SetPosition(40000);
-  EXPECT_EQ(ud->Position(), 32767);
-  ud->SetEnabled(false);
-  ud->Step(true);
-  EXPECT_EQ(ud->Position(), 32767);
-  delete edit;  // freed first: the buttons keep their position
-  ud->SetPosition(5);
-  EXPECT_EQ(ud->Position(), 5);
-}
-
 TEST_F(CommonControls, ActionsGiveTheirStateToMenuItemsAndToolButtonsAndRunFromThem) {
   TActionList actions(&form);
   auto* run = new TAction(&form);

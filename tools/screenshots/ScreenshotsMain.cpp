@@ -19,6 +19,11 @@ const struct {
     {"views_looks_list", ShotLooksList},
     {"platform_color_dialog", ShotColorDialog},
     {"platform_font_dialog", ShotFontDialog},
+    {"views_preview", ShotPreviewList},
+    {"views_preview_cards_landscape", ShotPreviewCardsLandscape},
+    {"views_print_list.pdf", ShotPrintListPdf},
+    {"platform_print_dialog", ShotPrintDialog},
+    {"platform_printer_setup_dialog", ShotPrinterSetupDialog},
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
 };
@@ -44,7 +49,9 @@ int main(int argc, char** argv) {
     bool wanted = argc == 2;
     for (int i = 2; i < argc; ++i) wanted |= std::strcmp(argv[i], shot.name) == 0;
     if (!wanted) continue;
-    const std::string file = dir + "/" + shot.name + ".png";
+    // A name with an extension of its own (a printed PDF) keeps it; pictures are PNG files.
+    const std::string name = shot.name;
+    const std::string file = dir + "/" + name + (name.find('.') == std::string::npos ? ".png" : "");
     if (shot.render(file)) {
       std::printf("%s\n", file.c_str());
     } else {

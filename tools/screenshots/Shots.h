@@ -17,3 +17,8 @@ bool ShotLooksTree(const std::string& file);
 bool ShotLooksList(const std::string& file);
 bool ShotColorDialog(const std::string& file);
 bool ShotFontDialog(const std::string& file);
+bool ShotPreviewList(const std::string& file);
+bool ShotPreviewCardsLandscape(const std::string& file);
+bool ShotPrintListPdf(const std::string& file);
+bool ShotPrintDialog(const std::string& file);
+bool ShotPrinterSetupDialog(const std::string& file);

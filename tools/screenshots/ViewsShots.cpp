@@ -1,9 +1,11 @@
-// The views' windows: the list grid (striped, marked, frozen), the appearance dialog and the
-// colour and font dialogs.
+// The views' windows: the list grid (striped, marked, frozen), the appearance dialog, the colour
+// and font dialogs, the print preview and the print dialogs.
 #include "platform/Dialogs.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/PrintDialogs.h"
 #include "tools/screenshots/Shots.h"
+#include "views/PreviewUnit.h"
 #include "views/SetLooksUnit.h"
 #include "views/StringGridEx.h"
 
@@ -88,4 +90,70 @@ bool ShotFontDialog(const std::string& file) {
   fonts.SelectedFont()->SetName(SJ("ＭＳ Ｐゴシック"));
   fonts.SelectedFont()->SetSize(10);
   return SaveFormPicture(&fonts, file);
+}
+
+namespace {
+
+// The list printer as the main window sets it up: the headings come with the cell texts.
+void BindListPrinter(TKelmGridPr* printer, TStringGridEx* grid) {
+  printer->SetTargetGrid(grid);
+  printer->SetOnGetCellString([grid](AnsiString& text, bool&, int col, int row, bool) {
+    text = row == 0 ? grid->GridColumns()->Items(col)->Caption() : grid->Cells(col, row);
+  });
+}
+
+bool ShotPreview(const std::string& file, bool cards) {
+  TForm list(Application);
+  TStringGridEx* grid = ListForm(&list);
+  TKelmGridPr printer(Application);
+  BindListPrinter(&printer, grid);
+  TPreviewForm preview(Application);
+  preview.GridPr = &printer;
+  preview.SetCardPanelVisible(cards);
+  if (cards) {
+    preview.SetBounds(0, 0, 760, 420);
+    preview.LandscapeBtn->Click();
+  } else {
+    preview.SetBounds(0, 0, 860, 700);
+  }
+  return SaveFormPicture(&preview, file);
+}
+
+}  // namespace
+
+bool ShotPreviewList(const std::string& file) { return ShotPreview(file, false); }
+bool ShotPreviewCardsLandscape(const std::string& file) { return ShotPreview(file, true); }
+
+// The list's first page printed to a PDF file beside the pictures.
+bool ShotPrintListPdf(const std::string& file) {
+  TForm list(Application);
+  TStringGridEx* grid = ListForm(&list);
+  TKelmGridPr printer(Application);
+  BindListPrinter(&printer, grid);
+  TPrinter pdf;
+  pdf.SetFileName(file);
+  printer.SetPrinter(&pdf);
+  printer.SetToPage(1);
+  if (!pdf.BeginDoc()) return false;
+  printer.GoPrint();
+  return pdf.EndDoc();
+}
+
+bool ShotPrintDialog(const std::string& file) {
+  TPrintDialogForm print(Application);
+  print.LoadTarget(Printer());
+  print.ChooseFile(SJ("/home/user/一覧.pdf"));
+  print.RangeGroup->SetItemIndex(1);
+  print.FromEdit->SetText("1");
+  print.ToEdit->SetText("3");
+  return SaveFormPicture(&print, file);
+}
+
+bool ShotPrinterSetupDialog(const std::string& file) {
+  TPrinterSetupDialogForm setup(Application);
+  setup.LoadTarget(Printer());
+  setup.ChooseFile(SJ("/home/user/一覧.pdf"));
+  setup.PaperBox->SetItemIndex(dmA4);
+  setup.OrientationGroup->SetItemIndex(0);
+  return SaveFormPicture(&setup, file);
 }
