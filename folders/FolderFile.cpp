@@ -26,6 +26,9 @@
 // Reading trusts nothing: a unit that does not read is left out (a sub-folder with its subtree)
 // and counted at the root; a loop stops at the first read that consumed nothing, and folders
 // nest at most FOLDER_MAX_DEPTH levels.
+#include <cerrno>
+#include <cstring>
+
 #include "folders/DbFolder.h"
 #include "folders/RuleFolder.h"
 #include "folders/RuleFolderTbl.h"
@@ -331,12 +334,21 @@ bool RotateFolderBackups(CTopRuleFolder* root, int generations, const AnsiString
 }
 
 bool CTopRuleFolder::SaveFolderFile() {
-  if (WritePath.empty()) return false;
+  SaveError.clear();
+  if (WritePath.empty()) {
+    SaveError = SJ("保存先のファイル名がありません");
+    return false;
+  }
   TMemoryStream bytes;
-  if (!Save(&bytes)) return false;
+  if (!Save(&bytes)) {
+    SaveError = SJ("フォルダの情報を書き出せません");
+    return false;
+  }
   const AnsiString temporary = WritePath + ".tmp";
-  if (!WriteFileDurably(temporary, bytes.Memory(), static_cast<size_t>(bytes.Size())) ||
-      !RotateFolderBackups(this, 4, temporary)) {
+  const bool written = WriteFileDurably(temporary, bytes.Memory(), static_cast<size_t>(bytes.Size()));
+  if (!written || !RotateFolderBackups(this, 4, temporary)) {
+    // The reason is taken before the clean-up can overwrite it.
+    SaveError = (written ? WritePath : temporary) + " (" + std::strerror(errno) + ")";
     DeleteFile(temporary);
     return false;
   }

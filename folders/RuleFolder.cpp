@@ -419,8 +419,15 @@ bool CTopRuleFolder::CreateTable() {
 }
 
 void CTopRuleFolder::SetFolderFilePaths(const AnsiString& readSettings, const AnsiString& writeSettings) {
-  ReadPath = FileNameWithExtension(readSettings, ".fld");
-  WritePath = FileNameWithExtension(writeSettings, ".fld");
+  // Beside the settings files: the directory of the settings is the user's, the current one may
+  // be anything.
+  const auto beside = [](const AnsiString& settings) {
+    const size_t slash = settings.rfind('/');
+    return (slash == AnsiString::npos ? AnsiString() : settings.substr(0, slash + 1)) +
+           FileNameWithExtension(settings, ".fld");
+  };
+  ReadPath = beside(readSettings);
+  WritePath = beside(writeSettings);
 }
 
 AnsiString CTopRuleFolder::MakeJoinCondition_a(const AnsiString&, const AnsiString&) { return AnsiString(); }

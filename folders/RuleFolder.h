@@ -314,12 +314,14 @@ class CTopRuleFolder : public CRuleFolder {
   int CollectAllTableFolders(TList& list) override;
   int GetTableList(TStrings& list) override;
 
-  // The folder files: the settings files' names without directory, extension ".fld".
+  // The folder files: the settings files' paths with the extension ".fld".
   void SetFolderFilePaths(const AnsiString& readSettings, const AnsiString& writeSettings);
   // Writes the whole tree to a temporary file beside the write path, then moves the older files
   // down the backup generations and puts the new file in place. False, with the current file and
   // every backup as they were, when anything fails.
   virtual bool SaveFolderFile();
+  // Why the last SaveFolderFile failed (the file and the system's reason); empty after a success.
+  AnsiString SaveError;
   // Reads the tree from the read path. False, tree unchanged, when the file does not open or its
   // root record does not read. Items that could not be read are left out and reported once.
   virtual bool LoadFolderFile();

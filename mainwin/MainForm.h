@@ -1,11 +1,285 @@
-// The main window.
+// The main window: the folder tree on the left, the record list inside the view tabs, the
+// condition diagram at the bottom, the menus and tools in the cool bar and the status bar.
+//
+// TFormMain is one class whose handlers are spread over units by concern, each unit named after
+// what it holds:
+//   MainForm.cpp           construction, first show, the folder tree's first level, the about-box
+//                          timer, the end, save, log and help commands, close and destruction
+//   MainFormDesign.cpp     the designed components, their captions, layout and event bindings
+//   MainSettings.cpp       the settings file
+//   MainLooks.cpp          the appearance and font commands, the list fonts
+//   MainListing.cpp        the record listing
+//   MainListGrid.cpp       the list grid: display rows, filling, sorting, mouse, keys, actions
+//   MainTreeView.cpp       the folder tree view: expansion, selection, refresh, drags, folder
+//                          commands, dropped files
+//   MainConditionPane.cpp  the condition diagram's commands, the view tabs, list printing
+//   MainGraphView.cpp      the chart
+//
+// Everything runs on the user-interface thread; the listing worker runs only while a modal dialog
+// of the listing holds that thread.
 #pragma once
 
+#include <vector>
+
+#include "platform/ActnList.h"
+#include "platform/ComCtrls.h"
+#include "platform/Dialogs.h"
+#include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/ImgList.h"
+#include "platform/Menus.h"
+#include "platform/PrintDialogs.h"
+#include "platform/Splitter.h"
+#include "platform/StdCtrls.h"
+#include "platform/Timer.h"
+#include "views/StringGridEx.h"
+
+class CCapInfoList;
+class CDbFolder;
+class CDbFolderList;
+class CListViewRecids;
+class CRuleFolder;
+class CStringsList;
+class CSummaryMod;
+class CTopRuleFolder;
+class TFlowBox;
+class TKelmGridPr;
+class TMenuBar;
+
+// The tree nodes whose folders are listed together (several when Ctrl is held while selecting).
+class CTv1NodeList {
+ public:
+  CTv1NodeList();
+  ~CTv1NodeList();
+  CTv1NodeList(const CTv1NodeList&) = delete;
+  CTv1NodeList& operator=(const CTv1NodeList&) = delete;
+
+  // Owned, but it only borrows the nodes it holds: it is emptied with the plain TList::Clear.
+  CDbFolderList* Folders;
+  TList* Nodes;  // TTreeNode pointers in the order they were added; owned list, nodes not owned
+  int ChangeCount = 0;  // advanced by every addition, removal and emptying of Nodes
+};
+
+// Shows the hourglass for the life of the guard and puts the previous pointer back, also when an
+// exception passes.
+class CChangeCursor {
+ public:
+  CChangeCursor();
+  ~CChangeCursor();
+  CChangeCursor(const CChangeCursor&) = delete;
+  CChangeCursor& operator=(const CChangeCursor&) = delete;
+
+ private:
+  TCursor saved_;
+};
 
 class TFormMain : public TForm {
  public:
   explicit TFormMain(TComponent* owner);
+  ~TFormMain() override;
+
+  // ---- Designed components ----
+  TMainMenu* MainMenu1;
+  TMenuItem *File1, *Ope1, *Help1;  // "ファイル", "データ操作", "ヘルプ"
+  TCoolBar* CoolBar1;
+  TMenuBar* MenuBar1;  // band 0
+  TToolBar* ToolBar1;  // band 1
+  TStatusBar* StatusBar1;  // panels of 160, 240 and 100: folder file, listing counts, sort order
+  TTreeView* TreeView1;
+  TSplitter* Splitter1;
+  TTabControl* TabControl1;  // "検索表示", "集計表示", "比率表示", "グラフ表示"
+  TStringGridEx* StringGridEx1;
+  // The graph view: the chart (a plain panel until the chart comes) and its control panel.
+  TPanel* Chart2;
+  TComboBox* GraphBox;  // on the chart: the arrangement of bar series
+  TPanel* Panel3;
+  TLabel *Label1, *Label2, *Label3;  // "視点", "集計", "種類"
+  TComboBox *ViewBox, *SumBox, *KindBox;
+  TCheckBox *CheckBox1, *CheckBox2;  // "3D", "転置"
+  TButton* Button1;                  // SetChartAttr
+  // The placeholder of the condition diagram; the constructor destroys it (null afterwards).
+  TScrollBox* ScrollBox1;
+  TSplitter* Splitter2;
+  TImageList* ImageList1;  // 10 folder pictures, then the icon files
+  TOpenDialog* OpenDialog1;
+  TPrintDialog* PrintDialog;
+  TTimer* Timer1;
+  TPopupMenu* PopupMenu1;    // the list's
+  TPopupMenu* PopupMenu2;    // template of the folder commands, never shown
+  TPopupMenu* PopupMenu3;    // the diagram's
+  TPopupMenu* PopupMenuTV;   // the tree's, refilled at every opening
+  TPopupMenu* PopupMenuSum;  // the summary's
+  TMenuItem* PartitionMI;    // separator before the table folders' checks in PopupMenu2
+  TMenuItem *MiCacelPlural, *MiAddSCap, *MiEditSCap, *MiInsSCap, *MiDeleteSCap;
+  TActionList* ActionList1;
+  TAction *FileSaveFol, *FilePreview, *FilePrint, *FileSaveChart, *FileTblCreate, *FileTblRead, *FileTblWrite,
+      *FileLog, *FileExit;
+  TAction *OpeContinue, *OpeCard, *OpeEdit, *OpeAdd, *OpeDelete, *OpeCsvGet, *OpeCsv, *OpeFixCol, *OpeFixRow;
+  TAction *FolEditCapInfo, *FolDelCapInfo, *FolCreate, *FolCreate1, *FolCreate2, *FolCreate3, *FolEdit,
+      *FolRelKensa, *FolChkDat, *FolCut, *FolCopy, *FolPaste, *FolDelete, *FolDoCmd;
+  TAction *FlipFlowBox, *FlowEdit, *FlowAnd, *FlowOr, *FlowDel, *FlowRev, *FlowCopy;
+  TAction *SCapCancelPlural, *SCapAddNum, *SCapAddMin, *SCapAddMax, *SCapAddRange, *SCapAddSum, *SCapAddAve,
+      *SCapEdit, *SCapIns, *SCapDelete;
+  TAction *SetChartAttr, *SetLooks, *ChangeFont;
+  TAction *HelpHelp, *HelpAbout;
+
+  // ---- Run-time fields ----
+  CTv1NodeList* Tv1NodeList;      // owned
+  TTreeNode* ListedNode = nullptr;  // the node whose listing is open
+  CTopRuleFolder* TopFolder = nullptr;  // owned; made when the window is first shown
+  CStringsList* ListRows;         // owned: the listed record rows
+  TTreeNode* PopupNode = nullptr;
+  CDbFolder* PopupFolder = nullptr;
+  CRuleFolder* ClipFolder = nullptr;  // owned: the copied folder waiting to be pasted
+  AnsiString ClipTableName;
+  int MouseDownX = 0, MouseDownY = 0;
+  int DragStartX = -9999, DragStartY = -9999;  // -9999: no record drag can start
+  bool DragFromSelectedRow = false;
+  AnsiString BaseCaption;
+  int ListingCount = 0;
+  int TreeRefreshCount = 0;
+  TFlowBox* DiagramBox;  // owned by the application, which frees it before the window
+  int ViewTab = 0;       // 0 list, 1 summary, 2 ratio, 3 graph
+  int GridClickCount = 0;
+  CStringsList* SumRows;        // owned
+  CCapInfoList* SumColumns = nullptr;  // not owned
+  CSummaryMod* Summary;         // owned
+  int CardState = 0;
+  int ChunkSize = 50000;
+  int SearchedCount = 0;
+  TGridRect SavedSelection{-1, -1, -1, -1};  // Left -1: none
+  int LastTopRow = 0, LastFrozenRow = 0;
+  bool AddingToSelection = false;
+  CListViewRecids* RecordIds;   // owned
+  TKelmGridPr* ListPrinter;     // owned, bound to StringGridEx1
+  TKelmGridPr* GraphPrinter;    // the same printer
+  TSaveDialog* ChartSaveDialog = nullptr;
+  AnsiString IniReadPath;   // the settings file that is read
+  AnsiString IniWritePath;  // the settings file that is written
+  char ClipSeparator = '\t';
+  int MaxPoint = 10000;
+  CCapInfoList* SortColumns;  // owned list, not owning its items
+
+  // ---- Start-up and life (MainForm.cpp) ----
+  void FormCreate(TObject* sender);
+  void FormShow(TObject* sender);
+  void FormCloseQuery(TObject* sender, bool& canClose);
+  void FormDestroy(TObject* sender);
+  void Timer1Timer(TObject* sender);
+  void FileExitExecute(TObject* sender);
+  void FileSaveFolExecute(TObject* sender);
+  void FileLogExecute(TObject* sender);
+  void HelpHelpExecute(TObject* sender);
+  void HelpAboutExecute(TObject* sender);
+  // Makes the top folder when there is none and fills the tree with the root and its first level.
+  void BuildFolderTree();
+  // The save question and the save: false when the user chose to save and the folder file could
+  // not be written (the error box said why and the modification count is kept).
+  bool SaveFolderTree();
+
+  // ---- Settings (MainSettings.cpp) ----
+  void LoadSettings();
+  void SaveSettings();
+
+  // ---- Looks (MainLooks.cpp) ----
+  void SetLooksExecute(TObject* sender);
+  void ChangeFontExecute(TObject* sender);
+  // The list grid and the record edit dialog's sheet take the font.
+  void SetListFonts(const TFont* font);
+
+  // ---- Record listing (MainListing.cpp) ----
+  void RefreshListView(TTreeNode* node, bool fromDiagram);
+  void OpeContinueExecute(TObject* sender);
+  CDbFolderList* CollectSelectedFolders(CTv1NodeList* list);
+  void SetDiagramFromSelection(CCapInfoList* columns, CDbFolder* folder, TFlowBox* diagram, CDbFolderList* folders);
+  int CompareRowsBySortColumns(TStrings* a, TStrings* b);
+  AnsiString SortOrderText();
+  void FillGridLayout();
+  void FillGridRow(TStrings* row, int index);
+
+  // ---- List grid (MainListGrid.cpp) ----
+  void ClearGrid(TStringGridEx* grid);
+  void ResetEditGrid(TStringGridEx* grid);
+  int MakeDisplayRow(TStrings& out, CCapInfoList* columns, CStringsList* rows, int index);
+  void ClearStatusColumns();
+  void UpdateActions();
+  void LoadFolderIcons(TImageList* images);
+  void StringGridEx1DrawCell(TObject* sender, int col, int row, TRect rect, TGridDrawState state);
+  void StringGridEx1MouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  void StringGridEx1MouseMove(TObject* sender, TShiftState shift, int x, int y);
+  void StringGridEx1MouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  void StringGridEx1StartDrag(TObject* sender);
+  void StringGridEx1KeyDown(TObject* sender, uint16_t& key, TShiftState shift);
+  void StringGridEx1DragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
+  void StringGridEx1DragDrop(TObject* sender, TObject* source, int x, int y);
+  // The grid offers no column moving yet; nothing calls this.
+  void StringGridEx1ColumnMoved(TObject* sender, int fromIndex, int toIndex);
+  void StringGridEx1TopLeftChanged(TObject* sender);
+  void PopupMenu1Popup(TObject* sender);
+
+  // ---- Folder tree view (MainTreeView.cpp) ----
+  void TreeView1Expanding(TObject* sender, TTreeNode* node, bool& allowExpansion);
+  void TreeView1Collapsing(TObject* sender, TTreeNode* node, bool& allowCollapse);
+  void TreeView1Change(TObject* sender, TTreeNode* node);
+  void TreeView1Deletion(TObject* sender, TTreeNode* node);
+  void TreeView1DragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
+  void TreeView1DragDrop(TObject* sender, TObject* source, int x, int y);
+  void PopupMenuTVPopup(TObject* sender);
+  void FolEditCapInfoExecute(TObject* sender);
+  void FolDelCapInfoExecute(TObject* sender);
+  void FolCreateExecute(TObject* sender);
+  void FolCreate1Execute(TObject* sender);
+  void FolCreate2Execute(TObject* sender);
+  void FolCreate3Execute(TObject* sender);
+  void FolEditExecute(TObject* sender);
+  void FolDeleteExecute(TObject* sender);  // also FolCut's
+  void FolCopyExecute(TObject* sender);
+  void FolPasteExecute(TObject* sender);
+  void FolRelKensaExecute(TObject* sender);
+  void FolChkDatExecute(TObject* sender);
+  void FolDoCmdExecute(TObject* sender);
+  void SelectFolder(TTreeNode* node);
+  void ClearNodeList(CTv1NodeList* list);
+  void RefreshTree(TTreeNode* node);
+  void RefreshTreeAndList();
+  void FolderTreeChanged(CRuleFolder* folder);
+  void FolderListChanged(CRuleFolder* folder);
+  // Files dropped on the window, each with its full path.
+  using TForm::DropFiles;
+  void DropFiles(TObject* sender, const std::vector<AnsiString>& paths);
+  bool DragFolder(TTreeView* tree, int x, int y, bool drop);
+
+  // ---- Condition pane, view tabs and printing (MainConditionPane.cpp) ----
+  void FlipFlowBoxExecute(TObject* sender);
+  void FlowEditExecute(TObject* sender);
+  void FlowAndExecute(TObject* sender);
+  void FlowOrExecute(TObject* sender);
+  void FlowDelExecute(TObject* sender);
+  void FlowRevExecute(TObject* sender);
+  void FlowCopyExecute(TObject* sender);
+  void FloxBox1DblClick(TObject* sender);
+  void TabControl1Change(TObject* sender);
+  void FilePreviewExecute(TObject* sender);
+  void FilePrintExecute(TObject* sender);
+  void FileTblCreateExecute(TObject* sender);
+  void FileTblReadExecute(TObject* sender);
+  void FileTblWriteExecute(TObject* sender);
+  void ShowViewData();
+  void GetPrintCellText(AnsiString& text, bool& drawLine, int col, int row, bool firstRow);
+
+  // ---- Graph view (MainGraphView.cpp) ----
+  void ClearChart();
+
+ private:
+  // Builds the designed components and binds their events (MainFormDesign.cpp).
+  void CreateComponents();
+  void CreateActions();
+  void CreateMenus();
 };
 
 extern TFormMain* FormMain;
+
+// The grid's shown columns (its Tag) and the rows they describe; false when either is missing.
+bool GetGridRows(TStringGridEx* grid, CCapInfoList*& columns, CStringsList*& rows);
+// The text without its CR and LF bytes.
+AnsiString RemoveLineBreaks(const AnsiString& text);

@@ -26,7 +26,8 @@ class TComponent : public TPersistent {
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int i) const { return components_.at(i); }
   AnsiString Name;
-  int Tag = 0;
+  // The program's own value; wide enough to hold a pointer.
+  intptr_t Tag = 0;
 
  protected:
   // Frees the owned components, newest first. A derived destructor calls it while the derived

@@ -25,6 +25,7 @@
 
 #include "platform/QtBridge.h"
 #include "platform/StdCtrls.h"
+#include "platform/SysUtils.h"
 #include "platform/Thread.h"
 
 TApplication* Application = nullptr;
@@ -135,7 +136,10 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
 TForm::~TForm() {
   Destroying();
   DestroyComponents();  // while the form is still a form for what they call on the way out
-  if (Application && Application->MainForm() == this) Application->Terminate();
+  if (Application && Application->MainForm() == this) {
+    Application->Terminate();
+    Application->ForgetMainForm();
+  }
 }
 
 void TForm::Destroying() {
@@ -407,6 +411,8 @@ void InitApplication(int& argc, char** argv) {
   }
   if (!Application) Application = new TApplication;
   InstallInputStateFilter();
+  // After the window system took its own options out of argv.
+  SetParams(std::vector<std::string>(argv, argv + argc));
 }
 
 void DoneApplication() {

@@ -121,6 +121,8 @@ class TApplication : public TComponent {
     if (!mainForm_) mainForm_ = ref;
   }
   TForm* MainForm() const { return mainForm_; }
+  // The main form is being freed: the application has none from now on.
+  void ForgetMainForm() { mainForm_ = nullptr; }
   // Shows the main form and runs the message loop until Terminate; the exit code.
   int Run();
   void Terminate();

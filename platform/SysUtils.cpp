@@ -61,3 +61,18 @@ int FileSetAttr(const std::string& path, int attr) {
   mode = (attr & faReadOnly) ? mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : mode | S_IWUSR;
   return ::chmod(path.c_str(), mode) == 0 ? 0 : errno;
 }
+
+namespace {
+std::vector<std::string>& Params() {
+  static std::vector<std::string> params;
+  return params;
+}
+}  // namespace
+
+int ParamCount() { return Params().empty() ? 0 : static_cast<int>(Params().size()) - 1; }
+
+std::string ParamStr(int i) {
+  return i >= 0 && i < static_cast<int>(Params().size()) ? Params()[static_cast<size_t>(i)] : std::string();
+}
+
+void SetParams(const std::vector<std::string>& args) { Params() = args; }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Milliseconds from a fixed point (monotonic; wraps like a 32-bit counter).
 uint32_t GetTickCount();
@@ -26,3 +27,10 @@ std::string ExecutablePath();
 constexpr int faReadOnly = 0x01;
 int FileGetAttr(const std::string& path);
 int FileSetAttr(const std::string& path, int attr);
+
+// The program's command line as the start-up received it (the window system's own options taken
+// out): ParamStr(0) is the program, 1 to ParamCount() its arguments; "" outside that range.
+// InitApplication records them; a test gives its own with SetParams.
+int ParamCount();
+std::string ParamStr(int i);
+void SetParams(const std::vector<std::string>& args);

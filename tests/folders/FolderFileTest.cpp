@@ -311,9 +311,9 @@ TEST(FolderFile, SavesRotateFourBackups) {
   TempDir dir;
   CTopRuleFolder root;
   root.SetFolderFilePaths(dir.File("settings/app.ini"), dir.File("app.ini"));
-  EXPECT_EQ(root.ReadPath, "app.fld");
-  EXPECT_EQ(root.WritePath, "app.fld");
-  root.ReadPath = root.WritePath = dir.File("app.fld");
+  EXPECT_EQ(root.ReadPath, dir.File("settings/app.fld"));
+  EXPECT_EQ(root.WritePath, dir.File("app.fld"));
+  root.ReadPath = root.WritePath;
   for (int v = 1; v <= 6; ++v) {
     root.Name = Format("v%d", v);
     ASSERT_TRUE(root.SaveFolderFile()) << v;
