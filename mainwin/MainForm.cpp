@@ -224,7 +224,7 @@ void TFormMain::HelpAboutExecute(TObject* sender) {
 }
 
 void TFormMain::HelpHelpExecute(TObject* sender) {
-  if (!ShellOpen(Application->HelpFile))
+  if (!FileExists(Application->HelpFile) || !ShellOpen(Application->HelpFile))
     ReportError(SJ("ヘルプファイル %s を開けません。").c_str(), Application->HelpFile.c_str());
 }
 

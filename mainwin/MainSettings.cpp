@@ -47,6 +47,8 @@ bool ApplyFontText(TFont* font, const AnsiString& text) {
   return true;
 }
 
+constexpr int kMaxBandWidth = 1 << 16;
+
 AnsiString BandKey(int band, const char* what) { return Format("Band%d.%s", band, what); }
 
 }  // namespace
@@ -101,8 +103,12 @@ void LoadBandSettings(TCoolBar* bar, TIniFile* file) {
     TCoolBand* band = bands->Items(n);
     band->SetVisible(file->ReadBool("CoolBar1", BandKey(n, "Visible"), band->Visible()));
     band->SetBreak(file->ReadBool("CoolBar1", BandKey(n, "Break"), band->Break()));
-    band->SetWidth(file->ReadInteger("CoolBar1", BandKey(n, "Width"), band->Width()));
-    band->SetMinWidth(file->ReadInteger("CoolBar1", BandKey(n, "MinWidth"), band->MinWidth()));
+    // Widths beyond any screen would only overflow the bar's arithmetic.
+    const auto width = [&](const char* key, int present) {
+      return std::clamp(file->ReadInteger("CoolBar1", BandKey(n, key), present), 0, kMaxBandWidth);
+    };
+    band->SetWidth(width("Width", band->Width()));
+    band->SetMinWidth(width("MinWidth", band->MinWidth()));
     const AnsiString name = file->ReadString("CoolBar1", BandKey(n, "Control"), AnsiString());
     if (name.empty()) continue;
     int found = names.Count() - 1;
