@@ -1,4 +1,4 @@
-// The main window as it starts: a folder file with two tables and folders below them, the folder
+// The main window as it starts, and the about box that shows once after it. The window: a folder file with two tables and folders below them, the folder
 // tree's first level, the empty list in the view tabs, the condition pane and the status bar.
 #include <filesystem>
 #include <initializer_list>
@@ -7,6 +7,7 @@
 #include "folders/RuleFolder.h"
 #include "folders/RuleFolderTbl.h"
 #include "foundation/CapInfo.h"
+#include "mainwin/Abount.h"
 #include "mainwin/MainForm.h"
 #include "platform/SysUtils.h"
 #include "store/KvRecord.h"
@@ -95,4 +96,9 @@ bool ShotMainWindow(const std::string& file) {
   delete main;
   std::filesystem::remove_all(dir);
   return saved;
+}
+
+bool ShotAboutBox(const std::string& file) {
+  TAboutBox box(Application);
+  return SaveFormPicture(&box, file);
 }

@@ -27,6 +27,7 @@ const struct {
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
     {"main_window", ShotMainWindow},
+    {"main_about_box", ShotAboutBox},
 };
 
 }  // namespace
