@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "folders/FlowBox.h"
@@ -14,13 +15,24 @@
 
 namespace {
 
+// One window for every input: each load starts from what the one before left, as a window
+// whose settings are read again would.
 struct Setup {
   std::string dir;
+  TForm owner{nullptr};
+  TFormMain* main;
   Setup() {
     char pattern[] = "/tmp/cw-settings-fuzz-XXXXXX";
     dir = mkdtemp(pattern);
     // A name argument keeps the start-up out of the user's configuration folder.
     SetParams({"cinderwatch", dir + "/work"});
+    main = new TFormMain(&owner);
+    main->IniReadPath = dir + "/read.ini";
+    main->IniWritePath = dir + "/written.ini";
+  }
+  ~Setup() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
   }
 };
 
@@ -30,12 +42,8 @@ bool FontUsable(const TFont* font) { return font->PixelSize() >= 4 && font->Pixe
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Setup s;
-  const std::string read = s.dir + "/read.ini", written = s.dir + "/written.ini";
-  if (!WriteFileDurably(read, data, size)) return 0;
-  TForm owner(nullptr);
-  auto* main = new TFormMain(&owner);
-  main->IniReadPath = read;
-  main->IniWritePath = written;
+  TFormMain* main = s.main;
+  if (!TMemoryStream(std::string(reinterpret_cast<const char*>(data), size)).SaveToFile(main->IniReadPath)) return 0;
   main->LoadSettings();
   if (main->TreeView1->Width() > main->Width() - 32) __builtin_trap();
   for (const TFont* font : {main->TreeView1->Font(), main->StringGridEx1->Font(), main->Font(), main->DiagramBox->Font()})
@@ -46,12 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TWinControl* b = bands->Items(1)->Control();
   if (!a || !b || a == b) __builtin_trap();
 
-  DeleteFile(written);
+  DeleteFile(main->IniWritePath);
   main->SaveSettings();
-  TIniFile back(written);
+  TIniFile back(main->IniWritePath);
   if (back.ReadInteger("TreeView1", "Width", -1) != main->TreeView1->Width()) __builtin_trap();
   if (back.ReadInteger("StringGridEx1", "StripeColor", 0) != main->StringGridEx1->StripeColor()) __builtin_trap();
   if (back.ReadString("CoolBar1", "Band0.Control", "") != a->Name) __builtin_trap();
-  delete main;
   return 0;
 }
