@@ -26,6 +26,12 @@ const struct {
     {"platform_printer_setup_dialog", ShotPrinterSetupDialog},
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
+    {"folder_table_dialog", ShotTableDialog},
+    {"folder_table_dialog_new", ShotTableDialogNew},
+    {"folder_table_dialog_values", ShotTableDialogValues},
+    {"folder_table_dialog_relations", ShotTableDialogRelations},
+    {"folder_top_dialog", ShotTopFolderDialog},
+    {"folder_cond_dialog", ShotCondDialog},
 };
 
 }  // namespace
