@@ -622,8 +622,8 @@ void TEditTableDlg::ListBox1MouseDown(TObject*, TMouseButton button, TShiftState
   OrderListMouseDown(ListBox1, button, x, y);
 }
 
-void TEditTableDlg::ListBox1DragOver(TObject* sender, TObject* source, int x, int y, TDragState, bool& accept) {
-  OrderListDragOver(ListBox1, sender, source, x, y, LastDragY, accept);
+void TEditTableDlg::ListBox1DragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept) {
+  OrderListDragOver(ListBox1, sender, source, x, y, state, LastDragY, accept);
 }
 
 void TEditTableDlg::ListBox1DragDrop(TObject* sender, TObject* source, int x, int y) {

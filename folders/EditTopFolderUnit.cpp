@@ -103,9 +103,9 @@ void TEditTopFolderDlg::ListBox1MouseDown(TObject*, TMouseButton button, TShiftS
   OrderListMouseDown(ListBox1, button, x, y);
 }
 
-void TEditTopFolderDlg::ListBox1DragOver(TObject* sender, TObject* source, int x, int y, TDragState,
+void TEditTopFolderDlg::ListBox1DragOver(TObject* sender, TObject* source, int x, int y, TDragState state,
                                          bool& accept) {
-  OrderListDragOver(ListBox1, sender, source, x, y, LastDragY, accept);
+  OrderListDragOver(ListBox1, sender, source, x, y, state, LastDragY, accept);
 }
 
 void TEditTopFolderDlg::ListBox1DragDrop(TObject* sender, TObject* source, int x, int y) {

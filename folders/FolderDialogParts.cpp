@@ -47,10 +47,10 @@ void OrderListMouseDown(TListBox* list, TMouseButton button, int x, int y) {
   list->BeginDrag(false);
 }
 
-void OrderListDragOver(TListBox* list, TObject* sender, TObject* source, int x, int y, int& lastDragY,
-                       bool& accept) {
+void OrderListDragOver(TListBox* list, TObject* sender, TObject* source, int x, int y, TDragState state,
+                       int& lastDragY, bool& accept) {
   accept = false;
-  if (source != list) return;
+  if (source != list || state == dsDragLeave) return;
   if (sender == list) {
     lastDragY = 0;
     accept = list->ItemAtPos({x, y}, true) >= 0;

@@ -34,9 +34,10 @@ void FillOrderList(TListBox* list, CRuleFolder* folder);
 //              pointer moves.
 //   DragOver:  over the list, accepted exactly over an entry; over the other controls bound to it
 //              (form, page, label), never accepted, but the list scrolls one line for every
-//              further 3 pixels the pointer moves away from it, above or below.
+//              further 3 pixels the pointer moves away from it, above or below. Leaving a control
+//              tells no position and moves nothing.
 //   DragDrop:  a drop on the list over another entry moves the dragged one there and selects it.
 void OrderListMouseDown(TListBox* list, TMouseButton button, int x, int y);
-void OrderListDragOver(TListBox* list, TObject* sender, TObject* source, int x, int y, int& lastDragY,
-                       bool& accept);
+void OrderListDragOver(TListBox* list, TObject* sender, TObject* source, int x, int y, TDragState state,
+                       int& lastDragY, bool& accept);
 void OrderListDragDrop(TListBox* list, TObject* sender, TObject* source, int x, int y);
