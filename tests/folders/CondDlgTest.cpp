@@ -36,7 +36,7 @@ TEST(CondDlg, ReadsBackWhatItWrites) {
   TCondDlg written(Application);
   TCondDlg read(Application);
   read.ComboBox1->Items()->Add("other");
-  for (const AnsiString value : {AnsiString("plain"), AnsiString("50% off"), AnsiString("O'Neil"),
+  for (const AnsiString& value : {AnsiString("plain"), AnsiString("50% off"), AnsiString("O'Neil"),
                                  AnsiString("back\\slash"), SJ("ソ表'%"), AnsiString("%x")}) {
     for (int method = 0; method < 10; ++method) {
       written.ComboBox1->SetText(SJ("商品.名前"));
