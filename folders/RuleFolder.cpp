@@ -13,6 +13,7 @@
 #include "platform/Menus.h"
 #include "platform/SysUtils.h"
 #include "query/DbHandle.h"
+#include "store/Kvrvalue.h"
 
 TImageList* FolderImageList = nullptr;
 
@@ -343,7 +344,7 @@ CTopRuleFolder::CTopRuleFolder()
     item->Enabled = enabled;
     menu_->Items()->Add(item);
   };
-  add(SJ("表作成"), 1, false);
+  add(SJ("表作成"), 1, true);
   add(SJ("編集"), 2, true);
   add("-", -1, true);
   add(SJ("表定義の書き出し"), 4, false);
@@ -398,6 +399,47 @@ void CTopRuleFolder::EditTopFolder() {
   delete dialog;
 }
 
+namespace {
+
+// Creates (or takes over) the table file of a new table folder with the given columns and their
+// option lines. False with the reason when a step fails; a file that this call created is then
+// removed again. The store's own messages are kept back: the caller reports once, with the reason.
+bool MakeTableFile(CRuleFolderTbl* table, const TStrings& names, const TStrings& options, AnsiString& reason) {
+  CDbHandle* handle = table->DbHandle;
+  if (!table->ResetTables()) {
+    reason = Format(SJ("ファイル %s が作成できません。").c_str(), table->DataFile.c_str());
+    return false;
+  }
+  const bool quiet = ErrorQuiet.exchange(true);
+  const bool existed =
+      IsRemoteName(table->DataFile.c_str()) ? handle->TableExists(table->TableName) : FileExists(table->DataFile);
+  bool made = true;
+  for (int i = 0; made && i < names.Count(); ++i) {
+    const int code = static_cast<int>(reinterpret_cast<intptr_t>(names.Objects(i)));
+    if (!handle->AddColumn(table->TableName, names[i], FieldTypeName(code), 16)) {
+      made = false;
+      reason = existed || handle->TableExists(table->TableName)
+                   ? Format(SJ("項目 %s が追加できません。").c_str(), names[i].c_str())
+                   : Format(SJ("ファイル %s が作成できません。").c_str(), table->DataFile.c_str());
+    }
+  }
+  TStringList columns;
+  if (made) handle->GetColumnInfo(table->TableName, columns, nullptr, nullptr);
+  if (made && columns.Count() == 0) {
+    made = false;
+    reason = Format(SJ("ファイル %s が開けません。").c_str(), table->DataFile.c_str());
+  }
+  if (made && handle->SetColumnInfo(table->TableName, names, options) < 0) {
+    made = false;
+    reason = SJ("項目の設定が書き込めません。");
+  }
+  if (!made && !existed && handle->TableExists(table->TableName)) handle->DeleteTable(table->TableName);
+  ErrorQuiet = quiet;
+  return made;
+}
+
+}  // namespace
+
 bool CTopRuleFolder::CreateTable() {
   auto* dialog = new TEditTableDlg(Application);
   dialog->SetImageList(FolderImageList);
@@ -406,16 +448,39 @@ bool CTopRuleFolder::CreateTable() {
   auto* existing = new TStringList;
   GetTableList(*existing);
   dialog->ExistingTables = existing;
+  bool created = false;
   if (dialog->ShowModal() == mrOk) {
-    auto* table = new CRuleFolderTbl(nullptr);
+    auto* table = new CRuleFolderTbl(this);
     TStringList names, types, options;
     dialog->GetColumns(table, names, types, options);
-    ReportError("%s", SJ("表は作成できません。").c_str());
-    delete table;
+    if (table->Name.empty()) table->Name = table->TableName;
+    AnsiString reason;
+    if (MakeTableFile(table, names, options, reason)) {
+      // Every column of the table is listed, in the table's order.
+      TStringList columns;
+      table->DbHandle->GetColumnInfo(table->TableName, columns, nullptr, nullptr);
+      table->CapInfoList = new CCapInfoList;
+      table->SumCapInfoList = new CCapInfoList;
+      for (int i = 0; i < columns.Count(); ++i) {
+        if (columns[i] == REC_ID_COLUMN) continue;
+        auto* info = new CCapInfo;
+        info->Name = table->TableName + "." + columns[i];
+        info->Caption = columns[i];
+        info->Shown = true;
+        table->CapInfoList->Add(info);
+      }
+      AddChild(table);
+      table->SyncCapInfoList();
+      created = true;
+      if (OnTreeChanged) OnTreeChanged(this);
+    } else {
+      ReportError("%s\n%s", SJ("表は作成できません。").c_str(), reason.c_str());
+      delete table;
+    }
   }
   delete dialog;
   delete existing;
-  return false;
+  return created;
 }
 
 void CTopRuleFolder::SetFolderFilePaths(const AnsiString& readSettings, const AnsiString& writeSettings) {

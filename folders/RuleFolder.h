@@ -329,6 +329,9 @@ class CTopRuleFolder : public CRuleFolder {
   // The root menu's commands, by the item's tag: 1 create a table, 2 edit the root, 3 read and 4
   // write table definitions.
   void MenuItemClick(int tag);
+  // Asks for a new table's definition, then makes the table file (its columns and automatic
+  // values) and the table folder, last under the root. False when the user cancelled, or when
+  // the making failed: then it was reported with its reason and nothing is left behind.
   bool CreateTable();
   void EditTopFolder();
 

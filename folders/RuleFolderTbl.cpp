@@ -299,7 +299,7 @@ int CRuleFolderTbl::EditFolder() {
   }
   handle->SetColumnInfo(TableName, names, options);
   AlignDisplayColumns(handle);
-  ReorderChildren(dialog->Order);
+  ReorderChildren(*dialog->ListBox1->Items());
   if (added > 0 && FileExists(DataFile) && handle->ReIndexTable(TableName, ReIndexProgress, this) < 0) {
     auto* check = new TDataChkDlg(Application);
     check->IndexMode = true;

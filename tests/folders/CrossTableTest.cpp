@@ -344,14 +344,14 @@ TEST(CrossTable, TableDefinitionAppliedByAConfirmingDialog) {
   MessageCatcher messages;
   ModalHandlerScope scope([&](TForm* f) {
     if (auto* d = dynamic_cast<TEditTableDlg*>(f)) {
-      seen.push_back("table " + d->TableName + " " + IntToStr(d->ColumnNames.Count()));
-      if (!run.file.empty()) d->FileName = run.file;
+      seen.push_back("table " + d->GetTableName() + " " + IntToStr(d->ListBox2->Items()->Count()));
+      if (!run.file.empty()) d->Edit2->SetText(run.file);
       if (run.addColumn) {
-        d->ColumnNames.Add("extra");
-        d->ColumnTypes.Add("int");
-        d->ColumnOptions.Add("");
+        d->ColNameEdit->SetText("extra");
+        d->RadioGroup1->SetItemIndex(2);  // 整数
+        d->ColAddBtn->Click();
       }
-      d->SetModalResult(run.result);
+      (run.result == mrOk ? d->OKBtn : d->CancelBtn)->Click();
     } else if (auto* c = dynamic_cast<TDataChkDlg*>(f)) {
       seen.push_back(std::string("check ") + (c->IndexMode ? "index " : "") + c->TableName);
       c->SetModalResult(mrOk);

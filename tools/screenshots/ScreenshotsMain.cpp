@@ -28,6 +28,12 @@ const struct {
     {"folder_expand_dialog", ShotFolExpandDlg},
     {"main_window", ShotMainWindow},
     {"main_about_box", ShotAboutBox},
+    {"folder_table_dialog", ShotTableDialog},
+    {"folder_table_dialog_new", ShotTableDialogNew},
+    {"folder_table_dialog_values", ShotTableDialogValues},
+    {"folder_table_dialog_relations", ShotTableDialogRelations},
+    {"folder_top_dialog", ShotTopFolderDialog},
+    {"folder_cond_dialog", ShotCondDialog},
 };
 
 }  // namespace
