@@ -100,6 +100,11 @@ class TEdit : public TWinControl {
   TNotifyEvent OnChange;
   bool ReadOnly = false;
   int MaxLength = 0;  // 0: no limit
+  // Changes ReadOnly on a control already shown.
+  void SetReadOnly(bool v) {
+    ReadOnly = v;
+    UpdateWidget();
+  }
 
  protected:
   QWidget* CreateWidget(QWidget* parent) override;

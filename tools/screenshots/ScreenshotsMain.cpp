@@ -26,6 +26,13 @@ const struct {
     {"platform_printer_setup_dialog", ShotPrinterSetupDialog},
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
+    {"folder_heading_dialog", ShotFolderHeadingDlg},
+    {"folder_condition_dialog", ShotFolderConditionDlg},
+    {"folder_condition_dialog_command", ShotFolderCommandPage},
+    {"folder_enum_dialog_create", ShotFolderEnumCreateDlg},
+    {"folder_enum_dialog", ShotFolderEnumEditDlg},
+    {"display_format_dialog", ShotCapEditDlg},
+    {"display_format_dialog_other_tables", ShotCapEditOtherTables},
 };
 
 }  // namespace
