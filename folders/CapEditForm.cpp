@@ -13,23 +13,15 @@
 
 namespace {
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent) {
-  auto* c = new T(owner);
-  c->SetParent(parent);
-  return c;
-}
-
 TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* caption, int left, int top) {
-  auto* label = Make<TLabel>(owner, parent);
-  label->SetCaption(Utf8ToSjis(caption));
+  auto* label = NewLabel(owner, parent, caption);
   label->SetBounds(left, top, label->Width(), label->Height());
   return label;
 }
 
 TRadioGroup* MakeRadioGroup(TComponent* owner, TWinControl* parent, const char* caption,
                             std::initializer_list<const char*> items, const TRect& r) {
-  auto* group = Make<TRadioGroup>(owner, parent);
+  auto* group = NewControl<TRadioGroup>(owner, parent);
   group->SetCaption(Utf8ToSjis(caption));
   for (const char* item : items) group->Items()->Add(Utf8ToSjis(item));
   group->SetColumns(static_cast<int>(items.size()));
@@ -38,19 +30,15 @@ TRadioGroup* MakeRadioGroup(TComponent* owner, TWinControl* parent, const char* 
 }
 
 TButton* MakeButton(TComponent* owner, TWinControl* parent, const char* caption, int left, int top, int width) {
-  auto* button = Make<TButton>(owner, parent);
+  auto* button = NewControl<TButton>(owner, parent);
   button->SetCaption(Utf8ToSjis(caption));
   button->SetBounds(left, top, width, 25);
   return button;
 }
 
 TUpDown* MakeUpDown(TComponent* owner, TWinControl* parent, TEdit* edit, int min, int max, int position) {
-  auto* upDown = Make<TUpDown>(owner, parent);
+  auto* upDown = NewUpDown(owner, parent, edit, min, max, position);
   upDown->SetBounds(edit->Left() + edit->Width(), edit->Top(), 17, edit->Height());
-  upDown->SetMin(min);
-  upDown->SetMax(max);
-  upDown->SetAssociate(edit);
-  upDown->SetPosition(position);
   return upDown;
 }
 
@@ -84,11 +72,11 @@ TFormCapEdit::TFormCapEdit(TComponent* owner) : TForm(owner) {
   SetClientHeight(445);
 
   Label1 = MakeLabel(this, this, "項目一覧", 8, 8);
-  CheckListBox1 = Make<TCheckListBox>(this, this);
+  CheckListBox1 = NewControl<TCheckListBox>(this, this);
   CheckListBox1->SetBounds(8, 24, 168, 376);
   CheckListBox1->TabStop = true;
 
-  PageControl1 = Make<TPageControl>(this, this);
+  PageControl1 = NewControl<TPageControl>(this, this);
   PageControl1->SetBounds(184, 8, 345, 392);
   TabSheet1 = new TTabSheet(this);
   TabSheet1->SetPageControl(PageControl1);
@@ -101,10 +89,10 @@ TFormCapEdit::TFormCapEdit(TComponent* owner) : TForm(owner) {
 
   // Page "検索表示": names, then the settings in pairs of groups, the expression last.
   Label2 = MakeLabel(this, TabSheet1, "項目名", 8, 12);
-  Edit1 = Make<TEdit>(this, TabSheet1);
+  Edit1 = NewControl<TEdit>(this, TabSheet1);
   Edit1->SetBounds(72, 8, pw - 80, 21);
   Label3 = MakeLabel(this, TabSheet1, "見出し名", 8, 38);
-  Edit2 = Make<TEdit>(this, TabSheet1);
+  Edit2 = NewControl<TEdit>(this, TabSheet1);
   Edit2->SetBounds(72, 34, pw - 80, 21);
   const int half = (pw - 24) / 2, right = 16 + half;
   auto rowTop = [](int row) { return 62 + row * 40; };
@@ -114,7 +102,7 @@ TFormCapEdit::TFormCapEdit(TComponent* owner) : TForm(owner) {
   RadioGroup7 = MakeRadioGroup(this, TabSheet1, "カンマ表示", {"する", "しない"},
                                Rect(8, rowTop(1), 8 + half, rowTop(1) + 36));
   Label4 = MakeLabel(this, TabSheet1, "表示幅", right, rowTop(1) + 17);
-  Edit3 = Make<TEdit>(this, TabSheet1);
+  Edit3 = NewControl<TEdit>(this, TabSheet1);
   Edit3->SetBounds(right + 44, rowTop(1) + 13, 48, 21);
   UpDown1 = MakeUpDown(this, TabSheet1, Edit3, 0, 9999, 64);
   RadioGroup2 = MakeRadioGroup(this, TabSheet1, "位置揃え", {"左揃え", "中央揃え", "右揃え"},
@@ -122,23 +110,23 @@ TFormCapEdit::TFormCapEdit(TComponent* owner) : TForm(owner) {
   const int side = 214;  // where the text box beside a group begins
   RadioGroup1 = MakeRadioGroup(this, TabSheet1, "同上表示／記号", {"する", "しない"},
                                Rect(8, rowTop(3), side - 6, rowTop(3) + 36));
-  Edit4 = Make<TEdit>(this, TabSheet1);
+  Edit4 = NewControl<TEdit>(this, TabSheet1);
   Edit4->SetBounds(side, rowTop(3) + 13, pw - 8 - side, 21);
   RadioGroup3 = MakeRadioGroup(this, TabSheet1, "ソート順／種別", {"昇順", "降順"},
                                Rect(8, rowTop(4), side - 6, rowTop(4) + 36));
-  ComboBox2 = Make<TComboBox>(this, TabSheet1);
+  ComboBox2 = NewControl<TComboBox>(this, TabSheet1);
   ComboBox2->Style = csDropDownList;
   for (const char* item : {"なし", "曜日", "IPアドレス", "ドメイン名"}) ComboBox2->Items()->Add(Utf8ToSjis(item));
   ComboBox2->SetBounds(side, rowTop(4) + 13, pw - 8 - side, 21);
   const int typeSide = 244;  // three types need more room
   RadioGroup4 = MakeRadioGroup(this, TabSheet1, "型／少数点以下", {"文字列", "整数", "実数"},
                                Rect(8, rowTop(5), typeSide - 6, rowTop(5) + 36));
-  Edit6 = Make<TEdit>(this, TabSheet1);
+  Edit6 = NewControl<TEdit>(this, TabSheet1);
   Edit6->SetBounds(typeSide, rowTop(5) + 13, 48, 21);
   UpDown2 = MakeUpDown(this, TabSheet1, Edit6, -1, 99, -1);
   const int exprTop = rowTop(6) + 2;
   Label6 = MakeLabel(this, TabSheet1, "式", 8, exprTop + 4);
-  Memo5 = Make<TMemo>(this, TabSheet1);
+  Memo5 = NewControl<TMemo>(this, TabSheet1);
   Memo5->SetBounds(32, exprTop, pw - 40, ph - exprTop - 6);
   Memo5->SetWordWrap(false);
   Memo5->SetScrollBars(ssBoth);
@@ -146,10 +134,10 @@ TFormCapEdit::TFormCapEdit(TComponent* owner) : TForm(owner) {
   Memo5->SetVisible(false);
 
   // Page "他の表".
-  ComboBox1 = Make<TComboBox>(this, TabSheet2);
+  ComboBox1 = NewControl<TComboBox>(this, TabSheet2);
   ComboBox1->Style = csDropDownList;
   ComboBox1->SetBounds(8, 8, pw - 16, 21);
-  ListBox1 = Make<TListBox>(this, TabSheet2);
+  ListBox1 = NewControl<TListBox>(this, TabSheet2);
   ListBox1->SetMultiSelect(true);
   ListBox1->SetBounds(8, 36, pw - 16, ph - 36 - 41);
   Button1 = MakeButton(this, TabSheet2, "<==", 8, ph - 33, 75);
@@ -166,6 +154,8 @@ TFormCapEdit::TFormCapEdit(TComponent* owner) : TForm(owner) {
   CheckListBox1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
     CheckListBox1MouseDown(s, b, sh, x, y);
   };
+  CheckListBox1->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int, int) { PressEnded(nullptr); };
+  CheckListBox1->OnEndDrag = [this](TObject*, TObject* target, int, int) { PressEnded(target); };
   for (TControl* c : std::initializer_list<TControl*>{CheckListBox1, Memo5, Label1, this})
     c->OnDragOver = [this](TObject* s, TObject* src, int x, int y, TDragState st, bool& a) {
       CheckListBox1DragOver(s, src, x, y, st, a);
@@ -412,11 +402,34 @@ void TFormCapEdit::ComboBox1Change(TObject*) {
 }
 
 void TFormCapEdit::CheckListBox1Click(TObject*) {
+  // A press of the button may start a drag into the expression, which must stay in view: the
+  // entry pressed is chosen when the press ends.
+  if (GetKeyState(VK_LBUTTON) < 0) {
+    choosePending_ = true;
+    return;
+  }
+  ChooseSelectedEntry();
+}
+
+void TFormCapEdit::ChooseSelectedEntry() {
+  choosePending_ = false;
   ControlsToCapInfo(Current);
   const int i = CheckListBox1->ItemIndex();
   if (i < 0 || EntryInfo(i) == Current) return;
   Current = EntryInfo(i);
   CapInfoToControls(Current);
+}
+
+void TFormCapEdit::PressEnded(TObject* target) {
+  if (!choosePending_) return;
+  if (target != Memo5) {
+    ChooseSelectedEntry();
+    return;
+  }
+  // Dropped into the expression: the list shows again the entry whose expression it is.
+  choosePending_ = false;
+  for (int i = 0; i < CheckListBox1->Items()->Count(); ++i)
+    if (EntryInfo(i) == Current) CheckListBox1->SetItemIndex(i);
 }
 
 void TFormCapEdit::Button3Click(TObject*) {

@@ -98,6 +98,11 @@ class TFormCapEdit : public TForm {
   // own display columns, which becomes TargetList.
   void TakeOwnFormat();
   AnsiString EntryText(const AnsiString& name) const;
+  // The selected entry becomes Current and is shown.
+  void ChooseSelectedEntry();
+  // A press on the item list ended, with a drop on target (none: a click or a drop elsewhere).
+  void PressEnded(TObject* target);
   int LastDragY = 0;
   int dragFrom_ = -1;
+  bool choosePending_ = false;  // an entry was pressed; it is chosen when the press ends
 };

@@ -85,29 +85,22 @@ bool DropDraggedEntry(TListBox* list, int from, int x, int y) {
 
 // ---- The form ----------------------------------------------------------------------------------
 
-namespace {
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent) {
-  auto* c = new T(owner);
-  c->SetParent(parent);
-  return c;
-}
-
-TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* caption) {
-  auto* label = Make<TLabel>(owner, parent);
+TLabel* NewLabel(TComponent* owner, TWinControl* parent, const char* caption) {
+  auto* label = NewControl<TLabel>(owner, parent);
   label->SetCaption(Utf8ToSjis(caption));
   return label;
 }
 
-TUpDown* MakeUpDown(TComponent* owner, TWinControl* parent, TEdit* edit, int min, int max, int position) {
-  auto* upDown = Make<TUpDown>(owner, parent);
+TUpDown* NewUpDown(TComponent* owner, TWinControl* parent, TEdit* edit, int min, int max, int position) {
+  auto* upDown = NewControl<TUpDown>(owner, parent);
   upDown->SetMin(min);
   upDown->SetMax(max);
   upDown->SetAssociate(edit);
   upDown->SetPosition(position);
   return upDown;
 }
+
+namespace {
 
 void PlaceUpDown(TEdit* edit, TUpDown* upDown, int left, int top) {
   edit->SetBounds(left, top, 48, 21);
@@ -121,7 +114,7 @@ TFolForm::TFolForm(TComponent* owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetPosition(poScreenCenter);
 
-  PageControl1 = Make<TPageControl>(this, this);
+  PageControl1 = NewControl<TPageControl>(this, this);
   TabSheet1 = new TTabSheet(this);
   TabSheet1->SetPageControl(PageControl1);
   TabSheet1->SetCaption(SJ("一般"));
@@ -130,76 +123,76 @@ TFolForm::TFolForm(TComponent* owner) : TForm(owner) {
   TabSheet2->SetCaption(SJ("処理"));
 
   // Page "一般", in the order the keyboard goes through it.
-  Label1 = MakeLabel(this, TabSheet1, "フォルダ名");
-  Edit1 = Make<TEdit>(this, TabSheet1);
+  Label1 = NewLabel(this, TabSheet1, "フォルダ名");
+  Edit1 = NewControl<TEdit>(this, TabSheet1);
   Edit1->SetText(SJ("名前無し"));
-  Label3 = MakeLabel(this, TabSheet1, "列挙項目");
-  ComboBox1 = Make<TComboBox>(this, TabSheet1);
+  Label3 = NewLabel(this, TabSheet1, "列挙項目");
+  ComboBox1 = NewControl<TComboBox>(this, TabSheet1);
   ComboBox1->DropDownCount = 16;
-  Label5 = MakeLabel(this, TabSheet1, "文字長");
-  Edit3 = Make<TEdit>(this, TabSheet1);
-  UpDown1 = MakeUpDown(this, TabSheet1, Edit3, -1, 9999, 0);
-  Label6 = MakeLabel(this, TabSheet1, "最大列挙数");
-  Edit4 = Make<TEdit>(this, TabSheet1);
-  UpDown2 = MakeUpDown(this, TabSheet1, Edit4, -1, 9999, 0);
-  Label7 = MakeLabel(this, TabSheet1, "最大検索数");
-  Edit5 = Make<TEdit>(this, TabSheet1);
-  UpDown3 = MakeUpDown(this, TabSheet1, Edit5, -1, 9999, -1);
-  Label10 = MakeLabel(this, TabSheet1, "アイコン 閉");
-  Image0CB = Make<TComboBox>(this, TabSheet1);
-  Label11 = MakeLabel(this, TabSheet1, "開");
-  Image1CB = Make<TComboBox>(this, TabSheet1);
+  Label5 = NewLabel(this, TabSheet1, "文字長");
+  Edit3 = NewControl<TEdit>(this, TabSheet1);
+  UpDown1 = NewUpDown(this, TabSheet1, Edit3, -1, 9999, 0);
+  Label6 = NewLabel(this, TabSheet1, "最大列挙数");
+  Edit4 = NewControl<TEdit>(this, TabSheet1);
+  UpDown2 = NewUpDown(this, TabSheet1, Edit4, -1, 9999, 0);
+  Label7 = NewLabel(this, TabSheet1, "最大検索数");
+  Edit5 = NewControl<TEdit>(this, TabSheet1);
+  UpDown3 = NewUpDown(this, TabSheet1, Edit5, -1, 9999, -1);
+  Label10 = NewLabel(this, TabSheet1, "アイコン 閉");
+  Image0CB = NewControl<TComboBox>(this, TabSheet1);
+  Label11 = NewLabel(this, TabSheet1, "開");
+  Image1CB = NewControl<TComboBox>(this, TabSheet1);
   for (TComboBox* combo : {Image0CB, Image1CB}) {
     InitFolderIconCombo(combo);
     combo->OnDrawItem = [this](TWinControl* c, int i, TRect r, TOwnerDrawState s) { ImageCBDrawItem(c, i, r, s); };
   }
-  Label8 = MakeLabel(this, TabSheet1, "下位フォルダの順序");
-  ListBox1 = Make<TListBox>(this, TabSheet1);
+  Label8 = NewLabel(this, TabSheet1, "下位フォルダの順序");
+  ListBox1 = NewControl<TListBox>(this, TabSheet1);
 
   // Kept from the form's design but never shown: they play no part in what is stored.
-  RadioGroup1 = Make<TRadioGroup>(this, TabSheet1);
+  RadioGroup1 = NewControl<TRadioGroup>(this, TabSheet1);
   RadioGroup1->SetCaption(SJ("型"));
   RadioGroup1->Items()->Add(SJ("検索型"));
   RadioGroup1->Items()->Add(SJ("展開型"));
-  Label2 = MakeLabel(this, TabSheet1, "検索条件");
-  Edit2 = Make<TEdit>(this, TabSheet1);
-  RadioGroup2 = Make<TRadioGroup>(this, TabSheet1);
+  Label2 = NewLabel(this, TabSheet1, "検索条件");
+  Edit2 = NewControl<TEdit>(this, TabSheet1);
+  RadioGroup2 = NewControl<TRadioGroup>(this, TabSheet1);
   RadioGroup2->SetCaption(SJ("比較方法"));
   for (const char* item : {"で始まる", "と等しい", "を含む"}) RadioGroup2->Items()->Add(Utf8ToSjis(item));
-  Label4 = MakeLabel(this, TabSheet1, "型");
-  Label9 = MakeLabel(this, TabSheet1, "グループ");
-  ComboBox2 = Make<TComboBox>(this, TabSheet1);
+  Label4 = NewLabel(this, TabSheet1, "型");
+  Label9 = NewLabel(this, TabSheet1, "グループ");
+  ComboBox2 = NewControl<TComboBox>(this, TabSheet1);
   for (TControl* c : std::initializer_list<TControl*>{RadioGroup1, Label2, Edit2, RadioGroup2, Label4, Label9, ComboBox2})
     c->SetVisible(false);
 
   // Page "処理".
-  Label12 = MakeLabel(this, TabSheet2, "処理名");
-  Edit6 = Make<TEdit>(this, TabSheet2);
-  Label13 = MakeLabel(this, TabSheet2, "説明");
-  Memo1 = Make<TMemo>(this, TabSheet2);
+  Label12 = NewLabel(this, TabSheet2, "処理名");
+  Edit6 = NewControl<TEdit>(this, TabSheet2);
+  Label13 = NewLabel(this, TabSheet2, "説明");
+  Memo1 = NewControl<TMemo>(this, TabSheet2);
   Memo1->SetScrollBars(ssVertical);
-  Label14 = MakeLabel(this, TabSheet2, "指示");
-  Memo2 = Make<TMemo>(this, TabSheet2);
+  Label14 = NewLabel(this, TabSheet2, "指示");
+  Memo2 = NewControl<TMemo>(this, TabSheet2);
   Memo2->Font()->SetName(SJ("ＭＳ ゴシック"));
   Memo2->Font()->SetPitch(fpFixed);
   Memo2->SetScrollBars(ssVertical);
-  GroupBox1 = Make<TGroupBox>(this, TabSheet2);
+  GroupBox1 = NewControl<TGroupBox>(this, TabSheet2);
   GroupBox1->SetCaption(SJ("実行場面"));
-  CheckBox1 = Make<TCheckBox>(this, GroupBox1);
+  CheckBox1 = NewControl<TCheckBox>(this, GroupBox1);
   CheckBox1->SetCaption(SJ("検索時"));
-  CheckBox2 = Make<TCheckBox>(this, GroupBox1);
+  CheckBox2 = NewControl<TCheckBox>(this, GroupBox1);
   CheckBox2->SetCaption(SJ("メニュー"));
-  CheckBox3 = Make<TCheckBox>(this, GroupBox1);
+  CheckBox3 = NewControl<TCheckBox>(this, GroupBox1);
   CheckBox3->SetCaption(SJ("ドロップ"));
-  RadioGroup3 = Make<TRadioGroup>(this, TabSheet2);
+  RadioGroup3 = NewControl<TRadioGroup>(this, TabSheet2);
   RadioGroup3->SetCaption(SJ("処理対象"));
   for (const char* item : {"全部", "選択", "非選択"}) RadioGroup3->Items()->Add(Utf8ToSjis(item));
   RadioGroup3->SetColumns(3);
   RadioGroup3->SetItemIndex(0);
 
-  Button1 = Make<TButton>(this, this);
+  Button1 = NewControl<TButton>(this, this);
   Button1->SetCaption(SJ("作成"));
-  Button2 = Make<TButton>(this, this);
+  Button2 = NewControl<TButton>(this, this);
   Button2->SetCaption(SJ("閉じる"));
   Button2->Cancel = true;
 

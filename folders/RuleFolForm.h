@@ -48,6 +48,19 @@ TPoint DragPointIn(TListBox* list, TObject* sender, int x, int y);
 // nothing, for a drop on the dragged entry itself or outside any entry.
 bool DropDraggedEntry(TListBox* list, int from, int x, int y);
 
+// ---- Building the dialogs' controls ----
+
+// A control made with owner and placed on parent.
+template <class T>
+T* NewControl(TComponent* owner, TWinControl* parent) {
+  auto* control = new T(owner);
+  control->SetParent(parent);
+  return control;
+}
+TLabel* NewLabel(TComponent* owner, TWinControl* parent, const char* caption);
+// An up-down over min..max at position that shows its number in edit (placed by the caller).
+TUpDown* NewUpDown(TComponent* owner, TWinControl* parent, TEdit* edit, int min, int max, int position);
+
 // ---- The form ----
 
 class TFolForm : public TForm {
