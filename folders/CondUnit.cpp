@@ -105,3 +105,8 @@ AnsiString TCondDlg::GetConditionText() {
 }
 
 void TCondDlg::FormShow(TObject*) { Edit2->SetFocus(); }
+
+void TCondDlg::SetFieldList(const TStrings& fields, const AnsiString& field) {
+  ComboBox1->Items()->Assign(fields);
+  ComboBox1->SetText(field);
+}

@@ -34,6 +34,8 @@ class TCondDlg : public TFlowCondDialog {
   // added to the column list when that list is empty.
   void SetConditionText(const AnsiString& text) override;
   AnsiString GetConditionText() override;
+  // The caller's columns for ComboBox1, and the column it starts on.
+  void SetFieldList(const TStrings& fields, const AnsiString& field) override;
 
   TLabel* Label1;
   TComboBox* ComboBox1;  // column name, typed or chosen

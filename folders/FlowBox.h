@@ -226,6 +226,9 @@ class TFlowCondDialog : public TForm {
   explicit TFlowCondDialog(TComponent* owner) : TForm(owner) {}
   virtual void SetConditionText(const AnsiString& text) = 0;
   virtual AnsiString GetConditionText() = 0;
+  // The columns the dialog offers and the one it shows (the folder's display columns, own table's
+  // without their table part); a dialog without a column list ignores them.
+  virtual void SetFieldList(const TStrings& fields, const AnsiString& field) {}
 };
 
 // The diagram's edit command (its menus and its double click): with a leaf selected, the first

@@ -227,7 +227,7 @@ TEST(FolderDefinition, DisplayFormatDialogGetsTheFolderAndTheOwnersColumns) {
     ASSERT_NE(dialog, nullptr);
     caption = dialog->Caption();
     folder = dialog->Folder;
-    list = dialog->CapInfoList;
+    list = dialog->TargetList;
     dialog->UpdateCount = 2;
     dialog->SetModalResult(mrOk);
   });

@@ -34,6 +34,13 @@ const struct {
     {"folder_table_dialog_relations", ShotTableDialogRelations},
     {"folder_top_dialog", ShotTopFolderDialog},
     {"folder_cond_dialog", ShotCondDialog},
+    {"folder_heading_dialog", ShotFolderHeadingDlg},
+    {"folder_condition_dialog", ShotFolderConditionDlg},
+    {"folder_condition_dialog_command", ShotFolderCommandPage},
+    {"folder_enum_dialog_create", ShotFolderEnumCreateDlg},
+    {"folder_enum_dialog", ShotFolderEnumEditDlg},
+    {"display_format_dialog", ShotCapEditDlg},
+    {"display_format_dialog_other_tables", ShotCapEditOtherTables},
 };
 
 }  // namespace
