@@ -26,6 +26,7 @@ const struct {
     {"platform_printer_setup_dialog", ShotPrinterSetupDialog},
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
+    {"folder_read_csv_dialog", ShotReadCsvDlg},
 };
 
 }  // namespace

@@ -22,3 +22,4 @@ bool ShotPreviewCardsLandscape(const std::string& file);
 bool ShotPrintListPdf(const std::string& file);
 bool ShotPrintDialog(const std::string& file);
 bool ShotPrinterSetupDialog(const std::string& file);
+bool ShotReadCsvDlg(const std::string& file);
