@@ -71,6 +71,14 @@ void LoadFile(TReadCsvDlg* d, const std::string& path) {
   d->Edit3->TypeChar('\r');
 }
 
+// A user who loads the file and starts at once.
+std::function<bool(TReadCsvDlg*)> LoadAndStart(const std::string& path) {
+  return [path](TReadCsvDlg* d) {
+    LoadFile(d, path);
+    return true;
+  };
+}
+
 std::vector<std::string> Headings(TReadCsvDlg* d) {
   std::vector<std::string> out;
   for (int c = 0; c < d->StringGrid1->ColCount(); ++c) out.push_back(d->StringGrid1->Cells(c, 0));
@@ -341,10 +349,7 @@ TEST(ReadCsvDlg, ReadsWithACommaAndBothQuotePairs) {
   ImportTree f;
   WriteFileBytes(f.File("in.csv"), "'a,b',\"c\"\"d\",e\tf\nO'Brien,x\n");
   ImportUser user;
-  user.fill = [&](TReadCsvDlg* d) {
-    LoadFile(d, f.File("in.csv"));
-    return true;
-  };
+  user.fill = LoadAndStart(f.File("in.csv"));
   EXPECT_TRUE(f.node->ImportFile(nullptr, ""));
   EXPECT_EQ(f.Rows(), (std::vector<std::string>{"a,b|c\"d|e\tf", "O'Brien|x|"}));
 }
@@ -548,10 +553,7 @@ TEST(ReadCsvDlg, ADiskThatFillsUpLeavesTheCountsTrue) {
   f.Rows();  // the table's file exists before the limit
   const auto size = std::filesystem::file_size(f.File("t.kvr"));
   ImportUser user;
-  user.fill = [&](TReadCsvDlg* d) {
-    LoadFile(d, f.File("in.csv"));
-    return true;
-  };
+  user.fill = LoadAndStart(f.File("in.csv"));
   int count = -1;
   {
     FileSizeLimit limit(size + 256 * 1024);
@@ -590,10 +592,7 @@ TEST(ReadCsvDlg, ATableLockedByAnotherProcessStoresNothing) {
   ASSERT_EQ(read(ready[0], &held, 1), 1);
   ASSERT_EQ(held, 1);
   ImportUser user;
-  user.fill = [&](TReadCsvDlg* d) {
-    LoadFile(d, f.File("in.csv"));
-    return true;
-  };
+  user.fill = LoadAndStart(f.File("in.csv"));
   int count = -1;
   EXPECT_TRUE(f.node->ImportFile(&count, ""));
   ASSERT_EQ(write(done[1], "x", 1), 1);
