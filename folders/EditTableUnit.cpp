@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "folders/FolderDialogParts.h"
+#include "folders/ReadCsvUnit.h"
 #include "folders/RuleFolderTbl.h"
 #include "foundation/CapInfo.h"
 #include "foundation/CvMessageUnit.h"
@@ -106,6 +107,13 @@ TButton* MakeButton(TComponent* owner, TWinControl* parent, const char* caption,
 }  // namespace
 
 TEditTableDlg::TEditTableDlg(TComponent* owner) : TForm(owner) {
+  ReadCsvHeader = [this](TStrings& cells) {
+    TReadCsvDlg dialog(this);
+    dialog.ItemCreation = true;
+    if (dialog.ShowModal() != mrOk) return false;
+    for (int c = 0; c < dialog.StringGrid1->ColCount(); ++c) cells.Add(dialog.StringGrid1->Cells(c, 0));
+    return true;
+  };
   SetCaption(SJ("表の編集"));
   SetBorderStyle(bsDialog);
   SetPosition(poOwnerFormCenter);

@@ -57,8 +57,8 @@ class TEditTableDlg : public TForm {
   bool CanDeleteColumns = false;
   TStrings* ExistingTables = nullptr;  // table names in use, table folders as objects; not owned
 
-  // Reads the cells of the first record of a CSV file the user picks (the import dialog in its
-  // item-creation mode); false when the user gave up. Without it the "CSV" button does nothing.
+  // Reads the cells of the first record of a CSV file the user picks: the import dialog in its
+  // item-creation mode unless a test puts something else here; false when the user gave up.
   std::function<bool(TStrings& cells)> ReadCsvHeader;
 
   // The definition being edited (see the header comment).

@@ -35,6 +35,10 @@ class CRuleFolderTbl : public CRuleFolder {
   AnsiString ResolveExtendedCondition_a(const AnsiString& text1, const AnsiString& text2) override;
   void AddReferencedTables(const TStrings& conditions, const AnsiString& columns) override;
   bool MakeSubCondition(const AnsiString& condition, const AnsiString& columns, TStrings& row) override;
+  // Imports a file into the table through the CSV import dialog, with the import settings of
+  // origin (this folder when none); file, when given, is filled in and previewed. True, count set
+  // to the records stored (0 when cancelled or the file did not open).
+  bool ImportFile(int* result, const AnsiString& file, CRuleFolder* origin) override;
   bool CheckEditColumns(CCapInfoList& shown, CCapInfo* target, CCapInfoList& result) override;
   bool MakeNextChunkCondition(CCapInfoList& columns, CCapInfo* key, const AnsiString& value) override;
   int NextChunkRow(TStrings& row) override;

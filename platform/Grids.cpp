@@ -494,7 +494,11 @@ void TStringGrid::SetFixedCols(int n) {
   n = std::clamp(n, 0, colCount_ - 1);
   if (n == fixedCols_) return;
   HideEditor();
+  // With fewer fixed columns, a view and a cell at the first data column stay at the first one.
+  const int old = fixedCols_;
   fixedCols_ = n;
+  if (n < old && leftCol_ == old) leftCol_ = n;
+  if (n < old && current_.X == old && anchor_.X == old) current_.X = anchor_.X = n;
   current_.X = std::max(current_.X, n);
   anchor_.X = std::max(anchor_.X, n);
   if (leftCol_ < n) leftCol_ = n;
@@ -505,7 +509,10 @@ void TStringGrid::SetFixedRows(int n) {
   n = std::clamp(n, 0, rowCount_ - 1);
   if (n == fixedRows_) return;
   HideEditor();
+  const int old = fixedRows_;
   fixedRows_ = n;
+  if (n < old && topRow_ == old) topRow_ = n;
+  if (n < old && current_.Y == old && anchor_.Y == old) current_.Y = anchor_.Y = n;
   current_.Y = std::max(current_.Y, n);
   anchor_.Y = std::max(anchor_.Y, n);
   if (topRow_ < n) topRow_ = n;
@@ -824,6 +831,32 @@ void TStringGrid::TopLeftChanged() {
   if (OnTopLeftChanged) OnTopLeftChanged(this);
 }
 
+void TStringGrid::MoveColumn(int from, int to) {
+  if (from == to || from < 0 || to < 0 || from >= colCount_ || to >= colCount_) return;
+  HideEditor();
+  const size_t lo = size_t(std::min(from, to)), hi = size_t(std::max(from, to));
+  auto shift = [&](auto& v) {
+    if (from < to)
+      std::rotate(v.begin() + lo, v.begin() + lo + 1, v.begin() + hi + 1);
+    else
+      std::rotate(v.begin() + lo, v.begin() + hi, v.begin() + hi + 1);
+  };
+  for (auto& page : pages_)
+    if (page)
+      for (auto& row : page->rows)
+        if (row && row->size() > lo) {
+          if (row->size() <= hi) row->resize(hi + 1);
+          shift(*row);
+        }
+  shift(colWidths_);
+  Moved();
+  ColumnMoved(from, to);
+}
+
+void TStringGrid::ColumnMoved(int from, int to) {
+  if (OnColumnMoved) OnColumnMoved(this, from, to);
+}
+
 void TStringGrid::Moved() {
   Invalidate();
   InvalidateEditor();
@@ -892,6 +925,15 @@ void TStringGrid::Paint() {
       if (lh > 0) c->FillRect(Rect(rect.Left, rect.Bottom, rect.Right + lw, rect.Bottom + lh));
     }
   }
+  // Where a dragged heading would go: a bar on the side of the target that it would take.
+  if (gridState_ == TGridState::ColMoving && moveTarget_ >= 0 && moveTarget_ != sizingIndex_)
+    for (const Span& cs : cols)
+      if (cs.index == moveTarget_) {
+        const int x = moveTarget_ > sizingIndex_ ? cs.start + cs.size : cs.start;
+        c->Brush()->SetStyle(bsSolid);
+        c->Brush()->SetColor(clBlack);
+        c->FillRect(Rect(x - 1, 0, x + 2, ClientHeight()));
+      }
 }
 
 void TStringGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
@@ -1087,6 +1129,13 @@ void TStringGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
           sizingIndex_ = s.index;
           sizingStart_ = s.start;
         }
+    if (gridState_ == TGridState::Normal && (options_ & goColMoving) && y < fixedBottom) {
+      const TGridCoord cell = MouseCoord(x, y);
+      if (cell.X >= fixedCols_ && cell.Y >= 0 && cell.Y < fixedRows_) {
+        gridState_ = TGridState::ColMoving;
+        sizingIndex_ = moveTarget_ = cell.X;
+      }
+    }
     if (gridState_ == TGridState::Normal) {
       const TGridCoord cell = MouseCoord(x, y);
       if (cell.X >= fixedCols_ && cell.Y >= fixedRows_) {
@@ -1120,13 +1169,34 @@ void TStringGrid::MouseMove(TShiftState shift, int x, int y) {
     }
     case TGridState::ColSizing: SetColWidths(sizingIndex_, x - sizingStart_); break;
     case TGridState::RowSizing: SetRowHeights(sizingIndex_, y - sizingStart_); break;
+    case TGridState::ColMoving: {
+      const int target = MoveTargetAt(x);
+      if (target != moveTarget_) {
+        moveTarget_ = target;
+        Invalidate();
+      }
+      break;
+    }
     default: break;
   }
   TCustomControl::MouseMove(shift, x, y);
 }
 
+int TStringGrid::MoveTargetAt(int x) const {
+  const TGridCoord cell = MouseCoord(std::clamp(x, 0, std::max(0, ClientWidth() - 1)), 0);
+  if (cell.X < 0) return colCount_ - 1;  // beyond the last column
+  return std::max(cell.X, fixedCols_);
+}
+
 void TStringGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   const bool wasSelecting = gridState_ == TGridState::Selecting;
+  if (gridState_ == TGridState::ColMoving) {
+    gridState_ = TGridState::Normal;
+    const int from = sizingIndex_, to = MoveTargetAt(x);
+    moveTarget_ = -1;
+    Invalidate();
+    if (to != from) MoveColumn(from, to);
+  }
   gridState_ = TGridState::Normal;
   if (wasSelecting && pressedOnCurrent_ && (options_ & goEditing) && MouseCoord(x, y) == current_) ShowEditor();
   pressedOnCurrent_ = false;

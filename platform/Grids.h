@@ -56,6 +56,8 @@ using TDrawCellEvent = std::function<void(TObject* sender, int col, int row, TRe
 using TSelectCellEvent = std::function<void(TObject* sender, int col, int row, bool& canSelect)>;
 using TGetEditEvent = std::function<void(TObject* sender, int col, int row, AnsiString& value)>;
 using TSetEditEvent = std::function<void(TObject* sender, int col, int row, const AnsiString& value)>;
+// After a column or row moved from one index to another.
+using TMovedEvent = std::function<void(TObject* sender, int fromIndex, int toIndex)>;
 
 class TStringGrid;
 
@@ -174,6 +176,10 @@ class TStringGrid : public TCustomControl {
   void MouseToCell(int x, int y, int& col, int& row) const;
   TRect CellRect(int col, int row) const;
   TGridState GridState() const { return gridState_; }
+  // Moves the column at from to the index to, the columns between shifting by one: its cells in
+  // every row and its width go with it; then ColumnMoved. With goColMoving the user does the same
+  // by dragging a heading (a cell of a fixed row) and dropping it over another column.
+  void MoveColumn(int from, int to);
 
   // ---- Editor ----
   bool EditorMode() const { return editorMode_; }
@@ -191,6 +197,7 @@ class TStringGrid : public TCustomControl {
   TGetEditEvent OnGetEditText;
   TSetEditEvent OnSetEditText;
   TNotifyEvent OnTopLeftChanged;
+  TMovedEvent OnColumnMoved;
 
  protected:
   // Draws one cell. The grid filled it first when DefaultDrawing is on (the fixed colour, the
@@ -207,6 +214,8 @@ class TStringGrid : public TCustomControl {
   virtual void SizeChanged(int oldColCount, int oldRowCount) {}
   // After TopRow or LeftCol changed.
   virtual void TopLeftChanged();
+  // After MoveColumn; runs OnColumnMoved.
+  virtual void ColumnMoved(int from, int to);
   void Paint() override;
   void KeyDown(uint16_t& key, TShiftState shift) override;
   void KeyPress(char& key) override;
@@ -257,6 +266,8 @@ class TStringGrid : public TCustomControl {
   int FirstInView(bool horizontal, int last, int lowest) const;
   int MaxTopRow() const;
   int MaxLeftCol() const;
+  // The column a heading dragged to client x would be dropped on.
+  int MoveTargetAt(int x) const;
   void ScrollBarsNeeded(bool& horz, bool& vert) const;
   bool NeedsVertBar() const;
   bool NeedsHorzBar() const;
@@ -278,6 +289,7 @@ class TStringGrid : public TCustomControl {
   int topRow_ = 1, leftCol_ = 1;
   TGridState gridState_ = TGridState::Normal;
   int sizingIndex_ = -1, sizingStart_ = 0;
+  int moveTarget_ = -1;  // while a heading is dragged: the column it would be dropped on
   bool pressedOnCurrent_ = false;
   bool editorMode_ = false;
   TInplaceEdit* editor_ = nullptr;

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "folders/EditTableUnit.h"
+#include "folders/ReadCsvUnit.h"
 #include "foundation/CvMessageUnit.h"
 #include "platform/SysUtils.h"
 #include "store/Kvrcolinfo.h"
@@ -317,13 +318,23 @@ TEST(EditTableDlg, ColumnNamesAreOneNewWord) {
     for (TListBox* list : {d->ListBox2, d->ListBox3, d->ListBox4}) EXPECT_EQ(Items(list->Items()), columns);
     EXPECT_EQ(Items(d->ComboBox3->Items()), columns);
 
-    // Columns from the first record of a CSV file, refused ones left out.
-    d->ReadCsvHeader = [](TStrings& cells) {
-      for (const char* cell : {"host", "", "first", "a b", "bytes"}) cells.Add(cell);
-      return true;
-    };
+    // Columns from the first record of a CSV file, read by the import dialog in its item-creation
+    // mode; refused ones left out.
+    TempDir dir;
+    WriteFileBytes(dir.File("head.csv"), "host,,first,a b,bytes\n1,2,3,4,5\n");
     boxes.yes = false;
-    d->CsvBtn->Click();
+    {
+      ModalHandlerScope csv([&](TForm* f) {
+        if (boxes.Answer(f)) return;
+        auto* r = dynamic_cast<TReadCsvDlg*>(f);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->Caption(), SJ("CSV 項目作成"));
+        r->Edit3->SetText(dir.File("head.csv"));
+        r->Edit3->TypeChar('\r');
+        ASSERT_TRUE(PressButton(f, SJ("開始")));
+      });
+      d->CsvBtn->Click();
+    }
     EXPECT_EQ(boxes.Take(), (std::vector<std::string>{SJ("項目 first は、存在します。"),
                                                        SJ("項目名は a になります。よろしいですか？")}));
     EXPECT_EQ(Items(d->ListBox3->Items()), (std::vector<std::string>{"first", SJ("名前"), "host", "bytes"}));

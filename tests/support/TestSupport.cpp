@@ -62,3 +62,10 @@ std::string ReadFileBytes(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), std::streamsize(bytes.size()));
+  out.close();
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}

@@ -44,3 +44,5 @@ std::string Show(const AnsiString& sjis);
 
 // The bytes of a file (empty when it cannot be read).
 std::string ReadFileBytes(const std::string& path);
+// Writes the bytes as the whole file; a failure fails the calling test.
+void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -41,6 +41,7 @@ const struct {
     {"folder_enum_dialog", ShotFolderEnumEditDlg},
     {"display_format_dialog", ShotCapEditDlg},
     {"display_format_dialog_other_tables", ShotCapEditOtherTables},
+    {"folder_read_csv_dialog", ShotReadCsvDlg},
 };
 
 }  // namespace

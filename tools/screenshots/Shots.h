@@ -37,3 +37,4 @@ bool ShotFolderEnumCreateDlg(const std::string& file);
 bool ShotFolderEnumEditDlg(const std::string& file);
 bool ShotCapEditDlg(const std::string& file);
 bool ShotCapEditOtherTables(const std::string& file);
+bool ShotReadCsvDlg(const std::string& file);

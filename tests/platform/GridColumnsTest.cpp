@@ -1,0 +1,101 @@
+// Columns of the string grid: moving one, by the program and by dragging a heading; no fixed ones.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Grids.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct Grid {
+  TForm form{Application};
+  TStringGrid* grid = new TStringGrid(&form);
+  std::vector<std::pair<int, int>> moves;
+  Grid() {
+    grid->SetParent(&form);
+    grid->SetBorderStyle(bsNone);
+    grid->SetBounds(0, 0, 400, 200);
+    grid->SetColCount(5);
+    grid->SetRowCount(300);  // rows on more than one page of cells
+    grid->SetFixedCols(1);
+    for (int c = 0; c < 5; ++c) {
+      grid->SetColWidths(c, 50 + c);
+      grid->SetCells(c, 0, Format("h%d", c));
+      grid->SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(c + 1)));
+      grid->SetCells(c, 299, Format("z%d", c));
+    }
+    grid->SetCells(1, 5, "only");  // a row whose cells end before the moved column
+    grid->OnColumnMoved = [this](TObject*, int from, int to) { moves.push_back({from, to}); };
+  }
+  std::string Row(int row) const {
+    std::string out;
+    for (int c = 0; c < grid->ColCount(); ++c) out += (c ? "|" : "") + grid->Cells(c, row);
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST(GridColumnMove, CellsObjectsAndWidthsMoveWithTheColumn) {
+  Grid g;
+  g.grid->MoveColumn(1, 3);
+  EXPECT_EQ(g.Row(0), "h0|h2|h3|h1|h4");
+  EXPECT_EQ(g.Row(299), "z0|z2|z3|z1|z4");
+  EXPECT_EQ(g.Row(5), "|||only|");
+  EXPECT_EQ(g.grid->Objects(3, 0), reinterpret_cast<void*>(intptr_t(2)));
+  EXPECT_EQ(g.grid->ColWidths(3), 51);
+  g.grid->MoveColumn(3, 1);
+  EXPECT_EQ(g.Row(0), "h0|h1|h2|h3|h4");
+  EXPECT_EQ(g.Row(5), "|only|||");
+  EXPECT_EQ(g.grid->ColWidths(1), 51);
+  g.grid->MoveColumn(2, 2);
+  g.grid->MoveColumn(1, 9);
+  EXPECT_EQ(g.moves, (std::vector<std::pair<int, int>>{{1, 3}, {3, 1}}));
+}
+
+// Only with goColMoving does a dragged heading move its column; a drag on data cells selects.
+TEST(GridColumnMove, DraggingAHeading) {
+  for (bool moving : {false, true}) {
+    Grid g;
+    if (moving) g.grid->SetOptions(g.grid->Options() | goColMoving);
+    const TRect from = g.grid->CellRect(4, 0), to = g.grid->CellRect(2, 0);
+    g.grid->PressMouse(mbLeft, 0, from.Left + 5, from.Top + 5);
+    g.grid->MoveMouse(ssLeft, to.Left + 5, to.Top + 5);
+    EXPECT_EQ(g.grid->GridState(), moving ? TGridState::ColMoving : TGridState::Normal);
+    g.grid->PaintToImage();
+    g.grid->ReleaseMouse(mbLeft, 0, to.Left + 5, to.Top + 5);
+    EXPECT_EQ(g.Row(0), moving ? "h0|h1|h4|h2|h3" : "h0|h1|h2|h3|h4") << moving;
+    EXPECT_EQ(g.moves.size(), moving ? 1u : 0u);
+    EXPECT_EQ(g.grid->GridState(), TGridState::Normal);
+
+    // Fixed columns stay where they are.
+    const TRect fixed = g.grid->CellRect(0, 0);
+    g.grid->PressMouse(mbLeft, 0, fixed.Left + 5, fixed.Top + 5);
+    g.grid->ReleaseMouse(mbLeft, 0, to.Left + 5, to.Top + 5);
+    EXPECT_EQ(g.grid->Cells(0, 0), "h0");
+
+    const TRect cell = g.grid->CellRect(2, 3), other = g.grid->CellRect(3, 4);
+    g.grid->PressMouse(mbLeft, 0, cell.Left + 5, cell.Top + 5);
+    g.grid->MoveMouse(ssLeft, other.Left + 5, other.Top + 5);
+    g.grid->ReleaseMouse(mbLeft, 0, other.Left + 5, other.Top + 5);
+    EXPECT_EQ(g.grid->Selection(), (TGridRect{2, 3, 3, 4}));
+  }
+}
+
+// A grid that loses its fixed column shows its first column and starts there.
+TEST(GridFixedColumns, NoneLeftShowsTheFirstColumn) {
+  TForm form(Application);
+  auto* grid = new TStringGrid(&form);
+  grid->SetParent(&form);
+  grid->SetBounds(0, 0, 400, 200);
+  grid->SetFixedCols(0);
+  grid->SetFixedRows(0);
+  EXPECT_EQ(grid->LeftCol(), 0);
+  EXPECT_EQ(grid->TopRow(), 0);
+  EXPECT_EQ(grid->Col(), 0);
+  EXPECT_EQ(grid->Row(), 0);
+  EXPECT_EQ(grid->CellRect(0, 0).Left, 0);
+  EXPECT_EQ(grid->MouseCoord(5, 5), (TGridCoord{0, 0}));
+}
