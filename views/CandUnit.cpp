@@ -194,6 +194,7 @@ bool TCandForm::PrepareColumn(int column, int row, const AnsiString& text) {
     }
     keyInfo_ = columns_->GetItem(keyCol_);
     targetCol_ = column;
+    targetRow_ = row;  // the popup is placed under this row's cell
     SizeAndPlace();
   }
   targetRow_ = row;

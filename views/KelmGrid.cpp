@@ -7,9 +7,9 @@
 
 namespace {
 
-// The editor of the sheet: every change of its text reaches the cell at once, and keys the
-// editor keeps for itself are heard by the sheet's OnKeyDown first, so that the owner can follow
-// the typing.
+// The editor of the sheet: every change of its text (typed, pasted, composed by the input
+// method) reaches the cell at once, and keys the editor keeps for itself are heard by the sheet's
+// OnKeyDown first, so that the owner can follow the typing.
 class TKelmInplaceEdit : public TInplaceEditEx {
  public:
   explicit TKelmInplaceEdit(TKelmGrid* grid) : TInplaceEditEx(grid), sheet_(grid) {}
@@ -24,14 +24,11 @@ class TKelmInplaceEdit : public TInplaceEditEx {
         if (sheet_->OnKeyDown) sheet_->OnKeyDown(sheet_, key, shift);
         if (key == 0) return;
     }
-    const AnsiString before = Text();
     TInplaceEditEx::KeyDown(key, shift);
-    if (Text() != before) sheet_->EditorChanged();
   }
-  void KeyPress(char& key) override {
-    const AnsiString before = Text();
-    TInplaceEditEx::KeyPress(key);
-    if (Text() != before) sheet_->EditorChanged();
+  void CaptionChanged() override {
+    TInplaceEditEx::CaptionChanged();
+    if (sheet_->EditorMode()) sheet_->EditorChanged();
   }
 
  private:

@@ -43,6 +43,11 @@ TEST_F(Candidates, ListIsKeptWhileTheKeyStaysInsideIt) {
     EXPECT_EQ(CandForm->CandGrid->Cells(CandForm->KeyColumn(), CandForm->SelectedRow()), c.selected);
     EXPECT_TRUE(CandForm->Visible());
   }
+  // The popup stands under the typed cell, its key column under the value.
+  const TRect cell = sheet->CellRect(1, 1);
+  const TPoint under = sheet->ClientToScreen({cell.Left, cell.Bottom});
+  EXPECT_EQ(CandForm->Left(), under.x);
+  EXPECT_EQ(CandForm->Top(), under.y + 1);
   // A new search lists one batch; reaching its last row fetches a batch more.
   CandForm->ShowCandidates(1, 1, "k0");
   EXPECT_EQ(CandForm->CandidateCount(), 11);
