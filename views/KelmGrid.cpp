@@ -570,10 +570,13 @@ void TKelmGrid::PasteBlock(const AnsiString& text, int col0, int row) {
   size_t pos = 0;
   int col = col0;
   AnsiString field;
+  // Rows grow one at a time as the text needs them; the row numbers are written once at the end,
+  // which leaves what numbering at every step would, without its quadratic cost.
+  const int rowsBefore = RowCount();
   while (pos < n) {
     pos += ReadCsvField(text, pos, field, separator_);
     if (row >= RowCount()) {
-      SetRowCount(row + 1);
+      TStringGridEx::SetRowCount(row + 1);
       SetObjects(0, row, nullptr);
     }
     PasteField(col, row, field);
@@ -590,6 +593,7 @@ void TKelmGrid::PasteBlock(const AnsiString& text, int col0, int row) {
     col = col0;
     ++row;
   }
+  if (RowCount() != rowsBefore) SetRowCount(RowCount());
 }
 
 void TKelmGrid::PasteOver(const AnsiString& text) {
