@@ -111,6 +111,13 @@ TEST_F(Candidates, EnterWritesTheRowAsOneUndoStep) {
   CandForm->CandGrid->PressKey('Q', 0);
   EXPECT_FALSE(CandForm->Visible());
   EXPECT_EQ(sheet->UndoStepCount(), 1);
+  // An input-method composition anywhere closes it, and its closing hands the hook back.
+  const bool hooked = static_cast<bool>(Application->OnInputMethod);
+  CandForm->ShowCandidates(1, 2, "k1");
+  ASSERT_TRUE(CandForm->Visible());
+  Application->InputMethodComposing();
+  EXPECT_FALSE(CandForm->Visible());
+  EXPECT_EQ(static_cast<bool>(Application->OnInputMethod), hooked);
   // A pasted value equal to a stored key fills the row's related column.
   EXPECT_TRUE(CandForm->TakeOverValue(1, 3, "k07"));
   EXPECT_EQ(sheet->Cells(2, 3), "name07");
