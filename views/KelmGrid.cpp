@@ -256,6 +256,9 @@ void TKelmGrid::SetCellEdit(bool on) {
   }
   if (cellEdit_) return;
   cellEdit_ = true;
+  // Only a data cell can be edited: a selection begun on a heading edits the cell below it.
+  if (current_.X < 0 || current_.Y < 0) current_ = TGridCoord{Col(), Row()};
+  current_ = TGridCoord{std::max(current_.X, FixedCols()), std::max(current_.Y, FixedRows())};
   TStringGrid::SetSelection(TGridRect{current_.X, current_.Y, current_.X, current_.Y});
   anchor_ = current_;
   ranges_.assign(1, MakeRange());

@@ -105,6 +105,15 @@ TEST_F(Sheet, ShiftArrowExtendsAndTypingStartsEditing) {
   EXPECT_EQ(g->UndoStepCount(), 2);  // every keystroke of one cell is one step
   g->Undo();
   EXPECT_EQ(g->Cells(3, 3), "c3");
+
+  // A double click on a row number edits the row's first data cell.
+  Click(0, 4);
+  const TRect number = g->CellRect(0, 4);
+  g->PressMouse(mbLeft, ssLeft, number.Left + 3, number.Top + 3, true);
+  EXPECT_TRUE(g->EditorMode());
+  EXPECT_EQ(g->Col(), 1);
+  EXPECT_EQ(g->Row(), 4);
+  EXPECT_EQ(g->Range(0), (TSelRange{1, 4, 1, 4}));
 }
 
 TEST_F(Sheet, UndoMergesEditsOfOneCellAndDropsTheRedoTail) {
