@@ -106,6 +106,21 @@ TEST_F(Sheet, ShiftArrowExtendsAndTypingStartsEditing) {
   g->Undo();
   EXPECT_EQ(g->Cells(3, 3), "c3");
 
+  // The command keys of the selection mode.
+  Click(1, 5);
+  g->PressKey('C', ssCtrl);
+  EXPECT_EQ(Clipboard()->AsText(), "a5\r\n");
+  Click(2, 5);
+  g->PressKey('V', ssCtrl);
+  EXPECT_EQ(g->Cells(2, 5), "a5");
+  g->PressKey('Z', ssCtrl);
+  EXPECT_EQ(g->Cells(2, 5), "b5");
+  g->PressKey('Y', ssCtrl);
+  EXPECT_EQ(g->Cells(2, 5), "a5");
+  g->PressKey('X', ssCtrl);
+  EXPECT_EQ(g->Cells(2, 5), "");
+  EXPECT_FALSE(g->GetCellEdit());
+
   // A double click on a row number edits the row's first data cell.
   Click(0, 4);
   const TRect number = g->CellRect(0, 4);
