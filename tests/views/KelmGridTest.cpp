@@ -4,6 +4,7 @@
 
 #include "platform/Clipbrd.h"
 #include "platform/Menus.h"
+#include "tests/support/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
 #include "views/KelmGrid.h"
 
@@ -291,4 +292,33 @@ TEST_F(Sheet, PasteAndCutLeaveReadOnlyColumns) {
   const int before = g->UndoStepCount();
   g->SelClear();
   EXPECT_EQ(g->UndoStepCount(), before + 1);
+}
+
+TEST_F(Sheet, DrawsEverySelectedRangeHighlighted) {
+  g->SetColor(clWhite);
+  g->SetCells(3, 0, "");
+  g->GridColumns()->Items(3)->SetCaption(SJ("金額"));
+  g->GridColumns()->Items(3)->SetAlignment(taRightJustify);
+  Click(1, 1);
+  Click(2, 3, ssCtrl);
+  TRecordingCanvas c;
+  g->PaintOn(&c);
+  auto fill = [&](int col, int row) {
+    TColor last = -1;
+    for (const auto& op : c.Ops)
+      if (op.kind == TRecordingCanvas::opFill && op.rect == g->CellRect(col, row)) last = op.color;
+    return last;
+  };
+  EXPECT_EQ(fill(1, 1), clHighlight);
+  EXPECT_EQ(fill(2, 3), clHighlight);
+  EXPECT_EQ(fill(2, 2), clWhite);
+  const auto* a1 = c.FindText("a1");
+  ASSERT_NE(a1, nullptr);
+  EXPECT_EQ(a1->color, clHighlightText);
+  // An empty heading shows the column's caption; a right-aligned column ends its text at the
+  // cell's inset.
+  ASSERT_NE(c.FindText(SJ("金額")), nullptr);
+  const auto* c2 = c.FindText("c2");
+  ASSERT_NE(c2, nullptr);
+  EXPECT_EQ(c2->rect.Right, g->CellRect(3, 2).Right - 2);
 }
