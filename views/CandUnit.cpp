@@ -462,6 +462,8 @@ void TCandForm::CandGridKeyDown(TObject*, uint16_t& key, TShiftState shift) {
   } else {
     CloseCandidates();
   }
+  // The typing goes on in the edited control.
+  if (target_ && target_->CanFocus()) target_->SetFocus();
 }
 
 void TCandForm::CandGridExit(TObject*) {
