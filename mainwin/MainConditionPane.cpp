@@ -31,6 +31,8 @@ void TFormMain::FileTblReadExecute(TObject* sender) {}
 
 void TFormMain::FileTblWriteExecute(TObject* sender) {}
 
-void TFormMain::ShowViewData() {}
+void TFormMain::ShowViewData() {
+  if (ViewTab == 0) FillGridLayout();
+}
 
 void TFormMain::GetPrintCellText(AnsiString& text, bool& drawLine, int col, int row, bool firstRow) {}

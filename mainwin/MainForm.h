@@ -19,6 +19,7 @@
 // of the listing holds that thread.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/ActnList.h"
@@ -196,6 +197,16 @@ class TFormMain : public TForm {
   AnsiString SortOrderText();
   void FillGridLayout();
   void FillGridRow(TStrings* row, int index);
+  // Makes KeptRows, and empties the summary and KeptRows whenever ListRows deletes its rows.
+  void WatchListedRows();
+  // Moves the shown rows to KeptRows, leaving ListRows empty.
+  void KeepListedRows();
+  // Lays the grid out over the rows listed so far when the list view shows them (or relays it
+  // when it still shows the listing's rows elsewhere), so a repaint reads only rows that exist.
+  void ShowRowsSoFar(CCapInfoList* columns);
+  // Rows of earlier chunks that a continuation took off the screen; the summary still names
+  // them. Deleted with ListRows' rows at the next fresh listing. Null until first needed.
+  std::unique_ptr<CStringsList> KeptRows;
 
   // ---- List grid (MainListGrid.cpp) ----
   void ClearGrid(TStringGridEx* grid);
