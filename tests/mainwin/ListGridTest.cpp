@@ -1,6 +1,7 @@
 // The main window's record list grid: display rows with ditto marks, separator lines, the mouse
 // (record drags, column widths), Ctrl+A and Ctrl+C, the record actions and the list's popup menu.
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -360,5 +361,35 @@ TEST_F(ListGridTest, PopupOffersFreezingWhereThePressWas) {
     EXPECT_EQ(SjisToUtf8(FormMain->OpeFixRow->Caption()), c.rowCaption) << c.what;
     EXPECT_EQ(FormMain->OpeFixCol->Enabled(), c.colEnabled) << c.what;
     EXPECT_EQ(FormMain->OpeFixRow->Enabled(), c.rowEnabled) << c.what;
+  }
+}
+
+// The icon files beside the program are numbered from 00 and read up to the first missing number;
+// a file that does not read is passed over.
+TEST_F(ListGridTest, FolderIconsAreReadUpToTheFirstGap) {
+  const std::string exe = ExecutablePath();
+  const std::string icons = exe.substr(0, exe.rfind('/') + 1) + "Icons";
+  ASSERT_FALSE(FileExists(icons)) << icons << " is the test's own";
+  struct Case {
+    std::vector<const char*> files;  // "bad" names a file that is no picture
+    int loaded;
+  } cases[] = {{{"00", "01", "03"}, 2}, {{"00", "01bad", "02"}, 2}, {{"01"}, 0}};
+  for (const Case& c : cases) {
+    std::filesystem::create_directory(icons);
+    for (std::string name : c.files) {
+      const bool bad = name.size() > 2;
+      const std::string path = icons + "/" + name.substr(0, 2) + ".ico";
+      if (bad) {
+        WriteFileBytes(path, "no picture");
+      } else {
+        TBitmap picture(16, 16);
+        ASSERT_TRUE(picture.SaveToFile(path + ".png"));
+        std::filesystem::rename(path + ".png", path);
+      }
+    }
+    TImageList images(nullptr);
+    FormMain->LoadFolderIcons(&images);
+    std::filesystem::remove_all(icons);
+    EXPECT_EQ(images.Count(), c.loaded) << c.files.size() << " files";
   }
 }
