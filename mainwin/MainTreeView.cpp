@@ -435,12 +435,16 @@ void TFormMain::PopupMenuTVPopup(TObject* sender) {
   TAction* const commands[] = {FolEditCapInfo, FolDelCapInfo, FolCreate, FolCreate1, FolCreate2, FolCreate3, FolEdit,
                                FolRelKensa, FolChkDat, FolCut, FolCopy, FolPaste, FolDelete};
   TPopupMenu* source = PopupMenu2;
+  CRuleFolder* folder = PopupFolder ? PopupFolder->Folder : nullptr;
+  const bool table = folder && folder->GetTypeName() == "table";
+  PartitionMI->Visible = table;
+  FolRelKensa->SetVisible(table);
+  FolChkDat->SetVisible(table);
   if (!PopupFolder) {
     for (TAction* action : commands) action->SetEnabled(false);
   } else if (TPopupMenu* own = PopupFolder->PopupFolderMenu()) {
     source = own;
   } else {
-    CRuleFolder* folder = PopupFolder->Folder;
     const int flags = folder ? folder->Flags : 0;
     for (TAction* action : commands) action->SetEnabled(true);
     const std::pair<int, std::vector<TAction*>> locks[] = {
@@ -457,10 +461,6 @@ void TFormMain::PopupMenuTVPopup(TObject* sender) {
         for (TAction* action : actions) action->SetEnabled(false);
     if (!folder || !folder->CapInfoList) FolDelCapInfo->SetEnabled(false);
     if (!ClipFolder) FolPaste->SetEnabled(false);
-    const bool table = folder && folder->GetTypeName() == "table";
-    PartitionMI->Visible = table;
-    FolRelKensa->SetVisible(table);
-    FolChkDat->SetVisible(table);
   }
   TMenuItem* items = PopupMenuTV->Items();
   items->Clear();
