@@ -501,7 +501,10 @@ void TFormMain::FolDelCapInfoExecute(TObject* sender) {
 void TFormMain::FolCreateExecute(TObject* sender) {}
 
 void TFormMain::CreateChildOfPopupFolder(int kind) {
-  if (PopupFolder && PopupFolder->CreateChildFolder(kind) > 0) RefreshTree(nullptr);
+  if (!PopupFolder || PopupFolder->CreateChildFolder(kind) <= 0) return;
+  // The new folder is a change to save like any other.
+  FileSaveFol->SetEnabled(TopFolder && TopFolder->GetModified() > 0);
+  RefreshTree(nullptr);
 }
 
 void TFormMain::FolCreate1Execute(TObject* sender) { CreateChildOfPopupFolder(1); }

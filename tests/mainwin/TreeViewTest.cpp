@@ -5,7 +5,9 @@
 #include <memory>
 #include <set>
 
+#include "folders/FolExpandUnit.h"
 #include "folders/ReadCsvUnit.h"
+#include "folders/RuleFolForm.h"
 #include "folders/RuleFolder.h"
 #include "platform/Menus.h"
 #include "query/ReadingDlgUnit.h"
@@ -126,13 +128,14 @@ std::string ListedTexts() {
 }
 
 // Plays the user: message boxes are noted and answered in turn (OK once the answers are used up),
-// the import dialog notes its file name and starts, the reading dialog runs to its end, the about
-// box closes.
+// a folder dialog gets folderName (when set) and its first button, the import dialog notes its
+// file name and starts, the expansion and reading dialogs run to their ends, the about box closes.
 class TreeUser {
  public:
   explicit TreeUser(std::vector<const char*> answers = {}) : answers_(std::move(answers)) {}
   std::vector<std::string> boxes;        // "caption: text"
   std::vector<AnsiString> importedFiles;  // the file name each import dialog started with
+  const char* folderName = nullptr;
 
  private:
   void Play(TForm* form) {
@@ -142,9 +145,15 @@ class TreeUser {
       boxes.push_back(SjisToUtf8(box->Caption()) + ": " + SjisToUtf8(box->Label1->Caption()));
       const char* answer = next_ < answers_.size() ? answers_[next_++] : "ＯＫ";
       EXPECT_TRUE(PressButton(box, Utf8ToSjis(answer))) << answer;
+    } else if (auto* folder = dynamic_cast<TFolForm*>(form)) {
+      if (folderName) folder->Edit1->SetText(Utf8ToSjis(folderName));
+      folder->Button1->Click();
     } else if (auto* import = dynamic_cast<TReadCsvDlg*>(form)) {
       importedFiles.push_back(import->Edit3->Text());
       EXPECT_TRUE(PressButton(form, SJ("開始")));
+    } else if (auto* expanding = dynamic_cast<TFolExpandDlg*>(form)) {
+      // A slow expansion: the dialog closes itself when the worker ends.
+      EXPECT_TRUE(PumpUntil([expanding] { return expanding->ModalResult() != mrNone; }, 60000));
     } else if (auto* reading = dynamic_cast<TReadingDlg*>(form)) {
       EXPECT_TRUE(PumpUntil([reading] { return reading->ModalResult() != mrNone; }, 60000));
     } else {
@@ -421,9 +430,11 @@ TEST_F(MainWindowTest, PopupMenuPerFolderKind) {
             "表示書式設定× 表示書式削除× - 新規作成×(見出し× 条件× 列挙×) 編集× - 切り取り× コピー× 貼り付け× - 削除×");
 }
 
-// The folder commands ask first and change the folders only on OK; a cut folder pasted under
-// another table takes that table's name and columns; pasting twice gives two copies.
+// The folder commands: each asks first or opens its dialog, and changes the folders only when the
+// user goes on; the tree follows. A cut folder pasted under another table takes that table's name
+// and columns; pasting twice gives two copies.
 TEST_F(MainWindowTest, FolderCommandsAskThenChangeTheFolders) {
+  const std::string initial = "顧客(A B(B1) C 部署) 商品(X)";
   struct Step {
     const char* node;
     TAction* TFormMain::*command;
@@ -431,40 +442,55 @@ TEST_F(MainWindowTest, FolderCommandsAskThenChangeTheFolders) {
   struct Case {
     std::vector<Step> steps;
     std::vector<const char*> answers;
+    const char* folderName;
     std::vector<std::string> boxes;
-    const char* model;
+    std::string model;
+    bool changed;
+    const char* underB;  // the nodes shown under B afterwards
   } cases[] = {
-      {{{"顧客/A", &TFormMain::FolDelete}},
-       {"ＯＫ"},
-       {"削除の確認: フォルダ A を削除します。よろしいですか？"},
-       "顧客(B(B1) C 部署) 商品(X)"},
-      {{{"顧客/A", &TFormMain::FolDelete}},
-       {"キャンセル"},
-       {"削除の確認: フォルダ A を削除します。よろしいですか？"},
-       nullptr},
-      {{{"顧客/B", &TFormMain::FolCut}, {"商品/X", &TFormMain::FolPaste}},
-       {"ＯＫ"},
-       {"切り取りの確認: フォルダ B を切り取ります。よろしいですか？"},
-       "顧客(A C 部署) 商品(X(B(B1)))"},
-      {{{"顧客/A", &TFormMain::FolCopy}, {"顧客/C", &TFormMain::FolPaste}, {"顧客/C", &TFormMain::FolPaste}},
-       {},
-       {},
-       "顧客(A B(B1) C(A A) 部署) 商品(X)"},
+      {{{"顧客/A", &TFormMain::FolDelete}}, {"ＯＫ"}, nullptr,
+       {"削除の確認: フォルダ A を削除します。よろしいですか？"}, "顧客(B(B1) C 部署) 商品(X)", true, "B1"},
+      {{{"顧客/A", &TFormMain::FolDelete}}, {"キャンセル"}, nullptr,
+       {"削除の確認: フォルダ A を削除します。よろしいですか？"}, initial, false, "B1"},
+      {{{"顧客/B", &TFormMain::FolCut}, {"商品/X", &TFormMain::FolPaste}}, {"ＯＫ"}, nullptr,
+       {"切り取りの確認: フォルダ B を切り取ります。よろしいですか？"}, "顧客(A C 部署) 商品(X(B(B1)))", true, nullptr},
+      {{{"顧客/A", &TFormMain::FolCopy}, {"顧客/C", &TFormMain::FolPaste}, {"顧客/C", &TFormMain::FolPaste}}, {},
+       nullptr, {}, "顧客(A B(B1) C(A A) 部署) 商品(X)", true, "B1"},
+      {{{"顧客/B", &TFormMain::FolCreate2}}, {}, "新条件", {}, "顧客(A B(B1 新条件) C 部署) 商品(X)", true, "B1 新条件"},
+      {{{"顧客/B/B1", &TFormMain::FolEdit}}, {}, "B1改", {}, "顧客(A B(B1改) C 部署) 商品(X)", true, "B1改"},
+      {{{"顧客/B", &TFormMain::FolDelCapInfo}}, {"ＯＫ"}, nullptr,
+       {"削除の確認: フォルダ B の表示書式を削除します。よろしいですか？"}, initial, true, "B1"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.steps[0].node) + " answered " + (c.answers.empty() ? "-" : c.answers[0]));
+    SCOPED_TRACE(std::string(c.steps[0].node) + " answered " + (c.answers.empty() ? "-" : c.answers[0]) + ", then " +
+                 c.model);
     TreeFolder work;
     work.customers->Children.Get(1)->CapInfoList = Columns({Column(SJ("顧客.name")), Column(SJ("顧客.unit"))});
     work.Save();
     TreeUser user(c.answers);
+    user.folderName = c.folderName;
     OpenTree open(work);
     for (const Step& step : c.steps) {
       RightClick(NodeAt(step.node));
       EXPECT_TRUE((FormMain->*step.command)->Execute());
     }
     EXPECT_EQ(user.boxes, c.boxes);
-    EXPECT_EQ(ModelText(FormMain->TopFolder), c.model ? c.model : "顧客(A B(B1) C 部署) 商品(X)");
-    EXPECT_EQ(FormMain->FileSaveFol->Enabled(), c.model != nullptr);
+    EXPECT_EQ(ModelText(FormMain->TopFolder), c.model);
+    EXPECT_EQ(FormMain->FileSaveFol->Enabled(), c.changed);
+    if (c.underB) EXPECT_EQ(ChildTexts(NodeAt("顧客/B")), c.underB);
+  }
+  // The display format deleted: the folder takes its table's again.
+  {
+    TreeFolder work;
+    work.customers->Children.Get(1)->CapInfoList = Columns({Column(SJ("顧客.name"))});
+    work.Save();
+    TreeUser user;
+    OpenTree open(work);
+    RightClick(NodeAt("顧客/B"));
+    FormMain->FolDelCapInfo->Execute();
+    CRuleFolder* b = FormMain->TopFolder->Children.Get(0)->Children.Get(1);
+    EXPECT_EQ(b->CapInfoList, nullptr);
+    EXPECT_EQ(b->GetCapInfoList(), FormMain->TopFolder->Children.Get(0)->CapInfoList);
   }
   // The cut heading under 商品 lists 商品's columns.
   TreeFolder work;
