@@ -57,6 +57,28 @@ TTreeNode* AddFolderNode(TTreeView* tree, TTreeNode* parent, CDbFolder* child) {
   return n;
 }
 
+// Disables the controls a user could start something from, and enables again those it disabled
+// however the scope ends: while a worker reads the folders, no listing or folder command may
+// start from the window.
+class ControlsOff {
+ public:
+  explicit ControlsOff(std::initializer_list<TControl*> controls) {
+    for (TControl* c : controls)
+      if (c && c->Enabled()) {
+        c->SetEnabled(false);
+        off_.push_back(c);
+      }
+  }
+  ~ControlsOff() {
+    for (TControl* c : off_) c->SetEnabled(true);
+  }
+  ControlsOff(const ControlsOff&) = delete;
+  ControlsOff& operator=(const ControlsOff&) = delete;
+
+ private:
+  std::vector<TControl*> off_;
+};
+
 // The extension of the path's file name in upper case ("" without one).
 AnsiString UpperExtension(const AnsiString& path) {
   const size_t slash = path.rfind('/');
@@ -79,7 +101,10 @@ void TFormMain::TreeView1Expanding(TObject* sender, TTreeNode* node, bool& allow
   CChangeCursor cursor;
   node->DeleteChildren();
   const uint32_t t0 = GetTickCount();
-  ExpandOnWorker(this, folder);
+  {
+    ControlsOff off({CoolBar1, static_cast<TControl*>(DiagramBox), TabControl1, TreeView1});
+    ExpandOnWorker(this, folder);
+  }
   const uint32_t t1 = GetTickCount();
   const int count = folder->Children.Count();
   if (count == 0) {
@@ -179,7 +204,7 @@ namespace {
 // start something from, and puts them back however the refresh ends.
 class RefreshGuard {
  public:
-  RefreshGuard(TTreeView* tree, std::initializer_list<TControl*> controls) : tree_(tree), controls_(controls) {
+  RefreshGuard(TTreeView* tree, std::initializer_list<TControl*> controls) : tree_(tree), off_(controls) {
     tree_->Items()->BeginUpdate();
     expanding_ = std::move(tree_->OnExpanding);
     collapsing_ = std::move(tree_->OnCollapsing);
@@ -187,12 +212,8 @@ class RefreshGuard {
     tree_->OnExpanding = nullptr;
     tree_->OnCollapsing = nullptr;
     tree_->OnChange = nullptr;
-    for (TControl* c : controls_)
-      if (c) c->SetEnabled(false);
   }
   ~RefreshGuard() {
-    for (TControl* c : controls_)
-      if (c) c->SetEnabled(true);
     tree_->OnExpanding = std::move(expanding_);
     tree_->OnCollapsing = std::move(collapsing_);
     tree_->OnChange = std::move(change_);
@@ -203,7 +224,7 @@ class RefreshGuard {
 
  private:
   TTreeView* tree_;
-  std::vector<TControl*> controls_;
+  ControlsOff off_;
   TTVExpandingEvent expanding_;
   TTVCollapsingEvent collapsing_;
   TTVChangedEvent change_;
@@ -461,6 +482,9 @@ void TFormMain::PopupMenuTVPopup(TObject* sender) {
         for (TAction* action : actions) action->SetEnabled(false);
     if (!folder || !folder->CapInfoList) FolDelCapInfo->SetEnabled(false);
     if (!ClipFolder) FolPaste->SetEnabled(false);
+    // The relation and data checks have no dialog to open yet: shown, but not offered.
+    FolRelKensa->SetEnabled(false);
+    FolChkDat->SetEnabled(false);
   }
   TMenuItem* items = PopupMenuTV->Items();
   items->Clear();

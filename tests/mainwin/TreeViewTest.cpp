@@ -1,10 +1,13 @@
 // The folder tree of the main window: expanding an enumeration folder, dragging folders, the
 // refresh by name, node deletion, the popup menu, folder commands and dropped files, each driven
 // through the real window offscreen.
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 
+#include "folders/FlowBox.h"
 #include "folders/FolExpandUnit.h"
 #include "folders/ReadCsvUnit.h"
 #include "folders/RuleFolForm.h"
@@ -136,6 +139,7 @@ class TreeUser {
   std::vector<std::string> boxes;        // "caption: text"
   std::vector<AnsiString> importedFiles;  // the file name each import dialog started with
   const char* folderName = nullptr;
+  std::function<void()> whileExpanding;  // runs when the expansion's dialog shows
 
  private:
   void Play(TForm* form) {
@@ -153,6 +157,7 @@ class TreeUser {
       EXPECT_TRUE(PressButton(form, SJ("開始")));
     } else if (auto* expanding = dynamic_cast<TFolExpandDlg*>(form)) {
       // A slow expansion: the dialog closes itself when the worker ends.
+      if (whileExpanding) whileExpanding();
       EXPECT_TRUE(PumpUntil([expanding] { return expanding->ModalResult() != mrNone; }, 60000));
     } else if (auto* reading = dynamic_cast<TReadingDlg*>(form)) {
       EXPECT_TRUE(PumpUntil([reading] { return reading->ModalResult() != mrNone; }, 60000));
@@ -207,6 +212,38 @@ TEST_F(MainWindowTest, ExpandingShowsTheValuesOfAnEnumerationFolder) {
   customers->Expand(false);
   EXPECT_EQ(ChildTexts(customers), "A B C 営業 開発 経理");
   EXPECT_TRUE(user.boxes.empty());
+}
+
+// While the expansion worker reads the folders, the window offers nothing a user could start:
+// the tree, the tool bars, the tabs and the diagram are off, and come back once it has ended.
+TEST_F(MainWindowTest, NothingStartsFromTheWindowWhileAnExpansionRuns) {
+  // A folder whose node takes its time to make, until the test lets it go on.
+  struct SlowFolder : CRuleFolder {
+    explicit SlowFolder(CRuleFolder* parent) : CRuleFolder(parent) { Name = "slow"; }
+    void AddNodes(CDbFolder* parent, CDbFolderList& out) override {
+      while (!go) Sleep(1);
+      CRuleFolder::AddNodes(parent, out);
+    }
+    std::atomic<bool> go{false};
+  };
+  TreeFolder work;
+  TreeUser user;
+  StartedProgram program({work.Base()});
+  CRuleFolder* heading = TreeFolder::Add(FormMain->TopFolder, "H", FOLDER_HEADING);
+  auto* slow = new SlowFolder(heading);
+  heading->AddChild(slow);
+  FormMain->RefreshTree(nullptr);
+  std::vector<bool> enabled;
+  user.whileExpanding = [&] {
+    for (TControl* c : std::initializer_list<TControl*>{FormMain->TreeView1, FormMain->CoolBar1, FormMain->TabControl1,
+                                                        FormMain->DiagramBox})
+      enabled.push_back(c->Enabled());
+    slow->go = true;
+  };
+  NodeAt("H")->Expand(false);
+  EXPECT_EQ(enabled, std::vector<bool>(4, false));
+  EXPECT_EQ(ChildTexts(NodeAt("H")), "slow");
+  EXPECT_TRUE(FormMain->TreeView1->Enabled() && FormMain->CoolBar1->Enabled() && FormMain->TabControl1->Enabled());
 }
 
 // More distinct values than an enumeration may show: the first 10,000 come, and the message
@@ -396,7 +433,7 @@ TEST_F(MainWindowTest, PopupMenuPerFolderKind) {
   } cases[] = {
       {"", -1, false, "表作成 編集 - 表定義の書き出し× 表定義の読み込み×"},
       {"顧客", -1, false,
-       "表示書式設定 表示書式削除× - " + create + " 編集 - 関連付け検査 データ検査 - 切り取り× コピー× 貼り付け× - 削除"},
+       "表示書式設定 表示書式削除× - " + create + " 編集 - 関連付け検査× データ検査× - 切り取り× コピー× 貼り付け× - 削除"},
       {"顧客/A", -1, false, "表示書式設定 表示書式削除× - " + create + " 編集 - 切り取り コピー 貼り付け× - 削除"},
       {"顧客/経理", -1, true, "表示書式設定 表示書式削除× - " + create + " 編集 - 切り取り コピー 貼り付け - 削除"},
       {"顧客/C", 0x15, true,
