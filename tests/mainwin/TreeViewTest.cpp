@@ -308,6 +308,7 @@ TEST_F(MainWindowTest, DraggingFolders) {
     Drag(NodeAt(c.from), NodeAt(c.to), c.ctrl);
     EXPECT_EQ(ModelText(FormMain->TopFolder), c.model ? c.model : initial);
     EXPECT_EQ(FormMain->FileSaveFol->Enabled(), c.model != nullptr);
+    EXPECT_EQ(FormMain->TreeView1->DragCursor, c.ctrl ? 2 : crDrag);  // the copy pointer with Ctrl
     // The tree shows the model again, the expanded nodes kept.
     if (c.model && std::string(c.from) != "顧客") {
       std::string shown;
@@ -542,6 +543,26 @@ TEST_F(MainWindowTest, FolderCommandsAskThenChangeTheFolders) {
   CRuleFolder* pasted = FormMain->TopFolder->Children.Get(1)->Children.Get(0)->Children.Get(0);
   EXPECT_EQ(pasted->GetTableName(), SJ("商品"));
   for (const std::string& name : Names(pasted->CapInfoList)) EXPECT_EQ(name.rfind(SJ("商品."), 0), 0u) << Show(name);
+}
+
+// A folder below an enumeration stands under every value: renamed, it is renamed under each value
+// node that is expanded, and a collapsed value node shows it anew when it opens.
+TEST_F(MainWindowTest, AFolderShownUnderEveryValueChangesUnderEachExpandedValue) {
+  TreeFolder work;
+  TreeFolder::Add(work.customers->Children.Get(3), "大口", FOLDER_CONDITION, "amount > 100");
+  work.Save();
+  TreeUser user;
+  user.folderName = "大口顧客";
+  OpenTree open(work);
+  NodeAt("顧客/営業")->Expand(false);
+  NodeAt("顧客/経理")->Expand(false);
+  RightClick(NodeAt("顧客/経理/大口"));
+  FormMain->FolEdit->Execute();
+  EXPECT_EQ(ChildTexts(NodeAt("顧客/営業")), "大口顧客");
+  EXPECT_EQ(ChildTexts(NodeAt("顧客/経理")), "大口顧客");
+  EXPECT_FALSE(NodeAt("顧客/開発")->Expanded());
+  NodeAt("顧客/開発")->Expand(false);
+  EXPECT_EQ(ChildTexts(NodeAt("顧客/開発")), "大口顧客");
 }
 
 // Files dropped on the window go to the selected folder, however long their paths; with no
