@@ -211,6 +211,15 @@ TEST_F(MainWindowTest, ExpandingShowsTheValuesOfAnEnumerationFolder) {
   EXPECT_TRUE(customers->HasChildren());
   customers->Expand(false);
   EXPECT_EQ(ChildTexts(customers), "A B C 営業 開発 経理");
+
+  // A node whose folder has nothing below it any more loses its button and stays closed.
+  CRuleFolder* b = FormMain->TopFolder->Children.Get(0)->Children.Get(1);
+  ASSERT_TRUE(b->RemoveChild(b->Children.Get(0)));
+  TTreeNode* heading = NodeAt("顧客/B");
+  heading->Expand(false);
+  EXPECT_FALSE(heading->Expanded());
+  EXPECT_FALSE(heading->HasChildren());
+  EXPECT_EQ(SjisToUtf8(FormMain->StatusBar1->Panels()->Items(1)->Text()).rfind("展開:0 検索:", 0), 0u);
   EXPECT_TRUE(user.boxes.empty());
 }
 
