@@ -6,6 +6,7 @@
 // whenever a folder's children are expanded again, so a tree node whose folder node was rebuilt
 // loses its link before anything can reach the freed node through it.
 #include <functional>
+#include <vector>
 
 #include "folders/DbFolder.h"
 #include "folders/FlowBox.h"
@@ -29,7 +30,7 @@ bool IsWithin(const CRuleFolder* folder, const CRuleFolder* ancestor) {
   return false;
 }
 
-// Lets node's folder node build its children on the expansion worker while this thread serves the
+// Lets the folder node build its children on the expansion worker while this thread serves the
 // worker's calls; the dialog shows only when the work outlasts a second. A message the expansion
 // left is shown once it has ended.
 void ExpandOnWorker(TComponent* owner, CDbFolder* folder) {
@@ -48,7 +49,7 @@ void ExpandOnWorker(TComponent* owner, CDbFolder* folder) {
   if (const AnsiString* message = ExpandMessage.load()) CvMessageBox(*message, "Cindervault", 0, owner);
 }
 
-// Adds a tree node under node for each child of folder, as the folder node describes it.
+// A tree node under parent for the folder node child: its name, pictures and expand button.
 TTreeNode* AddFolderNode(TTreeView* tree, TTreeNode* parent, CDbFolder* child) {
   TTreeNode* n = tree->Items()->AddChildObject(parent, child->Name, child);
   n->SetImageIndex(child->GetImageIndex(false));
