@@ -259,6 +259,18 @@ class TFormMain : public TForm {
   using TForm::DropFiles;
   void DropFiles(TObject* sender, const std::vector<AnsiString>& paths);
   bool DragFolder(TTreeView* tree, int x, int y, bool drop);
+  // The refresh of one node: its folder's children built again, the child nodes made anew, and
+  // expansion, listing and selection carried over by name.
+  void RefreshNode(TTreeNode* node);
+  void RebuildNodeFolders(TTreeNode* node);
+  void BuildChildNodes(TTreeNode* node);
+  void RestoreNodeStates(TTreeNode* node);
+  // Unlinks node and every node below it from its folder node, ending the listing of ListedNode
+  // among them.
+  void ForgetNodeFolders(TTreeNode* node);
+  // Ends the open listing when its folder is folder or lies below it.
+  void EndListingWithin(CRuleFolder* folder);
+  void CreateChildOfPopupFolder(int kind);
 
   // ---- Condition pane, view tabs and printing (MainConditionPane.cpp) ----
   void FlipFlowBoxExecute(TObject* sender);
