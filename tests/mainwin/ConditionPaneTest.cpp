@@ -1,0 +1,257 @@
+// The condition pane, the view tabs and list printing of the main window, driven as a user does:
+// the diagram's commands through its popup and the comparison dialog, the tabs by clicks, the
+// list printed through the print dialog.
+#include <functional>
+
+#include "folders/CondUnit.h"
+#include "folders/FlowBox.h"
+#include "tests/mainwin/MainWindowTestSupport.h"
+
+namespace {
+
+// The started program with its table folder "顧客" as the listed node and the diagram shown.
+class ConditionPane {
+ public:
+  explicit ConditionPane(const WorkFolder& work) : program_(Start(work)) {
+    form = FormMain;
+    form->Timer1->SetEnabled(false);
+    box = form->DiagramBox;
+    TTreeNode* root = form->TreeView1->Items()->GetFirstNode();
+    table = root ? root->GetFirstChild() : nullptr;
+  }
+
+  // The listing of the table folder has put condition into the diagram.
+  void Listed(const AnsiString& condition) {
+    form->ListedNode = table;
+    box->SetExpression(condition);
+  }
+
+  // Clicks the comparisons at the given leaf positions (in text order), the later ones with Ctrl.
+  void Select(std::initializer_list<int> leaves) {
+    std::vector<CLgNode*> all;
+    std::function<void(CLgNode*)> walk = [&](CLgNode* n) {
+      if (!n) return;
+      if (n->IsLeaf()) all.push_back(n);
+      walk(n->First);
+      walk(n->Second);
+    };
+    walk(box->GetRoot());
+    bool first = true;
+    for (int i : leaves) {
+      ASSERT_LT(i, static_cast<int>(all.size()));
+      const TRect& r = all[i]->Box;
+      const TShiftState shift = first ? ssLeft : ssLeft | ssCtrl;
+      box->PaintBox()->PressMouse(mbLeft, shift, r.Left + 2, r.Top + 2);
+      box->PaintBox()->ReleaseMouse(mbLeft, first ? 0 : ssCtrl, r.Left + 2, r.Top + 2);
+      first = false;
+    }
+  }
+
+  // Runs the popup's item with the caption.
+  void Popup(const char* caption) {
+    TMenuItem* items = form->PopupMenu3->Items();
+    for (int i = 0; i < items->Count(); ++i) {
+      if (items->Items(i)->Caption() == Utf8ToSjis(caption)) {
+        items->Items(i)->Click();
+        return;
+      }
+    }
+    ADD_FAILURE() << "no popup item " << caption;
+  }
+
+  TFormMain* form;
+  TFlowBox* box;
+  TTreeNode* table;
+
+ private:
+  // The work folder's settings keep the diagram shown.
+  static std::vector<std::string> Start(const WorkFolder& work) {
+    work.WriteSettings("[ScrollBox1FB]\nVisible=1\n");
+    return {work.Base() + ".txt"};
+  }
+  StartedProgram program_;
+};
+
+// What the user does in the comparison dialog: column, method and value typed in, or nothing
+// typed when column is null; then OK, or Cancel when ok is false.
+struct DialogInput {
+  const char* column = nullptr;
+  int method = 0;
+  const char* value = "";
+  bool ok = true;
+};
+
+// Answers every comparison dialog with input, noting what each one showed.
+class ComparisonUser {
+ public:
+  explicit ComparisonUser(DialogInput input)
+      : input_(input), scope_([this](TForm* f) { Play(f); }) {}
+  int shown = 0;
+  std::string columns;  // the column choices, "|"-joined
+  std::string loaded;   // column, method and value the dialog showed, "|"-joined
+
+ private:
+  void Play(TForm* f) {
+    auto* dialog = dynamic_cast<TCondDlg*>(f);
+    ASSERT_NE(dialog, nullptr) << "unexpected dialog \"" << Show(f->Caption()) << "\"";
+    ++shown;
+    columns = SjisToUtf8(Joined(*dialog->ComboBox1->Items()));
+    loaded = SjisToUtf8(dialog->ComboBox1->Text()) + "|" + std::to_string(dialog->RadioGroup2->ItemIndex()) + "|" +
+             SjisToUtf8(dialog->Edit2->Text());
+    if (input_.column) {
+      dialog->ComboBox1->SetText(Utf8ToSjis(input_.column));
+      dialog->RadioGroup2->SetItemIndex(input_.method);
+      dialog->Edit2->SetText(Utf8ToSjis(input_.value));
+    }
+    PressButton(dialog, input_.ok ? AnsiString("OK") : SJ("キャンセル"));
+  }
+  DialogInput input_;
+  ModalHandlerScope scope_;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, DiagramCommandsChangeTheListedCondition) {
+  const struct {
+    const char* name;
+    const char* condition;
+    std::initializer_list<int> selected;
+    const char* command;
+    DialogInput input;
+    const char* loaded;  // what the dialog showed; "" when none was shown
+    const char* after;
+  } cases[] = {
+      {"edit", "unit = '営業'", {0}, "編集", {"unit", 8, "総務"}, "unit|1|営業", "unit <> '総務'"},
+      {"edit cancelled", "unit = '営業'", {0}, "編集", {"unit", 8, "総務", false}, "unit|1|営業", "unit = '営業'"},
+      {"edit emptied", "unit = '営業'", {0}, "編集", {"unit", 1, ""}, "unit|1|営業", "unit = '営業'"},
+      {"edit without selection", "unit = '営業'", {}, "編集", {"unit", 1, "x"}, "", "unit = '営業'"},
+      {"and", "unit = '営業'", {0}, "AND条件追加", {"amount", 3, "100"}, "|0|",
+       "unit = '営業' AND amount >= '100'"},
+      {"or", "unit = '営業' AND amount >= '100'", {1}, "OR条件追加", {"name", 0, "山"}, "|0|",
+       "unit = '営業' AND (amount >= '100' OR name LIKE '山%')"},
+      {"or cancelled", "unit = '営業'", {0}, "OR条件追加", {"name", 0, "山", false}, "|0|", "unit = '営業'"},
+      {"delete two", "unit = '営業' AND amount >= '100' AND name = 'x'", {0, 2}, "削除", {}, "",
+       "amount >= '100'"},
+      {"delete all", "unit = '営業'", {0}, "削除", {}, "", ""},
+      {"reverse", "unit = '営業' OR amount < '5'", {}, "条件の反転", {}, "", "unit <> '営業' AND amount >= '5'"},
+  };
+  for (const auto& c : cases) {
+    WorkFolder work;
+    ConditionPane pane(work);
+    ASSERT_NE(pane.table, nullptr) << TreeText(pane.form->TreeView1);
+    pane.Listed(Utf8ToSjis(c.condition));
+    pane.Select(c.selected);
+    ComparisonUser user(c.input);
+    pane.Popup(c.command);
+    EXPECT_EQ(SjisToUtf8(pane.box->GetExpression()), c.after) << c.name;
+    EXPECT_EQ(user.shown, *c.loaded ? 1 : 0) << c.name;
+    if (user.shown) {
+      EXPECT_EQ(user.loaded, c.loaded) << c.name;
+      EXPECT_EQ(user.columns, "__REC__ID__|name|unit|amount") << c.name;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, DiagramNegatedTwiceAndCopied) {
+  WorkFolder work;
+  ConditionPane pane(work);
+  pane.Listed(SJ("unit = '営業' AND (amount >= '100' OR name LIKE '山%')"));
+  const AnsiString before = pane.box->GetExpression();
+  pane.Popup("条件の反転");
+  EXPECT_NE(pane.box->GetExpression(), before);
+  pane.Popup("条件の反転");
+  EXPECT_EQ(Show(pane.box->GetExpression()), Show(before));
+
+  // The copy goes to the buffer every diagram shares; the folder dialogs paste it.
+  TFlowBox::ClearCopyBuffer();
+  pane.Popup("条件のコピー");
+  TForm other(Application);
+  auto* pasted = new TFlowBox(&other);
+  pasted->SetParent(&other);
+  pasted->PasteExpression();
+  EXPECT_EQ(Show(pasted->GetExpression()), Show(before));
+  EXPECT_EQ(Show(pane.box->GetExpression()), Show(before));
+  TFlowBox::ClearCopyBuffer();
+}
+
+TEST_F(MainWindowTest, DoubleClickOnTheDiagramEditsTheComparison) {
+  WorkFolder work;
+  ConditionPane pane(work);
+  pane.Listed(SJ("unit unlike '営%'"));
+  pane.Select({0});
+  ComparisonUser user({"name", 2, "田"});
+  const TRect r = pane.box->GetSelNode(0)->Box;
+  pane.box->PaintBox()->PressMouse(mbLeft, ssLeft | ssDouble, r.Left + 2, r.Top + 2, true);
+  pane.box->PaintBox()->ReleaseMouse(mbLeft, 0, r.Left + 2, r.Top + 2);
+  EXPECT_EQ(user.shown, 1);
+  EXPECT_EQ(user.loaded, "unit|7|営");  // read back as "does not begin with"
+  EXPECT_EQ(SjisToUtf8(pane.box->GetExpression()), "name LIKE '%田%'");
+}
+
+// Without a listed folder the editing commands ask nothing and change nothing.
+TEST_F(MainWindowTest, DiagramCommandsWaitForAListing) {
+  WorkFolder work;
+  ConditionPane pane(work);
+  pane.box->SetExpression("unit = 'a' AND amount = '1'");
+  pane.Select({0});
+  ComparisonUser user({"unit", 1, "b"});
+  for (const char* command : {"編集", "AND条件追加", "OR条件追加", "削除"}) pane.Popup(command);
+  EXPECT_EQ(user.shown, 0);
+  EXPECT_EQ(pane.box->GetExpression(), "unit = 'a' AND amount = '1'");
+  EXPECT_EQ(pane.box->GetSelCount(), 1);
+}
+
+TEST_F(MainWindowTest, DiagramShowsAndHidesWithItsSplitter) {
+  WorkFolder work;
+  ConditionPane pane(work);
+  TFormMain* form = pane.form;
+  std::string captions;
+  for (int i = 0; i < form->PopupMenu3->Items()->Count(); ++i)
+    captions += SjisToUtf8(form->PopupMenu3->Items()->Items(i)->Caption()) + "/";
+  EXPECT_EQ(captions, "編集/AND条件追加/OR条件追加/削除/-/条件の反転/条件のコピー/");
+  EXPECT_EQ(pane.box->PopupMenu(), form->PopupMenu3);
+
+  ASSERT_TRUE(pane.box->Visible());
+  for (bool shown : {false, true, false, true}) {
+    form->FlipFlowBox->Execute();
+    EXPECT_EQ(pane.box->Visible(), shown);
+    EXPECT_EQ(form->Splitter2->Visible(), shown);
+    if (shown) {
+      // The splitter stands right above the diagram, under the tabs.
+      EXPECT_EQ(form->Splitter2->Top() + form->Splitter2->Height(), pane.box->Top());
+      EXPECT_LE(form->TabControl1->Top() + form->TabControl1->Height(), form->Splitter2->Top());
+    }
+  }
+}
+
+TEST_F(MainWindowTest, ViewTabsSwitchWithoutRows) {
+  WorkFolder work;
+  ConditionPane pane(work);
+  TFormMain* form = pane.form;
+  const struct {
+    int tab;
+    const char* print;
+    const char* preview;
+  } steps[] = {
+      {3, "グラフの印刷", "グラフの印刷プレビュー"}, {1, "リストの印刷", "リストの印刷プレビュー"},
+      {2, "リストの印刷", "リストの印刷プレビュー"}, {3, "グラフの印刷", "グラフの印刷プレビュー"},
+      {0, "リストの印刷", "リストの印刷プレビュー"}, {2, "リストの印刷", "リストの印刷プレビュー"},
+      {0, "リストの印刷", "リストの印刷プレビュー"},
+  };
+  for (const auto& s : steps) {
+    form->TabControl1->UserSelect(s.tab);
+    EXPECT_EQ(form->ViewTab, s.tab);
+    EXPECT_EQ(SjisToUtf8(form->FilePrint->Caption()), s.print) << s.tab;
+    EXPECT_EQ(SjisToUtf8(form->FilePreview->Caption()), s.preview) << s.tab;
+    const bool graph = s.tab == 3;
+    EXPECT_EQ(form->Panel3->Visible(), graph) << s.tab;
+    EXPECT_EQ(form->Chart2->Visible(), graph) << s.tab;
+    EXPECT_EQ(form->FileSaveChart->Visible(), graph) << s.tab;
+    EXPECT_EQ(form->FilePrint->Enabled(), !graph) << s.tab;
+    if (!graph) {
+      EXPECT_EQ(form->StringGridEx1->PopupMenu(), s.tab == 0 ? form->PopupMenu1 : form->PopupMenuSum) << s.tab;
+      EXPECT_EQ((form->StringGridEx1->Options() & goColMoving) != 0, s.tab != 0) << s.tab;
+    }
+    EXPECT_EQ(form->GridClickCount, 0);
+  }
+}
