@@ -208,6 +208,8 @@ void TFormMain::FilePreviewExecute(TObject* sender) {
 
 void TFormMain::FilePrintExecute(TObject* sender) {
   PrintDialog->Options = poPageNums;
+  // A range chosen for the last job is not offered again: it would print only its pages.
+  PrintDialog->PrintRange = prAllPages;
   PrintDialog->FromPage = 1;
   PrintDialog->ToPage = -1;
   PrintDialog->MinPage = 1;

@@ -5,7 +5,13 @@
 
 #include "folders/CondUnit.h"
 #include "folders/FlowBox.h"
+#include "foundation/CellFormat.h"
+#include "foundation/StringsList.h"
+#include "platform/PrintDialogs.h"
 #include "tests/mainwin/MainWindowTestSupport.h"
+#include "tests/support/PdfText.h"
+#include "views/KGridPr.h"
+#include "views/PreviewUnit.h"
 
 namespace {
 
@@ -16,6 +22,7 @@ class ConditionPane {
     form = FormMain;
     form->Timer1->SetEnabled(false);
     box = form->DiagramBox;
+    form->ListPrinter->SetPrinter(&printer);
     TTreeNode* root = form->TreeView1->Items()->GetFirstNode();
     table = root ? root->GetFirstChild() : nullptr;
   }
@@ -24,6 +31,50 @@ class ConditionPane {
   void Listed(const AnsiString& condition) {
     form->ListedNode = table;
     box->SetExpression(condition);
+  }
+
+  // The table folder listed as the tree selection lists it: its records in the rows, the grid
+  // laid out over its display columns.
+  void ListTable() {
+    auto* folder = static_cast<CDbFolder*>(table->Data);
+    CCapInfoList* columns = folder->GetCapInfoList();
+    form->ListRows->DeleteAll();
+    folder->ListStart(Selection({folder}));
+    for (auto* row = new TStringList;;) {
+      const int r = folder->ListNextNB(*row);
+      if (r < 0) {
+        delete row;
+        break;
+      }
+      if (r == 1) {
+        form->ListRows->Add(row);
+        row = new TStringList;
+      }
+    }
+    form->ListRows->ColumnList = columns;
+    form->ListedNode = table;
+    box->SetExpression(folder->Condition);
+    form->ShowViewData();
+    // The grid as the listing lays it out.
+    TStringGridEx* grid = form->StringGridEx1;
+    const int count = form->ListRows->Count();
+    grid->SetRowCount(count + 1);
+    int shown = 0;
+    for (int i = 0; i < columns->Count(); ++i) shown += columns->GetItem(i)->Shown;
+    grid->SetColCount(shown);
+    grid->SetFixedCols(0);
+    grid->SetFixedRows(1);
+    for (int r = 1; r <= count; ++r) grid->SetRowHeights(r, grid->DefaultRowHeight());
+    for (int i = 0, c = 0; i < columns->Count(); ++i) {
+      CCapInfo* info = columns->GetItem(i);
+      info->Position = i;
+      if (!info->Shown) continue;
+      grid->SetObjects(c, 0, info);
+      grid->SetCells(c, 0, info->Caption);
+      grid->SetColWidths(c, info->Width);
+      for (int r = 0; r < count; ++r) grid->SetCells(c, r + 1, FormatCellValue(info, (*form->ListRows->Row(r))[i]));
+      ++c;
+    }
   }
 
   // Clicks the comparisons at the given leaf positions (in text order), the later ones with Ctrl.
@@ -62,6 +113,7 @@ class ConditionPane {
   TFormMain* form;
   TFlowBox* box;
   TTreeNode* table;
+  TPrinter printer;  // the list printer's, outliving the window
 
  private:
   // The work folder's settings keep the diagram shown.
@@ -254,4 +306,131 @@ TEST_F(MainWindowTest, ViewTabsSwitchWithoutRows) {
     }
     EXPECT_EQ(form->GridClickCount, 0);
   }
+}
+
+namespace {
+
+// A work folder whose table holds count customers "顧客 1", "顧客 2", ... of two units.
+void AddCustomers(WorkFolder& work, int count) {
+  for (int i = 1; i <= count; ++i)
+    work.Insert(SJ("顧客"), {{"name", SJ("顧客 ") + IntToStr(i)}, {"unit", i % 2 ? SJ("営業") : SJ("総務")},
+                            {"amount", IntToStr(i * 10)}});
+}
+
+// Answers the print dialog: the pages go to file, all of them or from..to.
+class PrintUser {
+ public:
+  PrintUser(const std::string& file, int from = 0, int to = 0)
+      : scope_([=, this](TForm* f) {
+          if (auto* dialog = dynamic_cast<TPrintDialogForm*>(f)) {
+            ++dialogs;
+            dialog->ChooseFile(file);
+            if (from > 0) {
+              dialog->RangeGroup->SetItemIndex(1);
+              dialog->FromEdit->SetText(IntToStr(from));
+              dialog->ToEdit->SetText(IntToStr(to));
+            }
+            PressButton(dialog, "OK");
+          } else if (auto* box = dynamic_cast<TCvMessageDlg*>(f)) {
+            errors.push_back(SjisToUtf8(box->Label1->Caption()));
+            PressButton(box, SJ("ＯＫ"));
+          } else {
+            ADD_FAILURE() << "unexpected dialog \"" << Show(f->Caption()) << "\"";
+          }
+        }) {}
+  int dialogs = 0;
+  std::vector<std::string> errors;
+
+ private:
+  ModalHandlerScope scope_;
+};
+
+// The PDF's text without the blanks a reader puts between glyphs that stand apart.
+std::string PdfWords(const std::string& file) {
+  std::string text = PdfText(file);
+  std::erase(text, ' ');
+  return text;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, ListPrintsToAPdfPage) {
+  ASSERT_TRUE(JapaneseFontInstalled());
+  WorkFolder work;
+  AddCustomers(work, 5);
+  ConditionPane pane(work);
+  pane.ListTable();
+  ASSERT_EQ(pane.form->ListRows->Count(), 6);
+  const std::string file = work.dir.File("list.pdf");
+  PrintUser user(file);
+  pane.form->FilePrint->Execute();
+  EXPECT_EQ(user.dialogs, 1);
+  EXPECT_TRUE(user.errors.empty());
+  EXPECT_EQ(PdfPageCount(file), 1);
+  const std::string text = PdfWords(file);
+  for (const char* expected : {"name", "unit", "amount", "山田", "営業", "120"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+}
+
+TEST_F(MainWindowTest, ListPrintsTheChosenPages) {
+  WorkFolder work;
+  AddCustomers(work, 150);
+  ConditionPane pane(work);
+  pane.ListTable();
+  const struct {
+    int from, to;
+    int pages;
+  } cases[] = {{2, 3, 2}, {0, 0, 0}, {2, 2, 1}};
+  int all = 0;
+  for (const auto& c : cases) {
+    const std::string file = work.dir.File("pages.pdf");
+    std::remove(file.c_str());
+    PrintUser user(file, c.from, c.to);
+    pane.form->FilePrint->Execute();
+    EXPECT_TRUE(user.errors.empty());
+    if (c.from == 0) {
+      all = PdfPageCount(file);
+      EXPECT_GE(all, 3);
+      EXPECT_EQ(all, pane.form->ListPrinter->PageCount());
+    } else {
+      EXPECT_EQ(PdfPageCount(file), c.pages) << c.from << "-" << c.to;
+      // Page numbers in the footer are the chosen ones.
+      EXPECT_NE(PdfWords(file).find(Format("－%d－", c.from)), std::string::npos);
+    }
+  }
+}
+
+// A file that cannot be written is reported with its reason instead of passing for printed.
+TEST_F(MainWindowTest, ListPrintToAnUnwritableFileIsReported) {
+  WorkFolder work;
+  ConditionPane pane(work);
+  pane.ListTable();
+  PrintUser user(work.dir.File("no such folder/list.pdf"));
+  pane.form->FilePrint->Execute();
+  ASSERT_EQ(user.errors.size(), 1u);
+  EXPECT_NE(user.errors[0].find("印刷"), std::string::npos) << user.errors[0];
+  EXPECT_FALSE(pane.printer.Printing());
+}
+
+TEST_F(MainWindowTest, ListPreviewShowsTheListedRows) {
+  WorkFolder work;
+  ConditionPane pane(work);
+  pane.ListTable();
+  int shown = 0;
+  ModalHandlerScope scope([&](TForm* f) {
+    auto* preview = dynamic_cast<TPreviewForm*>(f);
+    ASSERT_NE(preview, nullptr) << "unexpected dialog \"" << Show(f->Caption()) << "\"";
+    ++shown;
+    EXPECT_EQ(preview->GridPr, pane.form->ListPrinter);
+    EXPECT_FALSE(preview->Panel1B->Visible());  // no card settings for a list
+    EXPECT_EQ(preview->GridPr->PageCount(), 1);
+    // The printed cells come from the listed rows.
+    AnsiString text;
+    bool line = false;
+    preview->GridPr->OnGetCellString(text, line, 0, 1, true);
+    EXPECT_EQ(Show(text), Show(SJ("山田")));
+    PressButton(preview, SJ("閉じる"));
+  });
+  pane.form->FilePreview->Execute();
+  EXPECT_EQ(shown, 1);
 }
