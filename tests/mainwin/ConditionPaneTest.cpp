@@ -8,6 +8,7 @@
 #include "foundation/CellFormat.h"
 #include "foundation/StringsList.h"
 #include "platform/PrintDialogs.h"
+#include "query/SummaryMod.h"
 #include "tests/mainwin/MainWindowTestSupport.h"
 #include "tests/support/PdfText.h"
 #include "views/KGridPr.h"
@@ -54,6 +55,10 @@ class ConditionPane {
     form->ListRows->ColumnList = columns;
     form->ListedNode = table;
     box->SetExpression(folder->Condition);
+    form->SumRows->DeleteAll();
+    form->SumColumns = folder->GetSumCapInfoList();
+    form->Summary->SetSummaryColumns(form->SumRows, form->SumColumns, columns);
+    for (int r = 0; r < form->ListRows->Count(); ++r) form->Summary->AddSummaryRecord(form->ListRows->Row(r));
     form->ShowViewData();
     // The grid as the listing lays it out.
     TStringGridEx* grid = form->StringGridEx1;
@@ -75,6 +80,7 @@ class ConditionPane {
       for (int r = 0; r < count; ++r) grid->SetCells(c, r + 1, FormatCellValue(info, (*form->ListRows->Row(r))[i]));
       ++c;
     }
+    for (int r = 1; r <= count; ++r) grid->SetObjects(0, r, reinterpret_cast<void*>(intptr_t(r - 1)));
   }
 
   // Clicks the comparisons at the given leaf positions (in text order), the later ones with Ctrl.
@@ -433,4 +439,75 @@ TEST_F(MainWindowTest, ListPreviewShowsTheListedRows) {
   });
   pane.form->FilePreview->Execute();
   EXPECT_EQ(shown, 1);
+}
+
+namespace {
+
+// Summary columns of the listed table: the unit as the group key, and a count.
+void SummariseByUnit(ConditionPane& pane) {
+  CCapInfoList* sum = static_cast<CDbFolder*>(pane.table->Data)->GetSumCapInfoList();
+  auto* key = Column(SJ("顧客.unit"));
+  key->GroupKey = true;
+  sum->Add(key);
+  sum->Add(Column(SJ("顧客.name"), true, SJ("件数")));
+}
+
+// The names of the marked rows of the list grid.
+std::string MarkedNames(TFormMain* form) {
+  std::string names;
+  for (int r = 1; r < form->StringGridEx1->RowCount(); ++r)
+    if (form->StringGridEx1->GetRowSelects(r)) names += SjisToUtf8(form->StringGridEx1->Cells(0, r)) + "/";
+  return names;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, ViewTabsSwitchOverListedRows) {
+  WorkFolder work;
+  AddCustomers(work, 40);
+  ConditionPane pane(work);
+  SummariseByUnit(pane);
+  pane.ListTable();
+  TFormMain* form = pane.form;
+  CCapInfoList* listColumns = form->ListRows->ColumnList;
+  for (int tab : {1, 2, 3, 0, 3, 2, 1, 0}) {
+    form->TabControl1->UserSelect(tab);
+    EXPECT_EQ(form->StringGridEx1->Tag,
+              reinterpret_cast<intptr_t>(tab == 0 ? listColumns : form->SumColumns)) << tab;
+    EXPECT_EQ(form->ListRows->Count(), 41) << tab;
+    EXPECT_EQ(form->SumRows->Count(), tab == 0 ? form->SumRows->Count() : 2) << tab;
+  }
+  EXPECT_EQ(listColumns->Rows, form->ListRows);
+  EXPECT_EQ(form->SumColumns->Rows, form->SumRows);
+}
+
+// Marking summary rows and going back to the list marks the records of those groups there and
+// brings the first of them to the top; without a press in the grid the list keeps its own marks.
+TEST_F(MainWindowTest, SummaryMarksCarryToTheList) {
+  for (bool pressed : {true, false}) {
+    WorkFolder work;
+    AddCustomers(work, 40);
+    ConditionPane pane(work);
+    SummariseByUnit(pane);
+    pane.ListTable();
+    TFormMain* form = pane.form;
+    TStringGridEx* grid = form->StringGridEx1;
+    grid->SetRowSelects(1, true);  // the list's own mark: 山田
+    form->TabControl1->UserSelect(1);
+    ASSERT_EQ(form->SumRows->Count(), 2);
+    ASSERT_EQ(SjisToUtf8((*form->SumRows->Row(1))[0]), "総務");
+    if (!pressed) {
+      form->TabControl1->UserSelect(0);
+      EXPECT_EQ(MarkedNames(form), "山田/") << "the list's own marks";
+      continue;
+    }
+    for (int r = 1; r < grid->RowCount(); ++r) grid->SetRowSelects(r, r == 2);  // the group "総務"
+    form->GridClickCount = 1;  // the press that marked them
+    form->TabControl1->UserSelect(0);
+    std::string expected;
+    for (int i = 2; i <= 40; i += 2) expected += "顧客 " + std::to_string(i) + "/";
+    EXPECT_EQ(MarkedNames(form), expected);
+    EXPECT_EQ(grid->GetSelection().Top, 3);
+    EXPECT_EQ(grid->TopRow(), 3);
+  }
 }
