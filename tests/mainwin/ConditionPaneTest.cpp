@@ -443,14 +443,22 @@ TEST_F(MainWindowTest, ListPreviewShowsTheListedRows) {
 
 namespace {
 
-// Summary columns of the listed table: the unit as the group key, and a count.
-void SummariseByUnit(ConditionPane& pane) {
-  CCapInfoList* sum = static_cast<CDbFolder*>(pane.table->Data)->GetSumCapInfoList();
-  auto* key = Column(SJ("顧客.unit"));
-  key->GroupKey = true;
-  sum->Add(key);
-  sum->Add(Column(SJ("顧客.name"), true, SJ("件数")));
-}
+// 山田 and 40 customers listed, summarised by unit with a count.
+class UnitSummary {
+ public:
+  UnitSummary() {
+    AddCustomers(work, 40);
+    CCapInfoList* sum = static_cast<CDbFolder*>(pane.table->Data)->GetSumCapInfoList();
+    auto* key = Column(SJ("顧客.unit"));
+    key->GroupKey = true;
+    sum->Add(key);
+    sum->Add(Column(SJ("顧客.name"), true, SJ("件数")));
+    pane.ListTable();
+  }
+  WorkFolder work;
+  ConditionPane pane{work};
+  TFormMain* form = pane.form;
+};
 
 // The names of the marked rows of the list grid.
 std::string MarkedNames(TFormMain* form) {
@@ -463,12 +471,8 @@ std::string MarkedNames(TFormMain* form) {
 }  // namespace
 
 TEST_F(MainWindowTest, ViewTabsSwitchOverListedRows) {
-  WorkFolder work;
-  AddCustomers(work, 40);
-  ConditionPane pane(work);
-  SummariseByUnit(pane);
-  pane.ListTable();
-  TFormMain* form = pane.form;
+  UnitSummary listed;
+  TFormMain* form = listed.form;
   CCapInfoList* listColumns = form->ListRows->ColumnList;
   for (int tab : {1, 2, 3, 0, 3, 2, 1, 0}) {
     form->TabControl1->UserSelect(tab);
@@ -485,12 +489,8 @@ TEST_F(MainWindowTest, ViewTabsSwitchOverListedRows) {
 // brings the first of them to the top; without a press in the grid the list keeps its own marks.
 TEST_F(MainWindowTest, SummaryMarksCarryToTheList) {
   for (bool pressed : {true, false}) {
-    WorkFolder work;
-    AddCustomers(work, 40);
-    ConditionPane pane(work);
-    SummariseByUnit(pane);
-    pane.ListTable();
-    TFormMain* form = pane.form;
+    UnitSummary listed;
+    TFormMain* form = listed.form;
     TStringGridEx* grid = form->StringGridEx1;
     grid->SetRowSelects(1, true);  // the list's own mark: 山田
     form->TabControl1->UserSelect(1);
