@@ -511,3 +511,44 @@ TEST_F(MainWindowTest, SummaryMarksCarryToTheList) {
     EXPECT_EQ(grid->TopRow(), 3);
   }
 }
+
+// The printed cells: headings, full values on a page's first row (formatted, without line
+// breaks), nothing outside the grid or the rows.
+TEST_F(MainWindowTest, PrintedCellTexts) {
+  WorkFolder work;
+  work.Insert(SJ("顧客"), {{"name", SJ("二行\r\n目")}, {"unit", SJ("総務")}, {"amount", "1234567"}});
+  ConditionPane pane(work);
+  TFormMain* form = pane.form;
+  AnsiString text = "junk";
+  bool line = false;
+  form->GetPrintCellText(text, line, 0, 0, false);  // nothing listed
+  EXPECT_EQ(text, "");
+  EXPECT_TRUE(line);
+
+  pane.ListTable();
+  ASSERT_EQ(form->StringGridEx1->ColCount(), 3);
+  auto* amount = static_cast<CCapInfo*>(form->StringGridEx1->Objects(2, 0));
+  ASSERT_NE(amount, nullptr);
+  amount->Flags |= CI_THOUSANDS;
+  const struct {
+    int col, row;
+    bool first;
+    const char* text;
+  } cases[] = {
+      {0, 0, false, "name"},   {2, 0, true, "amount"},     {0, 1, true, "山田"},
+      {0, 2, true, "二行目"},  {2, 2, true, "1,234,567"}, {1, 2, true, "総務"},
+      {-1, 1, true, ""},       {3, 1, true, ""},          {0, 3, true, ""},
+      {0, -1, true, ""},
+  };
+  for (const auto& c : cases) {
+    text = "junk";
+    line = false;
+    form->GetPrintCellText(text, line, c.col, c.row, c.first);
+    EXPECT_EQ(SjisToUtf8(text), c.text) << c.col << "," << c.row;
+    EXPECT_TRUE(line) << c.col << "," << c.row;
+  }
+  // A column without its descriptor prints nothing.
+  form->StringGridEx1->SetObjects(1, 0, nullptr);
+  form->GetPrintCellText(text, line, 1, 2, true);
+  EXPECT_EQ(text, "");
+}
