@@ -289,6 +289,8 @@ class TFormMain : public TForm {
   void FileTblWriteExecute(TObject* sender);
   void ShowViewData();
   void GetPrintCellText(AnsiString& text, bool& drawLine, int col, int row, bool firstRow);
+  // The list printer takes its cell texts from GetPrintCellText.
+  void UsePrintCellTexts();
 
   // ---- Graph view (MainGraphView.cpp) ----
   void ClearChart();
