@@ -177,6 +177,7 @@ inline int ListAllRecords(TTreeNode* node) {
     CCapInfo* column = columns->GetItem(i);
     if (!column->Shown) continue;
     grid->SetObjects(c, 0, column);
+    grid->SetColWidths(c, column->Width);
     grid->SetCells(c++, 0, column->Caption);
   }
   return rows->Count();
