@@ -337,6 +337,17 @@ void CollectChanges(const std::vector<EditedCell>& cells, const TStrings* base, 
 // record-id column listed, or the table refused). The caller holds the folder's lock.
 int WriteEditedRow(CDbFolder* folder, CCapInfoList* listColumns, const TStrings* base,
                    const std::vector<EditedCell>& cells);
+// The record edit dialog's sheet: the object of (c, 0) is the position of column c's list column;
+// the object of (0, r) is the index + 1 of the record row that sheet row r stands for, or 0 for a
+// row of a new record. Writes every sheet row from 1 through the folder (the caller holds its
+// lock): a record's row updates it, a new record's row is inserted when adding (and left when
+// not). The sheet rows that could not be written go to failed, in order.
+void WriteSheetRows(TStringGrid* sheet, CDbFolder* folder, CCapInfoList* columns, CStringsList* rows, bool adding,
+                    std::vector<int>& failed);
+// Keeps only the given sheet rows (ascending), with their texts, objects and heights, from row 1.
+void KeepSheetRows(TStringGrid* sheet, const std::vector<int>& kept);
+// "データの更新時にエラーが発生しました。" naming the sheet rows.
+AnsiString WriteErrorText(const std::vector<int>& failed);
 
 // ---- CSV export (MainExport.cpp) ----
 // The index in the row list of grid row r: the object of cell (0, r), or r - 1 while negative.

@@ -1,6 +1,7 @@
 // The record commands of the list: editing and adding records, the card window's write-backs,
 // importing into the selected folder, deleting the marked records and freezing list columns or
 // rows. Every write goes through the listed folder's node while its update lock is held.
+#include <algorithm>
 #include <cstdint>
 
 #include "folders/DbFolder.h"
@@ -10,6 +11,7 @@
 #include "foundation/LogForm.h"
 #include "foundation/StringsList.h"
 #include "mainwin/MainForm.h"
+#include "platform/SysUtils.h"
 #include "query/CondText.h"
 
 namespace {
@@ -104,6 +106,47 @@ int WriteEditedRow(CDbFolder* folder, CCapInfoList* listColumns, const TStrings*
   }
   changed.TList::Clear();
   return result;
+}
+
+void WriteSheetRows(TStringGrid* sheet, CDbFolder* folder, CCapInfoList* columns, CStringsList* rows, bool adding,
+                    std::vector<int>& failed) {
+  for (int r = 1; r < sheet->RowCount(); ++r) {
+    const auto index = reinterpret_cast<intptr_t>(sheet->Objects(0, r)) - 1;
+    if (index < -1 || index >= rows->Count() || (index < 0 && !adding)) continue;
+    std::vector<EditedCell> cells;
+    for (int c = 1; c < sheet->ColCount(); ++c) {
+      const auto at = reinterpret_cast<intptr_t>(sheet->Objects(c, 0));
+      if (at >= 0 && at < columns->Count()) cells.push_back({columns->GetItem(int(at)), sheet->Cells(c, r)});
+    }
+    if (WriteEditedRow(folder, columns, index < 0 ? nullptr : rows->Row(int(index)), cells) < 0) failed.push_back(r);
+  }
+}
+
+void KeepSheetRows(TStringGrid* sheet, const std::vector<int>& kept) {
+  int to = 1;
+  for (const int from : kept) {
+    if (from < 1 || from >= sheet->RowCount()) continue;
+    if (from != to) {
+      for (int c = 0; c < sheet->ColCount(); ++c) {
+        sheet->SetCells(c, to, sheet->Cells(c, from));
+        sheet->SetObjects(c, to, sheet->Objects(c, from));
+      }
+      sheet->SetRowHeights(to, sheet->RowHeights(from));
+    }
+    ++to;
+  }
+  sheet->SetRowCount(std::max(to, 2));
+  if (to == 1)
+    for (int c = 0; c < sheet->ColCount(); ++c) {
+      sheet->SetCells(c, 1, AnsiString());
+      sheet->SetObjects(c, 1, nullptr);
+    }
+}
+
+AnsiString WriteErrorText(const std::vector<int>& failed) {
+  AnsiString rows;
+  for (const int r : failed) rows += (rows.empty() ? "" : ", ") + IntToStr(r);
+  return SJ("データの更新時にエラーが発生しました。") + "\r\n" + SJ("書き込めなかった行: ") + rows;
 }
 
 // ---- Commands ------------------------------------------------------------------------------------

@@ -247,3 +247,58 @@ TEST_F(MainWindowTest, FreezingColumnsAndRowsAtThePressedCell) {
   EXPECT_EQ(grid->LeftCol(), 0);
   EXPECT_EQ(grid->TopRow(), 1);
 }
+
+// The sheet of the edit dialog written back: changed records updated, new rows inserted when
+// adding, a record that is gone reported by its sheet row and kept with the user's text.
+TEST_F(MainWindowTest, SheetRowsWrittenAndTheFailedOnesKept) {
+  CustomerFolder work;
+  StartedProgram program({work.Base()});
+  ASSERT_EQ(ListAllRecords(TopLevelNode(SJ("顧客"))), 3);
+  CCapInfoList* columns;
+  CStringsList* rows;
+  ASSERT_TRUE(GetGridRows(FormMain->StringGridEx1, columns, rows));
+  auto* folder = static_cast<CDbFolder*>(FormMain->ListedNode->Data);
+  TStringList gone;
+  gone.Add("3");
+  ASSERT_TRUE(folder->Folder->GetDbHandle()->DeleteRecords(SJ("顧客"), gone));  // taken by someone else
+
+  TStringGridEx sheet(FormMain);
+  sheet.SetColCount(4);
+  sheet.SetRowCount(6);
+  for (int c = 1; c <= 3; ++c) sheet.SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(c - 1)));
+  const struct {
+    intptr_t object;
+    const char* name;
+    const char* unit;
+    const char* amount;
+  } lines[] = {
+      {1, "山田太郎", "営業", "120"},  // changed
+      {2, "佐藤", "総務", "30"},       // as listed
+      {3, "鈴木", "営業", "46"},       // its record is gone
+      {0, "新人", "", "7"},            // a new record
+      {0, "", "", ""},                 // an empty new row
+  };
+  for (int r = 1; r <= 5; ++r) {
+    const auto& l = lines[r - 1];
+    sheet.SetObjects(0, r, reinterpret_cast<void*>(l.object));
+    sheet.SetCells(1, r, Utf8ToSjis(l.name));
+    sheet.SetCells(2, r, Utf8ToSjis(l.unit));
+    sheet.SetCells(3, r, l.amount);
+  }
+  std::vector<int> failed;
+  WriteSheetRows(&sheet, folder, columns, rows, false, failed);
+  EXPECT_EQ(failed, std::vector<int>{3});
+  const std::vector<std::string> edited{"1|" + SJ("山田太郎|営業|120"), "2|" + SJ("佐藤|総務|30")};
+  EXPECT_EQ(Records(), edited);  // without adding the new row is left
+  failed.clear();
+  WriteSheetRows(&sheet, folder, columns, rows, true, failed);
+  EXPECT_EQ(failed, std::vector<int>{3});
+  EXPECT_EQ(Records(), (std::vector<std::string>{edited[0], edited[1], "4|" + SJ("新人||7")}));
+  EXPECT_EQ(SjisToUtf8(WriteErrorText(failed)), "データの更新時にエラーが発生しました。\r\n書き込めなかった行: 3");
+
+  KeepSheetRows(&sheet, failed);
+  EXPECT_EQ(sheet.RowCount(), 2);
+  EXPECT_EQ(sheet.Objects(0, 1), reinterpret_cast<void*>(intptr_t(3)));
+  EXPECT_EQ(SjisToUtf8(sheet.Cells(1, 1)), "鈴木");
+  EXPECT_EQ(sheet.Cells(3, 1), "46");
+}
