@@ -344,6 +344,12 @@ int WriteEditedRow(CDbFolder* folder, CCapInfoList* listColumns, const TStrings*
 // not). The sheet rows that could not be written go to failed, in order.
 void WriteSheetRows(TStringGrid* sheet, CDbFolder* folder, CCapInfoList* columns, CStringsList* rows, bool adding,
                     std::vector<int>& failed);
+// Lays the sheet out for the list and appends a row for every marked list row that names a record
+// row (object: its index + 1; texts with CR LF line ends). Editing: one sheet column per list grid
+// column, in grid order, taking its heading, width and alignment and its descriptor's edit flag.
+// Adding: one per shown column of the column list, every one open to typing, then fifty rows for
+// new records (object 0).
+void FillEditSheet(TStringGridEx* sheet, TStringGridEx* list, CCapInfoList* columns, CStringsList* rows, bool adding);
 // Keeps only the given sheet rows (ascending), with their texts, objects and heights, from row 1.
 void KeepSheetRows(TStringGrid* sheet, const std::vector<int>& kept);
 // "データの更新時にエラーが発生しました。" naming the sheet rows.

@@ -122,6 +122,72 @@ void WriteSheetRows(TStringGrid* sheet, CDbFolder* folder, CCapInfoList* columns
   }
 }
 
+namespace {
+
+constexpr int kNewRecordRows = 50;
+
+TAlignment AlignmentOf(const CCapInfo* column) {
+  return column->Alignment == 1 ? taCenter : column->Alignment == 2 ? taRightJustify : taLeftJustify;
+}
+
+void SetSheetColumn(TStringGridEx* sheet, int c, const AnsiString& heading, const CCapInfo* column, bool canEdit) {
+  sheet->SetCells(c, 0, heading);
+  sheet->SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(column->Position)));
+  sheet->SetColWidths(c, column->Width);
+  TGridColumn* look = sheet->GridColumns()->Items(c);
+  look->SetAlignment(AlignmentOf(column));
+  look->CanEdit = canEdit;
+  look->MultiLine = true;
+}
+
+}  // namespace
+
+void FillEditSheet(TStringGridEx* sheet, TStringGridEx* list, CCapInfoList* columns, CStringsList* rows, bool adding) {
+  std::vector<const CCapInfo*> shown;
+  if (adding) {
+    for (int i = 0; i < columns->Count(); ++i)
+      if (columns->GetItem(i)->Shown) shown.push_back(columns->GetItem(i));
+  } else {
+    for (int c = 0; c < list->ColCount(); ++c) shown.push_back(static_cast<const CCapInfo*>(list->Objects(c, 0)));
+  }
+  sheet->SetColCount(int(shown.size()) + 1);
+  sheet->SetRowCount(2);
+  sheet->SetFixedCols(1);
+  sheet->SetFixedRows(1);
+  for (int c = 0; c < sheet->ColCount(); ++c) {
+    sheet->SetCells(c, 1, AnsiString());
+    sheet->SetObjects(c, 1, nullptr);  // a row that names no record
+  }
+  for (size_t k = 0; k < shown.size(); ++k) {
+    const int c = int(k) + 1;
+    if (!shown[k]) {
+      sheet->SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(-1)));
+      continue;
+    }
+    SetSheetColumn(sheet, c, adding ? shown[k]->Caption : list->Cells(c - 1, 0), shown[k], adding || shown[k]->Editable);
+  }
+  int r = 1;
+  for (int g = 1; g < list->RowCount(); ++g) {
+    if (!list->GetRowSelects(g)) continue;
+    const int index = GridRowIndex(list, g);
+    if (index < 0 || index >= rows->Count()) continue;
+    const TStrings* row = rows->Row(index);
+    sheet->SetRowCount(r + 1);
+    sheet->SetObjects(0, r, reinterpret_cast<void*>(intptr_t(index + 1)));
+    for (int c = 1; c < sheet->ColCount(); ++c) {
+      const auto at = reinterpret_cast<intptr_t>(sheet->Objects(c, 0));
+      sheet->SetCells(c, r, at >= 0 && at < row->Count() ? LfToCrLf((*row)[int(at)]) : AnsiString());
+    }
+    sheet->AdjustRowHeight(r++);
+  }
+  if (!adding) return;
+  sheet->SetRowCount(r + kNewRecordRows);
+  for (; r < sheet->RowCount(); ++r) {
+    sheet->SetObjects(0, r, nullptr);
+    for (int c = 1; c < sheet->ColCount(); ++c) sheet->SetCells(c, r, AnsiString());
+  }
+}
+
 void KeepSheetRows(TStringGrid* sheet, const std::vector<int>& kept) {
   int to = 1;
   for (const int from : kept) {

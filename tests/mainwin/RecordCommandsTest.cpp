@@ -302,3 +302,60 @@ TEST_F(MainWindowTest, SheetRowsWrittenAndTheFailedOnesKept) {
   EXPECT_EQ(SjisToUtf8(sheet.Cells(1, 1)), "鈴木");
   EXPECT_EQ(sheet.Cells(3, 1), "46");
 }
+
+TEST(RecordTexts, LineEndsBetweenTheListAndTheSheet) {
+  const struct {
+    const char* stored;  // as the table holds it
+    const char* shown;   // as the sheet shows it
+    const char* typed;   // as the sheet may hand it back
+  } cases[] = {
+      {"", "", ""},
+      {"a\nb", "a\r\nb", "a\r\nb"},
+      {"\n\n", "\r\n\r\n", "\r\n\r\n"},
+      {"a\r\nb", "a\r\nb", "a\r\r\nb"},  // a CR LF stored stays; only the added CR goes
+      {"a\rb", "a\rb", "a\rb"},          // a lone CR is a character of the text
+      {"ab", "ab", "ab\r"},              // a CR that ends the text is dropped
+      {"\x83\x5C\n", "\x83\x5C\r\n", "\x83\x5C\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LfToCrLf(c.stored), c.shown) << Show(c.stored);
+    EXPECT_EQ(CrLfToLf(c.typed), c.stored) << Show(c.typed);
+  }
+}
+
+TEST_F(MainWindowTest, EditSheetFilledFromTheMarkedRows) {
+  CustomerFolder work;
+  work.Insert(SJ("顧客"), {{"name", "two\nlines"}, {"unit", ""}, {"amount", "1"}});
+  StartedProgram program({work.Base()});
+  ASSERT_EQ(ListAllRecords(TopLevelNode(SJ("顧客"))), 4);
+  CCapInfoList* columns;
+  CStringsList* rows;
+  ASSERT_TRUE(GetGridRows(FormMain->StringGridEx1, columns, rows));
+  columns->GetItem(2)->Editable = false;      // amount
+  FormMain->StringGridEx1->MoveColumn(2, 0);  // amount, name, unit
+  for (int r = 1; r <= 4; ++r) FormMain->StringGridEx1->SetObjects(0, r, reinterpret_cast<void*>(intptr_t(-1)));
+  MarkRows({2, 4});
+  TStringGridEx sheet(FormMain);
+
+  FillEditSheet(&sheet, FormMain->StringGridEx1, columns, rows, false);
+  ASSERT_EQ(sheet.ColCount(), 4);
+  EXPECT_EQ(sheet.RowCount(), 3);
+  const std::vector<std::string> headings{sheet.Cells(1, 0), sheet.Cells(2, 0), sheet.Cells(3, 0)};
+  EXPECT_EQ(headings, (std::vector<std::string>{"amount", "name", "unit"}));
+  EXPECT_FALSE(sheet.GridColumns()->Items(1)->CanEdit);
+  EXPECT_TRUE(sheet.GridColumns()->Items(2)->CanEdit);
+  EXPECT_EQ(sheet.Objects(0, 1), reinterpret_cast<void*>(intptr_t(2)));  // the second record
+  EXPECT_EQ(sheet.Cells(1, 1), "30");
+  EXPECT_EQ(sheet.Cells(2, 2), "two\r\nlines");
+  EXPECT_GT(sheet.RowHeights(2), sheet.RowHeights(1));
+
+  // Adding: the column list's order, every column open to typing, fifty rows for new records.
+  FillEditSheet(&sheet, FormMain->StringGridEx1, columns, rows, true);
+  EXPECT_EQ(sheet.Cells(1, 0), "name");
+  EXPECT_TRUE(sheet.GridColumns()->Items(3)->CanEdit);
+  EXPECT_EQ(sheet.RowCount(), 1 + 2 + 50);
+  EXPECT_EQ(sheet.Cells(3, 1), "30");
+  EXPECT_EQ(sheet.Objects(0, 3), nullptr);
+  EXPECT_EQ(sheet.Cells(1, 3), "");
+  EXPECT_EQ(sheet.Cells(2, 1), SJ("総務"));
+}
