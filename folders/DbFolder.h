@@ -13,13 +13,15 @@
 
 #include "folders/RuleFolder.h"
 #include "platform/Classes.h"
+#include "views/CandUnit.h"
 
 class CDbFolder;
 
 // Child nodes in display order.
 class CDbFolderList : public COwningList<CDbFolder> {};
 
-class CDbFolder {
+// A node answers the candidates popup and the record edit dialog (CCandSource) through its folder.
+class CDbFolder : public CCandSource {
  public:
   explicit CDbFolder(CDbFolder* parent);
   virtual ~CDbFolder();
@@ -70,9 +72,14 @@ class CDbFolder {
   virtual int GetImageIndex(bool open);
   virtual TPopupMenu* PopupFolderMenu();
   virtual CCapInfoList* GetSumCapInfoList();
-  virtual bool CheckEditColumns(CCapInfoList& shown, CCapInfo* target, CCapInfoList& result);
-  virtual bool MakeNextChunkCondition(CCapInfoList& columns, CCapInfo* key, const AnsiString& value);
+  bool CheckEditColumns(CCapInfoList& shown, CCapInfo* target, CCapInfoList& result) override;
+  bool MakeNextChunkCondition(CCapInfoList& columns, CCapInfo* key, const AnsiString& value) override;
   virtual int NextChunkRow(TStrings& row);
+  int FindExtendedItem(TStrings& row) override { return NextChunkRow(row); }
+  AnsiString GetEditTableName() override { return Folder ? Folder->GetTableName() : AnsiString(); }
+  AnsiString GetJoinCondition(const AnsiString& ownTable, const AnsiString& otherTable) override {
+    return Folder ? Folder->MakeJoinCondition(ownTable, otherTable) : AnsiString();
+  }
 
   AnsiString Name;
   AnsiString Condition;

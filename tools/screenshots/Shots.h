@@ -38,4 +38,5 @@ bool ShotFolderEnumEditDlg(const std::string& file);
 bool ShotCapEditDlg(const std::string& file);
 bool ShotCapEditOtherTables(const std::string& file);
 bool ShotReadCsvDlg(const std::string& file);
+bool ShotEditDialogCandidates(const std::string& file);
 bool ShotCsvWriteDlg(const std::string& file);
