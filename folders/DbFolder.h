@@ -63,6 +63,9 @@ class CDbFolder : public CCandSource {
   virtual AnsiString GetQualifiedCondition();
   // 0 when columns is none; otherwise the folder's DeleteRecords.
   virtual int DeleteRecords(CCapInfoList* columns, const std::vector<int>& indexes, const TList& rows);
+  // The folder's UpdateRecord and InsertRecord; false without a folder.
+  virtual bool UpdateRecord(CCapInfoList* columns, const TStrings& values);
+  virtual bool InsertRecord(CCapInfoList* columns, const TStrings& values);
   virtual bool Lock();
   virtual bool Unlock();
   virtual bool ImportFile(int* result, const AnsiString& file);

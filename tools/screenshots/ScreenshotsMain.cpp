@@ -45,6 +45,7 @@ const struct {
     {"display_format_dialog_other_tables", ShotCapEditOtherTables},
     {"folder_read_csv_dialog", ShotReadCsvDlg},
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
+    {"main_csv_export_dialog", ShotCsvWriteDlg},
 };
 
 }  // namespace

@@ -41,3 +41,4 @@ bool ShotCapEditDlg(const std::string& file);
 bool ShotCapEditOtherTables(const std::string& file);
 bool ShotReadCsvDlg(const std::string& file);
 bool ShotEditDialogCandidates(const std::string& file);
+bool ShotCsvWriteDlg(const std::string& file);
