@@ -177,7 +177,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
       finished = true;
       break;
     }
-    if (r == 1 && RecordIds->AddRecord(row) >= 0) {
+    if (r == 1 && RecordIds->AddKey(row)) {
       ListRows->Add(row);
       row = NewRow(width);
       if (!shown && ListRows->Count() >= firstScreen) {
@@ -220,7 +220,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
       finished = true;
       break;
     }
-    if (r == 1 && RecordIds->AddRecord(probe) >= 0)
+    if (r == 1 && RecordIds->AddKey(probe))
       ListRows->Add(probe);
     else
       delete probe;
