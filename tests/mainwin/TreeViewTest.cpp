@@ -414,7 +414,9 @@ TEST_F(MainWindowTest, NodesThatGoEndTheirListingAndLinkToNoFreedFolder) {
     FormMain->TreeView1->OnDeletion = deletion;
     EXPECT_GT(gone, 0);
     EXPECT_EQ(FormMain->ListedNode, nullptr);
-    if (c.folderStays) EXPECT_EQ(folder->ListHandle, nullptr);
+    if (c.folderStays) {
+      EXPECT_EQ(folder->ListHandle, nullptr);
+    }
   }
 }
 
@@ -524,7 +526,9 @@ TEST_F(MainWindowTest, FolderCommandsAskThenChangeTheFolders) {
     EXPECT_EQ(user.boxes, c.boxes);
     EXPECT_EQ(ModelText(FormMain->TopFolder), c.model);
     EXPECT_EQ(FormMain->FileSaveFol->Enabled(), c.changed);
-    if (c.underB) EXPECT_EQ(ChildTexts(NodeAt("顧客/B")), c.underB);
+    if (c.underB) {
+      EXPECT_EQ(ChildTexts(NodeAt("顧客/B")), c.underB);
+    }
   }
   // The display format deleted: the folder takes its table's again.
   {
@@ -607,7 +611,9 @@ TEST_F(MainWindowTest, DroppedFiles) {
     FormMain->DropFiles(paths);
     EXPECT_EQ(user.boxes, c.boxes);
     ASSERT_EQ(user.importedFiles.size(), c.imports);
-    if (c.imports) EXPECT_EQ(user.importedFiles[0], csv);
+    if (c.imports) {
+      EXPECT_EQ(user.importedFiles[0], csv);
+    }
     std::unique_ptr<CDbFolder> table(NodeFor(FormMain->TopFolder->Children.Get(0), nullptr));
     EXPECT_EQ(ListAll(*table, {table.get()}).size(), 4 + c.imports);
   }
