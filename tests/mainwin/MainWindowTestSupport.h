@@ -163,6 +163,16 @@ inline int ListAllRecords(TTreeNode* node) {
   rows->ColumnList = columns;
   columns->Rows = rows;
   FormMain->ListedNode = node;
+  // The node is the tree's selected and listed node, as selecting it would leave it, so that a
+  // refresh of the tree lists it again.
+  TTreeView* tree = FormMain->TreeView1;
+  const TTVChangedEvent change = std::move(tree->OnChange);
+  tree->OnChange = nullptr;
+  tree->SetSelected(node);
+  tree->OnChange = change;
+  FormMain->Tv1NodeList->Nodes->Clear();
+  FormMain->Tv1NodeList->Nodes->Add(node);
+  ++FormMain->Tv1NodeList->ChangeCount;
 
   TStringGridEx* grid = FormMain->StringGridEx1;
   grid->Tag = reinterpret_cast<intptr_t>(columns);
