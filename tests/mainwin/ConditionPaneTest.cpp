@@ -477,7 +477,17 @@ TEST_F(MainWindowTest, ViewTabsSwitchOverListedRows) {
     EXPECT_EQ(form->StringGridEx1->Tag,
               reinterpret_cast<intptr_t>(tab == 0 ? listColumns : form->SumColumns)) << tab;
     EXPECT_EQ(form->ListRows->Count(), 41) << tab;
-    EXPECT_EQ(form->SumRows->Count(), tab == 0 ? form->SumRows->Count() : 2) << tab;
+    TStringGridEx* grid = form->StringGridEx1;
+    if (tab == 0) {
+      EXPECT_EQ(grid->RowCount(), 42);
+      EXPECT_EQ(grid->Cells(0, 0), "name");
+    } else if (tab != 3) {
+      // One row per unit: 営業 (山田 and the odd customers), 総務.
+      EXPECT_EQ(grid->RowCount(), 3) << tab;
+      EXPECT_EQ(grid->Cells(0, 0), "unit") << tab;
+      EXPECT_EQ(SjisToUtf8(grid->Cells(0, 1)) + "/" + SjisToUtf8(grid->Cells(0, 2)), "営業/総務") << tab;
+    }
+    if (tab == 1) EXPECT_EQ(grid->Cells(1, 1) + "/" + grid->Cells(1, 2), "21/20");
   }
   EXPECT_EQ(listColumns->Rows, form->ListRows);
   EXPECT_EQ(form->SumColumns->Rows, form->SumRows);
