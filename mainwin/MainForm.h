@@ -22,6 +22,7 @@
 // of the listing holds that thread.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/ActnList.h"
@@ -200,6 +201,16 @@ class TFormMain : public TForm {
   AnsiString SortOrderText();
   void FillGridLayout();
   void FillGridRow(TStrings* row, int index);
+  // Makes KeptRows, and empties the summary and KeptRows whenever ListRows deletes its rows.
+  void WatchListedRows();
+  // Moves the shown rows to KeptRows, leaving ListRows empty.
+  void KeepListedRows();
+  // Lays the grid out over the rows listed so far when the list view shows them (or relays it
+  // when it still shows the listing's rows elsewhere), so a repaint reads only rows that exist.
+  void ShowRowsSoFar(CCapInfoList* columns);
+  // Rows of earlier chunks that a continuation took off the screen; the summary still names
+  // them. Deleted with ListRows' rows at the next fresh listing. Null until first needed.
+  std::unique_ptr<CStringsList> KeptRows;
 
   // ---- List grid (MainListGrid.cpp) ----
   void ClearGrid(TStringGridEx* grid);
@@ -252,6 +263,18 @@ class TFormMain : public TForm {
   using TForm::DropFiles;
   void DropFiles(TObject* sender, const std::vector<AnsiString>& paths);
   bool DragFolder(TTreeView* tree, int x, int y, bool drop);
+  // The refresh of one node: its folder's children built again, the child nodes made anew, and
+  // expansion, listing and selection carried over by name.
+  void RefreshNode(TTreeNode* node);
+  void RebuildNodeFolders(TTreeNode* node);
+  void BuildChildNodes(TTreeNode* node);
+  void RestoreNodeStates(TTreeNode* node);
+  // Unlinks node and every node below it from its folder node, ending the listing of ListedNode
+  // among them.
+  void ForgetNodeFolders(TTreeNode* node);
+  // Ends the open listing when its folder is folder or lies below it.
+  void EndListingWithin(CRuleFolder* folder);
+  void CreateChildOfPopupFolder(int kind);
 
   // ---- Condition pane, view tabs and printing (MainConditionPane.cpp) ----
   void FlipFlowBoxExecute(TObject* sender);
@@ -270,6 +293,8 @@ class TFormMain : public TForm {
   void FileTblWriteExecute(TObject* sender);
   void ShowViewData();
   void GetPrintCellText(AnsiString& text, bool& drawLine, int col, int row, bool firstRow);
+  // The list printer takes its cell texts from GetPrintCellText.
+  void UsePrintCellTexts();
 
   // ---- Graph view (MainGraphView.cpp) ----
   void ClearChart();

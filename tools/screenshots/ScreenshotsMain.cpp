@@ -27,6 +27,8 @@ const struct {
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
     {"main_window", ShotMainWindow},
+    {"main_tree_enum", ShotMainTreeEnum},
+    {"main_window_listing", ShotMainWindowListing},
     {"main_about_box", ShotAboutBox},
     {"folder_table_dialog", ShotTableDialog},
     {"folder_table_dialog_new", ShotTableDialogNew},

@@ -12,6 +12,8 @@ bool SaveFormPicture(TForm* form, const std::string& file);
 bool ShotFlowBox(const std::string& file);
 bool ShotFolExpandDlg(const std::string& file);
 bool ShotMainWindow(const std::string& file);
+bool ShotMainTreeEnum(const std::string& file);
+bool ShotMainWindowListing(const std::string& file);
 bool ShotAboutBox(const std::string& file);
 bool ShotListGrid(const std::string& file);
 bool ShotListGridFrozen(const std::string& file);
