@@ -73,6 +73,25 @@ class LockingProcess {
   bool locked_ = false;
 };
 
+// The position of a field's text in the listed rows.
+int Position(const char* field) {
+  CCapInfoList* columns;
+  CStringsList* rows;
+  if (!GetGridRows(FormMain->StringGridEx1, columns, rows)) return -1;
+  return columns->IndexOfFieldName(field);
+}
+
+// One text per position of the listed rows, as the card window hands a record over: the texts of
+// listed row index (none: empty texts) with the given fields replaced.
+void CardValues(TStringList& out, int index, std::initializer_list<std::pair<const char*, const char*>> fields) {
+  CCapInfoList* columns;
+  CStringsList* rows;
+  ASSERT_TRUE(GetGridRows(FormMain->StringGridEx1, columns, rows));
+  out.Clear();
+  for (int i = 0; i < columns->Count(); ++i) out.Add(index >= 0 ? (*rows->Row(index))[i] : AnsiString());
+  for (const auto& f : fields) out.SetString(Position(f.first), Utf8ToSjis(f.second));
+}
+
 // The cells of one edited record: the listed columns with the texts given (none: the column is
 // not part of the sheet).
 std::vector<EditedCell> Cells(CCapInfoList* columns, std::initializer_list<const char*> texts) {
@@ -161,16 +180,16 @@ TEST_F(MainWindowTest, CardWriteBacksGoThroughTheListedFolder) {
   StartedProgram program({work.Base()});
   ASSERT_EQ(ListAllRecords(TopLevelNode(SJ("顧客"))), 3);
   const std::vector<std::string> before = Records();
-  // One text per position of the row: name, unit, amount, record id.
   TStringList values;
-  values.SetCommaText(SJ("佐藤,人事,31,2"));
+  CardValues(values, 1, {{"unit", "人事"}, {"amount", "31"}});
   EXPECT_EQ(FormMain->CardUpdateRecord(1, &values), 1);
   EXPECT_EQ(Records()[1], "2|" + SJ("佐藤|人事|31"));
   EXPECT_EQ(FormMain->CardState, 1);
   EXPECT_EQ(FormMain->CardUpdateRecord(3, &values), 0);  // no such row
 
   TStringList added;
-  added.SetCommaText(SJ("田中,開発,50,1"));  // an id given by the card is not the new record's
+  // An id given by the card is not the new record's.
+  CardValues(added, -1, {{"name", "田中"}, {"unit", "開発"}, {"amount", "50"}, {"__REC__ID__", "1"}});
   EXPECT_EQ(FormMain->CardAddRecord(&added), 1);
   const std::vector<std::string> after = Records();
   ASSERT_EQ(after.size(), 4u);
@@ -179,7 +198,7 @@ TEST_F(MainWindowTest, CardWriteBacksGoThroughTheListedFolder) {
   // With the table locked elsewhere nothing is written.
   LockingProcess other(work.TableFile());
   ASSERT_TRUE(other.Locked());
-  values.SetCommaText(SJ("佐藤,経理,31,2"));
+  CardValues(values, 1, {{"unit", "経理"}});
   EXPECT_EQ(FormMain->CardUpdateRecord(1, &values), 0);
   EXPECT_EQ(FormMain->CardAddRecord(&added), 0);
   EXPECT_EQ(Records(), after);
@@ -267,7 +286,8 @@ TEST_F(MainWindowTest, SheetRowsWrittenAndTheFailedOnesKept) {
   TStringGridEx sheet(FormMain);
   sheet.SetColCount(4);
   sheet.SetRowCount(6);
-  for (int c = 1; c <= 3; ++c) sheet.SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(c - 1)));
+  const char* fields[] = {"name", "unit", "amount"};
+  for (int c = 1; c <= 3; ++c) sheet.SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(Position(fields[c - 1]))));
   const struct {
     intptr_t object;
     const char* name;
@@ -333,7 +353,7 @@ TEST_F(MainWindowTest, EditSheetFilledFromTheMarkedRows) {
   CCapInfoList* columns;
   CStringsList* rows;
   ASSERT_TRUE(GetGridRows(FormMain->StringGridEx1, columns, rows));
-  columns->GetItem(2)->Editable = false;      // amount
+  columns->GetItem(Position("amount"))->Editable = false;
   FormMain->StringGridEx1->MoveColumn(2, 0);  // amount, name, unit
   for (int r = 1; r <= 4; ++r) FormMain->StringGridEx1->SetObjects(0, r, reinterpret_cast<void*>(intptr_t(-1)));
   MarkRows({2, 4});
