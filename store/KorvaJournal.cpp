@@ -1,0 +1,316 @@
+// The rollback journal of a run: what every block looked like before the run overwrote it in place.
+//
+// Layout of "<table file>.jnl" (numbers in this machine's order; the file never leaves it):
+//   0   "CWJRNL01", the run's mark (8 bytes), the table file's length when the journal began
+//       (8 bytes), the table's key and data block sizes and key-table flag (2 bytes each), 18
+//       bytes kept zero, a check sum of the 56 bytes before it (8 bytes);
+//   64  pieces, one per flush of the run that overwrote blocks it had not overwritten before:
+//       "JPCE", the number of images, the bytes of the images (4 bytes each), 4 bytes kept zero,
+//       the run's mark, then per image its address and length (4 bytes each) and its bytes, and a
+//       check sum of the whole piece.
+// A piece reaches the disk (synced) before any of the blocks it holds is written, so every block
+// the run has overwritten has its image in a whole piece. A torn piece, or one of an earlier run
+// (another mark), ends the journal; none of its blocks was written yet.
+//
+// The run's end syncs the table file and then zeroes the first 64 bytes, and syncs them: the
+// journal holds nothing from then on. Whoever takes the table's lock (opening, a run, closing)
+// looks for a journal first; one that still holds pieces belongs to a run that never ended, and
+// its images go back, the table file is cut to its old length, synced, and the journal zeroed.
+// The file stays while the table is open; the closing of an opening that wrote to it removes it.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "store/KorvaCore.h"
+
+using namespace korva;
+
+namespace {
+
+constexpr int kHeadBytes = 64, kPieceHead = 24, kSumBytes = 8;
+constexpr char kMagic[8] = {'C', 'W', 'J', 'R', 'N', 'L', '0', '1'};
+constexpr char kPieceMagic[4] = {'J', 'P', 'C', 'E'};
+// The journal lies in one file: its offsets stay below the first extension address.
+constexpr uint64_t kMostBytes = 0x7FFF0000;
+
+template <class T>
+T Load(const uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class T>
+void Store(uint8_t* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+uint64_t Sum(const uint8_t* p, size_t n, uint64_t seed) {
+  uint64_t h = seed ^ 0x9E3779B97F4A7C15ull ^ n;
+  auto mix = [&h](uint64_t w) {
+    h ^= w;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  };
+  for (; n >= 8; p += 8, n -= 8) mix(Load<uint64_t>(p));
+  uint64_t tail = 0;
+  std::memcpy(&tail, p, n);
+  mix(tail ^ 0xA5);
+  return h;
+}
+
+uint64_t NewMark() {
+  static uint64_t state = [] {
+    std::random_device rd;
+    return (uint64_t(rd()) << 32) ^ rd() ^ uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+  }();
+  state += 0x9E3779B97F4A7C15ull;
+  uint64_t z = state;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return (z ^ (z >> 31)) | 1;
+}
+
+// Runs a request whose failure must not change the error report.
+void Quietly(KorvaRequest* r, int16_t code, uint32_t address = 0, uint8_t* buffer = nullptr, int length = 0) {
+  const int saved_class = db_errclass, saved_detail = db_errdetail;
+  KvRequest(r, code, address, buffer, length);
+  db_errclass = saved_class;
+  db_errdetail = saved_detail;
+}
+
+void CloseJournal(KorvaRequest* j) {
+  if (j->fd >= 0) Quietly(j, kReqClose);
+  j->fd = -1;
+}
+
+bool Zero(KorvaRequest* j) {
+  uint8_t zero[kHeadBytes] = {};
+  return KvRequest(j, kReqWrite, 0, zero, kHeadBytes) && KvRequest(j, kReqSync);
+}
+
+// The geometry words of a header image: a journal is put back only onto a table of its own kind.
+void Geometry(const uint8_t* hdr, uint8_t* out) {
+  Store<uint16_t>(out, uint16_t(Get16(hdr + kHdrKeyBlock)));
+  Store<uint16_t>(out + 2, uint16_t(Get16(hdr + kHdrDataBlock)));
+  Store<uint16_t>(out + 4, uint16_t(Get16(hdr + kHdrKeyTable)));
+}
+
+// Opens the journal for the run's first images and writes its head.
+bool OpenForRun(KorvaFile* f) {
+  KorvaJournal& j = f->journal;
+  if (j.req.fd >= 0) return true;
+  j.req = KorvaRequest{};
+  j.req.path = KvJournalPath(f->req.path);
+  j.req.mode = kOpenNew;
+  j.created = KvRequest(&j.req, kReqOpen);
+  if (!j.created) {
+    if (db_errclass != kvClassFile || db_errdetail != EEXIST) return false;
+    j.req.mode = kOpenReadWrite;
+    if (!KvRequest(&j.req, kReqOpen)) return false;
+  }
+  j.made = true;
+  j.nonce = NewMark();
+  struct stat st {};
+  if (::fstat(f->req.fd, &st) != 0) st.st_size = 0;
+  uint8_t head[kHeadBytes] = {};
+  std::memcpy(head, kMagic, 8);
+  Store<uint64_t>(head + 8, j.nonce);
+  Store<uint64_t>(head + 16, uint64_t(st.st_size));
+  Geometry(f->hdr, head + 24);
+  Store<uint64_t>(head + 56, Sum(head, 56, 0));
+  if (!KvRequest(&j.req, kReqWrite, 0, head, kHeadBytes)) {
+    CloseJournal(&j.req);
+    return false;
+  }
+  j.write_at = kHeadBytes;
+  return true;
+}
+
+}  // namespace
+
+std::string KvJournalPath(const std::string& table) { return table + ".jnl"; }
+
+void KvJournalBegin(KorvaFile* f) {
+  KorvaJournal& j = f->journal;
+  CloseJournal(&j.req);
+  j.created = j.wrote = j.header_saved = false;
+  j.base_end = Get32(f->hdr + kHdrEnd);
+  j.write_at = 0;
+  j.saved.clear();
+}
+
+bool KvJournalSave(KorvaFile* f, const std::vector<KorvaPage*>& pages, bool header) {
+  KorvaJournal& j = f->journal;
+  if (header || !pages.empty()) j.wrote = true;
+  const uint64_t fresh_from = AddressLinear(j.base_end);
+  std::vector<std::pair<uint32_t, int>> images;
+  if (header && !j.header_saved) images.emplace_back(0, f->header_size);
+  for (const KorvaPage* p : pages)
+    if (AddressLinear(p->address) < fresh_from && !std::binary_search(j.saved.begin(), j.saved.end(), p->address))
+      images.emplace_back(p->address, p->size);
+  if (images.empty()) return true;
+  if (!OpenForRun(f)) return false;
+
+  size_t payload = 0;
+  for (const auto& [address, length] : images) payload += 8 + size_t(length);
+  const size_t total = kPieceHead + payload + kSumBytes;
+  if (j.write_at + total > kMostBytes) return KvRefuse(kvNoSpace) >= 0;
+  std::vector<uint8_t> piece;
+  try {
+    piece.resize(total);
+  } catch (const std::bad_alloc&) {
+    return KvRefuse(kvNoMemory) >= 0;
+  }
+  std::memcpy(piece.data(), kPieceMagic, 4);
+  Store<uint32_t>(piece.data() + 4, uint32_t(images.size()));
+  Store<uint32_t>(piece.data() + 8, uint32_t(payload));
+  Store<uint64_t>(piece.data() + 16, j.nonce);
+  uint8_t* at = piece.data() + kPieceHead;
+  // The images are what the disk holds now: the run has not written these blocks yet.
+  for (const auto& [address, length] : images) {
+    Store<uint32_t>(at, address);
+    Store<uint32_t>(at + 4, uint32_t(length));
+    if (!KvRequest(&f->req, kReqRead, address, at + 8, length)) return false;
+    at += 8 + length;
+  }
+  Store<uint64_t>(at, Sum(piece.data(), total - kSumBytes, j.nonce));
+  if (!KvRequest(&j.req, kReqWrite, uint32_t(j.write_at), piece.data(), int(total)) ||
+      !KvRequest(&j.req, kReqSync))
+    return false;
+  if (j.created) {
+    if (!KvRequest(&j.req, kReqSyncFolder)) return false;
+    j.created = false;
+  }
+  j.write_at += total;
+  for (const auto& [address, length] : images) {
+    if (address == 0)
+      j.header_saved = true;
+    else
+      j.saved.push_back(address);
+  }
+  std::sort(j.saved.begin(), j.saved.end());
+  return true;
+}
+
+bool KvJournalCommit(KorvaFile* f) {
+  KorvaJournal& j = f->journal;
+  bool ok = !j.wrote || KvRequest(&f->req, kReqSync);
+  if (ok && j.req.fd >= 0) ok = Zero(&j.req);
+  if (ok) CloseJournal(&j.req);
+  return ok;
+}
+
+void KvJournalAbandon(KorvaFile* f) {
+  KorvaJournal& j = f->journal;
+  const int saved_class = db_errclass, saved_detail = db_errdetail;
+  CloseJournal(&j.req);
+  if (f->locked && j.write_at > 0) KvJournalRecover(&f->req);
+  j.write_at = 0;
+  db_errclass = saved_class;
+  db_errdetail = saved_detail;
+}
+
+void KvJournalClose(KorvaFile* f) {
+  KorvaJournal& j = f->journal;
+  CloseJournal(&j.req);
+  if (!j.made || f->req.read_only) return;
+  const int saved_class = db_errclass, saved_detail = db_errdetail;
+  // Under the lock: a process in the middle of a run has the journal open, and closing after it
+  // finds a journal that it may still have to put back.
+  if (KvRequest(&f->req, kReqLock, 0, nullptr, 1)) {
+    if (KvJournalRecover(&f->req)) {
+      KorvaRequest r;
+      r.path = KvJournalPath(f->req.path);
+      KvRequest(&r, kReqRemove);
+    }
+    KvRequest(&f->req, kReqUnlock, 0, nullptr, 1);
+  }
+  db_errclass = saved_class;
+  db_errdetail = saved_detail;
+}
+
+bool KvJournalRecover(KorvaRequest* table, bool* restored) {
+  if (restored) *restored = false;
+  if (table->read_only) return true;
+  const int saved_class = db_errclass, saved_detail = db_errdetail;
+  KorvaRequest j;
+  j.path = KvJournalPath(table->path);
+  j.mode = kOpenReadWrite;
+  if (!KvRequest(&j, kReqOpen)) {
+    if (db_errclass != kvClassFile || db_errdetail != ENOENT) return false;
+    db_errclass = saved_class;
+    db_errdetail = saved_detail;
+    return true;
+  }
+  auto done = [&](bool ok) {
+    CloseJournal(&j);
+    if (ok) {
+      db_errclass = saved_class;
+      db_errdetail = saved_detail;
+    }
+    return ok;
+  };
+  struct stat st {};
+  if (::fstat(j.fd, &st) != 0 || st.st_size < kHeadBytes) return done(true);
+  uint8_t head[kHeadBytes];
+  if (!KvRequest(&j, kReqRead, 0, head, kHeadBytes)) return done(false);
+  if (std::memcmp(head, kMagic, 8) != 0 || Load<uint64_t>(head + 56) != Sum(head, 56, 0)) return done(true);
+  const uint64_t nonce = Load<uint64_t>(head + 8), length = Load<uint64_t>(head + 16);
+  const uint64_t size = std::min<uint64_t>(uint64_t(st.st_size), kMostBytes);
+  std::vector<uint8_t> body;
+  try {
+    body.resize(size_t(size - kHeadBytes));
+  } catch (const std::bad_alloc&) {
+    KvRefuse(kvNoMemory);
+    return done(false);
+  }
+  if (!body.empty() && !KvRequest(&j, kReqRead, kHeadBytes, body.data(), int(body.size()))) return done(false);
+
+  // The whole pieces of this run, in order.
+  struct Image {
+    uint32_t address;
+    int length;
+    const uint8_t* bytes;
+  };
+  std::vector<Image> images;
+  for (size_t at = 0; at + kPieceHead + kSumBytes <= body.size();) {
+    const uint8_t* p = body.data() + at;
+    const uint32_t count = Load<uint32_t>(p + 4), payload = Load<uint32_t>(p + 8);
+    if (std::memcmp(p, kPieceMagic, 4) != 0 || Load<uint64_t>(p + 16) != nonce ||
+        payload > body.size() - at - kPieceHead - kSumBytes ||
+        Load<uint64_t>(p + kPieceHead + payload) != Sum(p, kPieceHead + payload, nonce))
+      break;
+    const uint8_t* q = p + kPieceHead;
+    const uint8_t* end = q + payload;
+    for (uint32_t i = 0; i < count && end - q >= 8; ++i) {
+      const uint32_t address = Load<uint32_t>(q);
+      const uint32_t n = Load<uint32_t>(q + 4);
+      if (n > uint32_t(end - q - 8) || n == 0) break;
+      images.push_back({address, int(n), q + 8});
+      q += 8 + n;
+    }
+    at += kPieceHead + payload + kSumBytes;
+  }
+  if (images.empty()) return done(true);
+  // A journal made for another table that stood under this name is not put back onto this one.
+  // The words compared never change in a table's life, so a header torn by the run still has them.
+  uint8_t now_header[kHeaderSmall], now_geometry[6];
+  if (!KvRequest(table, kReqRead, 0, now_header, kHeaderSmall)) return done(false);
+  Geometry(now_header, now_geometry);
+  if (std::memcmp(now_geometry, head + 24, 6) != 0) return done(true);
+
+  for (const Image& image : images)
+    if (!KvRequest(table, kReqWrite, image.address, const_cast<uint8_t*>(image.bytes), image.length))
+      return done(false);
+  struct stat now {};
+  if (::fstat(table->fd, &now) == 0 && uint64_t(now.st_size) > length &&
+      !KvRequest(table, kReqTruncate, uint32_t(length)))
+    return done(false);
+  if (!KvRequest(table, kReqSync) || !Zero(&j)) return done(false);
+  if (restored) *restored = true;
+  return done(true);
+}
