@@ -148,7 +148,9 @@ struct KorvaJournal {
   bool header_saved = false;
   uint32_t base_end = 0;    // the end address when the run began: blocks from there on were free
   uint64_t write_at = 0;    // where the next images go
+  uint64_t length = 0;      // the table file's length when the journal began
   uint64_t nonce = 0;       // this run's mark on every piece of the journal
+  uint8_t head[64] = {};    // the journal's first bytes while it holds the run
   std::vector<uint32_t> saved;  // addresses whose images are in the journal (sorted)
 };
 

@@ -119,9 +119,11 @@ bool OpenForRun(KorvaFile* f) {
   uint8_t head[kHeadBytes] = {};
   std::memcpy(head, kMagic, 8);
   Store<uint64_t>(head + 8, j.nonce);
-  Store<uint64_t>(head + 16, uint64_t(st.st_size));
+  j.length = uint64_t(st.st_size);
+  Store<uint64_t>(head + 16, j.length);
   Geometry(f->hdr, head + 24);
   Store<uint64_t>(head + 56, Sum(head, 56, 0));
+  std::memcpy(j.head, head, kHeadBytes);
   if (!KvRequest(&j.req, kReqWrite, 0, head, kHeadBytes)) {
     CloseJournal(&j.req);
     return false;
@@ -154,6 +156,13 @@ bool KvJournalSave(KorvaFile* f, const std::vector<KorvaPage*>& pages, bool head
       images.emplace_back(p->address, p->size);
   if (images.empty()) return true;
   if (!OpenForRun(f)) return false;
+  // A block taken at the end and freed again before it was written lies past the file's end, in
+  // whole or in part: taking the run back cuts the file there, and nothing of it needs an image.
+  for (auto& [address, length] : images) {
+    const uint64_t at = AddressOffset(address);
+    if (AddressFile(address) == 0 && at + uint64_t(length) > j.length) length = at < j.length ? int(j.length - at) : 0;
+  }
+  std::erase_if(images, [](const auto& image) { return image.second == 0; });
 
   size_t payload = 0;
   for (const auto& [address, length] : images) payload += 8 + size_t(length);
@@ -199,7 +208,12 @@ bool KvJournalSave(KorvaFile* f, const std::vector<KorvaPage*>& pages, bool head
 bool KvJournalCommit(KorvaFile* f) {
   KorvaJournal& j = f->journal;
   bool ok = !j.wrote || KvRequest(&f->req, kReqSync);
-  if (ok && j.req.fd >= 0) ok = Zero(&j.req);
+  if (ok && j.req.fd >= 0 && !Zero(&j.req)) {
+    // The run fails, so the journal must go on holding it: whether the zeros reached the disk
+    // is not known.
+    Quietly(&j.req, kReqWrite, 0, j.head, kHeadBytes);
+    ok = false;
+  }
   if (ok) CloseJournal(&j.req);
   return ok;
 }
