@@ -1009,6 +1009,9 @@ uint32_t db_drops(KorvaFile* f) { return KvIsOpen(f) ? f->drops : 0; }
 int16_t KvEndOp(KorvaFile* f, int16_t result) {
   if (result < 0) {
     KvRollback(f, 0);
+    // A file that refused a read or a write inside a held run may leave a step of the caller,
+    // made of several operations, half done: the run fails as a whole, and its end takes it back.
+    if (db_errclass == kvClassFile && f->holds > 1 && !f->run_failed_class) FailRun(f);
   } else {
     for (const KorvaUndo& e : f->undo)
       if (e.what == KorvaUndo::kDropped) std::free(e.page);

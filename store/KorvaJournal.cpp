@@ -5,9 +5,9 @@
 //       (8 bytes), the table's key and data block sizes and key-table flag (2 bytes each), 18
 //       bytes kept zero, a check sum of the 56 bytes before it (8 bytes);
 //   64  pieces, one per flush of the run that overwrote blocks it had not overwritten before:
-//       "JPCE", the number of images, the bytes of the images (4 bytes each), 4 bytes kept zero,
-//       the run's mark, then per image its address and length (4 bytes each) and its bytes, and a
-//       check sum of the whole piece.
+//       "JPCE", the number of images, the bytes after this head up to the sum (4 bytes each), 4
+//       bytes kept zero, the run's mark, then per image its address and length (4 bytes each),
+//       then the images' bytes in that order, and a check sum of the whole piece.
 // A piece reaches the disk (synced) before any of the blocks it holds is written, so every block
 // the run has overwritten has its image in a whole piece. A torn piece, or one of an earlier run
 // (another mark), ends the journal; none of its blocks was written yet.
@@ -48,19 +48,51 @@ void Store(uint8_t* p, T v) {
   std::memcpy(p, &v, sizeof v);
 }
 
+// A check sum over bytes given in parts of any size.
+class Summer {
+ public:
+  explicit Summer(uint64_t seed) : h_(seed ^ 0x9E3779B97F4A7C15ull) {}
+  void Add(const uint8_t* p, size_t n) {
+    total_ += n;
+    while (n > 0 && held_ > 0 && held_ < 8) {
+      tail_[held_++] = *p++;
+      --n;
+      if (held_ == 8) {
+        Mix(Load<uint64_t>(tail_));
+        held_ = 0;
+      }
+    }
+    for (; n >= 8; p += 8, n -= 8) Mix(Load<uint64_t>(p));
+    std::memcpy(tail_ + held_, p, n);
+    held_ += int(n);
+  }
+  uint64_t End() {
+    uint64_t last = 0;
+    std::memcpy(&last, tail_, size_t(held_));
+    Mix(last ^ 0xA5);
+    Mix(total_);
+    return h_;
+  }
+
+ private:
+  void Mix(uint64_t w) {
+    h_ ^= w;
+    h_ *= 0xFF51AFD7ED558CCDull;
+    h_ ^= h_ >> 32;
+  }
+  uint64_t h_, total_ = 0;
+  uint8_t tail_[8] = {};
+  int held_ = 0;
+};
+
 uint64_t Sum(const uint8_t* p, size_t n, uint64_t seed) {
-  uint64_t h = seed ^ 0x9E3779B97F4A7C15ull ^ n;
-  auto mix = [&h](uint64_t w) {
-    h ^= w;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 32;
-  };
-  for (; n >= 8; p += 8, n -= 8) mix(Load<uint64_t>(p));
-  uint64_t tail = 0;
-  std::memcpy(&tail, p, n);
-  mix(tail ^ 0xA5);
-  return h;
+  Summer s(seed);
+  s.Add(p, n);
+  return s.End();
 }
+
+// Bytes gathered before each write to the journal, and read at a time from it.
+constexpr size_t kStage = size_t(1) << 20;
 
 uint64_t NewMark() {
   static uint64_t state = [] {
@@ -164,37 +196,59 @@ bool KvJournalSave(KorvaFile* f, const std::vector<KorvaPage*>& pages, bool head
   }
   std::erase_if(images, [](const auto& image) { return image.second == 0; });
 
-  size_t payload = 0;
-  for (const auto& [address, length] : images) payload += 8 + size_t(length);
-  const size_t total = kPieceHead + payload + kSumBytes;
-  if (j.write_at + total > kMostBytes) return KvRefuse(kvNoSpace) >= 0;
-  std::vector<uint8_t> piece;
+  uint64_t payload = 8 * uint64_t(images.size());
+  for (const auto& image : images) payload += uint64_t(image.second);
+  if (j.write_at + kPieceHead + payload + kSumBytes > kMostBytes) return KvRefuse(kvNoSpace) >= 0;
+  std::vector<uint8_t> out;
   try {
-    piece.resize(total);
+    out.reserve(std::max(kStage, 8 * images.size() + kPieceHead) + kMaxBlockSize);
   } catch (const std::bad_alloc&) {
     return KvRefuse(kvNoMemory) >= 0;
   }
-  std::memcpy(piece.data(), kPieceMagic, 4);
-  Store<uint32_t>(piece.data() + 4, uint32_t(images.size()));
-  Store<uint32_t>(piece.data() + 8, uint32_t(payload));
-  Store<uint64_t>(piece.data() + 16, j.nonce);
-  uint8_t* at = piece.data() + kPieceHead;
-  // The images are what the disk holds now: the run has not written these blocks yet.
+  Summer sum(j.nonce);
+  uint64_t at = j.write_at;
+  auto write = [&] {
+    sum.Add(out.data(), out.size());
+    const bool ok = out.empty() || KvRequest(&j.req, kReqWrite, uint32_t(at), out.data(), int(out.size()));
+    at += out.size();
+    out.clear();
+    return ok;
+  };
+  out.resize(kPieceHead);
+  std::memcpy(out.data(), kPieceMagic, 4);
+  Store<uint32_t>(out.data() + 4, uint32_t(images.size()));
+  Store<uint32_t>(out.data() + 8, uint32_t(payload));
+  Store<uint64_t>(out.data() + 16, j.nonce);
   for (const auto& [address, length] : images) {
-    Store<uint32_t>(at, address);
-    Store<uint32_t>(at + 4, uint32_t(length));
-    if (!KvRequest(&f->req, kReqRead, address, at + 8, length)) return false;
-    at += 8 + length;
+    uint8_t entry[8];
+    Store<uint32_t>(entry, address);
+    Store<uint32_t>(entry + 4, uint32_t(length));
+    out.insert(out.end(), entry, entry + 8);
   }
-  Store<uint64_t>(at, Sum(piece.data(), total - kSumBytes, j.nonce));
-  if (!KvRequest(&j.req, kReqWrite, uint32_t(j.write_at), piece.data(), int(total)) ||
-      !KvRequest(&j.req, kReqSync))
-    return false;
+  // The images are what the disk holds now, since the run has not written these blocks yet: those
+  // that lie end to end in one file are read together.
+  for (size_t i = 0; i < images.size();) {
+    size_t k = i + 1;
+    size_t bytes = size_t(images[i].second);
+    for (; k < images.size() && AddressFile(images[k].first) == AddressFile(images[i].first) &&
+           AddressOffset(images[k].first) == AddressOffset(images[i].first) + bytes && bytes < kStage;
+         ++k)
+      bytes += size_t(images[k].second);
+    if (out.size() + bytes > out.capacity() && !write()) return false;
+    const size_t from = out.size();
+    out.resize(from + bytes);
+    if (!KvRequest(&f->req, kReqRead, images[i].first, out.data() + from, int(bytes))) return false;
+    i = k;
+  }
+  if (!write()) return false;
+  uint8_t end[kSumBytes];
+  Store<uint64_t>(end, sum.End());
+  if (!KvRequest(&j.req, kReqWrite, uint32_t(at), end, kSumBytes) || !KvRequest(&j.req, kReqSync)) return false;
   if (j.created) {
     if (!KvRequest(&j.req, kReqSyncFolder)) return false;
     j.created = false;
   }
-  j.write_at += total;
+  j.write_at = at + kSumBytes;
   for (const auto& [address, length] : images) {
     if (address == 0)
       j.header_saved = true;
@@ -275,51 +329,58 @@ bool KvJournalRecover(KorvaRequest* table, bool* restored) {
   if (std::memcmp(head, kMagic, 8) != 0 || Load<uint64_t>(head + 56) != Sum(head, 56, 0)) return done(true);
   const uint64_t nonce = Load<uint64_t>(head + 8), length = Load<uint64_t>(head + 16);
   const uint64_t size = std::min<uint64_t>(uint64_t(st.st_size), kMostBytes);
-  std::vector<uint8_t> body;
-  try {
-    body.resize(size_t(size - kHeadBytes));
-  } catch (const std::bad_alloc&) {
-    KvRefuse(kvNoMemory);
-    return done(false);
-  }
-  if (!body.empty() && !KvRequest(&j, kReqRead, kHeadBytes, body.data(), int(body.size()))) return done(false);
-
-  // The whole pieces of this run, in order.
-  struct Image {
-    uint32_t address;
-    int length;
-    const uint8_t* bytes;
+  auto read = [&j](uint64_t at, uint8_t* into, size_t n) {
+    return n == 0 || KvRequest(&j, kReqRead, uint32_t(at), into, int(n));
   };
-  std::vector<Image> images;
-  for (size_t at = 0; at + kPieceHead + kSumBytes <= body.size();) {
-    const uint8_t* p = body.data() + at;
-    const uint32_t count = Load<uint32_t>(p + 4), payload = Load<uint32_t>(p + 8);
-    if (std::memcmp(p, kPieceMagic, 4) != 0 || Load<uint64_t>(p + 16) != nonce ||
-        payload > body.size() - at - kPieceHead - kSumBytes ||
-        Load<uint64_t>(p + kPieceHead + payload) != Sum(p, kPieceHead + payload, nonce))
+  std::vector<uint8_t> buffer, entries;
+  bool any = false;
+  // The pieces of this run in order, each checked whole before its images go back.
+  for (uint64_t at = kHeadBytes; at + kPieceHead + kSumBytes <= size;) {
+    uint8_t piece[kPieceHead];
+    if (!read(at, piece, kPieceHead)) return done(false);
+    const uint32_t count = Load<uint32_t>(piece + 4), payload = Load<uint32_t>(piece + 8);
+    if (std::memcmp(piece, kPieceMagic, 4) != 0 || Load<uint64_t>(piece + 16) != nonce ||
+        payload > size - at - kPieceHead - kSumBytes || payload < 8 * uint64_t(count))
       break;
-    const uint8_t* q = p + kPieceHead;
-    const uint8_t* end = q + payload;
-    for (uint32_t i = 0; i < count && end - q >= 8; ++i) {
-      const uint32_t address = Load<uint32_t>(q);
-      const uint32_t n = Load<uint32_t>(q + 4);
-      if (n > uint32_t(end - q - 8) || n == 0) break;
-      images.push_back({address, int(n), q + 8});
-      q += 8 + n;
+    Summer sum(nonce);
+    sum.Add(piece, kPieceHead);
+    for (uint64_t from = 0; from < payload;) {
+      const size_t n = size_t(std::min<uint64_t>(kStage, payload - from));
+      buffer.resize(n);
+      if (!read(at + kPieceHead + from, buffer.data(), n)) return done(false);
+      sum.Add(buffer.data(), n);
+      from += n;
+    }
+    uint8_t end[kSumBytes];
+    if (!read(at + kPieceHead + payload, end, kSumBytes)) return done(false);
+    if (Load<uint64_t>(end) != sum.End()) break;
+    entries.resize(8 * size_t(count));
+    if (!read(at + kPieceHead, entries.data(), entries.size())) return done(false);
+    uint64_t bytes = 0;
+    for (uint32_t i = 0; i < count; ++i) bytes += Load<uint32_t>(entries.data() + 8 * i + 4);
+    if (bytes != payload - entries.size()) break;
+    if (!any) {
+      // A journal made for another table that stood under this name is not put back onto this
+      // one. The words compared never change in a table's life, so a header torn by the run
+      // still has them.
+      uint8_t now_header[kHeaderSmall], now_geometry[6];
+      if (!KvRequest(table, kReqRead, 0, now_header, kHeaderSmall)) return done(false);
+      Geometry(now_header, now_geometry);
+      if (std::memcmp(now_geometry, head + 24, 6) != 0) return done(true);
+    }
+    any = true;
+    uint64_t from = at + kPieceHead + entries.size();
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t address = Load<uint32_t>(entries.data() + 8 * i);
+      const uint32_t n = Load<uint32_t>(entries.data() + 8 * i + 4);
+      buffer.resize(n);
+      if (!read(from, buffer.data(), n) || (n > 0 && !KvRequest(table, kReqWrite, address, buffer.data(), int(n))))
+        return done(false);
+      from += n;
     }
     at += kPieceHead + payload + kSumBytes;
   }
-  if (images.empty()) return done(true);
-  // A journal made for another table that stood under this name is not put back onto this one.
-  // The words compared never change in a table's life, so a header torn by the run still has them.
-  uint8_t now_header[kHeaderSmall], now_geometry[6];
-  if (!KvRequest(table, kReqRead, 0, now_header, kHeaderSmall)) return done(false);
-  Geometry(now_header, now_geometry);
-  if (std::memcmp(now_geometry, head + 24, 6) != 0) return done(true);
-
-  for (const Image& image : images)
-    if (!KvRequest(table, kReqWrite, image.address, const_cast<uint8_t*>(image.bytes), image.length))
-      return done(false);
+  if (!any) return done(true);
   struct stat now {};
   if (::fstat(table->fd, &now) == 0 && uint64_t(now.st_size) > length &&
       !KvRequest(table, kReqTruncate, uint32_t(length)))

@@ -432,8 +432,8 @@ const AnsiString& NewNote() {
 }
 
 // For every request of the operation, a try where that request fails: the operation says so (or,
-// when it did not need the request, is whole), and the table is as the operation left it: an
-// import keeps the inserts before the one that failed when its run could still end.
+// when it did not need the request, is whole), and the table is as it was before or after it.
+// The import's run fails whole: a disk that refused a request may have left a step half done.
 TEST_P(KvRecordFailingDisk, EveryFailedRequestLeavesTheTableWhole) {
   TempDir dir;
   const std::string path = dir.File("failing.kv");
@@ -479,7 +479,7 @@ TEST_P(KvRecordFailingDisk, EveryFailedRequestLeavesTheTableWhole) {
       EXPECT_NE(std::find(failedStates.begin(), failedStates.end(), rows), failedStates.end()) << "request " << n;
     if (HasFailure()) {
       ADD_FAILURE() << "request " << n << " of " << clean.seen << ", code " << refuser.code << (ok ? ", succeeded" : ", failed")
-                    << (rows == after ? ", rows after" : "");
+                    << (rows == after ? ", rows after" : "") << ", " << rows.size() << " rows, row 12 " << (rows.count(RowKey(12)) ? Show(rows.at(RowKey(12)).cat) : "-");
       break;
     }
   }
@@ -491,17 +491,7 @@ TEST_P(KvRecordFailingDisk, EveryFailedRequestLeavesTheTableWhole) {
 INSTANTIATE_TEST_SUITE_P(
     Operations, KvRecordFailingDisk,
     testing::Values(FaultCase{"import", size_t(24) << 10, [](CKvRecord& t) { return RunOnce(t, 2); }, [] { return Model(3); },
-                              [] {
-                                std::vector<Rows> states;
-                                const Rows whole = Model(3);
-                                Rows rows = Model(2);
-                                states.push_back(rows);
-                                for (int n = 2 * kPerRun; n < 3 * kPerRun; ++n) {
-                                  rows[RowKey(n)] = whole.at(RowKey(n));
-                                  states.push_back(rows);
-                                }
-                                return states;
-                              }},
+                              [] { return std::vector<Rows>{Model(2)}; }},
                     FaultCase{"edit", size_t(48) << 20,
                               [](CKvRecord& t) {
                                 const uint32_t id = IdOf(t, RowKey(3));
