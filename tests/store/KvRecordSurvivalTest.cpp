@@ -397,11 +397,15 @@ struct Refuser {
   int fail = 0;
   int seen = 0;
   int code = -1;  // of the request failed
+  int syncs = 0;
+  size_t journalBytes = 0;
   std::mutex m;
   static int Hook(const KorvaRequest* r, void* context) {
     auto* self = static_cast<Refuser*>(context);
-    if (r->code != kReqRead && r->code != kReqWrite && r->code != kReqLock && r->code != kReqSync) return 0;
     std::lock_guard<std::mutex> lock(self->m);
+    self->syncs += r->code == kReqSync;
+    if (r->code == kReqWrite && r->path.ends_with(".jnl")) self->journalBytes += size_t(r->length);
+    if (r->code != kReqRead && r->code != kReqWrite && r->code != kReqLock && r->code != kReqSync) return 0;
     if (++self->seen != self->fail) return 0;
     self->code = r->code;
     if (r->code == kReqWrite && self->fail % 3 == 2 && korva::AddressFile(r->address) == 0) {
@@ -484,7 +488,9 @@ TEST_P(KvRecordFailingDisk, EveryFailedRequestLeavesTheTableWhole) {
     }
   }
   db_cache_limit(size_t(48) << 20);
-  std::printf("figure failing_%s %d requests, %d failed the operation\n", GetParam().name, clean.seen, failed);
+  std::printf("figure failing_%s %d requests, %d failed the operation\nfigure %s_syncs %d count\n"
+              "figure %s_journal_bytes %zu bytes\n",
+              GetParam().name, clean.seen, failed, GetParam().name, clean.syncs, GetParam().name, clean.journalBytes);
   EXPECT_GT(failed, clean.seen / 2);
 }
 
