@@ -1,12 +1,20 @@
-// The main window as it starts, and the about box that shows once after it. The window: a folder file with two tables and folders below them, the folder
-// tree's first level, the empty list in the view tabs, the condition pane and the status bar.
+// The main window as it starts, and the about box that shows once after it. The window: a folder
+// file with two tables and folders below them, the folder tree's first level, the empty list in
+// the view tabs, the condition pane and the status bar. Then the same window listing the records
+// of a condition folder: the tree expanded, the records in the list view and the folder's
+// condition drawn in the diagram.
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 
 #include "folders/FlowBox.h"
 #include "folders/RuleFolder.h"
 #include "folders/RuleFolderTbl.h"
+#include "folders/DbFolder.h"
 #include "foundation/CapInfo.h"
+#include "foundation/CellFormat.h"
+#include "foundation/StringsList.h"
 #include "mainwin/Abount.h"
 #include "mainwin/MainForm.h"
 #include "platform/SysUtils.h"
@@ -64,9 +72,37 @@ bool MakeWorkFolder(const std::string& dir) {
       AddTable(root, dir, "顧客台帳", {"氏名", "所属", "金額", "日付"},
                {{"山田 太郎", "営業部", "12,000", "2024/04/01"},
                 {"鈴木 花子", "総務部", "8,500", "2024/04/02"},
-                {"佐藤 一郎", "開発部", "23,400", "2024/04/03"}});
+                {"佐藤 一郎", "開発部", "23,400", "2024/04/03"},
+                {"高橋 美咲", "営業部", "31,200", "2024/04/05"},
+                {"田中 健", "営業部", "4,800", "2024/03/28"},
+                {"伊藤 由紀", "営業部", "27,650", "2024/04/08"},
+                {"渡辺 翔", "開発部", "15,000", "2024/04/09"},
+                {"中村 さくら", "営業部", "9,900", "2024/04/10"},
+                {"小林 大輔", "営業部", "21,000", "2024/03/15"},
+                {"加藤 愛", "総務部", "6,300", "2024/04/12"},
+                {"吉田 拓也", "営業部", "18,400", "2024/04/15"},
+                {"山口 彩", "営業部", "7,250", "2024/04/16"},
+                {"松本 剛", "開発部", "12,800", "2024/04/16"},
+                {"井上 真理子", "営業部", "25,000", "2024/04/18"},
+                {"木村 亮", "営業部", "3,600", "2024/04/19"},
+                {"林 千尋", "総務部", "11,100", "2024/04/22"},
+                {"清水 誠", "営業部", "14,300", "2024/04/23"},
+                {"山崎 恵", "営業部", "22,750", "2024/04/24"},
+                {"森 和也", "営業部", "5,400", "2024/04/25"},
+                {"池田 陽子", "開発部", "19,900", "2024/04/26"},
+                {"橋本 悠斗", "営業部", "16,000", "2024/04/30"},
+                {"山下 理恵", "営業部", "8,800", "2024/05/01"},
+                {"石川 直樹", "営業部", "29,300", "2024/05/02"}});
+  // The display format a user gives the ledger: wide enough names and dates, amounts on the right.
+  for (int i = 0; i < customers->CapInfoList->Count(); ++i) {
+    CCapInfo* column = customers->CapInfoList->GetItem(i);
+    const std::string field = SjisToUtf8(GetFieldPart(column->Name));
+    column->Width = field == "氏名" ? 120 : field == "日付" ? 100 : 90;
+    if (field == "金額") column->Alignment = 2;
+  }
   AddCondition(customers, "営業部", "所属 = '営業部'");
   AddCondition(customers, "高額", "金額 >= '20,000'");
+  AddCondition(customers, "営業部の指定客", "所属 = '営業部' AND (日付 >= '2024/04/15' OR 氏名 LIKE '山%')");
   CRuleFolderTbl* access = AddTable(root, dir, "アクセスログ", {"日時", "ホスト", "要求", "ステータス"},
                                     {{"2024/04/01 09:12", "192.0.2.10", "GET /index.html", "200"}});
   AddCondition(access, "エラー", "ステータス >= '400'");
@@ -79,10 +115,74 @@ bool MakeWorkFolder(const std::string& dir) {
   return root.SaveFolderFile() && ini.SaveToFile(dir + "/work.ini");
 }
 
-}  // namespace
+// The node's children as the tree shows them when the user expands it.
+void ExpandNode(TFormMain* main, TTreeNode* node) {
+  node->Expand(false);
+  if (node->Count() > 0) return;
+  auto* folder = static_cast<CDbFolder*>(node->Data);
+  folder->Expand();
+  for (int i = 0; i < folder->Children.Count(); ++i) {
+    CDbFolder* child = folder->Children.Get(i);
+    TTreeNode* shown = main->TreeView1->Items()->AddChildObject(node, child->Name, child);
+    shown->SetImageIndex(child->GetImageIndex(false));
+    shown->SetSelectedIndex(child->GetImageIndex(true));
+  }
+  node->Expand(false);
+}
 
-bool ShotMainWindow(const std::string& file) {
-  const std::string dir = std::filesystem::temp_directory_path() / "cw_main_window_shot";
+// The node's records listed as the selection lists them: the rows, the diagram showing its
+// condition and the grid laid out over the display columns.
+void ListNode(TFormMain* main, TTreeNode* node) {
+  main->TreeView1->SetSelected(node);
+  if (main->ListedNode == node) return;
+  auto* folder = static_cast<CDbFolder*>(node->Data);
+  TList selection;
+  selection.Add(folder);
+  folder->ListStart(selection);
+  for (auto* row = new TStringList;;) {
+    const int r = folder->ListNextNB(*row);
+    if (r < 0) {
+      delete row;
+      break;
+    }
+    if (r == 1) {
+      main->ListRows->Add(row);
+      row = new TStringList;
+    }
+  }
+  CCapInfoList* columns = folder->GetCapInfoList();
+  main->ListRows->ColumnList = columns;
+  main->ListedNode = node;
+  main->DiagramBox->SetExpression(folder->Condition);
+  main->DiagramBox->SetDefTableName(folder->Folder->GetTableName());
+  main->ShowViewData();
+  TStringGridEx* grid = main->StringGridEx1;
+  const int count = main->ListRows->Count();
+  grid->SetRowCount(count + 1);
+  int shown = 0;
+  for (int i = 0; i < columns->Count(); ++i) shown += columns->GetItem(i)->Shown;
+  grid->SetColCount(shown);
+  grid->SetFixedCols(0);
+  grid->SetFixedRows(1);
+  for (int r = 1; r <= count; ++r) grid->SetRowHeights(r, grid->DefaultRowHeight());
+  for (int i = 0, c = 0; i < columns->Count(); ++i) {
+    CCapInfo* info = columns->GetItem(i);
+    info->Position = i;
+    if (!info->Shown) continue;
+    grid->SetObjects(c, 0, info);
+    grid->SetCells(c, 0, info->Caption);
+    grid->SetColWidths(c, info->Width);
+    const TAlignment alignments[] = {taLeftJustify, taCenter, taRightJustify};
+    grid->GridColumns()->Items(c)->SetAlignment(alignments[std::clamp(info->Alignment, 0, 2)]);
+    for (int r = 0; r < count; ++r) grid->SetCells(c, r + 1, FormatCellValue(info, (*main->ListRows->Row(r))[i]));
+    ++c;
+  }
+  main->StatusBar1->Panels()->Items(1)->SetText(Format(SJ("件数:%d  検索:%d(ミリ秒)  表示:%d(ミリ秒)").c_str(), count, 3, 1));
+}
+
+// The window started on a work folder in dir at 1280 x 800 (the about box has its own picture),
+// brought into the state to show by prepare, and saved; false when prepare found nothing to show.
+bool ShotStartedWindow(const std::string& dir, const std::string& file, const std::function<bool(TFormMain*)>& prepare) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   if (!MakeWorkFolder(dir)) return false;
@@ -90,12 +190,32 @@ bool ShotMainWindow(const std::string& file) {
   auto* main = new TFormMain(Application);
   main->SetBounds(0, 0, 1280, 800);
   main->Show();
-  main->Timer1->SetEnabled(false);  // the about box has its own picture
-  const bool saved = SaveFormPicture(main, file);
+  main->Timer1->SetEnabled(false);
+  const bool saved = prepare(main) && SaveFormPicture(main, file);
   delete main->DiagramBox;
   delete main;
   std::filesystem::remove_all(dir);
   return saved;
+}
+
+}  // namespace
+
+bool ShotMainWindowListing(const std::string& file) {
+  // A short folder, so that the folder file's path fits its status panel.
+  return ShotStartedWindow(std::filesystem::temp_directory_path() / "cw_work", file, [](TFormMain* main) {
+    TTreeNode* top = main->TreeView1->Items()->GetFirstNode();
+    TTreeNode* customers = top && top->Count() > 0 ? top->Item(0) : nullptr;
+    if (!customers) return false;
+    ExpandNode(main, customers);
+    if (customers->Count() < 3) return false;
+    ListNode(main, customers->Item(2));
+    return true;
+  });
+}
+
+bool ShotMainWindow(const std::string& file) {
+  return ShotStartedWindow(std::filesystem::temp_directory_path() / "cw_main_window_shot", file,
+                           [](TFormMain*) { return true; });
 }
 
 bool ShotAboutBox(const std::string& file) {
