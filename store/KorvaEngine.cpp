@@ -1107,19 +1107,25 @@ int16_t KvHold(KorvaFile* f) {
   }
   f->run_failed_class = f->run_failed_detail = 0;
   if (KvLock(f) < 0) return -1;
-  // A run that never ended is taken back before anything reads the file. The blocks this file
-  // keeps are of the state before that run, yet its own failed run may have been the one.
-  bool restored = false;
-  if (!KvJournalRecover(&f->req, &restored) || !StartRun(f)) {
-    UnlockAfterFailure(f);
-    return -1;
-  }
-  if (restored) {
-    f->fresh = true;
-    if (!StartRun(f)) {
+  // A run that never ended is taken back before anything reads the file. Such a run has changed
+  // the counter on disk before any block it overwrote (or has overwritten nothing), so the journal
+  // is looked at only when the file changed since this handle last saw it, or the header fails.
+  const uint32_t drops = f->drops;
+  bool started = StartRun(f);
+  if (!started || f->drops != drops) {
+    bool restored = false;
+    if (!KvJournalRecover(&f->req, &restored)) {
       UnlockAfterFailure(f);
       return -1;
     }
+    if (restored || !started) {
+      f->fresh = true;
+      started = StartRun(f);
+    }
+  }
+  if (!started) {
+    UnlockAfterFailure(f);
+    return -1;
   }
   KvJournalBegin(f);
   f->holds = 1;
