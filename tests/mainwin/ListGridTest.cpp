@@ -14,7 +14,7 @@
 
 namespace {
 
-struct Column {
+struct ColumnSpec {
   const char* heading;
   bool shown = true;
   bool ditto = true;
@@ -24,8 +24,8 @@ struct Column {
 // Columns and rows as a listing leaves them (texts in UTF-8 here, Shift_JIS in the rows), linked
 // both ways. Declared before the program so that it outlives the window that shows it.
 struct Rows {
-  Rows(std::vector<Column> spec, const std::vector<std::vector<const char*>>& texts) {
-    for (const Column& c : spec) {
+  Rows(std::vector<ColumnSpec> spec, const std::vector<std::vector<const char*>>& texts) {
+    for (const ColumnSpec& c : spec) {
       auto* info = new CCapInfo;
       info->Caption = Utf8ToSjis(c.heading);
       info->Name = info->Caption;
@@ -507,4 +507,31 @@ TEST_F(ListGridTest, ListedRecordsSortAndCopy) {
   grid->PressKey('A', ssCtrl);
   grid->PressKey('C', ssCtrl);
   EXPECT_EQ(SjisToUtf8(Clipboard()->AsText()), "山田\t営業\t9\r\n山田\t営業\t120\r\n佐藤\t総務\t1000\r\n");
+}
+
+// In the summary view a heading click sorts by the clicked column within the group keys, which
+// the status bar names too; the sort keys keep only what was clicked.
+TEST_F(ListGridTest, SummaryViewSortsWithinItsGroupKeys) {
+  for (const char* unit : {"営業", "営業", "営業", "総務", "経理", "経理"})
+    work->Insert(SJ("顧客"), {{"name", SJ("顧客")}, {"unit", Utf8ToSjis(unit)}, {"amount", "1"}});
+  TTreeNode* customers = CustomersNode();
+  CCapInfoList* sum = static_cast<CDbFolder*>(customers->Data)->GetSumCapInfoList();
+  CCapInfo* key = Column(SJ("顧客.unit"), true, SJ("部署"));
+  key->GroupKey = true;
+  sum->Add(key);
+  sum->Add(Column(SJ("顧客.name"), true, SJ("件数")));
+  FormMain->SearchedCount = 0;
+  FormMain->RefreshListView(customers, false);
+  FormMain->TabControl1->UserSelect(1);
+  ASSERT_EQ(FormMain->StringGridEx1->Tag, reinterpret_cast<intptr_t>(FormMain->SumColumns));
+  ClickHeading(1, 0);
+  EXPECT_EQ(SjisToUtf8(FormMain->StatusBar1->Panels()->Items(2)->Text()), "ソート: 件数△  部署△");
+  EXPECT_EQ(GridColumn(0), (std::vector<std::string>{"総務", "経理", "営業"}));
+  EXPECT_EQ(GridColumn(1), (std::vector<std::string>{"1", "2", "4"}));
+  ClickHeading(1, 0);
+  EXPECT_EQ(SjisToUtf8(FormMain->StatusBar1->Panels()->Items(2)->Text()), "ソート: 件数▽  部署△");
+  EXPECT_EQ(GridColumn(0), (std::vector<std::string>{"営業", "経理", "総務"}));
+  ASSERT_EQ(FormMain->SortColumns->Count(), 1);
+  EXPECT_EQ(FormMain->SortColumns->GetItem(0)->Caption, SJ("件数"));
+  FormMain->TabControl1->UserSelect(0);
 }
