@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "folders/ReadCsvUnit.h"
+#include "mainwin/CsvWrite.h"
 #include "query/DbHandle.h"
 #include "platform/Clipbrd.h"
 #include "query/ReadingDlgUnit.h"
@@ -383,7 +384,7 @@ TEST_F(MainWindowTest, EditSheetFilledFromTheMarkedRows) {
 }
 
 // A user edits two listed records in the dialog (types, undoes, types again, pastes a block) and
-// confirms; then adds a record by pasting into the first empty row.
+// confirms; adds a record by pasting into the first empty row; exports the list again.
 TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
   CustomerFolder work;
   StartedProgram program({work.Base()});
@@ -433,6 +434,20 @@ TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
   added.push_back("4|" + SJ("新人||5"));
   EXPECT_EQ(Records(), added);
   EXPECT_EQ(captions, (std::vector<std::string>{"データの編集", "データの追加"}));
+
+  // The list shows the table again, and the export gives what it holds.
+  ASSERT_EQ(FormMain->ListRows->Count(), 4);
+  MarkRows({1, 2, 3, 4});
+  ModalHandlerScope exporter([](TForm* form) {
+    auto* dialog = dynamic_cast<TCsvWriteDlg*>(form);
+    ASSERT_NE(dialog, nullptr);
+    dialog->RadioGroup1->SetItemIndex(1);
+    dialog->RadioGroup2->SetItemIndex(1);
+    PressButton(dialog, "OK");
+  });
+  EXPECT_TRUE(FormMain->ExportList());
+  EXPECT_EQ(Clipboard()->AsText(),
+            "name,unit,amount\r\n" + SJ("山田") + ",z,120\r\nP,Q,30\r\n" + SJ("鈴木,営業,45") + "\r\n" + SJ("新人") + ",,5\r\n");
 }
 
 // Confirming while another process holds the lock, and a record that went meanwhile: each is
