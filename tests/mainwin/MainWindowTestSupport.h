@@ -13,11 +13,20 @@
 #include "foundation/CvMessageUnit.h"
 #include "foundation/StringsList.h"
 #include "mainwin/Abount.h"
+#include "mainwin/GetListUnit.h"
 #include "mainwin/MainForm.h"
 #include "mainwin/Startup.h"
 #include "platform/SysUtils.h"
 #include "tests/folders/FolderTestSupport.h"
 #include "views/CvSumCardPr.h"
+
+// A listing that outlasts its inline time shows its progress dialog, which closes itself when the
+// listing ends (slow machines, sanitizer builds): true when form was that dialog, after it closed.
+inline bool LetListingFinish(TForm* form) {
+  if (form != GetListDlg) return false;
+  EXPECT_TRUE(PumpUntil([form] { return form->ModalResult() != mrNone; }, 60000));
+  return true;
+}
 
 // Plays the user for every modal form: notes what each one showed, presses the message boxes'
 // buttons named in answers in turn (OK once they are used up) and closes the about box.
@@ -35,6 +44,7 @@ class UserScript {
 
  private:
   void Play(TForm* form) {
+    if (LetListingFinish(form)) return;
     if (dynamic_cast<TAboutBox*>(form)) {
       ++aboutBoxes;
       PressButton(form, SJ("閉じる"));
@@ -146,7 +156,12 @@ inline int ListAllRecords(TTreeNode* node) {
     ADD_FAILURE() << "no node to list\n" << TreeText(FormMain->TreeView1);
     return -1;
   }
-  FormMain->TreeView1->SetSelected(node);
+  {
+    ModalHandlerScope listing([](TForm* form) {
+      if (!LetListingFinish(form)) ADD_FAILURE() << "unexpected dialog \"" << Show(form->Caption()) << "\"";
+    });
+    FormMain->TreeView1->SetSelected(node);
+  }
   if (FormMain->ListedNode != node) {
     ADD_FAILURE() << "the node was not listed";
     return -1;
