@@ -158,7 +158,13 @@ inline int ListAllRecords(TTreeNode* node) {
   CStringsList* rows = FormMain->ListRows;
   rows->DeleteAll();
   folder->Folder->ListStart(TStringList(), names);
-  for (auto* row = new TStringList; folder->Folder->ListNext(*row); row = new TStringList) rows->Add(row);
+  for (auto* row = new TStringList;; row = new TStringList) {
+    if (!folder->Folder->ListNext(*row)) {
+      delete row;
+      break;
+    }
+    rows->Add(row);
+  }
   folder->Folder->ListEnd();
   rows->ColumnList = columns;
   columns->Rows = rows;
