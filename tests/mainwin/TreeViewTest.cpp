@@ -526,6 +526,10 @@ TEST_F(MainWindowTest, FolderCommandsAskThenChangeTheFolders) {
       RightClick(NodeAt(step.node));
       EXPECT_TRUE((FormMain->*step.command)->Execute());
     }
+    // What the user sees next reads nothing that went with a folder.
+    FormMain->StringGridEx1->PaintToImage();
+    FormMain->TabControl1->UserSelect(1);
+    FormMain->TabControl1->UserSelect(0);
     EXPECT_EQ(user.boxes, c.boxes);
     EXPECT_EQ(ModelText(FormMain->TopFolder), c.model);
     EXPECT_EQ(FormMain->FileSaveFol->Enabled(), c.changed);
