@@ -669,13 +669,14 @@ void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CK
 
 bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const bool current = Version_ >= kvrVersion;
+  const bool unique = col.Type == kvrString && (col.Flags & kvrOptUnique);
   StringCache* cache = current ? InsertCache() : nullptr;
-  if (cache) {
+  // A unique text is looked at in the table: whether another record refers to it decides.
+  if (cache && !unique) {
     MakeStringValueRecord(cache->sought, col, colNo, value, 0, 0);
     StringCache::Key(cache->key, cache->sought.Data());
     if (const uint32_t hit = cache->Find(cache->key, colNo); hit != StringCache::kNone) {
       // A value this object has met: its use count rises when the kept-back counts are written.
-      if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
       // A cache forgotten meanwhile went with writes that failed.
       if (!KeepRef(cache->entries[hit].id, id) || Cache_ != cache) return false;
       cache->entries[hit].used = true;
@@ -692,7 +693,7 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
     if (FindStringValue(rec, col, value, colNo)) {
       stringId = KvrGet32(rec.Data() + 16);
       uint32_t count = KvrGet32(rec.Data() + 20) + 1;
-      if (col.Type == kvrString && (col.Flags & kvrOptUnique)) {
+      if (unique) {
         // The text is taken when another record refers to it; a value left without references
         // (by damage) is taken over with this record's reference as its only one.
         bool own = false;

@@ -158,6 +158,13 @@ bool WalkBodies(CKvRecord& table, Step step, bool (CKvRecord::*next)(uint32_t, b
 int CKvRecord::CopyTo(const AnsiString& target) {
   const int opened = Open();
   if (opened < 0) return -1;
+  if (Cols_->Count() == 0) {
+    // Without its column definitions (table records lost) a table's bodies cannot be read: a copy
+    // would keep none of their values.
+    ReportError("%s", SJ("カラム情報が読めません。").c_str());
+    if (opened == 0) Close();
+    return -1;
+  }
   std::unique_ptr<CKvRecord> dst(CreateKvRecord(target));
   bool made = dst && dst->Create();
   for (int i = 1; made && i < Cols_->Count(); ++i) {
