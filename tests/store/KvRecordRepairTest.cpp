@@ -41,7 +41,8 @@ struct RepairFixture : TableFixture {
                       {"tags", kvrSet, 0, 0},
                       {"n", kvrSigned, 0, 0},
                       {"r", kvrReal, 0, 0},
-                      {"code", kvrString, 0, kvrOptUnique}}) {
+                      {"code", kvrString, 0, kvrOptUnique},
+                      {"stamp", kvrString, 0, kvrAutoDateTime | kvrOptAppend}}) {
     const char* names[] = {"山田", "佐藤", "山田", "鈴木", "高橋", "山田"};
     for (int i = 0; i < 6; ++i)
       EXPECT_NE(Add({{"name", Utf8ToSjis(names[i])},
@@ -83,6 +84,16 @@ TEST(KvRecordRepair, ReIndexMendsWhatTheCheckFinds) {
          ASSERT_TRUE(f.table.File()->SelectKey(kvrKeyString) && f.table.File()->Insert(rec.Data(), rec.Length()));
        },
        &KvrTableCheck::orphanValues, nullptr},
+      {"lost references of an automatic column",  // its values stay as they were written
+       [](RepairFixture& f) {
+         const CKvrColInfo& stamp = *f.table.Columns()->GetAt(6);
+         for (uint32_t id = 1; id <= 6; ++id) {
+           CKvrValue v(kvrString);
+           v.SetText(f.Get(id)[6].c_str());
+           ASSERT_TRUE(f.table.RemoveIndexEntry(stamp, v, id, 6));
+         }
+       },
+       &KvrTableCheck::missingEntries, nullptr},
       {"use count below its references",
        [](RepairFixture& f) {
          auto rec = StringValue(f.table, 1, SJ("山田").c_str());
