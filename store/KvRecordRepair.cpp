@@ -43,6 +43,14 @@ struct Entry {
 
 uint64_t Ref(uint32_t high, uint32_t low) { return uint64_t(high) << 32 | low; }
 
+// A key of n bytes as the engine is handed keys: zero after them, so that a file whose keys are
+// longer than the layout says is never read past them.
+KvrKey Padded(const unsigned char* bytes, int n) {
+  KvrKey key;
+  std::memcpy(key.bytes, bytes, size_t(n));
+  return key;
+}
+
 template <class T>
 void SortUnique(std::vector<T>& v) {
   std::sort(v.begin(), v.end());
@@ -460,10 +468,10 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
       // Away with what no record needs: references, entries, string values.
       ok = Korva_->SelectKey(kvrKeyRef);
       for (const uint64_t r : d.dropRefs) ok = ok && Korva_->Delete(KvrKey(uint32_t(r >> 32), uint32_t(r)).bytes);
-      for (const Entry& e : d.dropEntries) ok = ok && Korva_->SelectKey(e.key) && Korva_->Delete(e.bytes);
+      for (const Entry& e : d.dropEntries) ok = ok && Korva_->SelectKey(e.key) && Korva_->Delete(Padded(e.bytes, e.length).bytes);
       ok = ok && Korva_->SelectKey(kvrKeyString);
-      for (const uint32_t sid : d.dropValues) ok = ok && Korva_->Delete(inv.values[sid].key);
-      for (const auto& key : inv.spare) ok = ok && Korva_->Delete(key.data());
+      for (const uint32_t sid : d.dropValues) ok = ok && Korva_->Delete(Padded(inv.values[sid].key, 20).bytes);
+      for (const auto& key : inv.spare) ok = ok && Korva_->Delete(Padded(key.data(), 20).bytes);
       // The counters above every id that stays; new string values above them.
       uint32_t nextString = std::max(inv.info.LastStringId, d.highestString);
       for (const uint32_t image : d.makeValues) {
@@ -498,7 +506,7 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
         if (!ok) break;
         rec.SetLength(cap);
         const Inventory::Value& v = inv.values[sid];
-        ok = Korva_->Read(v.key, rec.Data()) && Korva_->LastResult() >= 24;
+        ok = Korva_->Read(Padded(v.key, 20).bytes, rec.Data()) && Korva_->LastResult() >= 24;
         if (!ok) break;
         const int length = Korva_->LastResult();
         const uint32_t count = inv.images[v.image].most;
