@@ -141,10 +141,11 @@ class CKvRecord : private CKorvaDeferred {
   int CheckTable(KvrTableCheck* report = nullptr);
   // What the table's keys hold and what its bodies call for (store/KvRecordRepair.cpp).
   struct Inventory;
-  // The table met damage (a block it could not read or that is not what the file's structure
-  // says, a body whose values do not fill it): its writes are refused until ReIndex succeeds or
-  // the file is replaced by the data check.
-  bool DamageFound() const { return Damaged_; }
+  // The table's file was found damaged in this process (a block that could not be read or that
+  // is not what the file's structure says, a body whose values do not fill it): the writes of
+  // every table object of the file are refused until ReIndex mends it or the data check puts a
+  // new file in its place.
+  bool DamageFound() const;
 
   // MatchValueOp with this table's ordering, so a test made here orders as its indexes do.
   bool MatchOp(const CKvrValue* a, int op, const CKvrValue* b) const;
@@ -237,6 +238,7 @@ class CKvRecord : private CKorvaDeferred {
   // RefuseDamaged: a write of a damaged table shows that message and is refused (true).
   bool NoteDamage(bool bodyDamaged = false);
   bool RefuseDamaged();
+  void SetDamaged(bool damaged);
   // Calls NoteDamage when the operation it spans ends.
   class DamageWatch {
    public:
@@ -248,10 +250,8 @@ class CKvRecord : private CKorvaDeferred {
    private:
     CKvRecord& table_;
   };
-  bool Damaged_ = false;
-  bool BodyDamageShown_ = false;          // a damaged body was shown in the running query
-  uint32_t DamageSeen_ = 0;              // the file handle's DamageMet() last looked at
-  uint64_t DamagedFile_[2] = {0, 0};     // device and inode of the damaged file
+  bool BodyDamageShown_ = false;  // a damaged body was shown in the running query
+  uint32_t DamageSeen_ = 0;       // the file handle's DamageMet() last looked at
   // fill, when given, sees each decoded body first (its id, body, values and the columns it
   // holds) and may write the record again.
   using BodyFill = std::function<void(uint32_t id, CKvrBuffer& body, CKvrValueList& values, int& held)>;

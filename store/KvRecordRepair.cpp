@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
+#include <set>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -67,11 +69,18 @@ std::vector<T> Minus(const std::vector<T>& a, const std::vector<T>& b) {
 
 const AnsiString& DamageText() { return SJ("テーブル %s は壊れています。「データ検査」で修復して下さい。"); }
 
-bool FileIdentity(const AnsiString& path, uint64_t id[2]) {
+// The table files found damaged in this process, by what tells one file from another: device,
+// inode and the time of its last change of state. Every table object of a file sees the mark; a
+// file put in its place (the data check's result) or written by another process since is
+// another file.
+using FileMark = std::array<int64_t, 4>;
+std::mutex g_damagedLock;
+std::set<FileMark> g_damaged;
+
+bool Mark(const AnsiString& path, FileMark& mark) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
-  id[0] = uint64_t(st.st_dev);
-  id[1] = uint64_t(st.st_ino);
+  mark = {int64_t(st.st_dev), int64_t(st.st_ino), int64_t(st.st_ctim.tv_sec), int64_t(st.st_ctim.tv_nsec)};
   return true;
 }
 
@@ -362,21 +371,31 @@ bool CKvRecord::NoteDamage(bool bodyDamaged) {
   if (met == DamageSeen_ && !bodyDamaged) return false;
   const bool engine = met != DamageSeen_;
   DamageSeen_ = met;
-  if (!Damaged_ && !FileIdentity(FileName_, DamagedFile_)) DamagedFile_[0] = DamagedFile_[1] = 0;
-  Damaged_ = true;
+  SetDamaged(true);
   if (engine || !BodyDamageShown_) ReportError(DamageText().c_str(), FileName_.c_str());
   if (!engine) BodyDamageShown_ = true;
   return true;
 }
 
+void CKvRecord::SetDamaged(bool damaged) {
+  FileMark mark;
+  if (!Mark(FileName_, mark)) return;
+  std::lock_guard<std::mutex> hold(g_damagedLock);
+  if (damaged)
+    g_damaged.insert(mark);
+  else
+    g_damaged.erase(mark);
+}
+
+bool CKvRecord::DamageFound() const {
+  FileMark mark;
+  if (!Mark(FileName_, mark)) return false;
+  std::lock_guard<std::mutex> hold(g_damagedLock);
+  return g_damaged.count(mark) > 0;
+}
+
 bool CKvRecord::RefuseDamaged() {
-  if (!Damaged_) return false;
-  // The data check puts a new file in place of a damaged one: that one is not refused.
-  uint64_t now[2];
-  if (FileIdentity(FileName_, now) && (now[0] != DamagedFile_[0] || now[1] != DamagedFile_[1])) {
-    Damaged_ = false;
-    return false;
-  }
+  if (!DamageFound()) return false;
   ReportError(DamageText().c_str(), FileName_.c_str());
   return true;
 }
@@ -431,6 +450,7 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
     return added;
   }
   bool sound = false;
+  const bool damaged = DamageFound();
   {
     CKvrLock lock(Korva_);
     // The columns added after a record was written get their automatic values, record by record
@@ -523,7 +543,8 @@ int CKvRecord::ReIndex(KvrProgress progress, void* context) {
     if (!ok) added = -1;
     if (NoteDamage() || !lock.Release()) added = -1;
   }
-  if (added >= 0 && sound) Damaged_ = false;
+  // Its writes changed the file: a table still damaged is marked again as it now is.
+  SetDamaged(damaged && !(added >= 0 && sound));
   if (opened == 0) Close();
   return added;
 }

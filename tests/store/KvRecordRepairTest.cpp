@@ -263,10 +263,15 @@ TEST(KvRecordRepair, DamageMetIsReportedAndStopsWrites) {
   KvrTableCheck found;
   EXPECT_EQ(f.table.CheckTable(&found), -1);
   EXPECT_EQ(found.badBodies, 1);
-  // Writes are refused with the same message.
+  // Writes are refused with the same message, also those of another object of the table.
   EXPECT_EQ(f.Add({{"t", "more"}}), 0u);
   EXPECT_FALSE(f.table.DelRecById("1"));
-  EXPECT_EQ(box.texts.size(), 3u);
+  {
+    CKvRecord other;
+    other.SetFileName(f.dir.File("t.kv"));
+    EXPECT_FALSE(other.DelRecById("3"));
+  }
+  EXPECT_EQ(box.texts.size(), 4u);
   EXPECT_EQ(f.Raw(kvrKeyBody).size(), 3u);
   f.table.Close();
 
