@@ -8,7 +8,9 @@
 // damaged data block is stepped over through the tree and a damaged key block through the chain.
 // The salvage reads the file's blocks end to end and keeps every record of every intact data
 // block; where it meets bytes it cannot place it moves on in 128-byte steps, the grain of every
-// block address, so one damaged block does not hide the blocks behind it.
+// block address, so one damaged block does not hide the blocks behind it. A file whose header
+// cannot be read is salvaged all the same: its block sizes, keys and key lengths are read from
+// the blocks that every file begins with (GeometryFromBlocks).
 //
 // Other processes keep working while a pass runs. The check takes the file's lock for a stretch of
 // block reads at a time and never across a call of progress_hook; each time it takes the lock
