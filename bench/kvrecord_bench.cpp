@@ -33,14 +33,13 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "bench/EightColumnRows.h"
 #include "store/CondOp.h"
 #include "store/KorvaCore.h"
 #include "store/KvRecord.h"
 
 namespace {
 
-constexpr int kCodes = 10000;
-constexpr int kCategories = 20;
 // The program's shared libraries take about 15 MB before any work; a block cache of 36 MB (the
 // engine's default is 48 MB) keeps the whole run within 64 MB. SQLite's page cache gets the same.
 constexpr int kCacheMb = 36;
@@ -49,46 +48,6 @@ constexpr int kCacheMb = 36;
   std::fprintf(stderr, "kvrecord_bench: %s failed\n", what);
   std::exit(1);
 }
-
-AnsiString CodeText(int code) { return Format("C%05d", code); }
-
-// The rows, made from their number alone, so neither side keeps them in memory.
-class Rows {
- public:
-  Rows() {
-    for (const char* s : {"佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺", "山本", "中村", "小林", "加藤", "吉田", "山田",
-                          "佐々木", "山口", "松本", "井上", "木村", "林", "斎藤", "清水"})
-      family_.push_back(Utf8ToSjis(s));
-    for (const char* s : {"太郎", "花子", "一郎", "美咲", "健太", "陽子", "翔", "さくら", "大輔", "由美", "誠", "真由美"})
-      given_.push_back(Utf8ToSjis(s));
-    for (const char* s : {"食品", "飲料", "日用品", "文具", "家電", "衣料", "書籍", "玩具", "寝具", "食器", "園芸", "工具",
-                          "化粧品", "医薬品", "雑貨", "家具", "靴", "鞄", "時計", "楽器"})
-      categories_.push_back(Utf8ToSjis(s));
-    for (const char* s : {"至急", "確認済", "要連絡", "保留", "返品", "再送", "納期注意", "見積中", "支払済", "未着"})
-      notes_.push_back(Utf8ToSjis(s));
-  }
-
-  // The eight texts of row i.
-  void Row(uint64_t i, std::vector<AnsiString>& out) const {
-    const uint64_t h = Mix(i + 1);
-    out.resize(8);
-    out[0] = Format("%llu", static_cast<unsigned long long>(i + 1));
-    out[1] = Format("%04d/%02d/%02d", 2015 + int(h % 10), 1 + int(h >> 8) % 12, 1 + int(h >> 16) % 28);
-    out[2] = CodeText(int((h >> 24) % kCodes));
-    out[3] = categories_[size_t((h >> 40) % kCategories)];
-    out[4] = Format("%d.%02d", int((h >> 20) % 100000), int(h % 100));
-    out[5] = Format("%d", int((h >> 33) % 2001) - 1000);
-    out[6] = family_[size_t((h >> 12) % family_.size())] + given_[size_t((h >> 44) % given_.size())];
-    out[7] = (h >> 50) % 4 == 0 ? notes_[size_t((h >> 52) % notes_.size())] + Format(" %llu", static_cast<unsigned long long>(h % 1000000))
-                                : AnsiString();
-  }
-
- private:
-  std::vector<AnsiString> family_, given_, categories_, notes_;
-};
-
-const char* const kColumns[8] = {"id", "date", "code", "category", "amount", "qty", "name", "note"};
-const char kTypes[8] = {kvrUnsigned, kvrString, kvrString, kvrString, kvrReal, kvrSigned, kvrString, kvrString};
 
 // The look-ups j of a slice; the same codes on both sides.
 AnsiString LookupCode(int j) { return CodeText(int(uint64_t(j) * 7919 % kCodes)); }

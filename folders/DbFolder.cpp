@@ -145,6 +145,14 @@ int CDbFolder::DeleteRecords(CCapInfoList* columns, const std::vector<int>& inde
   return Folder->DeleteRecords(columns, indexes, rows);
 }
 
+bool CDbFolder::UpdateRecord(CCapInfoList* columns, const TStrings& values) {
+  return Folder && Folder->UpdateRecord(columns, values);
+}
+
+bool CDbFolder::InsertRecord(CCapInfoList* columns, const TStrings& values) {
+  return Folder && Folder->InsertRecord(columns, values);
+}
+
 bool CDbFolder::Lock() { return Folder ? Folder->Lock() : true; }
 bool CDbFolder::Unlock() { return Folder ? Folder->Unlock() : true; }
 

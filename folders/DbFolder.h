@@ -13,13 +13,15 @@
 
 #include "folders/RuleFolder.h"
 #include "platform/Classes.h"
+#include "views/CandUnit.h"
 
 class CDbFolder;
 
 // Child nodes in display order.
 class CDbFolderList : public COwningList<CDbFolder> {};
 
-class CDbFolder {
+// A node answers the candidates popup and the record edit dialog (CCandSource) through its folder.
+class CDbFolder : public CCandSource {
  public:
   explicit CDbFolder(CDbFolder* parent);
   virtual ~CDbFolder();
@@ -61,15 +63,23 @@ class CDbFolder {
   virtual AnsiString GetQualifiedCondition();
   // 0 when columns is none; otherwise the folder's DeleteRecords.
   virtual int DeleteRecords(CCapInfoList* columns, const std::vector<int>& indexes, const TList& rows);
+  // The folder's UpdateRecord and InsertRecord; false without a folder.
+  virtual bool UpdateRecord(CCapInfoList* columns, const TStrings& values);
+  virtual bool InsertRecord(CCapInfoList* columns, const TStrings& values);
   virtual bool Lock();
   virtual bool Unlock();
   virtual bool ImportFile(int* result, const AnsiString& file);
   virtual int GetImageIndex(bool open);
   virtual TPopupMenu* PopupFolderMenu();
   virtual CCapInfoList* GetSumCapInfoList();
-  virtual bool CheckEditColumns(CCapInfoList& shown, CCapInfo* target, CCapInfoList& result);
-  virtual bool MakeNextChunkCondition(CCapInfoList& columns, CCapInfo* key, const AnsiString& value);
+  bool CheckEditColumns(CCapInfoList& shown, CCapInfo* target, CCapInfoList& result) override;
+  bool MakeNextChunkCondition(CCapInfoList& columns, CCapInfo* key, const AnsiString& value) override;
   virtual int NextChunkRow(TStrings& row);
+  int FindExtendedItem(TStrings& row) override { return NextChunkRow(row); }
+  AnsiString GetEditTableName() override { return Folder ? Folder->GetTableName() : AnsiString(); }
+  AnsiString GetJoinCondition(const AnsiString& ownTable, const AnsiString& otherTable) override {
+    return Folder ? Folder->MakeJoinCondition(ownTable, otherTable) : AnsiString();
+  }
 
   AnsiString Name;
   AnsiString Condition;

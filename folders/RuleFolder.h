@@ -175,6 +175,13 @@ class CRuleFolder {
   // folder's table; 1 when every collected id was deleted, else 0.
   // rows holds TStrings rows (a CStringsList).
   virtual int DeleteRecords(CCapInfoList* columns, const std::vector<int>& indexes, const TList& rows);
+  // One record's values, values[i] for columns[i]. Update: writes the values of the columns of
+  // the record's table (the table of the columns' record-id column of the folder's table) to the
+  // record whose id that column's value names; false without a handle or that id column, or when
+  // the table refused. Insert: one new record of the folder's table from every column; false
+  // without a handle or when the table refused.
+  virtual bool UpdateRecord(CCapInfoList* columns, const TStrings& values);
+  virtual bool InsertRecord(CCapInfoList* columns, const TStrings& values);
 
   // ---- The folder file ----
   virtual bool Save(TStream* stream);

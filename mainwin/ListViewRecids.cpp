@@ -4,13 +4,14 @@
 
 #include "folders/RuleFolder.h"
 #include "foundation/CapInfo.h"
-#include "foundation/Listfunc.h"
 
 CListViewRecids::~CListViewRecids() { delete Columns; }
 
 void CListViewRecids::Clear() {
   Columns->Clear();
+  keys_.clear();
   TStringList::Clear();
+  synced_ = true;
 }
 
 void CListViewRecids::SetColumns(CCapInfoList* columns) {
@@ -22,12 +23,34 @@ void CListViewRecids::SetColumns(CCapInfoList* columns) {
 
 int CListViewRecids::AddRecord(TStrings* row) {
   if (!row) return -1;
-  AnsiString key;
+  std::string key;
   for (int i = 0; i < Columns->Count(); ++i) {
     const int column = static_cast<int>(reinterpret_cast<intptr_t>(Columns->Items(i)));
     if (i) key += ':';
     if (column < row->Count()) key += (*row)[column];
   }
-  if (FindString(this, key, true) >= 0) return -1;
-  return InsertSortedString(this, key);
+  const auto [at, added] = keys_.insert(std::move(key));
+  if (!added) return -1;
+  synced_ = false;
+  return static_cast<int>(keys_.order_of_key(*at));
+}
+
+void CListViewRecids::Sync() const {
+  if (synced_) return;
+  // The items are a copy of the tree, made when they are read.
+  auto* self = const_cast<CListViewRecids*>(this);
+  self->items_.clear();
+  self->items_.reserve(keys_.size());
+  for (const std::string& key : keys_) self->items_.push_back({key, nullptr});
+  synced_ = true;
+}
+
+int CListViewRecids::Count() const {
+  Sync();
+  return TStringList::Count();
+}
+
+AnsiString CListViewRecids::CommaText() const {
+  Sync();
+  return TStringList::CommaText();
 }

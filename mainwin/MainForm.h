@@ -13,12 +13,16 @@
 //   MainTreeView.cpp       the folder tree view: expansion, selection, refresh, drags, folder
 //                          commands, dropped files
 //   MainConditionPane.cpp  the condition diagram's commands, the view tabs, list printing
+//   MainRecords.cpp        the record commands: edit, add, cards' write-backs, import, delete,
+//                          frozen columns and rows
+//   MainExport.cpp         the CSV export of the list
 //   MainGraphView.cpp      the chart
 //
 // Everything runs on the user-interface thread; the listing worker runs only while a modal dialog
 // of the listing holds that thread.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/ActnList.h"
@@ -34,6 +38,7 @@
 #include "platform/Timer.h"
 #include "views/StringGridEx.h"
 
+class CCapInfo;
 class CCapInfoList;
 class CDbFolder;
 class CDbFolderList;
@@ -196,6 +201,16 @@ class TFormMain : public TForm {
   AnsiString SortOrderText();
   void FillGridLayout();
   void FillGridRow(TStrings* row, int index);
+  // Makes KeptRows, and empties the summary and KeptRows whenever ListRows deletes its rows.
+  void WatchListedRows();
+  // Moves the shown rows to KeptRows, leaving ListRows empty.
+  void KeepListedRows();
+  // Lays the grid out over the rows listed so far when the list view shows them (or relays it
+  // when it still shows the listing's rows elsewhere), so a repaint reads only rows that exist.
+  void ShowRowsSoFar(CCapInfoList* columns);
+  // Rows of earlier chunks that a continuation took off the screen; the summary still names
+  // them. Deleted with ListRows' rows at the next fresh listing. Null until first needed.
+  std::unique_ptr<CStringsList> KeptRows;
 
   // ---- List grid (MainListGrid.cpp) ----
   void ClearGrid(TStringGridEx* grid);
@@ -248,6 +263,18 @@ class TFormMain : public TForm {
   using TForm::DropFiles;
   void DropFiles(TObject* sender, const std::vector<AnsiString>& paths);
   bool DragFolder(TTreeView* tree, int x, int y, bool drop);
+  // The refresh of one node: its folder's children built again, the child nodes made anew, and
+  // expansion, listing and selection carried over by name.
+  void RefreshNode(TTreeNode* node);
+  void RebuildNodeFolders(TTreeNode* node);
+  void BuildChildNodes(TTreeNode* node);
+  void RestoreNodeStates(TTreeNode* node);
+  // Unlinks node and every node below it from its folder node, ending the listing of ListedNode
+  // among them.
+  void ForgetNodeFolders(TTreeNode* node);
+  // Ends the open listing when its folder is folder or lies below it.
+  void EndListingWithin(CRuleFolder* folder);
+  void CreateChildOfPopupFolder(int kind);
 
   // ---- Condition pane, view tabs and printing (MainConditionPane.cpp) ----
   void FlipFlowBoxExecute(TObject* sender);
@@ -266,9 +293,39 @@ class TFormMain : public TForm {
   void FileTblWriteExecute(TObject* sender);
   void ShowViewData();
   void GetPrintCellText(AnsiString& text, bool& drawLine, int col, int row, bool firstRow);
+  // The list printer takes its cell texts from GetPrintCellText.
+  void UsePrintCellTexts();
 
   // ---- Graph view (MainGraphView.cpp) ----
   void ClearChart();
+
+  // ---- Record commands (MainRecords.cpp) ----
+  void OpeEditExecute(TObject* sender);
+  void OpeCardExecute(TObject* sender);
+  // The card window's write-backs: 1 written (or nothing to write), 0 not.
+  int CardUpdateRecord(int index, TStrings* values);
+  int CardAddRecord(TStrings* values);
+  void OpeAddExecute(TObject* sender);
+  // The edit dialog over the marked rows (and, when adding, rows for new records), written back
+  // on OK under the folder's lock; the rows not written are named and shown again. Whether
+  // anything was written.
+  bool RunEditDialog(CDbFolder* folder, CCapInfoList* columns, CStringsList* rows, bool adding);
+  void OpeCsvGetExecute(TObject* sender);
+  // The empty name lets the folder ask for the file.
+  void ImportIntoSelection(const AnsiString& file);
+  void OpeDeleteExecute(TObject* sender);
+  // What the delete did: deleted, nothing to do or declined, refused (the folder is locked), or
+  // failed.
+  enum class DeleteResult { Deleted, Nothing, Locked, Failed };
+  DeleteResult DeleteSelectedRecords();
+  void OpeFixColExecute(TObject* sender);
+  void OpeFixRowExecute(TObject* sender);
+
+  // ---- CSV export (MainExport.cpp) ----
+  void OpeCsvExecute(TObject* sender);
+  // The export through its dialog; false when nothing was exported (cancelled, no list, or the
+  // file could not be written, which was reported).
+  bool ExportList();
 
  private:
   // Builds the designed components and binds their events (MainFormDesign.cpp).
@@ -283,3 +340,59 @@ extern TFormMain* FormMain;
 bool GetGridRows(TStringGridEx* grid, CCapInfoList*& columns, CStringsList*& rows);
 // The text without its CR and LF bytes.
 AnsiString RemoveLineBreaks(const AnsiString& text);
+
+// ---- Record commands (MainRecords.cpp) ----
+// Appends r - 1 for every marked data row r of the grid, in order.
+void SelectedRowIndexes(TStringGridEx* grid, TList* out);
+// A CR before every LF that has none; CrLfToLf drops the CR of every CR LF and a CR that ends the
+// text, and keeps any other CR.
+AnsiString LfToCrLf(const AnsiString& text);
+AnsiString CrLfToLf(const AnsiString& text);
+// One cell of an edited record: the list column it shows and the text the user left in it.
+struct EditedCell {
+  CCapInfo* column;
+  AnsiString text;
+};
+// Adds to columns and values every cell whose column may be written to table and whose text, with
+// its line ends as stored (CrLfToLf), differs from the base row's text at the column's position
+// (the empty text without a base row or beyond it). Columns of other tables and record ids are
+// never written; read-only columns only when anyColumn is set (a new record takes them). columns
+// does not own what it is given.
+void CollectChanges(const std::vector<EditedCell>& cells, const TStrings* base, const AnsiString& table,
+                    bool anyColumn, CCapInfoList& columns, TStringList& values);
+// Writes one edited row through the folder: with a base row, the changes update its record,
+// named by the listing's record-id column of the folder's table; without one, the filled cells of
+// the folder's own table make a new record. 1 written, 0 nothing to write, -1 not written (no
+// record-id column listed, or the table refused). The caller holds the folder's lock.
+int WriteEditedRow(CDbFolder* folder, CCapInfoList* listColumns, const TStrings* base,
+                   const std::vector<EditedCell>& cells);
+// The record edit dialog's sheet: the object of (c, 0) is the position of column c's list column;
+// the object of (0, r) is the index + 1 of the record row that sheet row r stands for, or 0 for a
+// row of a new record. Writes every sheet row from 1 through the folder (the caller holds its
+// lock): a record's row updates it, a new record's row is inserted when adding (and left when
+// not). The sheet rows that could not be written go to failed, in order.
+void WriteSheetRows(TStringGrid* sheet, CDbFolder* folder, CCapInfoList* columns, CStringsList* rows, bool adding,
+                    std::vector<int>& failed);
+// Lays the sheet out for the list and appends a row for every marked list row that names a record
+// row (object: its index + 1; texts with CR LF line ends). Editing: one sheet column per list grid
+// column, in grid order, taking its heading, width and alignment and its descriptor's edit flag.
+// Adding: one per shown column of the column list, every one open to typing, then fifty rows for
+// new records (object 0).
+void FillEditSheet(TStringGridEx* sheet, TStringGridEx* list, CCapInfoList* columns, CStringsList* rows, bool adding);
+// Keeps only the given sheet rows (ascending), with their texts, objects and heights, from row 1.
+void KeepSheetRows(TStringGrid* sheet, const std::vector<int>& kept);
+// "データの更新時にエラーが発生しました。" naming the sheet rows.
+AnsiString WriteErrorText(const std::vector<int>& failed);
+
+// ---- CSV export (MainExport.cpp) ----
+// The index in the row list of grid row r: the object of cell (0, r), or r - 1 while negative.
+int GridRowIndex(TStringGridEx* grid, int row);
+// One field per grid column, in grid order: the row's text at the position of the descriptor that
+// the column's heading cell carries (empty without one or beyond the row).
+void GridRecordFields(TStringGridEx* grid, const TStrings* row, TStrings& out);
+// The heading line and a line for every marked row that names a row of rows, as CSV joined by
+// separator, each line ended by CR LF.
+AnsiString GridExportText(TStringGridEx* grid, CStringsList* rows, char separator);
+// Replaces the file by text; false, after reporting, when it cannot be created or written whole
+// (a file cut short is removed).
+bool WriteExportFile(const AnsiString& path, const AnsiString& text);

@@ -286,14 +286,14 @@ void TFormMain::CreateActions() {
   FileExit = make("FileExit", "終了", &TFormMain::FileExitExecute);
 
   OpeContinue = make("OpeContinue", "続きを検索", &TFormMain::OpeContinueExecute);
-  OpeCard = make("OpeCard", "カード表示", nullptr);
-  OpeEdit = make("OpeEdit", "データの編集", nullptr);
-  OpeAdd = make("OpeAdd", "データの追加", nullptr);
-  OpeDelete = make("OpeDelete", "データの削除", nullptr);
-  OpeCsvGet = make("OpeCsvGet", "CSV取込", nullptr);
-  OpeCsv = make("OpeCsv", "CSV出力", nullptr);
-  OpeFixCol = make("OpeFixCol", "列固定", nullptr);
-  OpeFixRow = make("OpeFixRow", "行固定", nullptr);
+  OpeCard = make("OpeCard", "カード表示", &TFormMain::OpeCardExecute);
+  OpeEdit = make("OpeEdit", "データの編集", &TFormMain::OpeEditExecute);
+  OpeAdd = make("OpeAdd", "データの追加", &TFormMain::OpeAddExecute);
+  OpeDelete = make("OpeDelete", "データの削除", &TFormMain::OpeDeleteExecute);
+  OpeCsvGet = make("OpeCsvGet", "CSV取込", &TFormMain::OpeCsvGetExecute);
+  OpeCsv = make("OpeCsv", "CSV出力", &TFormMain::OpeCsvExecute);
+  OpeFixCol = make("OpeFixCol", "列固定", &TFormMain::OpeFixColExecute);
+  OpeFixRow = make("OpeFixRow", "行固定", &TFormMain::OpeFixRowExecute);
 
   FolEditCapInfo = make("FolEditCapInfo", "表示書式設定", &TFormMain::FolEditCapInfoExecute);
   FolDelCapInfo = make("FolDelCapInfo", "表示書式削除", &TFormMain::FolDelCapInfoExecute);

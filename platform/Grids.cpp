@@ -1197,10 +1197,14 @@ void TStringGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
     Invalidate();
     if (to != from) MoveColumn(from, to);
   }
-  gridState_ = TGridState::Normal;
+  // OnMouseUp still sees the sizing that this release ends (GridState), so that it can keep the
+  // new widths.
+  const bool sizing = gridState_ == TGridState::ColSizing || gridState_ == TGridState::RowSizing;
+  if (!sizing) gridState_ = TGridState::Normal;
   if (wasSelecting && pressedOnCurrent_ && (options_ & goEditing) && MouseCoord(x, y) == current_) ShowEditor();
   pressedOnCurrent_ = false;
   TCustomControl::MouseUp(button, shift, x, y);
+  gridState_ = TGridState::Normal;
 }
 
 bool TStringGrid::DoMouseWheelDown(TShiftState, TPoint) {

@@ -175,6 +175,7 @@ class TStringGrid : public TCustomControl {
   TGridCoord MouseCoord(int x, int y) const;
   void MouseToCell(int x, int y, int& col, int& row) const;
   TRect CellRect(int col, int row) const;
+  // What the mouse is doing; during OnMouseUp, the column or row sizing that the release ends.
   TGridState GridState() const { return gridState_; }
   // Moves the column at from to the index to, the columns between shifting by one: its cells in
   // every row and its width go with it; then ColumnMoved. With goColMoving the user does the same

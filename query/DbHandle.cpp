@@ -6,6 +6,7 @@
 #include "foundation/CvMessageUnit.h"
 #include "foundation/LengthPrefixedText.h"
 #include "foundation/LogForm.h"
+#include "platform/FileLock.h"
 #include "query/CondText.h"
 #include "query/CsvFile.h"
 #include "query/ReadingDlgUnit.h"
@@ -96,6 +97,21 @@ bool CDbHandle::UpdateRecords(const AnsiString& columns, const AnsiString& table
 
 bool CDbHandle::InsertRecord(const AnsiString& columns, const AnsiString& tables, const TStrings& values) {
   return files_->InsertRecord(columns, tables, values);
+}
+
+bool CDbHandle::Lock() {
+  if (lockDepth_ == 0 && fileNames_.Count() > 0) {
+    if (!updateLock_) updateLock_ = std::make_unique<TFileByteLock>();
+    if (updateLock_->TryAcquire(fileNames_[0], DB_UPDATE_LOCK_BYTE) == 0) return false;
+  }
+  ++lockDepth_;
+  return true;
+}
+
+bool CDbHandle::Unlock() {
+  if (lockDepth_ == 0) return false;
+  if (--lockDepth_ == 0 && updateLock_) updateLock_->Release();
+  return true;
 }
 
 bool CDbHandle::DeleteRecords(const AnsiString& table, const TStrings& ids) {

@@ -28,6 +28,10 @@
 
 class CCapInfo;
 class CCsvFile;
+class TFileByteLock;
+
+// Far past any data, so the update lock never meets the engine's locks.
+constexpr int64_t DB_UPDATE_LOCK_BYTE = int64_t(1) << 62;
 
 class CDbHandle {
  public:
@@ -91,8 +95,13 @@ class CDbHandle {
   // caller's. The map: see query/ReadingTh.h.
   virtual int ImportRecords(CCsvFile* reader, int skip, int limit, const AnsiString& table, TStrings* map);
 
-  virtual bool Lock() { return true; }
-  virtual bool Unlock() { return true; }
+  // The update lock of the first registered table, taken by every program that changes records
+  // on behalf of a user: a write lock on byte DB_UPDATE_LOCK_BYTE of the table's data file (the
+  // engine's own per-operation lock is on byte 0). Nests; never waits. False only when another
+  // holder has it; a file that cannot be opened for writing has nothing to guard, and its writes
+  // fail on their own.
+  virtual bool Lock();
+  virtual bool Unlock();  // false when not locked
 
   // ---- Records by id (an empty table name: the first registered table) ----
   virtual bool DeleteRecords(const AnsiString& table, const TStrings& ids);  // true: all deleted
@@ -132,6 +141,8 @@ class CDbHandle {
   AnsiString Qualified(const AnsiString& column) const;
 
   std::unique_ptr<CRecFileList> files_;
+  std::unique_ptr<TFileByteLock> updateLock_;
+  int lockDepth_ = 0;
   TStringList fileNames_;
   TStringList tableNames_;
 };

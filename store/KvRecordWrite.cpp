@@ -441,6 +441,11 @@ bool CKvRecord::ReplaceDataEx(CKvrValueList& values, CKvrValueList* old) {
       return false;
     }
     ok = ReplaceRecord(id, values, *before, error);
+    // The change reaches the disk here; when it cannot, it is lost.
+    if (!lock.Release() && ok) {
+      error = BodyMessage();
+      ok = false;
+    }
   }
   if (!ok && !error.empty()) ReportError("%s", error.c_str());
   if (opened == 0) Close();
@@ -469,7 +474,8 @@ bool CKvRecord::ChgRecByIdEx(const AnsiString& idText, int column, const AnsiStr
   std::unique_ptr<CKvrValueList> now(before->Clone());
   now->GetAt(column)->SetText(text.c_str());
   AnsiString error;
-  return ReplaceRecord(id, *now, *before, error);
+  const bool ok = ReplaceRecord(id, *now, *before, error);
+  return lock.Release() && ok;
 }
 
 // ---- Deletions ---------------------------------------------------------------------------------
@@ -514,5 +520,5 @@ bool CKvRecord::DelRecByCond() {
   bool any = false;
   CKvrValueList values;
   while (GetRec(values)) any = DelRecById(Format("%u", values.GetAt(0)->GetUnsigned())) || any;
-  return any;
+  return lock.Release() && any;
 }

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "foundation/CvMessageUnit.h"
+#include "foundation/StringsList.h"
 #include "mainwin/Abount.h"
 #include "mainwin/MainForm.h"
 #include "mainwin/Startup.h"
@@ -126,4 +129,34 @@ inline std::string TreeText(TTreeView* tree) {
     if (n) n = n->GetNextSibling();
   }
   return out;
+}
+
+// The tree node of the root's sub-folder named name, or null.
+inline TTreeNode* TopLevelNode(const AnsiString& name) {
+  TTreeNode* root = FormMain->TreeView1->Items()->GetFirstNode();
+  for (TTreeNode* n = root ? root->GetFirstChild() : nullptr; n; n = n->GetNextSibling())
+    if (n->Text() == name) return n;
+  return nullptr;
+}
+
+// Selects the node in the tree as a user does, which lists its folder's records into the list
+// grid; the number of rows listed (-1 when the node is missing or nothing was listed).
+inline int ListAllRecords(TTreeNode* node) {
+  if (!node) {
+    ADD_FAILURE() << "no node to list\n" << TreeText(FormMain->TreeView1);
+    return -1;
+  }
+  FormMain->TreeView1->SetSelected(node);
+  if (FormMain->ListedNode != node) {
+    ADD_FAILURE() << "the node was not listed";
+    return -1;
+  }
+  return FormMain->ListRows->Count();
+}
+
+// Marks exactly the given grid rows.
+inline void MarkRows(std::initializer_list<int> marked) {
+  TStringGridEx* grid = FormMain->StringGridEx1;
+  for (int r = 1; r < grid->RowCount(); ++r) grid->SetRowSelects(r, false);
+  for (int r : marked) grid->SetRowSelects(r, true);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/Grids.h"
 #include "tests/support/TestSupport.h"
 
@@ -83,6 +85,9 @@ TEST_F(Big, MousePicksCellsAndSizesColumns) {
   EXPECT_EQ(grid->Col(), 3);
   EXPECT_EQ(grid->Row(), 4);
 
+  // The release handler still sees the sizing it ends, so that it can keep the width.
+  std::vector<TGridState> seenOnRelease;
+  grid->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { seenOnRelease.push_back(grid->GridState()); };
   const TRect head = grid->CellRect(2, 0);
   grid->PressMouse(mbLeft, ssLeft, head.Right, 5);
   EXPECT_EQ(grid->GridState(), TGridState::ColSizing);
@@ -90,6 +95,7 @@ TEST_F(Big, MousePicksCellsAndSizesColumns) {
   grid->ReleaseMouse(mbLeft, 0, head.Right + 30, 5);
   EXPECT_EQ(grid->ColWidths(2), 64 + 30);
   EXPECT_EQ(grid->GridState(), TGridState::Normal);
+  EXPECT_EQ(seenOnRelease, std::vector<TGridState>{TGridState::ColSizing});
 }
 
 TEST_F(Big, EditorStoresOnEnterAndEscapeBringsTheTextBack) {

@@ -27,6 +27,8 @@ const struct {
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
     {"main_window", ShotMainWindow},
+    {"main_tree_enum", ShotMainTreeEnum},
+    {"main_window_listing", ShotMainWindowListing},
     {"main_about_box", ShotAboutBox},
     {"folder_table_dialog", ShotTableDialog},
     {"folder_table_dialog_new", ShotTableDialogNew},
@@ -42,6 +44,8 @@ const struct {
     {"display_format_dialog", ShotCapEditDlg},
     {"display_format_dialog_other_tables", ShotCapEditOtherTables},
     {"folder_read_csv_dialog", ShotReadCsvDlg},
+    {"views_edit_dialog_candidates", ShotEditDialogCandidates},
+    {"main_csv_export_dialog", ShotCsvWriteDlg},
 };
 
 }  // namespace
