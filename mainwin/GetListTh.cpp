@@ -21,12 +21,14 @@ TGetListTh::~TGetListTh() = default;
 void TGetListTh::Execute() {
   auto shown = std::chrono::steady_clock::now();
   auto* row = new TStringList;
+  row->Reserve(Width);
   while (!Terminated()) {
     const int r = Folder->ListNextNB(*row);
     if (r < 0) break;
     if (r == 1 && Ids->AddRecord(row) >= 0) {
       Rows->Add(row);
       row = new TStringList;
+      row->Reserve(Width);
       if (++Count >= Limit) break;
     }
     const auto now = std::chrono::steady_clock::now();

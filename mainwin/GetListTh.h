@@ -29,6 +29,7 @@ class TGetListTh : public TThread {
   CStringsList* Rows = nullptr;  // the chunk's own rows
   TEdit* Progress = nullptr;     // written through the synchronised call only
   CListViewRecids* Ids = nullptr;
+  int Width = 0;  // texts per row, made room for in each new row
 
  protected:
   void Execute() override;

@@ -306,6 +306,10 @@ class TFormMain : public TForm {
   int CardUpdateRecord(int index, TStrings* values);
   int CardAddRecord(TStrings* values);
   void OpeAddExecute(TObject* sender);
+  // The edit dialog over the marked rows (and, when adding, rows for new records), written back
+  // on OK under the folder's lock; the rows not written are named and shown again. Whether
+  // anything was written.
+  bool RunEditDialog(CDbFolder* folder, CCapInfoList* columns, CStringsList* rows, bool adding);
   void OpeCsvGetExecute(TObject* sender);
   // The empty name lets the folder ask for the file.
   void ImportIntoSelection(const AnsiString& file);

@@ -36,6 +36,13 @@ constexpr auto kInlinePhase = std::chrono::milliseconds(500);
 
 void* const kUnfilledRow = reinterpret_cast<void*>(intptr_t(-1));
 
+// A row for a listing of width columns.
+TStringList* NewRow(int width) {
+  auto* row = new TStringList;
+  row->Reserve(width);
+  return row;
+}
+
 CDbFolder* FolderOf(TTreeNode* node) { return node ? static_cast<CDbFolder*>(node->Data) : nullptr; }
 
 int Milliseconds(Clock::time_point from, Clock::time_point to) {
@@ -153,7 +160,8 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
   const int firstScreen =
       countBefore + StringGridEx1->ClientHeight() / std::max(1, StringGridEx1->DefaultRowHeight()) + 1;
   bool shown = false, finished = false;
-  auto* row = new TStringList;
+  const int width = columns ? columns->Count() : 0;
+  auto* row = NewRow(width);
   do {
     const int r = folder->ListNextNB(*row);
     if (r < 0) {
@@ -163,7 +171,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
     }
     if (r == 1 && RecordIds->AddRecord(row) >= 0) {
       ListRows->Add(row);
-      row = new TStringList;
+      row = NewRow(width);
       if (!shown && ListRows->Count() >= firstScreen) {
         ShowRowsSoFar(columns);
         shown = true;
@@ -184,6 +192,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
     worker->Folder = folder;
     worker->Rows = &chunk;
     worker->Ids = RecordIds;
+    worker->Width = width;
     worker->Progress = GetListDlg->Edit1;
     GetListDlg->Thread = worker;
     GetListDlg->ShowModal();
@@ -191,6 +200,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
     chunk.Clear();
 
     auto* probe = new (std::nothrow) TStringList;
+    if (probe) probe->Reserve(width);
     if (!probe) {
       ReportError("%s", SJ("メモリが確保できません。").c_str());
       break;

@@ -13,6 +13,7 @@
 #include "mainwin/MainForm.h"
 #include "platform/SysUtils.h"
 #include "query/CondText.h"
+#include "views/EditForm.h"
 
 namespace {
 
@@ -217,9 +218,70 @@ AnsiString WriteErrorText(const std::vector<int>& failed) {
 
 // ---- Commands ------------------------------------------------------------------------------------
 
-void TFormMain::OpeEditExecute(TObject*) {}
+bool TFormMain::RunEditDialog(CDbFolder* folder, CCapInfoList* columns, CStringsList* rows, bool adding) {
+  TKelmGrid* sheet = EditDlg->Sheet;
+  ResetEditGrid(sheet);
+  sheet->SetCellEdit(false);
+  sheet->ClearUndo();
+  sheet->SetCsvSeparator(ClipSeparator);
+  FillEditSheet(sheet, StringGridEx1, columns, rows, adding);
+  sheet->SetRowCount(sheet->RowCount());  // numbers the rows
+  EditDlg->SetCaption(adding ? SJ("データの追加") : SJ("データの編集"));
+  bool wrote = false;
+  for (;;) {
+    // The dialog lets go of its sources when it closes.
+    EditDlg->Folder = folder;
+    EditDlg->ListGrid = StringGridEx1;
+    EditDlg->CapList = columns;
+    if (EditDlg->ShowModal() != mrOk) break;
+    FolderLock lock(folder);
+    if (!lock.Held()) {
+      ReportError("%s", SJ("他で処理中なので、更新ができません。").c_str());
+      continue;
+    }
+    std::vector<int> failed;
+    {
+      CChangeCursor hourglass;
+      WriteSheetRows(sheet, folder, columns, rows, adding, failed);
+    }
+    wrote = true;
+    if (failed.empty()) break;
+    // The rows written are done; the others stay with the user's texts for another try.
+    ReportError("%s", WriteErrorText(failed).c_str());
+    KeepSheetRows(sheet, failed);
+    sheet->SetRowCount(sheet->RowCount());
+    sheet->ClearUndo();
+  }
+  sheet->SetColCount(2);
+  sheet->SetRowCount(2);
+  return wrote;
+}
 
-void TFormMain::OpeAddExecute(TObject*) {}
+void TFormMain::OpeEditExecute(TObject*) {
+  CCapInfoList* columns;
+  CStringsList* rows;
+  CDbFolder* folder = FolderOf(ListedNode);
+  if (!folder || !GetGridRows(StringGridEx1, columns, rows)) return;
+  if (RunEditDialog(folder, columns, rows, false)) RefreshTreeAndList();
+}
+
+void TFormMain::OpeAddExecute(TObject*) {
+  CCapInfoList* columns = nullptr;
+  CStringsList* rows = nullptr;
+  CStringsList none;
+  CDbFolder* folder = FolderOf(ListedNode);
+  if (!folder || !GetGridRows(StringGridEx1, columns, rows)) {
+    folder = FolderOf(TreeView1->Selected());
+    columns = folder ? folder->GetCapInfoList() : nullptr;
+    rows = &none;
+    for (int i = 0; columns && i < columns->Count(); ++i) columns->GetItem(i)->Position = i;
+  }
+  if (!folder || !columns) return;
+  int shown = 0;
+  for (int i = 0; i < columns->Count(); ++i) shown += columns->GetItem(i)->Shown;
+  if (shown == 0) return;
+  if (RunEditDialog(folder, columns, rows, true)) RefreshTreeAndList();
+}
 
 void TFormMain::OpeCardExecute(TObject*) {}
 

@@ -12,6 +12,7 @@
 #include "folders/FlowBox.h"
 #include "folders/FolExpandUnit.h"
 #include "folders/RuleFolder.h"
+#include "foundation/CapInfo.h"
 #include "foundation/CvMessageUnit.h"
 #include "foundation/LogForm.h"
 #include "mainwin/MainForm.h"

@@ -77,6 +77,8 @@ class TStrings : public TObject {
   void InsertObject(int i, const AnsiString& s, void* o);
   void Delete(int i);
   void Clear();
+  // Room for n strings without growing (a list about to be filled to a known count).
+  void Reserve(int n) { items_.reserve(static_cast<size_t>(n > 0 ? n : 0)); }
   void Exchange(int i, int j);
   void Move(int from, int to);
   void Assign(const TStrings& other);  // strings and object pointers

@@ -30,7 +30,7 @@ class CRecFileList;
 
 class CRecInserter {
  public:
-  static constexpr int kBreatheMs = 500;
+  static constexpr int kBreatheMs = 2000;
 
   CRecInserter(CRecFileList& files, const TStrings& columns, const TStrings& tables);
   ~CRecInserter();

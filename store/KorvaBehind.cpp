@@ -35,6 +35,7 @@ enum : uint8_t {
 
 struct Flush {
   int fd = -1;
+  std::string path;
   std::vector<uint8_t> header;
   size_t header_at = 0;
   size_t own_bytes = 0;  // the lists, counted in g_wb_bytes
@@ -57,7 +58,17 @@ Flush* g_flush = nullptr;
 uint32_t g_serials = 0;
 
 // Every byte of the buffers at offset, or the errno of the failure.
-int WriteAll(int fd, struct iovec* iov, int n, off_t offset) {
+int WriteAll(const Flush* fl, struct iovec* iov, int n, off_t offset) {
+  const int fd = fl->fd;
+  KorvaRequest r;
+  r.code = kReqWrite;
+  r.fd = fd;
+  r.path = fl->path;
+  r.address = uint32_t(offset);
+  r.iov = iov;
+  r.iov_count = n;
+  for (int i = 0; i < n; ++i) r.length += int(iov[i].iov_len);
+  if (const int answer = KvAskHook(&r)) return answer > 0 ? answer : 0;
   while (n > 0) {
     const ssize_t done = ::pwritev(fd, iov, n, offset);
     if (done < 0 && errno == EINTR) continue;
@@ -88,7 +99,7 @@ void Wake(Flush* fl) {
 bool WriteHeaderBefore(Flush* fl, size_t at) {
   if (fl->header.empty() || at != fl->header_at || fl->error.load() != 0) return true;
   struct iovec one = {fl->header.data(), fl->header.size()};
-  const int error = WriteAll(fl->fd, &one, 1, 0);
+  const int error = WriteAll(fl, &one, 1, 0);
   if (error) fl->error.store(error);
   return error == 0;
 }
@@ -111,7 +122,7 @@ void Run(Flush* fl) {
         iov[n] = {own ? fl->pages[at]->data() : fl->copies[at].get(), size_t(fl->lengths[at])};
         offset += fl->lengths[at];
       }
-      if (const int error = WriteAll(fl->fd, iov, n, from)) fl->error.store(error);
+      if (const int error = WriteAll(fl, iov, n, from)) fl->error.store(error);
     }
     for (uint32_t i = w.first; i < end; ++i) {
       // A copy is made before its page's state says so; once that state is seen, only this thread
@@ -164,13 +175,14 @@ Flush* Holding(const KorvaPage* p) {
 }  // namespace
 
 void WbStart(int fd, std::vector<KorvaPage*> pages, std::vector<int> lengths, std::vector<WbWrite> writes,
-             std::vector<uint8_t> header, size_t headerAt) {
+             std::vector<uint8_t> header, size_t headerAt, std::string path) {
   static const bool hooked = pthread_atfork(nullptr, nullptr, ForgetInChild) == 0 && std::atexit(CollectAtExit) == 0;
   (void)hooked;
   WbCollect();  // the engine collects first; this only keeps one flush at a time
   auto fl = std::make_unique<Flush>();
   const size_t n = pages.size();
   fl->fd = fd;
+  fl->path = std::move(path);
   fl->header = std::move(header);
   fl->header_at = headerAt;
   fl->own_bytes = n * kWbListBytes + fl->header.size();

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct KorvaPage;
@@ -44,9 +45,10 @@ extern std::atomic<int> g_wb_pause_us;
 // Hands pages (each written for its length in lengths) to a writing thread, which goes through
 // writes in order on descriptor fd, with the header bytes (when there are any) written before
 // writes[headerAt]. The flush before must have been collected. Without a thread the writes happen
-// here, before the call returns. A program that ends with a flush under way waits for it.
+// here, before the call returns. A program that ends with a flush under way waits for it. Each
+// write is shown to the request hook (db_io_hook) as a write request on path.
 void WbStart(int fd, std::vector<KorvaPage*> pages, std::vector<int> lengths, std::vector<WbWrite> writes,
-             std::vector<uint8_t> header, size_t headerAt);
+             std::vector<uint8_t> header, size_t headerAt, std::string path = {});
 // Whether p's bytes are not yet on the disk (or never will be, after a failed write: such a page
 // stays until the flush is collected, so that nobody reads the old bytes back meanwhile).
 bool WbPending(const KorvaPage* p);

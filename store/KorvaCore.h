@@ -33,10 +33,15 @@
 #include "store/KorvaEngine.h"
 #include "store/KorvaFormat.h"
 
-// Request codes of db_request.
-enum : int16_t { kReqOpen = 0, kReqClose = 2, kReqRead = 4, kReqWrite = 6, kReqLock = 9, kReqUnlock = 10 };
-// Open modes of a request.
-enum : int { kOpenReadWrite = 0, kOpenReadOnly = 1, kOpenCreate = 2 };
+// Request codes of db_request. Sync makes the main file and every extension file written since
+// the last sync durable; truncate cuts the main file to address bytes; remove deletes the file at
+// path; sync-folder makes the entries of the folder holding path durable.
+enum : int16_t {
+  kReqOpen = 0, kReqClose = 2, kReqRead = 4, kReqWrite = 6, kReqLock = 9, kReqUnlock = 10,
+  kReqSync = 12, kReqTruncate = 14, kReqRemove = 16, kReqSyncFolder = 18,
+};
+// Open modes of a request (new: created here, failing when the file exists).
+enum : int { kOpenReadWrite = 0, kOpenReadOnly = 1, kOpenCreate = 2, kOpenNew = 3 };
 
 // One file's access: its descriptors, the transfer in hand and its outcome (result 0 or -1).
 struct KorvaRequest {
@@ -55,7 +60,17 @@ struct KorvaRequest {
   const struct iovec* iov = nullptr;
   int iov_count = 0;
   int result = 0;
+  uint64_t ext_written[2] = {0, 0};  // extension files (bit n - 1) written since the last sync
 };
+
+// A seam below the requests, for tests that fail requests or record what reaches the files: the
+// hook sees every request before it is carried out, also the writes of a flush written behind
+// (KorvaBehind.h) on their own thread. An answer above 0 fails the request with that error number
+// and carries out nothing; below 0 counts it as done without carrying it out; 0 carries it out.
+using IoHook = int (*)(const KorvaRequest* r, void* context);
+void db_io_hook(IoHook hook, void* context);
+// The hook's answer for r; 0 without a hook.
+int KvAskHook(const KorvaRequest* r);
 
 // Opens, closes, reads, writes, locks or unlocks as r->code says; the outcome is r->result and,
 // on failure, the error report. Returns 0.
@@ -122,8 +137,26 @@ struct KorvaUndo {
   int checked, checked_key;
 };
 
+// The rollback journal of a run (store/KorvaJournal.cpp): the file "<table file>.jnl" holds the
+// bytes that every block the run overwrites in place had when the run began, and reaches the disk
+// before any of them is overwritten.
+struct KorvaJournal {
+  KorvaRequest req;         // the journal file, open while a run writes to it
+  bool created = false;     // this run made the file: its folder entry is synced with its first images
+  bool made = false;        // this opening made a journal file: closing removes it
+  bool wrote = false;       // the run wrote to the table file
+  bool header_saved = false;
+  uint32_t base_end = 0;    // the end address when the run began: blocks from there on were free
+  uint64_t write_at = 0;    // where the next images go
+  uint64_t length = 0;      // the table file's length when the journal began
+  uint64_t nonce = 0;       // this run's mark on every piece of the journal
+  uint8_t head[64] = {};    // the journal's first bytes while it holds the run
+  std::vector<uint32_t> saved;  // addresses whose images are in the journal (sorted)
+};
+
 struct KorvaFile {
   KorvaRequest req;
+  KorvaJournal journal;
   uint8_t hdr[korva::kHeaderLarge] = {};
   int header_size = korva::kHeaderSmall;
   bool key_table = false;
@@ -324,6 +357,22 @@ KorvaFile::KnownLeaf* KvKnownLeaf(KorvaFile* f, const uint8_t* key);
 // db_hold and db_release for a file known to be open.
 int16_t KvHold(KorvaFile* f);
 int16_t KvRelease(KorvaFile* f);
+
+// The rollback journal. KvJournalRecover, under the lock of the table file that r has open, puts
+// back the blocks of a run that never ended (another process was killed in it, or this one failed
+// to write it) before anything reads the file: false, with the error report, when that failed.
+// *restored tells whether there was such a run. KvJournalSave adds to the journal the images of
+// the blocks among pages (and of the header) that the running run overwrites in place for the
+// first time, and makes them durable before returning; KvJournalCommit makes the run's writes
+// durable and then gives the journal up; KvJournalAbandon puts the blocks of a failed run back
+// while it still holds the lock, as far as it can. KvJournalBegin starts a run's journal state.
+bool KvJournalRecover(KorvaRequest* r, bool* restored = nullptr);
+void KvJournalBegin(KorvaFile* f);
+bool KvJournalSave(KorvaFile* f, const std::vector<KorvaPage*>& pages, bool header);
+bool KvJournalCommit(KorvaFile* f);
+void KvJournalAbandon(KorvaFile* f);
+void KvJournalClose(KorvaFile* f);  // at db_close: removes the journal file this opening made
+std::string KvJournalPath(const std::string& table);
 
 // The lock on the first byte, and the run's last step: header and changed blocks to disk.
 int16_t KvLock(KorvaFile* f);

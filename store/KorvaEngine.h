@@ -14,7 +14,14 @@
 // memory between the calls, and the outermost db_release writes every changed block and the header
 // once, before it lets the lock go (a run whose changes outgrow the block cache also writes them
 // all between two of its calls). Other processes wait for at most one such run. An operation that
-// fails inside a run takes back everything it changed; the run's earlier calls stand.
+// fails inside a run takes back everything it changed; the run's earlier calls stand, unless the
+// file refused a read or a write (then the whole run fails).
+//
+// Runs are all or nothing on the disk too: before a run first overwrites a block (or the header)
+// in place, the block's old bytes go to the journal "<file>.jnl" and are synced; the run's end
+// syncs the file and then empties the journal. A run that never ended (a killed process, a lost
+// power supply, a write that failed) is taken back from the journal by whoever next takes the
+// lock, before anything reads the file; a file opened read-only cannot do so. Three syncs a run.
 //
 // Threads: the open-file table, the error report and each open file are process-wide and
 // unguarded; one thread at a time may be inside the engine.
@@ -83,7 +90,7 @@ int16_t db_close(KorvaFile* f);
 int16_t db_select_key(KorvaFile* f, int n);
 
 int16_t db_hold(KorvaFile* f);
-int16_t db_release(KorvaFile* f);
+int16_t db_release(KorvaFile* f);  // -1 when the run's changes could not be made durable: they are gone
 // A caller that keeps some of its changes back in memory during a held run (the record tables'
 // use counts) has them made by the hook: it is called when the run ends, before its changed
 // blocks are written (the outermost db_release, or an operation outside any held run; a flush

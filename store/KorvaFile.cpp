@@ -6,6 +6,8 @@
 // last block.
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <cstring>
 #include <new>
 #include <vector>
@@ -125,6 +127,14 @@ int16_t db_create(const char* path, const KorvaCreation& c) {
     Abandon(&r, false);
     return -1;
   }
+  // A journal left beside a table that stood here before belongs to nothing now.
+  KorvaRequest old;
+  old.path = KvJournalPath(r.path);
+  if (!KvRequest(&old, kReqRemove) && db_errdetail != ENOENT) {
+    Abandon(&r, true);
+    return -1;
+  }
+  KvStartReport();
   if (!KvRequest(&r, kReqWrite, 0, image.data(), int(size))) {
     Abandon(&r, true);
     return -1;
@@ -164,6 +174,10 @@ int16_t db_add_keys(const char* path, const int16_t* table) {
   // Other processes may be writing the header: adding keys takes the lock like any change.
   if (!KvRequest(&r, kReqLock, 0, nullptr, 1)) {
     Abandon(&r, false);
+    return -1;
+  }
+  if (!KvJournalRecover(&r)) {
+    Abandon(&r, true);
     return -1;
   }
   uint8_t hdr[kHeaderLarge];
@@ -236,6 +250,11 @@ KorvaFile* db_open(const char* path) {
     delete f;
     return nullptr;
   }
+  if (!KvJournalRecover(r)) {
+    Abandon(r, true);
+    delete f;
+    return nullptr;
+  }
   const bool read = KvRequest(r, kReqRead, 0, f->hdr, kHeaderLarge);
   int detail = 0;
   if (!read || !KvHeaderSane(f->hdr, &detail)) {
@@ -271,6 +290,7 @@ int16_t db_close(KorvaFile* f) {
     result = KvRelease(f);
   }
   KvDropAll(f);
+  KvJournalClose(f);
   KvLeaveFile(f);
   if (!KvRequest(&f->req, kReqClose)) result = -1;
   delete f;

@@ -408,6 +408,11 @@ bool CKvRecord::ReplaceDataEx(CKvrValueList& values, CKvrValueList* old) {
     CKvrValueList* before = ReadValues(*this, id, old, spare);
     if (!before) return false;
     ok = ReplaceRecord(id, values, *before, error);
+    // The change reaches the disk here; when it cannot, it is lost.
+    if (!lock.Release() && ok) {
+      error = BodyMessage();
+      ok = false;
+    }
   }
   if (!ok && !error.empty()) ReportError("%s", error.c_str());
   if (opened == 0) Close();
@@ -430,7 +435,8 @@ bool CKvRecord::ChgRecByIdEx(const AnsiString& idText, int column, const AnsiStr
   std::unique_ptr<CKvrValueList> now(before->Clone());
   now->GetAt(column)->SetText(text.c_str());
   AnsiString error;
-  return ReplaceRecord(id, *now, *before, error);
+  const bool ok = ReplaceRecord(id, *now, *before, error);
+  return lock.Release() && ok;
 }
 
 // ---- Deletions ---------------------------------------------------------------------------------
@@ -470,5 +476,5 @@ bool CKvRecord::DelRecByCond() {
   bool any = false;
   CKvrValueList values;
   while (GetRec(values)) any = DelRecById(Format("%u", values.GetAt(0)->GetUnsigned())) || any;
-  return any;
+  return lock.Release() && any;
 }

@@ -1,6 +1,7 @@
 // The condition pane, the view tabs and list printing of the main window, driven as a user does:
 // the diagram's commands through its popup and the comparison dialog, the tabs by clicks, the
 // list printed through the print dialog.
+#include <algorithm>
 #include <functional>
 
 #include "folders/CondUnit.h"
@@ -16,6 +17,13 @@
 
 namespace {
 
+// A work folder whose table holds count customers "顧客 1", "顧客 2", ... of two units.
+void AddCustomers(WorkFolder& work, int count) {
+  for (int i = 1; i <= count; ++i)
+    work.Insert(SJ("顧客"), {{"name", SJ("顧客 ") + IntToStr(i)}, {"unit", i % 2 ? SJ("営業") : SJ("総務")},
+                            {"amount", IntToStr(i * 10)}});
+}
+
 // The started program with its table folder "顧客" as the listed node and the diagram shown.
 class ConditionPane {
  public:
@@ -28,59 +36,37 @@ class ConditionPane {
     table = root ? root->GetFirstChild() : nullptr;
   }
 
-  // The listing of the table folder has put condition into the diagram.
+  // The table folder selected in the tree and listed; then the diagram is given condition, as
+  // though the user had edited it.
   void Listed(const AnsiString& condition) {
-    form->ListedNode = table;
+    ListTable();
     box->SetExpression(condition);
   }
 
-  // The table folder listed as the tree selection lists it: its records in the rows, the grid
-  // laid out over its display columns.
+  // The table folder selected in the tree, which lists its records.
   void ListTable() {
-    auto* folder = static_cast<CDbFolder*>(table->Data);
-    CCapInfoList* columns = folder->GetCapInfoList();
-    form->ListRows->DeleteAll();
-    folder->ListStart(Selection({folder}));
-    for (auto* row = new TStringList;;) {
-      const int r = folder->ListNextNB(*row);
-      if (r < 0) {
-        delete row;
-        break;
-      }
-      if (r == 1) {
-        form->ListRows->Add(row);
-        row = new TStringList;
-      }
-    }
-    form->ListRows->ColumnList = columns;
-    form->ListedNode = table;
-    box->SetExpression(folder->Condition);
-    form->SumRows->DeleteAll();
-    form->SumColumns = folder->GetSumCapInfoList();
-    form->Summary->SetSummaryColumns(form->SumRows, form->SumColumns, columns);
-    for (int r = 0; r < form->ListRows->Count(); ++r) form->Summary->AddSummaryRecord(form->ListRows->Row(r));
-    form->ShowViewData();
-    // The grid as the listing lays it out.
-    TStringGridEx* grid = form->StringGridEx1;
-    const int count = form->ListRows->Count();
-    grid->SetRowCount(count + 1);
-    int shown = 0;
-    for (int i = 0; i < columns->Count(); ++i) shown += columns->GetItem(i)->Shown;
-    grid->SetColCount(shown);
-    grid->SetFixedCols(0);
-    grid->SetFixedRows(1);
-    for (int r = 1; r <= count; ++r) grid->SetRowHeights(r, grid->DefaultRowHeight());
-    for (int i = 0, c = 0; i < columns->Count(); ++i) {
-      CCapInfo* info = columns->GetItem(i);
-      info->Position = i;
-      if (!info->Shown) continue;
-      grid->SetObjects(c, 0, info);
-      grid->SetCells(c, 0, info->Caption);
-      grid->SetColWidths(c, info->Width);
-      for (int r = 0; r < count; ++r) grid->SetCells(c, r + 1, FormatCellValue(info, (*form->ListRows->Row(r))[i]));
-      ++c;
-    }
-    for (int r = 1; r <= count; ++r) grid->SetObjects(0, r, reinterpret_cast<void*>(intptr_t(r - 1)));
+    form->TreeView1->SetSelected(table);
+    ASSERT_EQ(form->ListedNode, table);
+  }
+
+  // The names of the listed records in list order.
+  std::vector<std::string> RecordNames() const {
+    CCapInfoList* columns = form->ListRows->ColumnList;
+    int at = -1;
+    for (int i = 0; columns && i < columns->Count(); ++i)
+      if (GetFieldPart(columns->GetItem(i)->Name) == "name") at = i;
+    std::vector<std::string> names;
+    for (int r = 0; at >= 0 && r < form->ListRows->Count(); ++r)
+      names.push_back(SjisToUtf8((*form->ListRows->Row(r))[at]));
+    return names;
+  }
+  // The same sorted, each followed by "/" (the order of a listing follows the index it reads).
+  std::string ListedNames() const {
+    std::vector<std::string> names = RecordNames();
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += name + "/";
+    return joined;
   }
 
   // Clicks the comparisons at the given leaf positions (in text order), the later ones with Ctrl.
@@ -169,7 +155,11 @@ class ComparisonUser {
 
 }  // namespace
 
+// Each command changes the diagram and lists the records again under it, once; a cancelled or
+// empty comparison changes and lists nothing. The table: 山田 (営業, 120) and 顧客 1..4 (営業,
+// 総務, 営業, 総務; 10 to 40).
 TEST_F(MainWindowTest, DiagramCommandsChangeTheListedCondition) {
+  const char* const unchanged = "山田/顧客 1/顧客 2/顧客 3/顧客 4/";  // the table folder's own listing
   const struct {
     const char* name;
     const char* condition;
@@ -178,28 +168,35 @@ TEST_F(MainWindowTest, DiagramCommandsChangeTheListedCondition) {
     DialogInput input;
     const char* loaded;  // what the dialog showed; "" when none was shown
     const char* after;
+    const char* listed;  // nullptr: not listed again
   } cases[] = {
-      {"edit", "unit = '営業'", {0}, "編集", {"unit", 8, "総務"}, "unit|1|営業", "unit <> '総務'"},
-      {"edit cancelled", "unit = '営業'", {0}, "編集", {"unit", 8, "総務", false}, "unit|1|営業", "unit = '営業'"},
-      {"edit emptied", "unit = '営業'", {0}, "編集", {"unit", 1, ""}, "unit|1|営業", "unit = '営業'"},
-      {"edit without selection", "unit = '営業'", {}, "編集", {"unit", 1, "x"}, "", "unit = '営業'"},
-      {"and", "unit = '営業'", {0}, "AND条件追加", {"amount", 3, "100"}, "|0|",
-       "unit = '営業' AND amount >= '100'"},
-      {"or", "unit = '営業' AND amount >= '100'", {1}, "OR条件追加", {"name", 0, "山"}, "|0|",
-       "unit = '営業' AND (amount >= '100' OR name LIKE '山%')"},
-      {"or cancelled", "unit = '営業'", {0}, "OR条件追加", {"name", 0, "山", false}, "|0|", "unit = '営業'"},
-      {"delete two", "unit = '営業' AND amount >= '100' AND name = 'x'", {0, 2}, "削除", {}, "",
-       "amount >= '100'"},
-      {"delete all", "unit = '営業'", {0}, "削除", {}, "", ""},
-      {"reverse", "unit = '営業' OR amount < '5'", {}, "条件の反転", {}, "", "unit <> '営業' AND amount >= '5'"},
+      {"edit", "unit = '営業'", {0}, "編集", {"unit", 8, "総務"}, "unit|1|営業", "unit <> '総務'",
+       "山田/顧客 1/顧客 3/"},
+      {"edit cancelled", "unit = '営業'", {0}, "編集", {"unit", 8, "総務", false}, "unit|1|営業", "unit = '営業'",
+       nullptr},
+      {"edit emptied", "unit = '営業'", {0}, "編集", {"unit", 1, ""}, "unit|1|営業", "unit = '営業'", nullptr},
+      {"edit without selection", "unit = '営業'", {}, "編集", {"unit", 1, "x"}, "", "unit = '営業'", nullptr},
+      {"and", "unit = '営業'", {0}, "AND条件追加", {"amount", 3, "30"}, "|0|", "unit = '営業' AND amount >= '30'",
+       "山田/顧客 3/"},
+      {"or", "unit = '総務' AND amount >= '30'", {1}, "OR条件追加", {"name", 0, "顧客 2"}, "|0|",
+       "unit = '総務' AND (amount >= '30' OR name LIKE '顧客 2%')", "顧客 2/顧客 4/"},
+      {"or cancelled", "unit = '営業'", {0}, "OR条件追加", {"name", 0, "山", false}, "|0|", "unit = '営業'",
+       nullptr},
+      {"delete two", "unit = '営業' AND amount >= '30' AND name = 'x'", {0, 2}, "削除", {}, "", "amount >= '30'",
+       "山田/顧客 3/顧客 4/"},
+      {"delete all", "unit = '営業'", {0}, "削除", {}, "", "", unchanged},
+      {"reverse", "unit = '営業' OR amount < '25'", {}, "条件の反転", {}, "", "unit <> '営業' AND amount >= '25'",
+       "顧客 4/"},
   };
   for (const auto& c : cases) {
     WorkFolder work;
+    AddCustomers(work, 4);
     ConditionPane pane(work);
-    ASSERT_NE(pane.table, nullptr) << TreeText(pane.form->TreeView1);
     pane.Listed(Utf8ToSjis(c.condition));
+    ASSERT_EQ(pane.ListedNames(), unchanged);
     pane.Select(c.selected);
     ComparisonUser user(c.input);
+    const int listings = pane.form->ListingCount;
     pane.Popup(c.command);
     EXPECT_EQ(SjisToUtf8(pane.box->GetExpression()), c.after) << c.name;
     EXPECT_EQ(user.shown, *c.loaded ? 1 : 0) << c.name;
@@ -207,18 +204,24 @@ TEST_F(MainWindowTest, DiagramCommandsChangeTheListedCondition) {
       EXPECT_EQ(user.loaded, c.loaded) << c.name;
       EXPECT_EQ(user.columns, "__REC__ID__|name|unit|amount") << c.name;
     }
+    EXPECT_EQ(pane.form->ListingCount - listings, c.listed ? 1 : 0) << c.name;
+    EXPECT_EQ(pane.ListedNames(), c.listed ? c.listed : unchanged) << c.name;
+    EXPECT_EQ(pane.form->ListedNode, pane.table) << c.name;
   }
 }
 
 TEST_F(MainWindowTest, DiagramNegatedTwiceAndCopied) {
   WorkFolder work;
+  AddCustomers(work, 4);
   ConditionPane pane(work);
-  pane.Listed(SJ("unit = '営業' AND (amount >= '100' OR name LIKE '山%')"));
+  pane.Listed(SJ("unit = '営業' AND (amount >= '30' OR name LIKE '山%')"));
   const AnsiString before = pane.box->GetExpression();
   pane.Popup("条件の反転");
   EXPECT_NE(pane.box->GetExpression(), before);
+  EXPECT_EQ(pane.ListedNames(), "顧客 1/顧客 2/顧客 4/");
   pane.Popup("条件の反転");
   EXPECT_EQ(Show(pane.box->GetExpression()), Show(before));
+  EXPECT_EQ(pane.ListedNames(), "山田/顧客 3/");
 
   // The copy goes to the buffer every diagram shares; the folder dialogs paste it.
   TFlowBox::ClearCopyBuffer();
@@ -316,13 +319,6 @@ TEST_F(MainWindowTest, ViewTabsSwitchWithoutRows) {
 
 namespace {
 
-// A work folder whose table holds count customers "顧客 1", "顧客 2", ... of two units.
-void AddCustomers(WorkFolder& work, int count) {
-  for (int i = 1; i <= count; ++i)
-    work.Insert(SJ("顧客"), {{"name", SJ("顧客 ") + IntToStr(i)}, {"unit", i % 2 ? SJ("営業") : SJ("総務")},
-                            {"amount", IntToStr(i * 10)}});
-}
-
 // Answers the print dialog: the pages go to file, all of them or from..to.
 class PrintUser {
  public:
@@ -374,7 +370,7 @@ TEST_F(MainWindowTest, ListPrintsToAPdfPage) {
   EXPECT_TRUE(user.errors.empty());
   EXPECT_EQ(PdfPageCount(file), 1);
   const std::string text = PdfWords(file);
-  for (const char* expected : {"name", "unit", "amount", "山田", "営業", "120"})
+  for (const char* expected : {"name", "unit", "amount", "山田", "営業", "120", "顧客1", "顧客2", "顧客5", "総務", "50"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
 }
 
@@ -460,12 +456,14 @@ class UnitSummary {
   TFormMain* form = pane.form;
 };
 
-// The names of the marked rows of the list grid.
-std::string MarkedNames(TFormMain* form) {
-  std::string names;
-  for (int r = 1; r < form->StringGridEx1->RowCount(); ++r)
-    if (form->StringGridEx1->GetRowSelects(r)) names += SjisToUtf8(form->StringGridEx1->Cells(0, r)) + "/";
-  return names;
+// The names of the records on the marked rows of the list grid.
+std::string MarkedNames(const ConditionPane& pane) {
+  TStringGridEx* grid = pane.form->StringGridEx1;
+  const std::vector<std::string> names = pane.RecordNames();
+  std::string marked;
+  for (int r = 1; r < grid->RowCount() && r <= static_cast<int>(names.size()); ++r)
+    if (grid->GetRowSelects(r)) marked += names[r - 1] + "/";
+  return marked;
 }
 
 }  // namespace
@@ -479,7 +477,17 @@ TEST_F(MainWindowTest, ViewTabsSwitchOverListedRows) {
     EXPECT_EQ(form->StringGridEx1->Tag,
               reinterpret_cast<intptr_t>(tab == 0 ? listColumns : form->SumColumns)) << tab;
     EXPECT_EQ(form->ListRows->Count(), 41) << tab;
-    EXPECT_EQ(form->SumRows->Count(), tab == 0 ? form->SumRows->Count() : 2) << tab;
+    TStringGridEx* grid = form->StringGridEx1;
+    if (tab == 0) {
+      EXPECT_EQ(grid->RowCount(), 42);
+      EXPECT_EQ(grid->Cells(0, 0), "name");
+    } else if (tab != 3) {
+      // One row per unit: 営業 (山田 and the odd customers), 総務.
+      EXPECT_EQ(grid->RowCount(), 3) << tab;
+      EXPECT_EQ(grid->Cells(0, 0), "unit") << tab;
+      EXPECT_EQ(SjisToUtf8(grid->Cells(0, 1)) + "/" + SjisToUtf8(grid->Cells(0, 2)), "営業/総務") << tab;
+    }
+    if (tab == 1) EXPECT_EQ(grid->Cells(1, 1) + "/" + grid->Cells(1, 2), "21/20");
   }
   EXPECT_EQ(listColumns->Rows, form->ListRows);
   EXPECT_EQ(form->SumColumns->Rows, form->SumRows);
@@ -498,24 +506,28 @@ TEST_F(MainWindowTest, SummaryMarksCarryToTheList) {
     ASSERT_EQ(SjisToUtf8((*form->SumRows->Row(1))[0]), "総務");
     if (!pressed) {
       form->TabControl1->UserSelect(0);
-      EXPECT_EQ(MarkedNames(form), "山田/") << "the list's own marks";
+      EXPECT_EQ(MarkedNames(listed.pane), "山田/") << "the list's own marks";
       continue;
     }
-    for (int r = 1; r < grid->RowCount(); ++r) grid->SetRowSelects(r, r == 2);  // the group "総務"
-    form->GridClickCount = 1;  // the press that marked them
+    const TRect cell = grid->CellRect(0, 2);  // the group "総務"
+    grid->PressMouse(mbLeft, ssLeft, cell.Left + 2, cell.Top + 2);
+    grid->ReleaseMouse(mbLeft, 0, cell.Left + 2, cell.Top + 2);
+    ASSERT_EQ(form->GridClickCount, 1);
+    ASSERT_FALSE(grid->GetRowSelects(1));
     form->TabControl1->UserSelect(0);
     std::string expected;
     for (int i = 2; i <= 40; i += 2) expected += "顧客 " + std::to_string(i) + "/";
-    EXPECT_EQ(MarkedNames(form), expected);
+    EXPECT_EQ(MarkedNames(listed.pane), expected);
     EXPECT_EQ(grid->GetSelection().Top, 3);
     EXPECT_EQ(grid->TopRow(), 3);
   }
 }
 
 // The printed cells: headings, full values on a page's first row (formatted, without line
-// breaks), nothing outside the grid or the rows.
+// breaks), ditto marks and open lines below it, nothing outside the grid or the rows.
 TEST_F(MainWindowTest, PrintedCellTexts) {
-  WorkFolder work;
+  WorkFolder work;  // 山田, 営業, 120
+  work.Insert(SJ("顧客"), {{"name", SJ("山田")}, {"unit", SJ("営業")}, {"amount", "999"}});
   work.Insert(SJ("顧客"), {{"name", SJ("二行\r\n目")}, {"unit", SJ("総務")}, {"amount", "1234567"}});
   ConditionPane pane(work);
   TFormMain* form = pane.form;
@@ -526,6 +538,7 @@ TEST_F(MainWindowTest, PrintedCellTexts) {
   EXPECT_TRUE(line);
 
   pane.ListTable();
+  ASSERT_EQ(pane.RecordNames(), (std::vector<std::string>{"山田", "山田", "二行\r\n目"}));
   ASSERT_EQ(form->StringGridEx1->ColCount(), 3);
   auto* amount = static_cast<CCapInfo*>(form->StringGridEx1->Objects(2, 0));
   ASSERT_NE(amount, nullptr);
@@ -534,21 +547,23 @@ TEST_F(MainWindowTest, PrintedCellTexts) {
     int col, row;
     bool first;
     const char* text;
+    bool line;
   } cases[] = {
-      {0, 0, false, "name"},   {2, 0, true, "amount"},     {0, 1, true, "山田"},
-      {0, 2, true, "二行目"},  {2, 2, true, "1,234,567"}, {1, 2, true, "総務"},
-      {-1, 1, true, ""},       {3, 1, true, ""},          {0, 3, true, ""},
-      {0, -1, true, ""},
+      {0, 0, false, "name", true},    {2, 0, true, "amount", true},   {0, 1, true, "山田", true},
+      {0, 2, true, "山田", true},     {0, 2, false, "", false},       {1, 2, false, "", false},
+      {2, 2, false, "999", true},     {0, 3, false, "二行目", true},  {2, 3, true, "1,234,567", true},
+      {-1, 1, true, "", true},        {3, 1, true, "", true},         {0, 4, true, "", true},
+      {0, -1, true, "", true},
   };
   for (const auto& c : cases) {
     text = "junk";
-    line = false;
+    line = !c.line;
     form->GetPrintCellText(text, line, c.col, c.row, c.first);
-    EXPECT_EQ(SjisToUtf8(text), c.text) << c.col << "," << c.row;
-    EXPECT_TRUE(line) << c.col << "," << c.row;
+    EXPECT_EQ(SjisToUtf8(text), c.text) << c.col << "," << c.row << "," << c.first;
+    EXPECT_EQ(line, c.line) << c.col << "," << c.row << "," << c.first;
   }
   // A column without its descriptor prints nothing.
   form->StringGridEx1->SetObjects(1, 0, nullptr);
-  form->GetPrintCellText(text, line, 1, 2, true);
+  form->GetPrintCellText(text, line, 1, 3, true);
   EXPECT_EQ(text, "");
 }

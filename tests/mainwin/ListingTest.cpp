@@ -275,3 +275,115 @@ TEST_F(Listing, ClosingTheProgressDialogStopsTheWorker) {
   EXPECT_TRUE(FormMain->OpeContinue->Enabled());
   EndListing();
 }
+
+namespace {
+
+// The shown texts of each listed row, "a|b|c", in the grid's column order.
+std::vector<std::string> ShownRows() {
+  std::vector<std::string> out;
+  TStringGridEx* grid = FormMain->StringGridEx1;
+  CCapInfoList* columns = nullptr;
+  CStringsList* rows = nullptr;
+  if (!GetGridRows(grid, columns, rows)) return out;
+  for (int r = 0; r < rows->Count(); ++r) {
+    std::string line;
+    for (int c = 0; c < grid->ColCount(); ++c) {
+      const auto* column = static_cast<const CCapInfo*>(grid->Objects(c, 0));
+      line += (c ? "|" : "") + SjisToUtf8((*rows->Row(r))[column->Position]);
+    }
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::vector<std::string> Headings() {
+  std::vector<std::string> out;
+  for (int c = 0; c < FormMain->StringGridEx1->ColCount(); ++c)
+    out.push_back(SjisToUtf8(FormMain->StringGridEx1->Cells(c, 0)));
+  return out;
+}
+
+}  // namespace
+
+// A table folder, the condition folder below it, and both with Ctrl (the rows of the second
+// added, those already listed dropped); the counts in the status bar, the diagram's condition,
+// and the sort order kept across listings of the same columns.
+TEST_F(MainWindowTest, SelectingFoldersListsTheirRowsAndSetsTheStatusTexts) {
+  WorkFolder work;  // 山田 of 営業, 120
+  work.Insert(SJ("顧客"), {{"name", SJ("佐藤")}, {"unit", SJ("総務")}, {"amount", "80"}});
+  work.Insert(SJ("顧客"), {{"name", SJ("鈴木")}, {"unit", SJ("営業")}, {"amount", "200"}});
+  work.WriteSettings("");  // the folder file is read beside the settings file
+  UserScript user;
+  StartedProgram program({work.Base()});
+  TTreeNode* table = FormMain->TreeView1->Items()->GetFirstNode()->GetFirstChild();
+  ASSERT_NE(table, nullptr);
+  auto* tableFolder = static_cast<CDbFolder*>(table->Data);
+  tableFolder->Expand();
+  ASSERT_EQ(tableFolder->Children.Count(), 1);
+  CDbFolder* salesFolder = tableFolder->Children.Get(0);
+  TTreeNode* sales = FormMain->TreeView1->Items()->AddChildObject(table, salesFolder->Name, salesFolder);
+
+  SelectAlone(tableFolder, table);
+  EXPECT_EQ(Headings(), (std::vector<std::string>{"name", "unit", "amount"}));
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"山田|営業|120", "佐藤|総務|80", "鈴木|営業|200"}));
+  EXPECT_EQ(StatusCount(), 3) << Status(1);
+  EXPECT_EQ(FormMain->ListedNode, table);
+  EXPECT_EQ(FormMain->DiagramBox->GetExpression(), "");
+
+  SelectAlone(salesFolder, sales);
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"山田|営業|120", "鈴木|営業|200"}));
+  EXPECT_EQ(StatusCount(), 2) << Status(1);
+  EXPECT_NE(SjisToUtf8(FormMain->DiagramBox->GetExpression()).find("営業"), std::string::npos);
+
+  // Ctrl held while the table folder is added: its rows join the shown ones once each.
+  FormMain->Tv1NodeList->Nodes->Add(table);
+  FormMain->AddingToSelection = true;
+  FormMain->RefreshListView(table, false);
+  FormMain->AddingToSelection = false;
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"山田|営業|120", "鈴木|営業|200", "佐藤|総務|80"}));
+  EXPECT_EQ(StatusCount(), 3) << Status(1);
+  EXPECT_EQ(FormMain->ListedNode, sales);  // the listing stays on the first selected node
+
+  // Sorted by amount downwards; the order stays for the next listing of the same columns.
+  CCapInfoList* columns = FormMain->ListRows->ColumnList;
+  CCapInfo* amount = columns->GetItem(columns->IndexOfCaption("amount"));
+  amount->Ascending = false;
+  FormMain->SortColumns->Add(amount);
+  SelectAlone(tableFolder, table);
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"鈴木|営業|200", "山田|営業|120", "佐藤|総務|80"}));
+  EXPECT_EQ(Status(2), "ソート: amount▽");
+  SelectAlone(salesFolder, sales);  // the table's columns: the sort stays
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"鈴木|営業|200", "山田|営業|120"}));
+  EXPECT_EQ(Status(2), "ソート: amount▽");
+  amount->Ascending = true;
+
+  // No node, or a node without a folder: an empty grid, an empty diagram, nothing listed.
+  FormMain->Tv1NodeList->Nodes->Clear();
+  FormMain->RefreshListView(nullptr, false);
+  EXPECT_EQ(FormMain->ListedNode, nullptr);
+  EXPECT_TRUE(ShownRows().empty());
+  EXPECT_EQ(FormMain->DiagramBox->GetExpression(), "");
+  EXPECT_TRUE(user.shown.empty());
+}
+
+TEST_F(Listing, SortOrderTextShowsEachColumnsDirectionInEffect) {
+  struct Case {
+    const char* caption;
+    bool ascending;
+    bool flipped;
+  };
+  const Case columns[] = {{"a", true, false}, {"b", true, true}, {"c", false, false}, {"", false, true}};
+  std::vector<std::unique_ptr<CCapInfo>> owned;
+  for (const Case& c : columns) {
+    owned.emplace_back(Column(c.caption, true, c.caption));
+    owned.back()->Caption = c.caption;
+    owned.back()->Ascending = c.ascending;
+    if (c.flipped) owned.back()->Flags |= CI_SORT_FLIPPED;
+    FormMain->SortColumns->Add(owned.back().get());
+  }
+  FormMain->SortColumns->Add(nullptr);
+  FormMain->SortColumns->Add(owned[0].get());  // after the end mark: not shown
+  EXPECT_EQ(SjisToUtf8(FormMain->SortOrderText()), "ソート: a△  b▽  c▽  △");
+  FormMain->SortColumns->TList::Clear();
+  EXPECT_EQ(SjisToUtf8(FormMain->SortOrderText()), "ソート: ");
+}

@@ -140,48 +140,19 @@ inline TTreeNode* TopLevelNode(const AnsiString& name) {
   return nullptr;
 }
 
-// Lists every record of the node's folder into the list grid the way the listing leaves it: the
-// folder's listed columns (the shown ones, then the hidden record ids), one row per record, a grid
-// column per shown column whose heading cell carries its descriptor, rows not yet filled in.
-// Answers the number of rows.
+// Selects the node in the tree as a user does, which lists its folder's records into the list
+// grid; the number of rows listed (-1 when the node is missing or nothing was listed).
 inline int ListAllRecords(TTreeNode* node) {
-  auto* folder = node ? static_cast<CDbFolder*>(node->Data) : nullptr;
-  if (!folder) {
-    ADD_FAILURE() << "no folder to list in\n" << TreeText(FormMain->TreeView1);
+  if (!node) {
+    ADD_FAILURE() << "no node to list\n" << TreeText(FormMain->TreeView1);
     return -1;
   }
-  CCapInfoList* columns = folder->MakeDefaultCapInfoList();
-  AnsiString names;
-  for (int i = 0; i < columns->Count(); ++i) {
-    columns->GetItem(i)->Position = i;
-    names += (i ? "," : "") + columns->GetItem(i)->Name;
+  FormMain->TreeView1->SetSelected(node);
+  if (FormMain->ListedNode != node) {
+    ADD_FAILURE() << "the node was not listed";
+    return -1;
   }
-  CStringsList* rows = FormMain->ListRows;
-  rows->DeleteAll();
-  folder->Folder->ListStart(TStringList(), names);
-  for (auto* row = new TStringList; folder->Folder->ListNext(*row); row = new TStringList) rows->Add(row);
-  folder->Folder->ListEnd();
-  rows->ColumnList = columns;
-  columns->Rows = rows;
-  FormMain->ListedNode = node;
-
-  TStringGridEx* grid = FormMain->StringGridEx1;
-  grid->Tag = reinterpret_cast<intptr_t>(columns);
-  grid->SetRowCount(std::max(rows->Count() + 1, 2));
-  int shown = 0;
-  for (int i = 0; i < columns->Count(); ++i) shown += columns->GetItem(i)->Shown;
-  grid->SetColCount(shown);
-  grid->SetFixedCols(0);
-  grid->SetFixedRows(1);
-  for (int r = 1; r < grid->RowCount(); ++r) grid->SetObjects(0, r, reinterpret_cast<void*>(intptr_t(-1)));
-  for (int i = 0, c = 0; i < columns->Count(); ++i) {
-    CCapInfo* column = columns->GetItem(i);
-    if (!column->Shown) continue;
-    grid->SetObjects(c, 0, column);
-    grid->SetColWidths(c, column->Width);
-    grid->SetCells(c++, 0, column->Caption);
-  }
-  return rows->Count();
+  return FormMain->ListRows->Count();
 }
 
 // Marks exactly the given grid rows.

@@ -7,8 +7,10 @@
 
 #include "folders/ReadCsvUnit.h"
 #include "query/DbHandle.h"
+#include "platform/Clipbrd.h"
 #include "query/ReadingDlgUnit.h"
 #include "tests/mainwin/MainWindowTestSupport.h"
+#include "views/EditForm.h"
 
 namespace {
 
@@ -70,6 +72,25 @@ class LockingProcess {
   int release_ = -1;
   bool locked_ = false;
 };
+
+// The position of a field's text in the listed rows.
+int Position(const char* field) {
+  CCapInfoList* columns;
+  CStringsList* rows;
+  if (!GetGridRows(FormMain->StringGridEx1, columns, rows)) return -1;
+  return columns->IndexOfFieldName(field);
+}
+
+// One text per position of the listed rows, as the card window hands a record over: the texts of
+// listed row index (none: empty texts) with the given fields replaced.
+void CardValues(TStringList& out, int index, std::initializer_list<std::pair<const char*, const char*>> fields) {
+  CCapInfoList* columns;
+  CStringsList* rows;
+  ASSERT_TRUE(GetGridRows(FormMain->StringGridEx1, columns, rows));
+  out.Clear();
+  for (int i = 0; i < columns->Count(); ++i) out.Add(index >= 0 ? (*rows->Row(index))[i] : AnsiString());
+  for (const auto& f : fields) out.SetString(Position(f.first), Utf8ToSjis(f.second));
+}
 
 // The cells of one edited record: the listed columns with the texts given (none: the column is
 // not part of the sheet).
@@ -159,16 +180,16 @@ TEST_F(MainWindowTest, CardWriteBacksGoThroughTheListedFolder) {
   StartedProgram program({work.Base()});
   ASSERT_EQ(ListAllRecords(TopLevelNode(SJ("顧客"))), 3);
   const std::vector<std::string> before = Records();
-  // One text per position of the row: name, unit, amount, record id.
   TStringList values;
-  values.SetCommaText(SJ("佐藤,人事,31,2"));
+  CardValues(values, 1, {{"unit", "人事"}, {"amount", "31"}});
   EXPECT_EQ(FormMain->CardUpdateRecord(1, &values), 1);
   EXPECT_EQ(Records()[1], "2|" + SJ("佐藤|人事|31"));
   EXPECT_EQ(FormMain->CardState, 1);
   EXPECT_EQ(FormMain->CardUpdateRecord(3, &values), 0);  // no such row
 
   TStringList added;
-  added.SetCommaText(SJ("田中,開発,50,1"));  // an id given by the card is not the new record's
+  // An id given by the card is not the new record's.
+  CardValues(added, -1, {{"name", "田中"}, {"unit", "開発"}, {"amount", "50"}, {"__REC__ID__", "1"}});
   EXPECT_EQ(FormMain->CardAddRecord(&added), 1);
   const std::vector<std::string> after = Records();
   ASSERT_EQ(after.size(), 4u);
@@ -177,7 +198,7 @@ TEST_F(MainWindowTest, CardWriteBacksGoThroughTheListedFolder) {
   // With the table locked elsewhere nothing is written.
   LockingProcess other(work.TableFile());
   ASSERT_TRUE(other.Locked());
-  values.SetCommaText(SJ("佐藤,経理,31,2"));
+  CardValues(values, 1, {{"unit", "経理"}});
   EXPECT_EQ(FormMain->CardUpdateRecord(1, &values), 0);
   EXPECT_EQ(FormMain->CardAddRecord(&added), 0);
   EXPECT_EQ(Records(), after);
@@ -265,7 +286,8 @@ TEST_F(MainWindowTest, SheetRowsWrittenAndTheFailedOnesKept) {
   TStringGridEx sheet(FormMain);
   sheet.SetColCount(4);
   sheet.SetRowCount(6);
-  for (int c = 1; c <= 3; ++c) sheet.SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(c - 1)));
+  const char* fields[] = {"name", "unit", "amount"};
+  for (int c = 1; c <= 3; ++c) sheet.SetObjects(c, 0, reinterpret_cast<void*>(intptr_t(Position(fields[c - 1]))));
   const struct {
     intptr_t object;
     const char* name;
@@ -331,7 +353,7 @@ TEST_F(MainWindowTest, EditSheetFilledFromTheMarkedRows) {
   CCapInfoList* columns;
   CStringsList* rows;
   ASSERT_TRUE(GetGridRows(FormMain->StringGridEx1, columns, rows));
-  columns->GetItem(2)->Editable = false;      // amount
+  columns->GetItem(Position("amount"))->Editable = false;
   FormMain->StringGridEx1->MoveColumn(2, 0);  // amount, name, unit
   for (int r = 1; r <= 4; ++r) FormMain->StringGridEx1->SetObjects(0, r, reinterpret_cast<void*>(intptr_t(-1)));
   MarkRows({2, 4});
@@ -358,4 +380,103 @@ TEST_F(MainWindowTest, EditSheetFilledFromTheMarkedRows) {
   EXPECT_EQ(sheet.Objects(0, 3), nullptr);
   EXPECT_EQ(sheet.Cells(1, 3), "");
   EXPECT_EQ(sheet.Cells(2, 1), SJ("総務"));
+}
+
+// A user edits two listed records in the dialog (types, undoes, types again, pastes a block) and
+// confirms; then adds a record by pasting into the first empty row.
+TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
+  CustomerFolder work;
+  StartedProgram program({work.Base()});
+  ASSERT_EQ(ListAllRecords(TopLevelNode(SJ("顧客"))), 3);
+  const std::vector<std::string> before = Records();
+  TKelmGrid* sheet = EditDlg->Sheet;
+  auto click = [sheet](int col, int row) {
+    const TRect r = sheet->CellRect(col, row);
+    const int x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
+    sheet->PressMouse(mbLeft, ssLeft, x, y);
+    sheet->ReleaseMouse(mbLeft, 0, x, y);
+  };
+  std::vector<std::string> captions;
+  ModalHandlerScope user([&](TForm* form) {
+    ASSERT_EQ(form, EditDlg);
+    captions.push_back(SjisToUtf8(form->Caption()));
+    if (captions.size() == 1) {
+      ASSERT_EQ(sheet->RowCount(), 3);
+      EXPECT_EQ(sheet->Cells(2, 1), SJ("営業"));
+      click(2, 1);
+      sheet->PressKey('X', 0);
+      sheet->TypeChar('x');
+      sheet->Undo();
+      click(2, 1);
+      sheet->PressKey('Z', 0);
+      sheet->TypeChar('z');
+      click(1, 2);
+      Clipboard()->SetAsText("P\tQ\r\n");
+      sheet->SelPaste();
+    } else {
+      ASSERT_EQ(sheet->RowCount(), 1 + 50);
+      click(1, 1);
+      Clipboard()->SetAsText(SJ("新人") + "\t\t5\r\n");
+      sheet->SelPaste();
+    }
+    PressButton(form, "OK");
+  });
+  MarkRows({1, 2});
+  FormMain->OpeEditExecute(nullptr);
+  const std::vector<std::string> edited{"1|" + SJ("山田|z|120"), "2|P|Q|30", before[2]};
+  EXPECT_EQ(Records(), edited);
+  EXPECT_EQ(sheet->RowCount(), 2);  // cut back after the dialog
+
+  MarkRows({});
+  FormMain->OpeAddExecute(nullptr);
+  std::vector<std::string> added = edited;
+  added.push_back("4|" + SJ("新人||5"));
+  EXPECT_EQ(Records(), added);
+  EXPECT_EQ(captions, (std::vector<std::string>{"データの編集", "データの追加"}));
+}
+
+// Confirming while another process holds the lock, and a record that went meanwhile: each is
+// said, and the dialog comes back with what is still to be written.
+TEST_F(MainWindowTest, EditDialogComesBackWithWhatWasNotWritten) {
+  CustomerFolder work;
+  StartedProgram program({work.Base()});
+  ASSERT_EQ(ListAllRecords(TopLevelNode(SJ("顧客"))), 3);
+  auto* folder = static_cast<CDbFolder*>(FormMain->ListedNode->Data);
+  TStringList gone;
+  gone.Add("3");
+  ASSERT_TRUE(folder->Folder->GetDbHandle()->DeleteRecords(SJ("顧客"), gone));
+  auto other = std::make_unique<LockingProcess>(work.TableFile());
+  ASSERT_TRUE(other->Locked());
+  TKelmGrid* sheet = EditDlg->Sheet;
+  std::vector<std::string> messages;
+  int shows = 0;
+  ModalHandlerScope user([&](TForm* form) {
+    if (auto* box = dynamic_cast<TCvMessageDlg*>(form)) {
+      messages.push_back(SjisToUtf8(box->Label1->Caption()));
+      PressButton(box, SJ("ＯＫ"));
+      return;
+    }
+    ASSERT_EQ(form, EditDlg);
+    ++shows;
+    if (shows == 1) {
+      sheet->SetCells(1, 1, "A");  // 佐藤
+      sheet->SetCells(1, 2, "B");  // 鈴木, whose record is gone
+    } else if (shows == 2) {
+      other.reset();
+      EXPECT_EQ(sheet->Cells(1, 1), "A");
+    } else {
+      ASSERT_EQ(sheet->RowCount(), 2);
+      EXPECT_EQ(sheet->Cells(1, 1), "B");
+      EXPECT_EQ(sheet->Cells(0, 1), "1");
+      PressButton(form, SJ("キャンセル"));
+      return;
+    }
+    PressButton(form, "OK");
+  });
+  MarkRows({2, 3});
+  FormMain->OpeEditExecute(nullptr);
+  EXPECT_EQ(shows, 3);
+  EXPECT_EQ(messages, (std::vector<std::string>{"他で処理中なので、更新ができません。",
+                                                "データの更新時にエラーが発生しました。\r\n書き込めなかった行: 2"}));
+  EXPECT_EQ(Records()[1], "2|A|" + SJ("総務|30"));
 }

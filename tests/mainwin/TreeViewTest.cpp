@@ -297,8 +297,10 @@ TEST_F(MainWindowTest, RefreshKeepsExpansionListingAndSelectionByName) {
   EXPECT_EQ(FormMain->TreeView1->Selected(), NodeAt("顧客/A"));
   EXPECT_EQ(NodeAt("顧客/A")->ImageIndex(), static_cast<CDbFolder*>(NodeAt("顧客/A")->Data)->GetImageIndex(true));
 
-  ASSERT_TRUE(customers->RemoveChild(customers->Children.Get(0)));
-  FormMain->RefreshTree(nullptr);
+  // A deleted through its command, the listing kept as it is.
+  FormMain->PopupNode = NodeAt("顧客/A");
+  FormMain->PopupFolder = static_cast<CDbFolder*>(FormMain->PopupNode->Data);
+  FormMain->FolDelete->Execute();
   EXPECT_EQ(ChildTexts(NodeAt("顧客")), "B C 営業 開発 経理 D");
   EXPECT_EQ(FormMain->TreeView1->Selected(), NodeAt(""));
   EXPECT_EQ(ListedTexts(), "B1 経理 Cindervault");
@@ -308,7 +310,7 @@ TEST_F(MainWindowTest, RefreshKeepsExpansionListingAndSelectionByName) {
   EXPECT_EQ(ListedTexts(), "C");
   TTreeNode* b1 = NodeAt("顧客/B/B1");
   EXPECT_EQ(b1->ImageIndex(), static_cast<CDbFolder*>(b1->Data)->GetImageIndex(false));
-  EXPECT_TRUE(user.boxes.empty());
+  EXPECT_EQ(user.boxes, (std::vector<std::string>{"削除の確認: フォルダ A を削除します。よろしいですか？"}));
 }
 
 // Whenever tree nodes go (a refresh that drops a subtree, a collapse, a deleted folder), none of
@@ -329,7 +331,8 @@ TEST_F(MainWindowTest, NodesThatGoEndTheirListingAndLinkToNoFreedFolder) {
       {"a collapse above the listed node", "顧客/B/B1", true, [] { NodeAt("顧客")->Collapse(false); }},
       {"the listed folder's parent deleted", "顧客/B/B1", false,
        [] {
-         RightClick(NodeAt("顧客/B"));
+         FormMain->PopupNode = NodeAt("顧客/B");
+         FormMain->PopupFolder = static_cast<CDbFolder*>(FormMain->PopupNode->Data);
          FormMain->FolDelete->Execute();
        }},
   };
@@ -357,7 +360,9 @@ TEST_F(MainWindowTest, NodesThatGoEndTheirListingAndLinkToNoFreedFolder) {
     FormMain->TreeView1->OnDeletion = deletion;
     EXPECT_GT(gone, 0);
     EXPECT_EQ(FormMain->ListedNode, nullptr);
-    if (c.folderStays) EXPECT_EQ(folder->ListHandle, nullptr);
+    if (c.folderStays) {
+      EXPECT_EQ(folder->ListHandle, nullptr);
+    }
   }
 }
 
@@ -467,7 +472,9 @@ TEST_F(MainWindowTest, FolderCommandsAskThenChangeTheFolders) {
     EXPECT_EQ(user.boxes, c.boxes);
     EXPECT_EQ(ModelText(FormMain->TopFolder), c.model);
     EXPECT_EQ(FormMain->FileSaveFol->Enabled(), c.changed);
-    if (c.underB) EXPECT_EQ(ChildTexts(NodeAt("顧客/B")), c.underB);
+    if (c.underB) {
+      EXPECT_EQ(ChildTexts(NodeAt("顧客/B")), c.underB);
+    }
   }
   // The display format deleted: the folder takes its table's again.
   {
@@ -550,7 +557,9 @@ TEST_F(MainWindowTest, DroppedFiles) {
     FormMain->DropFiles(paths);
     EXPECT_EQ(user.boxes, c.boxes);
     ASSERT_EQ(user.importedFiles.size(), c.imports);
-    if (c.imports) EXPECT_EQ(user.importedFiles[0], csv);
+    if (c.imports) {
+      EXPECT_EQ(user.importedFiles[0], csv);
+    }
     std::unique_ptr<CDbFolder> table(NodeFor(FormMain->TopFolder->Children.Get(0), nullptr));
     EXPECT_EQ(ListAll(*table, {table.get()}).size(), 4 + c.imports);
   }

@@ -3,7 +3,6 @@
 // the view tabs, the condition pane and the status bar. Then the same window listing the records
 // of a condition folder: the tree expanded, the records in the list view and the folder's
 // condition drawn in the diagram.
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
@@ -11,10 +10,7 @@
 #include "folders/FlowBox.h"
 #include "folders/RuleFolder.h"
 #include "folders/RuleFolderTbl.h"
-#include "folders/DbFolder.h"
 #include "foundation/CapInfo.h"
-#include "foundation/CellFormat.h"
-#include "foundation/StringsList.h"
 #include "mainwin/Abount.h"
 #include "mainwin/MainForm.h"
 #include "platform/SysUtils.h"
@@ -115,71 +111,6 @@ bool MakeWorkFolder(const std::string& dir) {
   return root.SaveFolderFile() && ini.SaveToFile(dir + "/work.ini");
 }
 
-// The node's children as the tree shows them when the user expands it.
-void ExpandNode(TFormMain* main, TTreeNode* node) {
-  node->Expand(false);
-  if (node->Count() > 0) return;
-  auto* folder = static_cast<CDbFolder*>(node->Data);
-  folder->Expand();
-  for (int i = 0; i < folder->Children.Count(); ++i) {
-    CDbFolder* child = folder->Children.Get(i);
-    TTreeNode* shown = main->TreeView1->Items()->AddChildObject(node, child->Name, child);
-    shown->SetImageIndex(child->GetImageIndex(false));
-    shown->SetSelectedIndex(child->GetImageIndex(true));
-  }
-  node->Expand(false);
-}
-
-// The node's records listed as the selection lists them: the rows, the diagram showing its
-// condition and the grid laid out over the display columns.
-void ListNode(TFormMain* main, TTreeNode* node) {
-  main->TreeView1->SetSelected(node);
-  if (main->ListedNode == node) return;
-  auto* folder = static_cast<CDbFolder*>(node->Data);
-  TList selection;
-  selection.Add(folder);
-  folder->ListStart(selection);
-  for (auto* row = new TStringList;;) {
-    const int r = folder->ListNextNB(*row);
-    if (r < 0) {
-      delete row;
-      break;
-    }
-    if (r == 1) {
-      main->ListRows->Add(row);
-      row = new TStringList;
-    }
-  }
-  CCapInfoList* columns = folder->GetCapInfoList();
-  main->ListRows->ColumnList = columns;
-  main->ListedNode = node;
-  main->DiagramBox->SetExpression(folder->Condition);
-  main->DiagramBox->SetDefTableName(folder->Folder->GetTableName());
-  main->ShowViewData();
-  TStringGridEx* grid = main->StringGridEx1;
-  const int count = main->ListRows->Count();
-  grid->SetRowCount(count + 1);
-  int shown = 0;
-  for (int i = 0; i < columns->Count(); ++i) shown += columns->GetItem(i)->Shown;
-  grid->SetColCount(shown);
-  grid->SetFixedCols(0);
-  grid->SetFixedRows(1);
-  for (int r = 1; r <= count; ++r) grid->SetRowHeights(r, grid->DefaultRowHeight());
-  for (int i = 0, c = 0; i < columns->Count(); ++i) {
-    CCapInfo* info = columns->GetItem(i);
-    info->Position = i;
-    if (!info->Shown) continue;
-    grid->SetObjects(c, 0, info);
-    grid->SetCells(c, 0, info->Caption);
-    grid->SetColWidths(c, info->Width);
-    const TAlignment alignments[] = {taLeftJustify, taCenter, taRightJustify};
-    grid->GridColumns()->Items(c)->SetAlignment(alignments[std::clamp(info->Alignment, 0, 2)]);
-    for (int r = 0; r < count; ++r) grid->SetCells(c, r + 1, FormatCellValue(info, (*main->ListRows->Row(r))[i]));
-    ++c;
-  }
-  main->StatusBar1->Panels()->Items(1)->SetText(Format(SJ("件数:%d  検索:%d(ミリ秒)  表示:%d(ミリ秒)").c_str(), count, 3, 1));
-}
-
 // The window started on a work folder in dir at 1280 x 800 (the about box has its own picture),
 // brought into the state to show by prepare, and saved; false when prepare found nothing to show.
 bool ShotStartedWindow(const std::string& dir, const std::string& file, const std::function<bool(TFormMain*)>& prepare) {
@@ -206,10 +137,10 @@ bool ShotMainWindowListing(const std::string& file) {
     TTreeNode* top = main->TreeView1->Items()->GetFirstNode();
     TTreeNode* customers = top && top->Count() > 0 ? top->Item(0) : nullptr;
     if (!customers) return false;
-    ExpandNode(main, customers);
+    customers->Expand(false);
     if (customers->Count() < 3) return false;
-    ListNode(main, customers->Item(2));
-    return true;
+    main->TreeView1->SetSelected(customers->Item(2));
+    return main->ListedNode == customers->Item(2);
   });
 }
 
