@@ -104,16 +104,6 @@ class ListingUser {
   ModalHandlerScope scope_;
 };
 
-std::string Status(int panel) { return SjisToUtf8(FormMain->StatusBar1->Panels()->Items(panel)->Text()); }
-
-// The listing's count as the status bar shows it, or -1.
-int StatusCount() {
-  std::smatch m;
-  const std::string s = Status(1);
-  static const std::regex pattern("件数:(\\d+)  検索:\\d+\\(ミリ秒\\)  表示:\\d+\\(ミリ秒\\)");
-  return std::regex_match(s, m, pattern) ? std::stoi(m[1]) : -1;
-}
-
 // A node of the tree for the node, selected alone, and a fresh listing of it.
 TTreeNode* SelectAlone(CDbFolder* folder, TTreeNode* node = nullptr) {
   if (!node) node = FormMain->TreeView1->Items()->AddObject(nullptr, folder->Name, folder);
