@@ -524,6 +524,8 @@ void TFormMain::FolDelCapInfoExecute(TObject* sender) {
     return;
   folder->AddModified(1);
   FileSaveFol->SetEnabled(TopFolder && TopFolder->GetModified() > 0);
+  // A listing under the folder shows these columns: it ends before they go.
+  EndListingWithin(folder);
   folder->ForgetListedColumns();
   delete folder->CapInfoList;
   folder->CapInfoList = nullptr;

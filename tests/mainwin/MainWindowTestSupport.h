@@ -29,6 +29,14 @@ inline bool LetListingFinish(TForm* form) {
   return true;
 }
 
+// The about box shows once, a while after the start; a slow run can meet it in the middle of a
+// test's own dialogs. True when form was the about box, after closing it.
+inline bool CloseAboutBox(TForm* form) {
+  if (!dynamic_cast<TAboutBox*>(form)) return false;
+  PressButton(form, SJ("閉じる"));
+  return true;
+}
+
 // Plays the user for every modal form: notes what each one showed, presses the message boxes'
 // buttons named in answers in turn (OK once they are used up) and closes the about box.
 class UserScript {

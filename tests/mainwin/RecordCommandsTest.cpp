@@ -215,7 +215,7 @@ TEST_F(MainWindowTest, ImportIntoTheSelectedFolder) {
   std::vector<AnsiString> messages;
   int imports = 0;
   ModalHandlerScope user([&](TForm* form) {
-    if (LetListingFinish(form)) return;
+    if (LetListingFinish(form) || CloseAboutBox(form)) return;
     if (auto* box = dynamic_cast<TCvMessageDlg*>(form)) {
       messages.push_back(box->Label1->Caption());
       PressButton(box, SJ("ＯＫ"));
@@ -400,7 +400,7 @@ TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
   };
   std::vector<std::string> captions;
   ModalHandlerScope user([&](TForm* form) {
-    if (LetListingFinish(form)) return;
+    if (LetListingFinish(form) || CloseAboutBox(form)) return;
     ASSERT_EQ(form, EditDlg);
     captions.push_back(SjisToUtf8(form->Caption()));
     if (captions.size() == 1) {
@@ -468,7 +468,7 @@ TEST_F(MainWindowTest, EditDialogComesBackWithWhatWasNotWritten) {
   std::vector<std::string> messages;
   int shows = 0;
   ModalHandlerScope user([&](TForm* form) {
-    if (LetListingFinish(form)) return;
+    if (LetListingFinish(form) || CloseAboutBox(form)) return;
     if (auto* box = dynamic_cast<TCvMessageDlg*>(form)) {
       messages.push_back(SjisToUtf8(box->Label1->Caption()));
       PressButton(box, SJ("ＯＫ"));
