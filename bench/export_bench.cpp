@@ -4,6 +4,8 @@
 // as the listing leaves them; the listing itself is not timed. Eight columns: a number, a Japanese
 // name, a text with a comma, a text with a double quote on every seventh row, a date, an amount,
 // a host address and a note with a line break on every eleventh row.
+// Then the edit dialog's sheet: whole columns of a sheet of rows / 2 rows selected by their
+// headings and copied to the clipboard, and a block of rows / 20 lines of ten fields pasted.
 // Usage: export_bench [rows] (default 200000).
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -21,8 +23,10 @@
 #include "foundation/CapInfo.h"
 #include "foundation/StringsList.h"
 #include "mainwin/MainForm.h"
+#include "platform/Clipbrd.h"
 #include "platform/Forms.h"
 #include "platform/SysUtils.h"
+#include "views/KelmGrid.h"
 
 namespace {
 
@@ -156,6 +160,55 @@ int main(int argc, char** argv) {
   std::printf("figure export_csv %.3f s\n", export_s);
   std::printf("figure sqlite_csv %.3f s\n", sqlite_s);
   std::printf("ratio export_csv %.3f\n", export_s / sqlite_s);
+
+  // The sheet: ten data columns after the row numbers.
+  const int sheetRows = int(std::max(2L, rows / 2));
+  auto* sheet = new TKelmGrid(form);
+  sheet->SetParent(form);
+  sheet->SetBounds(0, 0, 1000, 700);
+  sheet->SetColCount(11);
+  sheet->SetCsvSeparator('\t');
+  sheet->SetRowCount(sheetRows + 1);
+  for (int r = 1; r <= sheetRows; ++r)
+    for (int c = 1; c <= 10; ++c) sheet->SetCells(c, r, MakeRow(r)[c % kColumns]);
+  auto press = [sheet](int col, int row, TShiftState shift) {
+    const TRect cell = sheet->CellRect(col, row);
+    const int x = (cell.Left + cell.Right) / 2, y = (cell.Top + cell.Bottom) / 2;
+    sheet->PressMouse(mbLeft, shift | ssLeft, x, y);
+    sheet->ReleaseMouse(mbLeft, shift, x, y);
+  };
+  size_t copied = 0;
+  const double copy_s = MedianSeconds([&] {
+    press(2, 0, 0);
+    press(5, 0, ssShift);  // the headings of columns 2 to 5
+    sheet->SelCopy(false);
+    copied = Clipboard()->AsText().size();
+  });
+  AnsiString block;
+  const int pasteRows = int(std::max(1L, rows / 20));
+  for (int r = 0; r < pasteRows; ++r) {
+    for (int c = 0; c < 10; ++c) {
+      if (c) block += '\t';
+      block += EscapeCsvField(MakeRow(r + 7)[c % kColumns]);
+    }
+    block += "\r\n";
+  }
+  const double paste_s = MedianSeconds([&] {
+    Clipboard()->SetAsText(block);
+    press(1, 1, 0);
+    sheet->SelPaste();
+    sheet->Undo();  // the next round pastes into the same texts
+  });
+  Clipboard()->SetAsText(block);
+  press(1, 1, 0);
+  sheet->SelPaste();
+  if (sheet->Cells(10, pasteRows) != MakeRow(pasteRows - 1 + 7)[9 % kColumns]) Die("the paste missed its cells");
+  if (copied < size_t(sheetRows) * 4) Die("the copy missed its columns");
+  std::printf("figure sheet_rows %d rows\n", sheetRows);
+  std::printf("figure sheet_copy_columns %.3f s\n", copy_s);
+  std::printf("figure sheet_copied_bytes %zu bytes\n", copied);
+  std::printf("figure sheet_paste_rows %d rows\n", pasteRows);
+  std::printf("figure sheet_paste_block %.3f s\n", paste_s);
 
   std::remove(ours.c_str());
   std::remove(theirs.c_str());

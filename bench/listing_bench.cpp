@@ -213,23 +213,31 @@ int main(int argc, char** argv) {
   const double chain = Seconds(chainStart);
   if (chained != n) Die("folder chain rows");
 
+  // Two turns each, taking turns, the better of each side counting: a busy moment of the machine
+  // falls on both alike. The memory is the first listing's; the second frees its rows first.
   const double peakBefore = PeakMb();
-  const auto start = Clock::now();
+  double peakAfter = 0, ours = 1e30, theirs = 1e30, firstScreenMs = 1e30;
   FormMain->Tv1NodeList->Nodes->Add(node);
-  FormMain->SearchedCount = 0;
-  FormMain->RefreshListView(node, false);
-  const double ours = Seconds(start);
-  const double peakAfter = PeakMb();
-  const uint64_t listed = uint64_t(FormMain->ListRows->Count());
-  if (listed != n) {
-    std::fprintf(stderr, "listing_bench: %llu of %llu rows listed\n", (unsigned long long)listed, (unsigned long long)n);
-    return 1;
+  for (int turn = 0; turn < 2; ++turn) {
+    firstScreen = Clock::time_point{};
+    const auto start = Clock::now();
+    FormMain->SearchedCount = 0;
+    FormMain->RefreshListView(node, false);
+    ours = std::min(ours, Seconds(start));
+    if (turn == 0) peakAfter = PeakMb();
+    const uint64_t listed = uint64_t(FormMain->ListRows->Count());
+    if (listed != n) {
+      std::fprintf(stderr, "listing_bench: %llu of %llu rows listed\n", (unsigned long long)listed, (unsigned long long)n);
+      return 1;
+    }
+    if (firstScreen == Clock::time_point{}) Die("drawing the first screen");
+    firstScreenMs = std::min(firstScreenMs, std::chrono::duration<double, std::milli>(firstScreen - start).count());
+    const auto [stepped, seconds] = sqlite.Step();
+    if (stepped != n) Die("sqlite rows");
+    theirs = std::min(theirs, seconds);
   }
-  if (firstScreen == Clock::time_point{}) Die("drawing the first screen");
-  const auto [stepped, theirs] = sqlite.Step();
-  if (stepped != n) Die("sqlite rows");
 
-  std::printf("figure first_screen_ms %.1f ms\n", std::chrono::duration<double, std::milli>(firstScreen - start).count());
+  std::printf("figure first_screen_ms %.1f ms\n", firstScreenMs);
   std::printf("figure listing_ms %.1f ms\n", ours * 1000.0);
   std::printf("figure folder_chain_ms %.1f ms\n", chain * 1000.0);
   std::printf("figure listing_rows_per_s %.0f rows/s\n", double(n) / ours);

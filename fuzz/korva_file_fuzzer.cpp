@@ -10,21 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/TempFolder.h"
 #include "store/KorvaEngine.h"
 
 namespace {
 
 // A directory of this process for the input file and the salvage target, gone at exit.
-char g_dir[] = "/tmp/korva-fuzz-XXXXXX";
-
-std::string Directory() {
-  static const bool made = [] {
-    if (!mkdtemp(g_dir)) std::abort();
-    std::atexit([] { std::filesystem::remove_all(g_dir); });
-    return true;
-  }();
-  return made ? g_dir : "";
-}
+std::string Directory() { return TempFolder("korva-fuzz"); }
 
 void Walk(KorvaFile* f, std::vector<char>& buffer) {
   std::vector<std::string> keys;

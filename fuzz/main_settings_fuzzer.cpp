@@ -9,6 +9,7 @@
 #include <string>
 
 #include "folders/FlowBox.h"
+#include "fuzz/TempFolder.h"
 #include "mainwin/MainForm.h"
 #include "platform/IniFiles.h"
 #include "platform/SysUtils.h"
@@ -22,17 +23,12 @@ struct Setup {
   TForm owner{nullptr};
   TFormMain* main;
   Setup() {
-    char pattern[] = "/tmp/cw-settings-fuzz-XXXXXX";
-    dir = mkdtemp(pattern);
+    dir = TempFolder("cw-settings-fuzz");
     // A name argument keeps the start-up out of the user's configuration folder.
     SetParams({"cinderwatch", dir + "/work"});
     main = new TFormMain(&owner);
     main->IniReadPath = dir + "/read.ini";
     main->IniWritePath = dir + "/written.ini";
-  }
-  ~Setup() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
   }
 };
 

@@ -30,7 +30,7 @@ FakeServer::Answer Next(int, const std::string&) {
 }
 
 FakeServer& Server() {
-  static FakeServer server(Next, false);
+  static FakeServer server(Next, false, false);
   return server;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "foundation/LogForm.h"
+#include "fuzz/TempFolder.h"
 #include "platform/SysUtils.h"
 #include "store/CondOp.h"
 #include "store/KvRecord.h"
@@ -19,13 +20,7 @@ namespace {
 
 constexpr int kBound = 20000;
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    char name[] = "/tmp/cw_query_fuzz_XXXXXX";
-    return std::string(mkdtemp(name) ? name : "/tmp");
-  }();
-  return folder;
-}
+const std::string& Folder() { return TempFolder("cw-query-fuzz"); }
 
 // Older-layout tables come from an object whose version is below 110.
 class OlderTable : public CKvRecord {

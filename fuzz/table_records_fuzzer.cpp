@@ -11,18 +11,13 @@
 #include <string>
 
 #include "foundation/LogForm.h"
+#include "fuzz/TempFolder.h"
 #include "platform/SysUtils.h"
 #include "store/KvRecord.h"
 
 namespace {
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    char name[] = "/tmp/cw_table_fuzz_XXXXXX";
-    return std::string(mkdtemp(name) ? name : "/tmp");
-  }();
-  return folder;
-}
+const std::string& Folder() { return TempFolder("cw-table-fuzz"); }
 
 void Exercise(CKvRecord& t, const std::string& copy) {
   std::unique_ptr<TStrings> names(t.ListCol(nullptr));

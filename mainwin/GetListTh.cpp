@@ -25,7 +25,7 @@ void TGetListTh::Execute() {
   while (!Terminated()) {
     const int r = Folder->ListNextNB(*row);
     if (r < 0) break;
-    if (r == 1 && Ids->AddRecord(row) >= 0) {
+    if (r == 1 && Ids->AddKey(row)) {
       Rows->Add(row);
       row = new TStringList;
       row->Reserve(Width);

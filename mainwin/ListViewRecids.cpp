@@ -21,18 +21,28 @@ void CListViewRecids::SetColumns(CCapInfoList* columns) {
     if (GetFieldPart(columns->GetItem(i)->Name) == REC_ID_COLUMN) Columns->Add(reinterpret_cast<void*>(intptr_t(i)));
 }
 
-int CListViewRecids::AddRecord(TStrings* row) {
-  if (!row) return -1;
+std::string CListViewRecids::KeyOf(const TStrings& row) const {
   std::string key;
   for (int i = 0; i < Columns->Count(); ++i) {
     const int column = static_cast<int>(reinterpret_cast<intptr_t>(Columns->Items(i)));
     if (i) key += ':';
-    if (column < row->Count()) key += (*row)[column];
+    if (column < row.Count()) key += row[column];
   }
-  const auto [at, added] = keys_.insert(std::move(key));
+  return key;
+}
+
+int CListViewRecids::AddRecord(TStrings* row) {
+  if (!row) return -1;
+  const auto [at, added] = keys_.insert(KeyOf(*row));
   if (!added) return -1;
   synced_ = false;
   return static_cast<int>(keys_.order_of_key(*at));
+}
+
+bool CListViewRecids::AddKey(TStrings* row) {
+  if (!row || !keys_.insert(KeyOf(*row)).second) return false;
+  synced_ = false;
+  return true;
 }
 
 void CListViewRecids::Sync() const {

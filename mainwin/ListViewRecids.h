@@ -28,6 +28,9 @@ class CListViewRecids : public TStringList {
   // The key's position in byte order (0 or more), or -1 when the key is listed already or row is
   // null.
   int AddRecord(TStrings* row);
+  // The same without the position, which costs a second walk of the tree: true when the key was
+  // new and is now listed.
+  bool AddKey(TStrings* row);
 
   // The keys as a string list, in byte order.
   int Count() const;
@@ -38,6 +41,7 @@ class CListViewRecids : public TStringList {
  private:
   using KeyTree = __gnu_pbds::tree<std::string, __gnu_pbds::null_type, std::less<std::string>, __gnu_pbds::rb_tree_tag,
                                    __gnu_pbds::tree_order_statistics_node_update>;
+  std::string KeyOf(const TStrings& row) const;
   void Sync() const;
   KeyTree keys_;
   mutable bool synced_ = true;

@@ -272,7 +272,8 @@ class TFormMain : public TForm {
   // Unlinks node and every node below it from its folder node, ending the listing of ListedNode
   // among them.
   void ForgetNodeFolders(TTreeNode* node);
-  // Ends the open listing when its folder is folder or lies below it.
+  // Ends the open listing, and lets go of the rows and summary it showed, when its folder is
+  // folder or lies below it.
   void EndListingWithin(CRuleFolder* folder);
   void CreateChildOfPopupFolder(int kind);
 

@@ -43,6 +43,13 @@ TStringList* NewRow(int width) {
   return row;
 }
 
+// Whether the grid is laid out over these rows.
+bool ShowsRows(TStringGridEx* grid, CStringsList* rows) {
+  CCapInfoList* shownColumns = nullptr;
+  CStringsList* shownRows = nullptr;
+  return GetGridRows(grid, shownColumns, shownRows) && shownRows == rows;
+}
+
 CDbFolder* FolderOf(TTreeNode* node) { return node ? static_cast<CDbFolder*>(node->Data) : nullptr; }
 
 int Milliseconds(Clock::time_point from, Clock::time_point to) {
@@ -77,9 +84,7 @@ void TFormMain::KeepListedRows() {
 }
 
 void TFormMain::ShowRowsSoFar(CCapInfoList* columns) {
-  CCapInfoList* shownColumns = nullptr;
-  CStringsList* shownRows = nullptr;
-  const bool showsListing = GetGridRows(StringGridEx1, shownColumns, shownRows) && shownRows == ListRows;
+  const bool showsListing = ShowsRows(StringGridEx1, ListRows);
   if (ViewTab == 0 && StringGridEx1->Visible()) {
     if (reinterpret_cast<CCapInfoList*>(StringGridEx1->Tag) != columns) ClearStatusColumns();
     StringGridEx1->Tag = reinterpret_cast<intptr_t>(columns);
@@ -121,6 +126,9 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
     else
       ListRows->DeleteAll();
     RecordIds->Clear();
+    // The start of the listing may report an error, whose box lets the grid repaint: it must
+    // not be laid out over rows that are gone.
+    if (ShowsRows(StringGridEx1, ListRows)) FillGridLayout();
   }
   CCapInfoList* columns;
   if (!AddingToSelection && SearchedCount > 0) {
@@ -169,7 +177,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
       finished = true;
       break;
     }
-    if (r == 1 && RecordIds->AddRecord(row) >= 0) {
+    if (r == 1 && RecordIds->AddKey(row)) {
       ListRows->Add(row);
       row = NewRow(width);
       if (!shown && ListRows->Count() >= firstScreen) {
@@ -212,7 +220,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
       finished = true;
       break;
     }
-    if (r == 1 && RecordIds->AddRecord(probe) >= 0)
+    if (r == 1 && RecordIds->AddKey(probe))
       ListRows->Add(probe);
     else
       delete probe;

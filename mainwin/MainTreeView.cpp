@@ -15,10 +15,12 @@
 #include "foundation/CapInfo.h"
 #include "foundation/CvMessageUnit.h"
 #include "foundation/LogForm.h"
+#include "foundation/StringsList.h"
 #include "mainwin/MainForm.h"
 #include "mainwin/MenuClone.h"
 #include "mainwin/NodePath.h"
 #include "platform/SysUtils.h"
+#include "query/SummaryMod.h"
 
 namespace {
 
@@ -384,6 +386,16 @@ void TFormMain::EndListingWithin(CRuleFolder* folder) {
   if (!ListedNode || !IsWithin(NodeRuleFolder(ListedNode), folder)) return;
   NodeFolder(ListedNode)->ListEnd();
   ListedNode = nullptr;
+  // The shown rows and the summary are described by columns the folder may own: they are let go
+  // first, so that no paint or tab switch reads the freed columns.
+  ClearGrid(StringGridEx1);
+  SumColumns = nullptr;
+  SumRows->ColumnList = nullptr;
+  Summary->SetSummaryColumns(SumRows, nullptr, nullptr);
+  SumRows->DeleteAll();
+  ListRows->ColumnList = nullptr;
+  ListRows->DeleteAll();
+  ClearStatusColumns();
 }
 
 // ---- Dragging ----

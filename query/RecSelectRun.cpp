@@ -35,8 +35,7 @@ bool ReadRecord(CKvRecord& table, uint32_t id, CKvrValueList& record) {
     CKvrLock lock(file);
     CKvrBuffer body(64);
     if (!lock.Taken() || !table.ReadRecordBody(id, body) || !table.Columns()) return false;
-    CKvRecord::DecodeRecord(record, body, *table.Columns());
-    return true;
+    return CKvRecord::DecodeRecord(record, body, *table.Columns()) >= 0;  // a damaged body is no record
   }
   table.ClearCond();
   table.AddCond(kvrRecIdName, COND_EQL, UIntToStr(id));

@@ -8,7 +8,9 @@
 // damaged data block is stepped over through the tree and a damaged key block through the chain.
 // The salvage reads the file's blocks end to end and keeps every record of every intact data
 // block; where it meets bytes it cannot place it moves on in 128-byte steps, the grain of every
-// block address, so one damaged block does not hide the blocks behind it.
+// block address, so one damaged block does not hide the blocks behind it. A file whose header
+// cannot be read is salvaged all the same: its block sizes, keys and key lengths are read from
+// the blocks that every file begins with (GeometryFromBlocks).
 //
 // Other processes keep working while a pass runs. The check takes the file's lock for a stretch of
 // block reads at a time and never across a call of progress_hook; each time it takes the lock
@@ -428,17 +430,12 @@ int db_copy(const char* source, const char* target, int key_block, int data_bloc
   return result;
 }
 
-int db_salvage(const char* source, const char* target, int key_block, int data_block) {
-  KvStartReport();
-  KorvaFile *s, *t;
-  if (!OpenPair(source, target, key_block, data_block, &s, &t)) return -1;
-  KorvaRequest raw;
-  raw.path = s->req.path;
-  raw.mode = kOpenReadOnly;
-  if (!KvRequest(&raw, kReqOpen)) {
-    CloseQuietly(s, t);
-    return -1;
-  }
+namespace {
+
+// Places the records of every intact data block of source s (read through raw) in target t,
+// walking s's blocks end to end from the first that follows the list heads: the records placed,
+// or -1 (stopped by progress_hook, or the target could not be written).
+int SalvageBlocks(KorvaFile* s, KorvaRequest* raw, KorvaFile* t) {
   const int kb = s->key_block, db = s->data_block, keys = KeyCount(s);
   const uint32_t end = Get32(s->hdr + kHdrEnd);
   std::vector<uint8_t> b(static_cast<size_t>(db > kb ? db : kb));
@@ -452,11 +449,11 @@ int db_salvage(const char* source, const char* target, int key_block, int data_b
   db_hold(t);
   for (uint32_t address = uint32_t(s->header_size + 2 * kb); AddressLinear(address) < AddressLinear(end) && !stopped;) {
     const int head = db < kb ? db : kb;
-    if (!ReadRaw(&raw, address, b.data(), head)) break;
+    if (!ReadRaw(raw, address, b.data(), head)) break;
     const uint16_t kind = Get16(b.data());
     int advance = kBlockUnit;
     const int key = key_of(b.data());
-    if (kind == kKindData && key && ReadRaw(&raw, address, b.data(), db)) {
+    if (kind == kKindData && key && ReadRaw(raw, address, b.data(), db)) {
       SelectKey(s, key);
       if (KvDataBlockSane(s, b.data())) {
         advance = db;
@@ -482,10 +479,127 @@ int db_salvage(const char* source, const char* target, int key_block, int data_b
     address = NextAddress(address, advance);
   }
   const bool released = db_release(t) == 0;
-  KvRequest(&raw, kReqClose);
-  CloseQuietly(s, t);
   if (stopped) return KvDamaged();
-  if (!released) return -1;
+  return released ? placed : -1;
+}
+
+// The geometry of a file whose header cannot be read, taken from its blocks: every new file
+// holds, after the header and two key-sized list heads, each key's root key block and first data
+// block, whose first record (the sentinel) is as long as the key; a data block's record lengths
+// and free bytes add up to its size. Fills the header of s (sizes, key table, end address);
+// false when the blocks do not tell.
+bool GeometryFromBlocks(KorvaRequest* raw, KorvaFile* s) {
+  struct stat st {};
+  if (::fstat(raw->fd, &st) != 0) return false;
+  const uint64_t size = uint64_t(st.st_size) < kExtensionSpan ? uint64_t(st.st_size) : kExtensionSpan;
+  // The beginning of the file holds every key's first blocks; its data blocks tell their size.
+  const size_t window = size_t(std::min<uint64_t>(size, uint64_t(8) << 20));
+  std::vector<uint8_t> bytes(window);
+  if (window <= size_t(kHeaderLarge) || !ReadRaw(raw, 0, bytes.data(), int(window))) return false;
+  std::unordered_map<int, int> sizes;
+  struct Sentinel {
+    uint32_t address;
+    int key, length;
+  };
+  std::vector<Sentinel> sentinels;
+  for (size_t a = kHeaderSmall; a + kHeadSize <= window; a += kBlockUnit) {
+    const uint8_t* b = &bytes[a];
+    if (Get16(b) != kKindData) continue;
+    const int count = Get16(b + kBlkCount), free = Get16(b + kBlkFree);
+    size_t off = kHeadSize;
+    for (int i = 0; i < count && a + off + 2 <= window && off <= size_t(kMaxBlockSize); ++i) off += 2 + RecLen(b, int(off));
+    const size_t total = off + size_t(free);
+    if (count < 1 || !BlockSizeOk(int(std::min<size_t>(total, 0xFFFF)))) continue;
+    ++sizes[int(total)];
+    const int key = Get16(b + kBlkModified), first = RecLen(b, kHeadSize);
+    if (Get32(b + kDatPre) == 0 && key >= 1 && key <= kMaxKeys && first >= 1 && first <= kMaxKeyLen &&
+        a + kHeadSize + 2 + size_t(first) <= window &&
+        std::all_of(b + kHeadSize + 2, b + kHeadSize + 2 + first, [](uint8_t c) { return c == 0; }))
+      sentinels.push_back({uint32_t(a), key, first});
+  }
+  int db = 0, votes = 0;
+  for (const auto& [total, n] : sizes)
+    if (n > votes || (n == votes && total < db)) db = total, votes = n;
+  if (db == 0) return false;
+  // Key k's first data block lies at H + 2 kb + (k - 1)(kb + db) + kb.
+  int kb = 0, keys = 0, header = kHeaderLarge;
+  int16_t lengths[kMaxKeys + 1] = {};
+  for (const Sentinel& z : sentinels) {
+    if (lengths[z.key] == 0) lengths[z.key] = int16_t(z.length);
+    keys = std::max(keys, z.key);
+  }
+  for (const Sentinel& z : sentinels) {
+    const int64_t room = int64_t(z.address) - header - int64_t(z.key - 1) * db;
+    if (kb == 0 && room > 0 && room % (z.key + 2) == 0 && BlockSizeOk(int(room / (z.key + 2)))) kb = int(room / (z.key + 2));
+  }
+  if (keys == 1) {
+    header = kHeaderSmall;
+    kb = 0;
+    for (const Sentinel& z : sentinels)
+      if (z.key == 1 && (z.address - header) % 3 == 0 && BlockSizeOk(int((z.address - header) / 3))) kb = int((z.address - header) / 3);
+  }
+  if (kb == 0 || keys == 0) return false;
+  // A key whose first data block is lost: its length from its key blocks, whose entries fill them.
+  for (size_t a = size_t(header); a + kHeadSize <= window; a += kBlockUnit) {
+    const uint8_t* b = &bytes[a];
+    const int level = Get16(b), key = Get16(b + kBlkModified), count = Get16(b + kBlkCount);
+    const int used = kb - kHeadSize - Get16(b + kBlkFree);
+    if (level < 1 || level > kMaxDepth || key < 1 || key > keys || lengths[key] != 0 || count < 1 || used <= 0 ||
+        used % count != 0 || used / count - 4 < 1 || used / count - 4 > kMaxKeyLen)
+      continue;
+    lengths[key] = int16_t(used / count - 4);
+  }
+  for (int k = 1; k <= keys; ++k)
+    if (lengths[k] == 0) return false;
+  std::memset(s->hdr, 0, sizeof s->hdr);
+  Put16(s->hdr + kHdrKind, kKindWord);
+  Put16(s->hdr + kHdrKeyBlock, unsigned(kb));
+  Put16(s->hdr + kHdrDataBlock, unsigned(db));
+  Put32(s->hdr + kHdrEnd, uint32_t(size));
+  s->key_block = kb;
+  s->data_block = db;
+  s->header_size = header;
+  s->key_table = header == kHeaderLarge;
+  if (s->key_table) {
+    Put16(s->hdr + kHdrKeyTable, kKeyTableFlag);
+    Put16(s->hdr + kKtKeys, unsigned(keys));
+    for (int k = 1; k <= keys; ++k) Put16(s->hdr + kKtDescriptors + kDescSize * (k - 1) + kDescKeyLen, unsigned(lengths[k]));
+  } else {
+    Put16(s->hdr + kHdrKeyLen, unsigned(lengths[1]));
+  }
+  SelectKey(s, 1);
+  return true;
+}
+
+}  // namespace
+
+int db_salvage(const char* source, const char* target, int key_block, int data_block) {
   KvStartReport();
+  KorvaFile *s = nullptr, *t = nullptr;
+  KorvaFile headless;  // a source whose header is damaged: its geometry from its blocks
+  KorvaRequest raw;
+  raw.mode = kOpenReadOnly;
+  if (!OpenPair(source, target, key_block, data_block, &s, &t)) {
+    if (db_errclass != kvClassEngine || (db_errdetail != kvInconsistent && db_errdetail != kvNotKorva)) return -1;
+    raw.path = source;
+    if (!KvRequest(&raw, kReqOpen)) return -1;
+    if (!GeometryFromBlocks(&raw, &headless) || CreateLike(&headless, target, key_block, data_block) < 0 ||
+        !(t = db_open(target))) {
+      if (!db_errdetail) KvDamaged();
+      KvRequest(&raw, kReqClose);
+      return -1;
+    }
+    s = &headless;
+  } else {
+    raw.path = s->req.path;
+    if (!KvRequest(&raw, kReqOpen)) {
+      CloseQuietly(s, t);
+      return -1;
+    }
+  }
+  const int placed = SalvageBlocks(s, &raw, t);
+  KvRequest(&raw, kReqClose);
+  CloseQuietly(s == &headless ? nullptr : s, t);
+  if (placed >= 0) KvStartReport();
   return placed;
 }

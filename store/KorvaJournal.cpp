@@ -18,6 +18,7 @@
 // its images go back, the table file is cut to its old length, synced, and the journal zeroed.
 // The file stays while the table is open; the closing of an opening that wrote to it removes it.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -94,13 +95,15 @@ uint64_t Sum(const uint8_t* p, size_t n, uint64_t seed) {
 // Bytes gathered before each write to the journal, and read at a time from it.
 constexpr size_t kStage = size_t(1) << 20;
 
+// A mark no other run shares: a child process forked from this one starts from the same state,
+// so its process id and the clock go into every mark.
 uint64_t NewMark() {
   static uint64_t state = [] {
     std::random_device rd;
-    return (uint64_t(rd()) << 32) ^ rd() ^ uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    return (uint64_t(rd()) << 32) ^ rd();
   }();
   state += 0x9E3779B97F4A7C15ull;
-  uint64_t z = state;
+  uint64_t z = state ^ (uint64_t(::getpid()) << 40) ^ uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
   return (z ^ (z >> 31)) | 1;

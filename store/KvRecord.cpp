@@ -69,12 +69,23 @@ int CKvRecord::Open() {
     return -1;
   }
   Korva_->SetDeferred(this);
+  DamageSeen_ = 0;
   CKvrLock lock(Korva_);
   CKvrTableInfo info;
   Version_ = info.Read(*Korva_) ? info.Version : 0;
   KeyCount_ = Version_ < kvrVersion ? kvrKeysOlder : kvrKeysCurrent;
   Cols_ = new CKvrColInfoList;
   Cols_->Read(*Korva_);
+  // Table records that cannot be read leave the table without its columns and counters: it
+  // does not open (an empty table in their place would take writes that wreck it).
+  if (NoteDamage()) {
+    lock.Release();
+    delete Cols_;
+    Cols_ = nullptr;
+    delete Korva_;
+    Korva_ = nullptr;
+    return -1;
+  }
   return 0;
 }
 

@@ -21,6 +21,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "platform/Classes.h"
 #include "store/Kvobj.h"
@@ -59,6 +61,23 @@ class CKvrLock {
  private:
   CKorva* file_;
   bool taken_;
+};
+
+// Findings of a table's check (CKvRecord::CheckTable): what the record bodies call for that the
+// table's keys lack, and what the keys hold that no record calls for.
+struct KvrTableCheck {
+  int records = 0;         // bodies read whole and decoded
+  int badBodies = 0;       // bodies incomplete, or whose values do not fill their stored length
+  int missingEntries = 0;  // index entries and string references a record needs and lacks
+  int extraEntries = 0;    // index entries and references that no record needs
+  int missingValues = 0;   // indexed texts of records without their string value
+  int orphanValues = 0;    // string values that no record holds, or a second one of one text
+  int wrongCounts = 0;     // use counts other than the references written for them
+  bool counterBehind = false;  // an id in use above its counter in the table information
+  bool Sound() const {
+    return badBodies == 0 && missingEntries == 0 && extraEntries == 0 && missingValues == 0 && orphanValues == 0 &&
+           wrongCounts == 0 && !counterBehind;
+  }
 };
 
 class CKvRecord : private CKorvaDeferred {
@@ -115,6 +134,19 @@ class CKvRecord : private CKorvaDeferred {
   virtual bool WriteColInfoList();
   virtual int ReIndex(KvrProgress progress, void* context);
 
+  // Checks the table's own invariants against its record bodies (every record's entries and
+  // references present and none else, use counts, counters): the record count, or -1 when the
+  // table is damaged or cannot be read (the findings in report). A table of the older layout is
+  // checked for its bodies only.
+  int CheckTable(KvrTableCheck* report = nullptr);
+  // What the table's keys hold and what its bodies call for (store/KvRecordRepair.cpp).
+  struct Inventory;
+  // The table's file was found damaged in this process (a block that could not be read or that
+  // is not what the file's structure says, a body whose values do not fill it): the writes of
+  // every table object of the file are refused until ReIndex mends it or the data check puts a
+  // new file in its place.
+  bool DamageFound() const;
+
   // MatchValueOp with this table's ordering, so a test made here orders as its indexes do.
   bool MatchOp(const CKvrValue* a, int op, const CKvrValue* b) const;
 
@@ -146,6 +178,9 @@ class CKvRecord : private CKorvaDeferred {
   bool AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
   bool RemoveStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
   bool HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo);
+  // Whether a record other than id refers to string value stringId (own: id does); true also when
+  // the references cannot be read.
+  bool ReferredByOther(uint32_t stringId, uint32_t id, bool& own);
   // Current layout: the string-value record of the value's text into buf; false when none.
   bool FindStringValue(CKvrBuffer& buf, const CKvrColInfo& col, const CKvrValue& value, int colNo);
   static void MakeStringValueRecord(CKvrBuffer& buf, const CKvrColInfo& col, int colNo, const CKvrValue& value,
@@ -162,7 +197,14 @@ class CKvRecord : private CKorvaDeferred {
   bool ReadBodyChunks(CKvrBuffer& buf);
   bool DeleteRecordBody(uint32_t id);
   // Values of every column from a body; element 0 the record id, columns the body lacks empty.
-  static void DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols);
+  // Answers how many columns (from 1 on) the body holds, or -1 when its values do not fill its
+  // stored length exactly (a damaged body; what could be read is in values).
+  static int DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols);
+  // The texts a string or set value is indexed by: a set's distinct elements, or its whole text
+  // when it has none; a string itself.
+  static std::unique_ptr<CKvrValueList> IndexedTexts(const CKvrValue& v);
+  // The index entry of a signed, unsigned or real value: column number, stored value, record id.
+  static void NumberEntry(CKvrBuffer& entry, int colNo, bool current, const CKvrValue& value, uint32_t id);
 
   // Fills an automatic value into element `column` of a record; true when it set the value.
   bool SetAutoValue(CKvrValue& value, int column, bool onChange);
@@ -189,6 +231,33 @@ class CKvRecord : private CKorvaDeferred {
   bool ExtremeText(int colNo, bool highest, AnsiString& text);
   // The bodies of key 2 in id order: the first (after == 0) or the one after record `after`.
   bool NextBody(uint32_t after, bool first, CKvrBuffer& buf);
+
+  // Damage met. NoteDamage: when the file handle met damage since the last look (or bodyDamaged),
+  // marks the table damaged and shows the message that names the repair (a damaged body once per
+  // query); true when it did.
+  // RefuseDamaged: a write of a damaged table shows that message and is refused (true).
+  bool NoteDamage(bool bodyDamaged = false);
+  bool RefuseDamaged();
+  void SetDamaged(bool damaged);
+  // Calls NoteDamage when the operation it spans ends.
+  class DamageWatch {
+   public:
+    explicit DamageWatch(CKvRecord& table) : table_(table) {}
+    ~DamageWatch() { table_.NoteDamage(); }
+    DamageWatch(const DamageWatch&) = delete;
+    DamageWatch& operator=(const DamageWatch&) = delete;
+
+   private:
+    CKvRecord& table_;
+  };
+  bool BodyDamageShown_ = false;  // a damaged body was shown in the running query
+  uint32_t DamageSeen_ = 0;       // the file handle's DamageMet() last looked at
+  // fill, when given, sees each decoded body first (its id, body, values and the columns it
+  // holds) and may write the record again.
+  using BodyFill = std::function<void(uint32_t id, CKvrBuffer& body, CKvrValueList& values, int& held)>;
+  bool TakeInventory(Inventory& inv, KvrProgress progress, void* context, const BodyFill& fill);
+  // ReIndex of a table of the older layout: adds the entries its records lack.
+  int ReIndexMissing(KvrProgress progress, void* context);
 
   // The table information of one write operation that holds the file: read once, its counters
   // raised in memory by NextCounter and written once. Null outside such an operation.
@@ -285,4 +354,8 @@ bool MatchValueOp(const CKvrValue* a, int op, const CKvrValue* b, bool euc);
 // without one to raise gets "-000" appended. The next serial number: the text as a number plus 1
 // ("ERROR" when it is no number).
 AnsiString NextSerialText(const AnsiString& text);
+// The check of a table file (CKvRecord::CheckTable) for the check of a whole file (CKorva::Check):
+// the record count, -1 when damaged, kvrNotATable when the file holds no record table.
+constexpr int kvrNotATable = -2;
+int KvrCheckTableFile(const AnsiString& path, KvrTableCheck* report = nullptr);
 AnsiString NextSerialNumber(const AnsiString& text);

@@ -44,16 +44,19 @@ std::unordered_set<AnsiString> TextsOf(const TStrings& list) {
 
 // The texts a candidate of an enumeration walk gives: the value of the index when the walk
 // answered with one (2), else the elements of the record `id` when it meets the group and the
-// sub-conditions. False for a record that cannot be read or fails.
+// sub-conditions. False for a record that cannot be read or fails; *bad set for a damaged body.
 bool CandidateTexts(CKvRecord& table, const CCondMod& mod, const CSubCondListList* subs, CKvrBuffer& buf, int answer,
-                    uint32_t id, int colNo, CKvrValueList& values, std::vector<AnsiString>& texts) {
+                    uint32_t id, int colNo, CKvrValueList& values, std::vector<AnsiString>& texts, bool* bad) {
   texts.clear();
   if (answer == 2) {
     texts.push_back(mod.CurrentEnumText());
     return true;
   }
   if (!table.ReadRecordBody(id, buf)) return false;
-  CKvRecord::DecodeRecord(values, buf, *table.Columns());
+  if (CKvRecord::DecodeRecord(values, buf, *table.Columns()) < 0) {
+    *bad = true;
+    return false;
+  }
   if (!mod.TestAll(values) || (subs && subs->Count() > 0 && !subs->TestAny(values))) return false;
   texts = Elements(*values.GetAt(colNo));
   return true;
@@ -92,14 +95,20 @@ void CKvRecord::GetEnum(const AnsiString& column, TStrings& list) {
   const bool subs = SubOr_ && SubOr_->Count() > 0;
   CKvrValueList values;
   std::vector<AnsiString> texts;
+  bool bad = false;
   uint32_t id;
   for (int r; (r = CondMod_->NextEnum(*Korva_, id, !subs)) > 0;) {
     ++Candidates_;
-    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, colNo, values, texts)) continue;
+    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, colNo, values, texts, &bad)) {
+      if (bad) NoteDamage(true);
+      bad = false;
+      continue;
+    }
     for (const AnsiString& text : texts)
       if (have.insert(text).second) list.Add(text);
     CondMod_->SkipValue(-1);
   }
+  NoteDamage();
 }
 
 int CKvRecord::GetEnumNB(TStrings& list) {
@@ -110,12 +119,20 @@ int CKvRecord::GetEnumNB(TStrings& list) {
   const bool subs = SubOr_ && SubOr_->Count() > 0;
   CKvrValueList values;
   std::vector<AnsiString> texts;
+  bool bad = false;
   for (int n = 0; n < kCandidatesNB; ++n) {
     uint32_t id;
     const int r = CondMod_->NextEnumNB(*Korva_, id, !subs);
-    if (r < 1) return r;
+    if (r < 1) {
+      if (r < 0) NoteDamage();
+      return r;
+    }
     ++Candidates_;
-    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, EnumCol_, values, texts)) continue;
+    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, EnumCol_, values, texts, &bad)) {
+      if (bad) NoteDamage(true);
+      bad = false;
+      continue;
+    }
     int added = 0;
     for (AnsiString text : texts) {
       const bool cut = EnumCut_ > 0 && int(text.size()) > EnumCut_;
@@ -138,13 +155,21 @@ int CKvRecord::GetEnumNB_a(CKvrValueList& values, TStrings& list) {
   CKvrLock lock(Korva_);
   const bool text = IsText(Cols_->GetAt(EnumCol_));
   std::vector<AnsiString> texts;
+  bool bad = false;
   for (int n = 0; n < kCandidatesNB; ++n) {
     uint32_t id;
     // The caller takes the record's values, so every candidate is read.
     const int r = CondMod_->NextEnumNB(*Korva_, id, false);
-    if (r < 1) return r;
+    if (r < 1) {
+      if (r < 0) NoteDamage();
+      return r;
+    }
     ++Candidates_;
-    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, EnumCol_, values, texts)) continue;
+    if (!CandidateTexts(*this, *CondMod_, SubOr_, *RecBuf_, r, id, EnumCol_, values, texts, &bad)) {
+      if (bad) NoteDamage(true);
+      bad = false;
+      continue;
+    }
     std::unordered_set<AnsiString> added;
     for (AnsiString t : texts) {
       const bool cut = text && EnumCut_ > 0 && int(t.size()) >= EnumCut_;
@@ -239,5 +264,5 @@ bool CKvRecord::EnumList2(TStrings& list, const AnsiString& column, int cut, Kvr
     }
     ok = Korva_->Next(key.data(), buf.data());
   }
-  return true;
+  return !NoteDamage();
 }

@@ -66,9 +66,10 @@ AnsiString KeptImage(const CKvrValue& v) {
   return image;
 }
 
-// The texts a string or set value is indexed by: a set's distinct elements, or its whole text when
-// it has none; a string itself. All are string values.
-std::unique_ptr<CKvrValueList> IndexedTexts(const CKvrValue& v) {
+
+}  // namespace
+
+std::unique_ptr<CKvrValueList> CKvRecord::IndexedTexts(const CKvrValue& v) {
   auto list = std::make_unique<CKvrValueList>();
   if (v.Type() == kvrSet) v.SplitSet(*list);
   if (list->Count() == 0) {
@@ -77,6 +78,8 @@ std::unique_ptr<CKvrValueList> IndexedTexts(const CKvrValue& v) {
   }
   return list;
 }
+
+namespace {
 
 // Index of the text in the list with the same kept image, or -1: texts equal in their kept bytes
 // are one string value.
@@ -666,13 +669,14 @@ void OlderStringKey(CKvrBuffer& key, const CKvrColInfo& col, int colNo, const CK
 
 bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uint32_t id, int colNo) {
   const bool current = Version_ >= kvrVersion;
+  const bool unique = col.Type == kvrString && (col.Flags & kvrOptUnique);
   StringCache* cache = current ? InsertCache() : nullptr;
-  if (cache) {
+  // A unique text is looked at in the table: whether another record refers to it decides.
+  if (cache && !unique) {
     MakeStringValueRecord(cache->sought, col, colNo, value, 0, 0);
     StringCache::Key(cache->key, cache->sought.Data());
     if (const uint32_t hit = cache->Find(cache->key, colNo); hit != StringCache::kNone) {
       // A value this object has met: its use count rises when the kept-back counts are written.
-      if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
       // A cache forgotten meanwhile went with writes that failed.
       if (!KeepRef(cache->entries[hit].id, id) || Cache_ != cache) return false;
       cache->entries[hit].used = true;
@@ -687,9 +691,17 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
   int countAt = 20;  // offset of the use count in the string-value record
   if (current) {
     if (FindStringValue(rec, col, value, colNo)) {
-      if (col.Type == kvrString && (col.Flags & kvrOptUnique)) return false;
       stringId = KvrGet32(rec.Data() + 16);
-      SetBE32(rec.Data() + 20, KvrGet32(rec.Data() + 20) + 1);
+      uint32_t count = KvrGet32(rec.Data() + 20) + 1;
+      if (unique) {
+        // The text is taken when another record refers to it; a value left without references
+        // (by damage) is taken over with this record's reference as its only one.
+        bool own = false;
+        if (!WriteKeptRefs() || ReferredByOther(stringId, id, own)) return false;
+        if (!own) count = 1;
+        if (!Korva_->SelectKey(col.KeyNumber)) return false;
+      }
+      SetBE32(rec.Data() + 20, count);
       if (!Korva_->Update(rec.Data(), rec.Length())) return false;
     } else {
       stringId = NextCounter(1);
@@ -741,6 +753,20 @@ bool CKvRecord::AddStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
       SetBE32(rec.Data() + countAt, KvrGet32(rec.Data() + countAt) - 1);
       Korva_->Update(rec.Data(), rec.Length());
     }
+  }
+  return false;
+}
+
+bool CKvRecord::ReferredByOther(uint32_t stringId, uint32_t id, bool& own) {
+  own = false;
+  if (!Korva_->SelectKey(kvrKeyRef)) return true;
+  CKvrBuffer ref(std::max(Korva_->DataBlockCap(), kvrMaxKey));
+  KvrKey at(stringId, 0);
+  while (Korva_->Next(at.bytes, ref.Data()) && Korva_->LastResult() >= 8 && KvrGet32(ref.Data()) == stringId) {
+    const uint32_t other = KvrGet32(ref.Data() + 4);
+    if (other != id) return true;
+    own = true;
+    at.Put(4, other);
   }
   return false;
 }
@@ -811,15 +837,14 @@ bool CKvRecord::HasStringRef(const CKvrColInfo& col, const CKvrValue& value, uin
 
 // ---- Index entries -----------------------------------------------------------------------------
 
-namespace {
-
-// Entry of a signed, unsigned or real value: column number, stored value, record id.
-void NumberEntry(CKvrBuffer& entry, int colNo, bool current, const CKvrValue& value, uint32_t id) {
+void CKvRecord::NumberEntry(CKvrBuffer& entry, int colNo, bool current, const CKvrValue& value, uint32_t id) {
   entry.Clear();
   PutColumn(entry, colNo, current);
   entry.PutBytes(value.Stored(), std::max(value.StoredLength(), 0));
   entry.PutU32(id);
 }
+
+namespace {
 
 bool IsNumberType(char type) { return type == kvrSigned || type == kvrUnsigned || type == kvrReal; }
 
@@ -931,8 +956,12 @@ bool CKvRecord::KeyImagesDiffer(const CKvrColInfo& col, const CKvrValue& a, cons
 
 int CKvRecord::AddChangedEntries(const CKvrColInfo& col, const CKvrValue& now, const CKvrValue& old, uint32_t id,
                                  int colNo) {
-  if (!KeyImagesDiffer(col, now, old)) return 0;
-  if (col.Type != kvrSet) return WriteIndexEntry(col, &now, id, colNo) ? 1 : -1;
+  // A set's elements are indexed each by its own kept bytes: a set whose text is longer than a
+  // string value keeps changes its elements also past the bytes the whole text would keep.
+  if (col.Type != kvrSet) {
+    if (!KeyImagesDiffer(col, now, old)) return 0;
+    return WriteIndexEntry(col, &now, id, colNo) ? 1 : -1;
+  }
   const auto nowTexts = IndexedTexts(now), oldTexts = IndexedTexts(old);
   int changed = 0;
   for (int i = 0; i < nowTexts->Count(); ++i) {
@@ -952,8 +981,7 @@ int CKvRecord::AddChangedEntries(const CKvrColInfo& col, const CKvrValue& now, c
 
 bool CKvRecord::RemoveChangedEntries(const CKvrColInfo& col, const CKvrValue& a, const CKvrValue& b, uint32_t id,
                                      int colNo) {
-  if (!KeyImagesDiffer(col, a, b)) return true;
-  if (col.Type != kvrSet) return RemoveIndexEntry(col, a, id, colNo);
+  if (col.Type != kvrSet) return !KeyImagesDiffer(col, a, b) || RemoveIndexEntry(col, a, id, colNo);
   const auto aTexts = IndexedTexts(a), bTexts = IndexedTexts(b);
   bool ok = true;
   for (int i = 0; i < aTexts->Count(); ++i)
@@ -1095,7 +1123,7 @@ bool CKvRecord::DeleteRecordBody(uint32_t id) {
   return deleted;
 }
 
-void CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols) {
+int CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const CKvrColInfoList& cols) {
   // The list's values are filled again where they are (a query reads record after record into
   // one list); the list ends up with exactly one value per column.
   const int count = std::max(cols.Count(), 1);
@@ -1119,13 +1147,22 @@ void CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const
   const int length = buf.Length();
   static const unsigned char kNoId[4] = {};
   slot(0, kvrUnsigned)->SetStored(length >= 4 ? p : kNoId, 4);
-  const int total = length >= 8 ? int(std::min<uint32_t>(KvrGet32(p + 4), uint32_t(length))) : 0;
-  int pos = 8;
+  const uint32_t stored = length >= 8 ? KvrGet32(p + 4) : 0;
+  const int total = length >= 8 ? int(std::min<uint32_t>(stored, uint32_t(length))) : 0;
+  // A body is written whole: its length field is its length, and its values end exactly there
+  // (the columns added after it was written lie beyond that end). A value that runs past it, or
+  // bytes left over, mean the body is damaged, not that a text is shorter.
+  bool exact = length >= 8 && stored == uint32_t(length);
+  int pos = 8, held = 0;
   for (int i = 1; i < cols.Count(); ++i) {
     CKvrValue* v = slot(i, cols.GetAt(i)->Type);
     if (pos < total) {
       const int took = v->SetStored(p + pos, total - pos);
+      if (took <= 0) exact = false;
       pos = took > 0 ? pos + took : total;
+      ++held;
     }
   }
+  if (pos != total) exact = false;
+  return exact ? held : -1;
 }

@@ -19,9 +19,10 @@ namespace {
 constexpr int kCandidatesNB = 100;  // records one non-blocking read looks at
 
 // One record of the cursor's walk into values: 1 a record met first in this walk, 0 one passed
-// over (read before in an earlier range, or a body that cannot be read), -1 the end. The cursor
-// walks a number column: the record id, whose entries are the bodies themselves.
-int NextCursorRecord(CKvRecord& table, CKvrCondControl& cursor, CKvrBuffer& buf, CKvrValueList& values) {
+// over (read before in an earlier range, or a body that cannot be read, *bad set when it is
+// damaged), -1 the end. The cursor walks a number column: the record id, whose entries are the
+// bodies themselves.
+int NextCursorRecord(CKvRecord& table, CKvrCondControl& cursor, CKvrBuffer& buf, CKvrValueList& values, bool* bad) {
   const CKvrColInfo* col = cursor.Column();
   CKorva* file = table.File();
   if (!col || !file || !cursor.NextKeyInRanges(*file, buf)) return -1;
@@ -30,7 +31,10 @@ int NextCursorRecord(CKvRecord& table, CKvrCondControl& cursor, CKvrBuffer& buf,
     WriteLog("%s", SJ("レコードの本体がひけません。").c_str());
     return 0;
   }
-  CKvRecord::DecodeRecord(values, buf, *table.Columns());
+  if (CKvRecord::DecodeRecord(values, buf, *table.Columns()) < 0) {
+    *bad = true;
+    return 0;
+  }
   return cursor.IsFirstRange(values) ? 1 : 0;
 }
 
@@ -65,6 +69,7 @@ void CKvRecord::DeleteQueryState() {
   delete SubOr_;
   SubOr_ = nullptr;
   DroppedCondCol_.clear();
+  BodyDamageShown_ = false;
 }
 
 void CKvRecord::ClearCond() { DeleteQueryState(); }
@@ -141,15 +146,24 @@ bool CKvRecord::GetRecNoSub(CKvrValueList& values) {
     while (CondMod_->Next(*Korva_, id)) {
       ++Candidates_;
       PrefetchBodies(*Korva_, *CondMod_, id);
-      if (!ReadRecordBody(id, *RecBuf_)) continue;
-      DecodeRecord(values, *RecBuf_, *Cols_);
+      if (!ReadRecordBody(id, *RecBuf_)) {
+        if (NoteDamage()) return false;
+        continue;
+      }
+      if (DecodeRecord(values, *RecBuf_, *Cols_) < 0) {
+        NoteDamage(true);
+        continue;
+      }
       if (CondMod_->TestAll(values)) return true;
     }
+    NoteDamage();
     return false;
   }
   if (!Cursor_) return false;
   for (;;) {
-    const int r = NextCursorRecord(*this, *Cursor_, *RecBuf_, values);
+    bool bad = false;
+    const int r = NextCursorRecord(*this, *Cursor_, *RecBuf_, values, &bad);
+    if (NoteDamage(bad) && !bad) return false;
     if (r < 0) return false;
     ++Candidates_;
     if (r > 0 && Cursor_->Test(values)) return true;
@@ -165,14 +179,25 @@ int CKvRecord::GetRecNBNoSub(CKvrValueList& values) {
     if (CondMod_) {
       uint32_t id;
       const int r = CondMod_->NextNB(*Korva_, id);
-      if (r != 1) return r;
+      if (r != 1) {
+        if (r < 0) NoteDamage();
+        return r;
+      }
       ++Candidates_;
       PrefetchBodies(*Korva_, *CondMod_, id);
-      if (!ReadRecordBody(id, *RecBuf_)) continue;
-      DecodeRecord(values, *RecBuf_, *Cols_);
+      if (!ReadRecordBody(id, *RecBuf_)) {
+        if (NoteDamage()) return -1;
+        continue;
+      }
+      if (DecodeRecord(values, *RecBuf_, *Cols_) < 0) {
+        NoteDamage(true);
+        continue;
+      }
       if (CondMod_->TestAll(values)) return 1;
     } else {
-      const int r = NextCursorRecord(*this, *Cursor_, *RecBuf_, values);
+      bool bad = false;
+      const int r = NextCursorRecord(*this, *Cursor_, *RecBuf_, values, &bad);
+      if (NoteDamage(bad) && !bad) return -1;
       if (r < 0) return -1;
       ++Candidates_;
       if (r > 0 && Cursor_->Test(values)) return 1;
@@ -203,11 +228,18 @@ bool CKvRecord::GetColValue(const AnsiString& column, AnsiString& text) {
   CKvrValueList values;
   uint32_t id;
   while (CondMod_->NextUnplanned(*Korva_, id)) {
-    if (!ReadRecordBody(id, *RecBuf_)) continue;
-    DecodeRecord(values, *RecBuf_, *Cols_);
+    if (!ReadRecordBody(id, *RecBuf_)) {
+      if (NoteDamage()) return false;
+      continue;
+    }
+    if (DecodeRecord(values, *RecBuf_, *Cols_) < 0) {
+      NoteDamage(true);
+      continue;
+    }
     if (!CondMod_->TestAll(values)) continue;
     text = values.GetAt(colNo)->GetText();
     return true;
   }
+  NoteDamage();
   return false;
 }

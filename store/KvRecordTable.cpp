@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/LogForm.h"
 #include "platform/SysUtils.h"
 #include "store/KvRecord.h"
 
@@ -75,6 +76,7 @@ bool CKvRecord::GetHighest(const AnsiString& column, AnsiString& text) {
   if (!Korva_ || Version_ < kvrVersion) return false;
   const int colNo = Cols_->IndexOf(column);
   CKvrLock lock(Korva_);
+  const DamageWatch watch(*this);
   return colNo >= 0 && ExtremeText(colNo, true, text);
 }
 
@@ -82,6 +84,7 @@ bool CKvRecord::GetLeast(const AnsiString& column, AnsiString& text) {
   if (!Korva_ || Version_ < kvrVersion) return false;
   const int colNo = Cols_->IndexOf(column);
   CKvrLock lock(Korva_);
+  const DamageWatch watch(*this);
   return colNo >= 0 && ExtremeText(colNo, false, text);
 }
 
@@ -90,6 +93,7 @@ bool CKvRecord::GetIdByKey(const AnsiString& column, const AnsiString& text, uns
   const CKvrColInfo* col = Cols_ ? Cols_->GetAt(colNo) : nullptr;
   if (!col || (col->Type != kvrString && col->Type != kvrSet)) return false;
   CKvrLock lock(Korva_);
+  const DamageWatch watch(*this);
   const CKvrValue value(text.c_str(), int(text.size()));
   const int cap = Korva_->DataBlockCap();
   CKvrBuffer rec(cap);
@@ -125,15 +129,26 @@ bool CKvRecord::NextBody(uint32_t after, bool first, CKvrBuffer& buf) {
 
 namespace {
 
-// Calls step with every complete body of the table in id order; a false answer ends the walk.
+// Calls step with the values of every body of the table in id order; a false answer ends the
+// walk. A body that cannot be read whole, or whose values do not fill it, is passed over with a
+// line in the log. False when the walk met damage of the file (a block it could not read or
+// that is not what the file says), which ends it: the rest of the table is unknown.
 template <typename Step>
-void WalkBodies(CKvRecord& table, Step step, bool (CKvRecord::*next)(uint32_t, bool, CKvrBuffer&)) {
+bool WalkBodies(CKvRecord& table, Step step, bool (CKvRecord::*next)(uint32_t, bool, CKvrBuffer&)) {
+  const uint32_t damage = table.File()->DamageMet();
   CKvrBuffer body(1024);
+  CKvrValueList values;
   uint32_t id = 0;
   for (bool first = true; (table.*next)(id, first, body); first = false) {
     id = KvrGet32(body.Data());
-    if (table.ReadBodyChunks(body) && !step(id, body)) return;
+    if (!table.ReadBodyChunks(body) || CKvRecord::DecodeRecord(values, body, *table.Columns()) < 0) {
+      if (table.File()->DamageMet() != damage) break;
+      WriteLog(SJ("レコード %u は壊れているので飛ばします。").c_str(), id);
+      continue;
+    }
+    if (!step(id, values)) break;
   }
+  return table.File()->DamageMet() == damage;
 }
 
 }  // namespace
@@ -143,6 +158,13 @@ void WalkBodies(CKvRecord& table, Step step, bool (CKvRecord::*next)(uint32_t, b
 int CKvRecord::CopyTo(const AnsiString& target) {
   const int opened = Open();
   if (opened < 0) return -1;
+  if (Cols_->Count() == 0) {
+    // Without its column definitions (table records lost) a table's bodies cannot be read: a copy
+    // would keep none of their values.
+    ReportError("%s", SJ("カラム情報が読めません。").c_str());
+    if (opened == 0) Close();
+    return -1;
+  }
   std::unique_ptr<CKvRecord> dst(CreateKvRecord(target));
   bool made = dst && dst->Create();
   for (int i = 1; made && i < Cols_->Count(); ++i) {
@@ -163,16 +185,15 @@ int CKvRecord::CopyTo(const AnsiString& target) {
   if (made) {
     CKvrLock lock(Korva_);
     CKvrLock dstLock(dst->File());
-    CKvrValueList values;
-    WalkBodies(
+    const bool whole = WalkBodies(
         *this,
-        [&](uint32_t, CKvrBuffer& body) {
-          DecodeRecord(values, body, *Cols_);
+        [&](uint32_t, CKvrValueList& values) {
           if (dst->InsertRaw(values)) ++copied;
           return true;
         },
         &CKvRecord::NextBody);
-    if (!dstLock.Release()) copied = -1;
+    if (!dstLock.Release() || !whole) copied = -1;
+    if (!whole) NoteDamage();
   }
   if (dst) {
     const AnsiString name = dst->FileName();
@@ -203,11 +224,10 @@ int CKvRecord::AppendTo(const AnsiString& target) {
   {
     CKvrLock lock(Korva_);
     CKvrLock dstLock(dst.File());
-    CKvrValueList values, mapped;
-    WalkBodies(
+    CKvrValueList mapped;
+    const bool whole = WalkBodies(
         *this,
-        [&](uint32_t, CKvrBuffer& body) {
-          DecodeRecord(values, body, *Cols_);
+        [&](uint32_t, CKvrValueList& values) {
           mapped.ClearValues();
           mapped.Add(new CKvrValue(0u));
           for (int j = 1; j < dst.Columns()->Count(); ++j) {
@@ -218,63 +238,9 @@ int CKvRecord::AppendTo(const AnsiString& target) {
           return true;
         },
         &CKvRecord::NextBody);
-    if (!dstLock.Release()) appended = -1;
+    if (!dstLock.Release() || !whole) appended = -1;
+    if (!whole) NoteDamage();
   }
   if (opened == 0) Close();
   return appended;
-}
-
-// ---- Re-index ----------------------------------------------------------------------------------
-
-int CKvRecord::ReIndex(KvrProgress progress, void* context) {
-  const int opened = Open();
-  if (opened < 0) return -1;
-  int added = 0;
-  {
-    CKvrLock lock(Korva_);
-    CKvrValueList values;
-    int visited = 0;
-    uint32_t id = 0;
-    CKvrBuffer body(1024);
-    for (bool first = true; NextBody(id, first, body); first = false) {
-      if (progress && progress(context, visited) < 0) {
-        added = -1;
-        break;
-      }
-      ++visited;
-      id = KvrGet32(body.Data());
-      if (!ReadBodyChunks(body)) continue;
-      DecodeRecord(values, body, *Cols_);
-      // Per column, the entries this record got here; only those are taken back on failure.
-      std::vector<std::pair<int, std::unique_ptr<CKvrValueList>>> written;
-      bool ok = true;
-      for (int i = 1; ok && i < Cols_->Count(); ++i) {
-        const CKvrColInfo& col = *Cols_->GetAt(i);
-        if (HasIndexEntry(col, *values.GetAt(i), id, i)) continue;
-        SetAutoValue(*values.GetAt(i), i, false);
-        auto entries = std::make_unique<CKvrValueList>();
-        ok = WriteMissingEntries(col, *values.GetAt(i), id, i, *entries);
-        if (ok) written.emplace_back(i, std::move(entries));
-      }
-      if (ok && !written.empty()) {
-        // The record is written again with its new values; on failure the old one is put back.
-        DeleteRecordBody(id);
-        if (!WriteRecordBody(values, id)) {
-          WriteBodyImage(body);
-          ok = false;
-        }
-      }
-      if (!ok) {
-        for (auto it = written.rbegin(); it != written.rend(); ++it)
-          for (int k = it->second->Count() - 1; k >= 0; --k)
-            RemoveIndexEntry(*Cols_->GetAt(it->first), *it->second->GetAt(k), id, it->first);
-        added = -1;
-        break;
-      }
-      added += int(written.size());
-    }
-    if (!lock.Release()) added = -1;
-  }
-  if (opened == 0) Close();
-  return added;
 }

@@ -44,12 +44,15 @@ bool ParseRecordId(const AnsiString& text, uint32_t& id) {
 }
 
 // Record id's values read into `given`, or into `spare` when given is null; null when the record
-// cannot be read.
-CKvrValueList* ReadValues(CKvRecord& table, uint32_t id, CKvrValueList* given, CKvrValueList& spare) {
+// cannot be read, or is damaged (*damaged set then).
+CKvrValueList* ReadValues(CKvRecord& table, uint32_t id, CKvrValueList* given, CKvrValueList& spare, bool* damaged) {
   CKvrBuffer body(1024);
   if (!table.ReadRecordBody(id, body)) return nullptr;
   CKvrValueList& values = given ? *given : spare;
-  CKvRecord::DecodeRecord(values, body, *table.Columns());
+  if (CKvRecord::DecodeRecord(values, body, *table.Columns()) < 0) {
+    *damaged = true;
+    return nullptr;
+  }
   return &values;
 }
 
@@ -123,7 +126,8 @@ class CKvRecord::InsertScope {
 
 bool CKvRecord::AddColumn(const AnsiString& name, char type, int length) {
   if (name.empty()) return Fail(SJ("カラム名がありません。"));
-  if (!OpenOrCreate()) return false;
+  if (RefuseDamaged() || !OpenOrCreate()) return false;
+  const DamageWatch watch(*this);
   if (Cols_->IndexOf(name) >= 0) return Fail(SJ("カラム名が重複しています。"));
   const int keyLength = KeyLength(type, length);
   if (keyLength < 0) return Fail(SJ("カラムの型が正しくありません。"));
@@ -141,7 +145,8 @@ bool CKvRecord::AddColumn(const AnsiString& name, char type, int length) {
 }
 
 bool CKvRecord::WriteColInfoList() {
-  if (Open() < 0) return false;
+  if (RefuseDamaged() || Open() < 0) return false;
+  const DamageWatch watch(*this);
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
   if (!Cols_->Write(*Korva_) || !lock.Release()) return Fail(SJ("カラム情報の書き込みができません。"));
@@ -193,7 +198,8 @@ bool CKvRecord::SetAutoValue(CKvrValue& value, int column, bool onChange) {
 bool CKvRecord::Insert(const TStrings& names, const TStrings& texts) { return InsertEx(names, texts, nullptr, 0); }
 
 bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned* idOut, unsigned requested) {
-  if (!OpenOrCreate()) return false;
+  if (RefuseDamaged() || !OpenOrCreate()) return false;
+  const DamageWatch watch(*this);
   uint32_t id = requested;
   if (idOut) *idOut = id;
   const InsertScope inserting(*this);
@@ -274,7 +280,8 @@ bool CKvRecord::InsertEx(const TStrings& names, const TStrings& texts, unsigned*
 }
 
 bool CKvRecord::InsertRaw(CKvrValueList& given) {
-  if (!Korva_) return false;
+  if (!Korva_ || RefuseDamaged()) return false;
+  const DamageWatch watch(*this);
   const InsertScope inserting(*this);
   CKvrLock lock(Korva_);
   HeldCounters counters(*this, lock.Taken());
@@ -332,6 +339,15 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
     error = BodyMessage();
     return false;
   }
+  // Columns added after the record was written lie beyond its body and have no entries for it:
+  // their new values get all of theirs, whatever they are.
+  CKvrValueList stored;
+  const int held = DecodeRecord(stored, oldBody, *Cols_);
+  if (held < 0) {
+    NoteDamage(true);
+    return false;
+  }
+  std::vector<int> fresh;
   // Both lists get one value of the column's type per column; a missing new value keeps the old.
   const int count = Cols_->Count();
   for (int i = 0; i < count; ++i) {
@@ -350,6 +366,15 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
       error = RangeMessage(col, *now.GetAt(i));
       ok = false;
       break;
+    }
+    if (i > held) {
+      if (!WriteIndexEntry(col, now.GetAt(i), id, i)) {
+        error = IndexMessage(col, *now.GetAt(i));
+        ok = false;
+        break;
+      }
+      fresh.push_back(i);
+      continue;
     }
     const int n = AddChangedEntries(col, *now.GetAt(i), *old.GetAt(i), id, i);
     if (n < 0) {
@@ -370,7 +395,7 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
     MakeRecordBody(newBody, id, now);
     const bool same = newBody.Length() == oldBody.Length() &&
                       std::equal(newBody.Data(), newBody.Data() + newBody.Length(), oldBody.Data());
-    if (!changed.empty() || !same) {
+    if (!changed.empty() || !fresh.empty() || !same) {
       DeleteRecordBody(id);
       if (!WriteBodyImage(newBody)) {
         WriteBodyImage(oldBody);
@@ -379,6 +404,8 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
       }
     }
   }
+  if (!ok)
+    for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) RemoveIndexEntry(*Cols_->GetAt(*it), *now.GetAt(*it), id, *it);
   for (auto it = changed.rbegin(); it != changed.rend(); ++it) {
     const CKvrColInfo& col = *Cols_->GetAt(*it);
     if (ok)
@@ -396,6 +423,7 @@ bool CKvRecord::ReplaceRecord(uint32_t id, CKvrValueList& now, CKvrValueList& ol
 bool CKvRecord::ReplaceData(CKvrValueList& values) { return ReplaceDataEx(values, nullptr); }
 
 bool CKvRecord::ReplaceDataEx(CKvrValueList& values, CKvrValueList* old) {
+  if (RefuseDamaged()) return false;
   const int opened = Open();
   if (opened < 0) return false;
   uint32_t id = 0;
@@ -403,10 +431,15 @@ bool CKvRecord::ReplaceDataEx(CKvrValueList& values, CKvrValueList* old) {
   bool ok = false;
   AnsiString error;
   {
+    const DamageWatch watch(*this);
     CKvrLock lock(Korva_);
     CKvrValueList spare;
-    CKvrValueList* before = ReadValues(*this, id, old, spare);
-    if (!before) return false;
+    bool damaged = false;
+    CKvrValueList* before = ReadValues(*this, id, old, spare, &damaged);
+    if (!before) {
+      NoteDamage(damaged);
+      return false;
+    }
     ok = ReplaceRecord(id, values, *before, error);
     // The change reaches the disk here; when it cannot, it is lost.
     if (!lock.Release() && ok) {
@@ -427,11 +460,17 @@ bool CKvRecord::ChgRecByIdEx(const AnsiString& idText, int column, const AnsiStr
   uint32_t id = 0;
   // Column 0 stands for the record id, which the body does not hold: its new text is not kept,
   // and the change goes on as one that leaves every value as it is (true when nothing failed).
-  if (!ParseRecordId(idText, id) || !Korva_ || column < 0 || column >= Cols_->Count()) return false;
+  if (!ParseRecordId(idText, id) || !Korva_ || column < 0 || column >= Cols_->Count() || RefuseDamaged())
+    return false;
+  const DamageWatch watch(*this);
   CKvrLock lock(Korva_);
   CKvrValueList spare;
-  CKvrValueList* before = ReadValues(*this, id, old, spare);
-  if (!before) return false;
+  bool damaged = false;
+  CKvrValueList* before = ReadValues(*this, id, old, spare, &damaged);
+  if (!before) {
+      NoteDamage(damaged);
+      return false;
+    }
   std::unique_ptr<CKvrValueList> now(before->Clone());
   now->GetAt(column)->SetText(text.c_str());
   AnsiString error;
@@ -445,14 +484,19 @@ bool CKvRecord::DelRecById(const AnsiString& id) { return DelRecByIdEx(id, nullp
 
 bool CKvRecord::DelRecByIdEx(const AnsiString& idText, CKvrValueList* old) {
   uint32_t id = 0;
-  if (!ParseRecordId(idText, id)) return false;
+  if (!ParseRecordId(idText, id) || RefuseDamaged()) return false;
+  const DamageWatch watch(*this);
   // A closed table has no file handle, so the lock cannot be taken.
   CKvrLock lock(Korva_);
   if (Version_ >= kvrLockVersion && !lock.Taken()) return Fail(LockMessage());
   if (!Korva_) return false;
   CKvrValueList spare;
-  CKvrValueList* read = ReadValues(*this, id, old, spare);
-  if (!read) return false;
+  bool damaged = false;
+  CKvrValueList* read = ReadValues(*this, id, old, spare, &damaged);
+  if (!read) {
+      NoteDamage(damaged);
+      return false;
+    }
   CKvrValueList& values = *read;
   bool removedAll = true;
   for (int i = 1; i < Cols_->Count(); ++i) removedAll = RemoveIndexEntry(*Cols_->GetAt(i), *values.GetAt(i), id, i) && removedAll;

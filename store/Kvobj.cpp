@@ -1,5 +1,7 @@
 #include "store/Kvobj.h"
 
+#include "store/KvRecord.h"
+
 #include <algorithm>
 
 namespace {
@@ -16,7 +18,16 @@ CKorva::~CKorva() {
 
 bool CKorva::Keep(int result) {
   last_ = result;
+  if (result < 0 && db_errclass == kvClassEngine && (db_errdetail == kvInconsistent || db_errdetail == kvBadExtension))
+    ++damage_;
   return result >= 0;
+}
+
+// A read that the system refused met a block it cannot read. (A refused write or lock is the
+// run's failure, reported as such; what is on the disk stays as it was.)
+bool CKorva::KeepRead(int result) {
+  if (result < 0 && db_errclass == kvClassFile) ++damage_;
+  return Keep(result);
 }
 
 bool CKorva::Create(const AnsiString& path, int keyBlock, int dataBlock, const int16_t* keys) {
@@ -69,8 +80,8 @@ bool CKorva::Update(const void* record, int length, int changes) {
   return file_ && Keep(db_update(file_, record, Length(length), changes));
 }
 
-bool CKorva::First(void* buffer) { return file_ && Keep(db_first(file_, buffer)); }
-bool CKorva::Read(const void* key, void* buffer) { return file_ && Keep(db_read(file_, key, buffer)); }
+bool CKorva::First(void* buffer) { return file_ && KeepRead(db_first(file_, buffer)); }
+bool CKorva::Read(const void* key, void* buffer) { return file_ && KeepRead(db_read(file_, key, buffer)); }
 
 bool CKorva::ReadLen(int& length, const void* key, void* buffer) {
   if (!Read(key, buffer)) return false;
@@ -78,10 +89,10 @@ bool CKorva::ReadLen(int& length, const void* key, void* buffer) {
   return true;
 }
 
-bool CKorva::Next(const void* key, void* buffer) { return file_ && Keep(db_next(file_, key, buffer)); }
-bool CKorva::Seek(const void* key, void* buffer) { return file_ && Keep(db_seek(file_, key, buffer)); }
-bool CKorva::Prev(const void* key, void* buffer) { return file_ && Keep(db_prev(file_, key, buffer)); }
-bool CKorva::SeekPrev(const void* key, void* buffer) { return file_ && Keep(db_seek_prev(file_, key, buffer)); }
+bool CKorva::Next(const void* key, void* buffer) { return file_ && KeepRead(db_next(file_, key, buffer)); }
+bool CKorva::Seek(const void* key, void* buffer) { return file_ && KeepRead(db_seek(file_, key, buffer)); }
+bool CKorva::Prev(const void* key, void* buffer) { return file_ && KeepRead(db_prev(file_, key, buffer)); }
+bool CKorva::SeekPrev(const void* key, void* buffer) { return file_ && KeepRead(db_seek_prev(file_, key, buffer)); }
 
 int CKorva::DataBlockCap() { return file_ ? db_data_cap(file_) : 0; }
 
@@ -110,7 +121,21 @@ int CKorva::SettleForWrite(void* self) {
 uint32_t CKorva::Drops() const { return file_ ? db_drops(file_) : 0; }
 bool CKorva::Release() { return file_ && Keep(db_release(file_)); }
 
-int CKorva::Check(const AnsiString& path, KorvaCheckReport* report) { return db_check(path.c_str(), report); }
+int CKorva::Check(const AnsiString& path, KorvaCheckReport* report) {
+  const int records = db_check(path.c_str(), report);
+  if (records < 0) return records;
+  // A record table's blocks may be sound while its records do not agree with one another.
+  const int table = KvrCheckTableFile(path);
+  if (table == kvrNotATable) return records;
+  if (table >= 0) {
+    db_errclass = kvClassEngine;
+    db_errdetail = 0;
+    return records;
+  }
+  db_errclass = kvClassEngine;
+  db_errdetail = kvInconsistent;
+  return -1;
+}
 
 int CKorva::Copy(const AnsiString& source, const AnsiString& target, int keyBlock, int dataBlock) {
   return db_copy(source.c_str(), target.c_str(), keyBlock, dataBlock);

@@ -487,7 +487,9 @@ TEST_F(MainWindowTest, ViewTabsSwitchOverListedRows) {
       EXPECT_EQ(grid->Cells(0, 0), "unit") << tab;
       EXPECT_EQ(SjisToUtf8(grid->Cells(0, 1)) + "/" + SjisToUtf8(grid->Cells(0, 2)), "営業/総務") << tab;
     }
-    if (tab == 1) EXPECT_EQ(grid->Cells(1, 1) + "/" + grid->Cells(1, 2), "21/20");
+    if (tab == 1) {
+      EXPECT_EQ(grid->Cells(1, 1) + "/" + grid->Cells(1, 2), "21/20");
+    }
   }
   EXPECT_EQ(listColumns->Rows, form->ListRows);
   EXPECT_EQ(form->SumColumns->Rows, form->SumRows);

@@ -14,7 +14,7 @@
 
 namespace {
 
-struct Column {
+struct ColumnSpec {
   const char* heading;
   bool shown = true;
   bool ditto = true;
@@ -24,8 +24,8 @@ struct Column {
 // Columns and rows as a listing leaves them (texts in UTF-8 here, Shift_JIS in the rows), linked
 // both ways. Declared before the program so that it outlives the window that shows it.
 struct Rows {
-  Rows(std::vector<Column> spec, const std::vector<std::vector<const char*>>& texts) {
-    for (const Column& c : spec) {
+  Rows(std::vector<ColumnSpec> spec, const std::vector<std::vector<const char*>>& texts) {
+    for (const ColumnSpec& c : spec) {
       auto* info = new CCapInfo;
       info->Caption = Utf8ToSjis(c.heading);
       info->Name = info->Caption;
@@ -101,6 +101,28 @@ TPoint CellCentre(int col, int row) {
   return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
 }
 
+// The listed rows handed to the window as a listing leaves them, and the list view shown.
+void ListOnWindow(Rows& r) {
+  for (int i = 0; i < r.rows.Count(); ++i) FormMain->ListRows->Add(r.rows.Row(i));
+  r.rows.Clear();  // the window's row list owns them now
+  FormMain->ListRows->ColumnList = &r.columns;
+  FormMain->ViewTab = 0;
+  FormMain->ShowViewData();
+}
+
+std::vector<std::string> GridColumn(int col) {
+  std::vector<std::string> out;
+  for (int row = 1; row < FormMain->StringGridEx1->RowCount(); ++row)
+    out.push_back(SjisToUtf8(FormMain->StringGridEx1->Cells(col, row)));
+  return out;
+}
+
+void ClickHeading(int col, TShiftState shift) {
+  const TPoint at = CellCentre(col, 0);
+  FormMain->StringGridEx1->PressMouse(mbLeft, ssLeft | shift, at.x, at.y);
+  FormMain->StringGridEx1->ReleaseMouse(mbLeft, shift, at.x, at.y);
+}
+
 class ListGridTest : public MainWindowTest {
  protected:
   void SetUp() override {
@@ -110,6 +132,11 @@ class ListGridTest : public MainWindowTest {
     program = std::make_unique<StartedProgram>(std::vector<std::string>{work->Base()});
   }
   void TearDown() override {
+    // The tests' columns go before the window does.
+    FormMain->ClearGrid(FormMain->StringGridEx1);
+    FormMain->ListRows->DeleteAll();
+    FormMain->ListRows->ColumnList = nullptr;
+    FormMain->SortColumns->TList::Clear();
     program.reset();
     work.reset();
     MainWindowTest::TearDown();
@@ -392,4 +419,119 @@ TEST_F(ListGridTest, FolderIconsAreReadUpToTheFirstGap) {
     std::filesystem::remove_all(icons);
     EXPECT_EQ(images.Count(), c.loaded) << c.files.size() << " files";
   }
+}
+
+// Repeated values show ditto marks, except in the first visible row, which shows every value;
+// scrolling back shows the marks again. Rows are filled as they come into view.
+TEST_F(ListGridTest, ScrollingShowsTheTopRowInFull) {
+  std::vector<std::vector<std::string>> texts;
+  for (int i = 1; i <= 200; ++i) texts.push_back({i <= 100 ? "営業" : "総務", "顧客 " + std::to_string(i)});
+  std::vector<std::vector<const char*>> rows;
+  for (const auto& t : texts) rows.push_back({t[0].c_str(), t[1].c_str()});
+  Rows r({{"部署"}, {"名前", true, false}}, rows);
+  ListOnWindow(r);
+  TStringGridEx* grid = FormMain->StringGridEx1;
+  ASSERT_EQ(grid->RowCount(), 201);
+  auto shown = [&](int row) { return SjisToUtf8(grid->Cells(0, row)) + " " + SjisToUtf8(grid->Cells(1, row)); };
+  EXPECT_EQ(shown(1), "営業 顧客 1");
+  EXPECT_EQ(shown(3), "〃 顧客 3");
+  EXPECT_EQ(grid->Objects(0, 150), reinterpret_cast<void*>(intptr_t(-1)));  // not in view yet
+  grid->SetTopRow(3);
+  EXPECT_EQ(shown(3), "営業 顧客 3");
+  EXPECT_EQ(shown(4), "〃 顧客 4");
+  grid->SetTopRow(2);
+  EXPECT_EQ(shown(2), "営業 顧客 2");
+  EXPECT_EQ(shown(3), "〃 顧客 3");
+  grid->SetTopRow(150);
+  EXPECT_EQ(shown(150), "総務 顧客 150");
+  EXPECT_EQ(shown(151), "〃 顧客 151");
+  grid->SetTopRow(95);
+  EXPECT_EQ(shown(150), "〃 顧客 150");
+  EXPECT_EQ(shown(101), "総務 顧客 101");  // the first row of another value
+  EXPECT_EQ(shown(100), "〃 顧客 100");
+}
+
+// A click on a heading sorts by that column alone, a Ctrl+click adds a key, a click on a key
+// turns its direction round; the status bar names the keys in order.
+TEST_F(ListGridTest, HeadingClicksSortTheList) {
+  Rows r({{"名前", true, false}, {"部署", true, false}, {"金額", true, false}},
+         {{"山田", "営業", "300"}, {"田中", "総務", "100"}, {"佐藤", "営業", "9"}, {"鈴木", "総務", "90"}});
+  r.Info(2)->Type = 1;  // integer: 9 before 300
+  ListOnWindow(r);
+  FormMain->ListedNode = CustomersNode();
+  struct Step {
+    int col;
+    TShiftState shift;
+    const char* status;
+    std::vector<std::string> names;
+  } steps[] = {
+      {2, 0, "ソート: 金額△", {"佐藤", "鈴木", "田中", "山田"}},
+      {1, 0, "ソート: 部署△", {"佐藤", "山田", "鈴木", "田中"}},  // ties keep their order
+      {2, ssCtrl, "ソート: 部署△  金額△", {"佐藤", "山田", "鈴木", "田中"}},
+      {2, 0, "ソート: 部署△  金額▽", {"山田", "佐藤", "田中", "鈴木"}},
+      {0, 0, "ソート: 名前△", {"佐藤", "山田", "田中", "鈴木"}},
+      {2, 0, "ソート: 金額△", {"佐藤", "鈴木", "田中", "山田"}},  // a new key starts upwards
+  };
+  for (const Step& s : steps) {
+    ClickHeading(s.col, s.shift);
+    EXPECT_EQ(SjisToUtf8(FormMain->StatusBar1->Panels()->Items(2)->Text()), s.status);
+    EXPECT_EQ(GridColumn(0), s.names) << s.status;
+  }
+  EXPECT_EQ(FormMain->SortColumns->Count(), 1);
+  FormMain->ClearStatusColumns();
+  EXPECT_EQ(FormMain->SortColumns->Count(), 0);
+  EXPECT_EQ(FormMain->StatusBar1->Panels()->Items(2)->Text(), "");
+  FormMain->ListedNode = nullptr;
+}
+
+// The road a user takes: the table folder listed, its rows shown with ditto marks as they come
+// into view, sorted by a click on a heading and copied with Ctrl+C.
+TEST_F(ListGridTest, ListedRecordsSortAndCopy) {
+  work->Insert(SJ("顧客"), {{"name", SJ("山田")}, {"unit", SJ("営業")}, {"amount", "9"}});
+  work->Insert(SJ("顧客"), {{"name", SJ("佐藤")}, {"unit", SJ("総務")}, {"amount", "1000"}});
+  FormMain->SearchedCount = 0;
+  FormMain->RefreshListView(CustomersNode(), false);
+  TStringGridEx* grid = FormMain->StringGridEx1;
+  ASSERT_EQ(grid->RowCount(), 4);
+  int amount = -1, unit = -1;
+  for (int c = 0; c < grid->ColCount(); ++c) {
+    if (grid->Cells(c, 0) == "amount") amount = c;
+    if (grid->Cells(c, 0) == "unit") unit = c;
+  }
+  ASSERT_GE(amount, 0);
+  ASSERT_GE(unit, 0);
+  ClickHeading(amount, 0);
+  EXPECT_EQ(SjisToUtf8(FormMain->StatusBar1->Panels()->Items(2)->Text()), "ソート: amount△");
+  EXPECT_EQ(GridColumn(amount), (std::vector<std::string>{"9", "120", "1000"}));
+  EXPECT_EQ(GridColumn(unit), (std::vector<std::string>{"営業", "", "総務"}));  // a repeat shows its (empty) mark
+  grid->PressKey('A', ssCtrl);
+  grid->PressKey('C', ssCtrl);
+  EXPECT_EQ(SjisToUtf8(Clipboard()->AsText()), "山田\t営業\t9\r\n山田\t営業\t120\r\n佐藤\t総務\t1000\r\n");
+}
+
+// In the summary view a heading click sorts by the clicked column within the group keys, which
+// the status bar names too; the sort keys keep only what was clicked.
+TEST_F(ListGridTest, SummaryViewSortsWithinItsGroupKeys) {
+  for (const char* unit : {"営業", "営業", "営業", "総務", "経理", "経理"})
+    work->Insert(SJ("顧客"), {{"name", SJ("顧客")}, {"unit", Utf8ToSjis(unit)}, {"amount", "1"}});
+  TTreeNode* customers = CustomersNode();
+  CCapInfoList* sum = static_cast<CDbFolder*>(customers->Data)->GetSumCapInfoList();
+  CCapInfo* key = Column(SJ("顧客.unit"), true, SJ("部署"));
+  key->GroupKey = true;
+  sum->Add(key);
+  sum->Add(Column(SJ("顧客.name"), true, SJ("件数")));
+  FormMain->SearchedCount = 0;
+  FormMain->RefreshListView(customers, false);
+  FormMain->TabControl1->UserSelect(1);
+  ASSERT_EQ(FormMain->StringGridEx1->Tag, reinterpret_cast<intptr_t>(FormMain->SumColumns));
+  ClickHeading(1, 0);
+  EXPECT_EQ(SjisToUtf8(FormMain->StatusBar1->Panels()->Items(2)->Text()), "ソート: 件数△  部署△");
+  EXPECT_EQ(GridColumn(0), (std::vector<std::string>{"総務", "経理", "営業"}));
+  EXPECT_EQ(GridColumn(1), (std::vector<std::string>{"1", "2", "4"}));
+  ClickHeading(1, 0);
+  EXPECT_EQ(SjisToUtf8(FormMain->StatusBar1->Panels()->Items(2)->Text()), "ソート: 件数▽  部署△");
+  EXPECT_EQ(GridColumn(0), (std::vector<std::string>{"営業", "経理", "総務"}));
+  ASSERT_EQ(FormMain->SortColumns->Count(), 1);
+  EXPECT_EQ(FormMain->SortColumns->GetItem(0)->Caption, SJ("件数"));
+  FormMain->TabControl1->UserSelect(0);
 }

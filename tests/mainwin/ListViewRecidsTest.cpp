@@ -42,3 +42,17 @@ TEST(ListViewRecids, WithoutRecordIdsOnlyTheFirstRowIsKept) {
   ids.SetColumns(nullptr);
   EXPECT_EQ(ids.Columns->Count(), 0);
 }
+
+TEST(ListViewRecids, AddKeyAndAddRecordShareTheKeys) {
+  std::unique_ptr<CCapInfoList> columns(Columns({Column("A.__REC__ID__", false), Column("A.name")}));
+  CListViewRecids ids;
+  ids.SetColumns(columns.get());
+  std::unique_ptr<TStringList> r1(Row({"2", "x"})), r2(Row({"10", "y"})), r3(Row({"2", "z"}));
+  EXPECT_TRUE(ids.AddKey(r1.get()));
+  EXPECT_EQ(ids.AddRecord(r2.get()), 0);  // "10" before "2"
+  EXPECT_FALSE(ids.AddKey(r2.get()));
+  EXPECT_EQ(ids.AddRecord(r3.get()), -1);
+  EXPECT_FALSE(ids.AddKey(nullptr));
+  EXPECT_EQ(ids.CommaText(), "10,2");
+  EXPECT_EQ(ids.Count(), 2);
+}

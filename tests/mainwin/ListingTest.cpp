@@ -6,6 +6,7 @@
 #include <set>
 
 #include "folders/FlowBox.h"
+#include "foundation/LogForm.h"
 #include "foundation/StringsList.h"
 #include "mainwin/GetListUnit.h"
 #include "mainwin/ListViewRecids.h"
@@ -29,7 +30,10 @@ class ScriptedNode : public CDbFolder {
   CCapInfoList* GetCapInfoList() override { return &columns_; }
   CCapInfoList* GetSumCapInfoList() override { return &sumColumns_; }
   bool MakeOrCondition(CCapInfoList*, const TList*, AnsiString&, AnsiString&) override { return false; }
-  void ListStart(const TList&) override { Next = 0, ++Starts; }
+  void ListStart(const TList&) override {
+    Next = 0, ++Starts;
+    if (StartError) ReportError("%s", StartError);
+  }
   void ListStart_a(const AnsiString&) override { Next = 0, ++Starts; }
   void ListEnd() override { ++Ends; }
   int ListNextNB(TStrings& row) override {
@@ -54,6 +58,7 @@ class ScriptedNode : public CDbFolder {
   std::atomic<int> Next{0}, StallAt{-1}, WorkerRows{0};
   std::atomic<bool> WorkerAsked{false};
   int InlineRead = 0, Starts = 0, Ends = 0;
+  const char* StartError = nullptr;  // reported by ListStart
 
  private:
   CCapInfoList columns_, sumColumns_;
@@ -98,16 +103,6 @@ class ListingUser {
   std::function<bool(TGetListDlg*)> during_;
   ModalHandlerScope scope_;
 };
-
-std::string Status(int panel) { return SjisToUtf8(FormMain->StatusBar1->Panels()->Items(panel)->Text()); }
-
-// The listing's count as the status bar shows it, or -1.
-int StatusCount() {
-  std::smatch m;
-  const std::string s = Status(1);
-  static const std::regex pattern("件数:(\\d+)  検索:\\d+\\(ミリ秒\\)  表示:\\d+\\(ミリ秒\\)");
-  return std::regex_match(s, m, pattern) ? std::stoi(m[1]) : -1;
-}
 
 // A node of the tree for the node, selected alone, and a fresh listing of it.
 TTreeNode* SelectAlone(CDbFolder* folder, TTreeNode* node = nullptr) {
@@ -396,4 +391,29 @@ TEST_F(Listing, SortOrderTextShowsEachColumnsDirectionInEffect) {
   EXPECT_EQ(SjisToUtf8(FormMain->SortOrderText()), "ソート: a△  b▽  c▽  △");
   FormMain->SortColumns->TList::Clear();
   EXPECT_EQ(SjisToUtf8(FormMain->SortOrderText()), "ソート: ");
+}
+
+// A listing whose start reports an error: while the error box is up the grid may repaint, and it
+// is no longer laid out over the rows of the listing before, which are gone.
+TEST_F(Listing, AnErrorAtTheStartFindsTheGridLaidOutOverTheRowsThatExist) {
+  ScriptedNode first(100, 100), failing(3, 3);
+  failing.StallAt = -1;
+  failing.StartError = "condition error";
+  {
+    ListingUser user;
+    SelectAlone(&first);
+  }
+  ASSERT_EQ(FormMain->StringGridEx1->RowCount(), 101);
+  int boxes = 0;
+  ModalHandlerScope scope([&](TForm* f) {
+    ++boxes;
+    EXPECT_LE(FormMain->StringGridEx1->RowCount(), std::max(2, FormMain->ListRows->Count() + 1));
+    FormMain->StringGridEx1->PaintToImage();
+    f->SetModalResult(mrOk);
+  });
+  SelectAlone(&failing);
+  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(FormMain->ListRows->Count(), 3);
+  EXPECT_EQ(FormMain->StringGridEx1->RowCount(), 4);
+  EndListing();
 }

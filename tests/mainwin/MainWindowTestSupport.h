@@ -7,17 +7,27 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "foundation/CvMessageUnit.h"
 #include "foundation/StringsList.h"
 #include "mainwin/Abount.h"
+#include "mainwin/GetListUnit.h"
 #include "mainwin/MainForm.h"
 #include "mainwin/Startup.h"
 #include "platform/SysUtils.h"
 #include "tests/folders/FolderTestSupport.h"
 #include "views/CvSumCardPr.h"
+
+// A listing that outlasts its inline time shows its progress dialog, which closes itself when the
+// listing ends (slow machines, sanitizer builds): true when form was that dialog, after it closed.
+inline bool LetListingFinish(TForm* form) {
+  if (form != GetListDlg) return false;
+  EXPECT_TRUE(PumpUntil([form] { return form->ModalResult() != mrNone; }, 60000));
+  return true;
+}
 
 // Plays the user for every modal form: notes what each one showed, presses the message boxes'
 // buttons named in answers in turn (OK once they are used up) and closes the about box.
@@ -35,6 +45,7 @@ class UserScript {
 
  private:
   void Play(TForm* form) {
+    if (LetListingFinish(form)) return;
     if (dynamic_cast<TAboutBox*>(form)) {
       ++aboutBoxes;
       PressButton(form, SJ("閉じる"));
@@ -146,7 +157,12 @@ inline int ListAllRecords(TTreeNode* node) {
     ADD_FAILURE() << "no node to list\n" << TreeText(FormMain->TreeView1);
     return -1;
   }
-  FormMain->TreeView1->SetSelected(node);
+  {
+    ModalHandlerScope listing([](TForm* form) {
+      if (!LetListingFinish(form)) ADD_FAILURE() << "unexpected dialog \"" << Show(form->Caption()) << "\"";
+    });
+    FormMain->TreeView1->SetSelected(node);
+  }
   if (FormMain->ListedNode != node) {
     ADD_FAILURE() << "the node was not listed";
     return -1;
@@ -159,4 +175,97 @@ inline void MarkRows(std::initializer_list<int> marked) {
   TStringGridEx* grid = FormMain->StringGridEx1;
   for (int r = 1; r < grid->RowCount(); ++r) grid->SetRowSelects(r, false);
   for (int r : marked) grid->SetRowSelects(r, true);
+}
+
+// The texts of a tree node's children, blank-separated.
+inline std::string ChildTexts(TTreeNode* node) {
+  std::string out;
+  for (int i = 0; node && i < node->Count(); ++i) out += (i ? " " : "") + SjisToUtf8(node->Item(i)->Text());
+  return out;
+}
+
+// The node reached from the root node through the child texts of path ("顧客/B/B1"; "" the root).
+inline TTreeNode* NodeAt(const std::string& path) {
+  TTreeNode* node = FormMain->TreeView1->Items()->GetFirstNode();
+  size_t from = 0;
+  while (node && from < path.size()) {
+    const size_t slash = path.find('/', from);
+    const std::string name = path.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
+    TTreeNode* found = nullptr;
+    for (int i = 0; i < node->Count() && !found; ++i)
+      if (SjisToUtf8(node->Item(i)->Text()) == name) found = node->Item(i);
+    node = found;
+    from = slash == std::string::npos ? path.size() : slash + 1;
+  }
+  EXPECT_NE(node, nullptr) << path;
+  return node;
+}
+
+// The middle of the node's text in the tree.
+inline TPoint Centre(TTreeNode* node) {
+  const TRect r = node->DisplayRect(false);
+  return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+}
+
+// A mouse drag in the tree from one node to another, Ctrl held or not.
+inline void Drag(TTreeNode* from, TTreeNode* to, bool ctrl) {
+  TTreeView* tree = FormMain->TreeView1;
+  const TPoint a = Centre(from), b = Centre(to);
+  const TShiftState keys = ctrl ? ssCtrl : 0;
+  tree->PressMouse(mbLeft, keys, a.x, a.y);
+  tree->MoveMouse(ssLeft | keys, b.x, b.y);
+  tree->ReleaseMouse(mbLeft, keys, b.x, b.y);
+}
+
+// A left click on the node, keys held.
+inline void Click(TTreeNode* node, TShiftState keys = 0) {
+  const TPoint p = Centre(node);
+  FormMain->TreeView1->PressMouse(mbLeft, keys, p.x, p.y);
+  FormMain->TreeView1->ReleaseMouse(mbLeft, keys, p.x, p.y);
+}
+
+// A right click on the node: it is selected and the tree's popup menu is filled.
+inline void RightClick(TTreeNode* node) {
+  const TPoint p = Centre(node);
+  FormMain->TreeView1->PressMouse(mbRight, 0, p.x, p.y);
+  FormMain->TreeView1->ReleaseMouse(mbRight, 0, p.x, p.y);
+}
+
+// The text of a status bar panel.
+inline std::string Status(int panel) { return SjisToUtf8(FormMain->StatusBar1->Panels()->Items(panel)->Text()); }
+
+// The listing's count as the status bar shows it, or -1.
+inline int StatusCount() {
+  std::smatch m;
+  const std::string s = Status(1);
+  static const std::regex pattern("件数:(\\d+)  検索:\\d+\\(ミリ秒\\)  表示:\\d+\\(ミリ秒\\)");
+  return std::regex_match(s, m, pattern) ? std::stoi(m[1]) : -1;
+}
+
+// Clicks the item of that caption in the tree's popup menu as the last right click filled it;
+// false when the menu has no such item.
+inline bool ClickTreePopupItem(const AnsiString& caption) {
+  TMenuItem* items = FormMain->PopupMenuTV->Items();
+  for (int i = 0; i < items->Count(); ++i)
+    if (items->Items(i)->Caption() == caption) {
+      items->Items(i)->Click();
+      return true;
+    }
+  return false;
+}
+
+// The about box closed, a message box noted as "caption: text" (UTF-8) in boxes and answered with
+// the next of answers (OK once they are used up); false for any other form.
+inline bool AnswerMessages(TForm* form, std::vector<std::string>& boxes, const std::vector<const char*>& answers,
+                           size_t& next) {
+  if (dynamic_cast<TAboutBox*>(form)) {
+    PressButton(form, SJ("閉じる"));
+    return true;
+  }
+  auto* box = dynamic_cast<TCvMessageDlg*>(form);
+  if (!box) return false;
+  boxes.push_back(SjisToUtf8(box->Caption()) + ": " + SjisToUtf8(box->Label1->Caption()));
+  const char* answer = next < answers.size() ? answers[next++] : "ＯＫ";
+  EXPECT_TRUE(PressButton(box, Utf8ToSjis(answer))) << answer;
+  return true;
 }

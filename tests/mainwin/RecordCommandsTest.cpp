@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "folders/ReadCsvUnit.h"
+#include "mainwin/CsvWrite.h"
 #include "query/DbHandle.h"
 #include "platform/Clipbrd.h"
 #include "query/ReadingDlgUnit.h"
@@ -214,6 +215,7 @@ TEST_F(MainWindowTest, ImportIntoTheSelectedFolder) {
   std::vector<AnsiString> messages;
   int imports = 0;
   ModalHandlerScope user([&](TForm* form) {
+    if (LetListingFinish(form)) return;
     if (auto* box = dynamic_cast<TCvMessageDlg*>(form)) {
       messages.push_back(box->Label1->Caption());
       PressButton(box, SJ("ＯＫ"));
@@ -240,7 +242,7 @@ TEST_F(MainWindowTest, ImportIntoTheSelectedFolder) {
   EXPECT_EQ(imports, 1);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(SjisToUtf8(messages[1]), "読込成功 2 件、エラー 0 件");
-  ASSERT_EQ(ListAllRecords(node), 5);
+  ASSERT_EQ(ListAllRecords(TopLevelNode(SJ("顧客"))), 5);  // the refresh made the tree anew
   EXPECT_EQ(Records()[3], "4|" + SJ("田中|開発|50"));
   EXPECT_EQ(Records()[4], "5|" + SJ("伊藤|営業|12"));
 }
@@ -383,7 +385,7 @@ TEST_F(MainWindowTest, EditSheetFilledFromTheMarkedRows) {
 }
 
 // A user edits two listed records in the dialog (types, undoes, types again, pastes a block) and
-// confirms; then adds a record by pasting into the first empty row.
+// confirms; adds a record by pasting into the first empty row; exports the list again.
 TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
   CustomerFolder work;
   StartedProgram program({work.Base()});
@@ -398,6 +400,7 @@ TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
   };
   std::vector<std::string> captions;
   ModalHandlerScope user([&](TForm* form) {
+    if (LetListingFinish(form)) return;
     ASSERT_EQ(form, EditDlg);
     captions.push_back(SjisToUtf8(form->Caption()));
     if (captions.size() == 1) {
@@ -433,6 +436,20 @@ TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
   added.push_back("4|" + SJ("新人||5"));
   EXPECT_EQ(Records(), added);
   EXPECT_EQ(captions, (std::vector<std::string>{"データの編集", "データの追加"}));
+
+  // The list shows the table again, and the export gives what it holds.
+  ASSERT_EQ(FormMain->ListRows->Count(), 4);
+  MarkRows({1, 2, 3, 4});
+  ModalHandlerScope exporter([](TForm* form) {
+    auto* dialog = dynamic_cast<TCsvWriteDlg*>(form);
+    ASSERT_NE(dialog, nullptr);
+    dialog->RadioGroup1->SetItemIndex(1);
+    dialog->RadioGroup2->SetItemIndex(1);
+    PressButton(dialog, "OK");
+  });
+  EXPECT_TRUE(FormMain->ExportList());
+  EXPECT_EQ(Clipboard()->AsText(),
+            "name,unit,amount\r\n" + SJ("山田") + ",z,120\r\nP,Q,30\r\n" + SJ("鈴木,営業,45") + "\r\n" + SJ("新人") + ",,5\r\n");
 }
 
 // Confirming while another process holds the lock, and a record that went meanwhile: each is
@@ -451,6 +468,7 @@ TEST_F(MainWindowTest, EditDialogComesBackWithWhatWasNotWritten) {
   std::vector<std::string> messages;
   int shows = 0;
   ModalHandlerScope user([&](TForm* form) {
+    if (LetListingFinish(form)) return;
     if (auto* box = dynamic_cast<TCvMessageDlg*>(form)) {
       messages.push_back(SjisToUtf8(box->Label1->Caption()));
       PressButton(box, SJ("ＯＫ"));

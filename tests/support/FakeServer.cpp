@@ -2,7 +2,8 @@
 
 #include "store/Kvrvalue.h"
 
-FakeServer::FakeServer(Script script, bool concurrent) : LoopbackServer(concurrent), script_(std::move(script)) {
+FakeServer::FakeServer(Script script, bool concurrent, bool keep)
+    : LoopbackServer(concurrent), script_(std::move(script)), keep_(keep) {
   Start();
 }
 
@@ -22,7 +23,7 @@ std::string FakeServer::Reply(std::initializer_list<AnsiString> fields) {
 void FakeServer::Serve(Peer& peer, int number) {
   std::string request;
   while (ReadRequest(peer, request)) {
-    {
+    if (keep_) {
       std::lock_guard<std::mutex> hold(mutex_);
       requests_.push_back(request);
     }

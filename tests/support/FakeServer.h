@@ -22,11 +22,12 @@ class FakeServer : public LoopbackServer {
   // Called on the connection's thread with the connection's number (from 1).
   using Script = std::function<Answer(int connection, const std::string& request)>;
 
-  // concurrent: a thread per connection; else one connection after another.
-  explicit FakeServer(Script script, bool concurrent = true);
+  // concurrent: a thread per connection; else one connection after another. keep: the requests
+  // are kept for Requests(); a server that answers without end (a fuzz target's) keeps none.
+  explicit FakeServer(Script script, bool concurrent = true, bool keep = true);
   ~FakeServer() override;
 
-  // Every request read so far, in order of arrival.
+  // Every request read so far, in order of arrival (none when they are not kept).
   std::vector<std::string> Requests() const;
 
   // A whole reply of the given fields: their field text and a NUL.
@@ -36,6 +37,7 @@ class FakeServer : public LoopbackServer {
   void Serve(Peer& peer, int number) override;
 
   Script script_;
+  bool keep_;
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;
 };

@@ -46,6 +46,7 @@ const struct {
     {"folder_read_csv_dialog", ShotReadCsvDlg},
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
+    {"main_listing_progress_dialog", ShotGetListDlg},
 };
 
 }  // namespace

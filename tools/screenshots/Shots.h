@@ -42,3 +42,4 @@ bool ShotCapEditOtherTables(const std::string& file);
 bool ShotReadCsvDlg(const std::string& file);
 bool ShotEditDialogCandidates(const std::string& file);
 bool ShotCsvWriteDlg(const std::string& file);
+bool ShotGetListDlg(const std::string& file);
