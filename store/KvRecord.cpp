@@ -69,7 +69,7 @@ int CKvRecord::Open() {
     return -1;
   }
   Korva_->SetDeferred(this);
-  DamageSeen_ = 0;
+  DamageSeen_ = FailuresSeen_ = 0;
   CKvrLock lock(Korva_);
   CKvrTableInfo info;
   Version_ = info.Read(*Korva_) ? info.Version : 0;

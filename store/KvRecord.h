@@ -234,7 +234,7 @@ class CKvRecord : private CKorvaDeferred {
 
   // Damage met. NoteDamage: when the file handle met damage since the last look (or bodyDamaged),
   // marks the table damaged and shows the message that names the repair (a damaged body once per
-  // query); true when it did.
+  // query); when it met a block the system could not read, says so; true in both cases.
   // RefuseDamaged: a write of a damaged table shows that message and is refused (true).
   bool NoteDamage(bool bodyDamaged = false);
   bool RefuseDamaged();
@@ -251,7 +251,8 @@ class CKvRecord : private CKorvaDeferred {
     CKvRecord& table_;
   };
   bool BodyDamageShown_ = false;  // a damaged body was shown in the running query
-  uint32_t DamageSeen_ = 0;       // the file handle's DamageMet() last looked at
+  uint32_t DamageSeen_ = 0;       // the file handle's DamageMet() and Failures() last looked at
+  uint32_t FailuresSeen_ = 0;
   // fill, when given, sees each decoded body first (its id, body, values and the columns it
   // holds) and may write the record again.
   using BodyFill = std::function<void(uint32_t id, CKvrBuffer& body, CKvrValueList& values, int& held)>;

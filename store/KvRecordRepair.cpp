@@ -129,9 +129,9 @@ namespace {
 // met damage.
 template <class Take>
 bool EachRecord(CKorva& file, int key, Take take) {
-  const uint32_t damage = file.DamageMet();
+  const uint32_t damage = file.Failures();
   const int cap = file.DataBlockCap();
-  if (cap <= 0 || !file.SelectKey(key)) return file.DamageMet() == damage;
+  if (cap <= 0 || !file.SelectKey(key)) return file.Failures() == damage;
   std::vector<unsigned char> buf(size_t(cap) + 1);
   KvrKey at;
   for (bool ok = file.First(buf.data()); ok; ok = file.Next(at.bytes, buf.data())) {
@@ -139,7 +139,7 @@ bool EachRecord(CKorva& file, int key, Take take) {
     take(buf.data(), length);
     std::memcpy(at.bytes, buf.data(), size_t(std::min(length, kvrMaxKey)));
   }
-  return file.DamageMet() == damage;
+  return file.Failures() == damage;
 }
 
 // What the table holds against what its bodies call for.
@@ -230,7 +230,7 @@ bool CKvRecord::TakeInventory(Inventory& inv, KvrProgress progress, void* contex
   const bool current = Version_ >= kvrVersion;
   CKvrValueList values;
   CKvrBuffer body(1024), rec(256), entry(kvrMaxKey);
-  const uint32_t damage = Korva_->DamageMet();
+  const uint32_t damage = Korva_->Failures();
   uint32_t id = 0;
   int visited = 0;
   // The bodies, and what each calls for.
@@ -277,7 +277,7 @@ bool CKvRecord::TakeInventory(Inventory& inv, KvrProgress progress, void* contex
       }
     }
   }
-  if (Korva_->DamageMet() != damage || !current) return Korva_->DamageMet() == damage;
+  if (Korva_->Failures() != damage || !current) return Korva_->Failures() == damage;
   // What the keys hold; the progress goes on being asked now and then (with the bodies' count).
   int scanned = 0;
   bool stopped = false;
@@ -352,7 +352,7 @@ int KvrCheckTableFile(const AnsiString& path, KvrTableCheck* report) {
     CKvrTableInfo info;
     CKvrColInfo first;
     if (!info.Read(probe) || !first.Read(probe, kvrRecColumn) || first.Name != kvrRecIdName)
-      return probe.DamageMet() ? -1 : kvrNotATable;
+      return probe.Failures() ? -1 : kvrNotATable;
   }
   probe.Close();
   // The check reports its finding through its answer; the table's own messages stay unshown.
@@ -367,14 +367,20 @@ int KvrCheckTableFile(const AnsiString& path, KvrTableCheck* report) {
 // ---- Damage met while working ---------------------------------------------------------------
 
 bool CKvRecord::NoteDamage(bool bodyDamaged) {
-  const uint32_t met = Korva_ ? Korva_->DamageMet() : DamageSeen_;
-  if (met == DamageSeen_ && !bodyDamaged) return false;
-  const bool engine = met != DamageSeen_;
-  DamageSeen_ = met;
-  SetDamaged(true);
-  if (engine || !BodyDamageShown_) ReportError(DamageText().c_str(), FileName_.c_str());
-  if (!engine) BodyDamageShown_ = true;
-  return true;
+  const uint32_t damage = Korva_ ? Korva_->DamageMet() : DamageSeen_;
+  const uint32_t failures = Korva_ ? Korva_->Failures() : FailuresSeen_;
+  const bool engine = damage != DamageSeen_, unreadable = failures - damage != FailuresSeen_ - DamageSeen_;
+  DamageSeen_ = damage;
+  FailuresSeen_ = failures;
+  if (engine || bodyDamaged) {
+    SetDamaged(true);
+    if (engine || !BodyDamageShown_) ReportError(DamageText().c_str(), FileName_.c_str());
+    if (!engine) BodyDamageShown_ = true;
+    return true;
+  }
+  // A block the system could not read: what was asked for fails, the file is not marked.
+  if (unreadable) ReportError(SJ("テーブル %s が読めません。").c_str(), FileName_.c_str());
+  return unreadable;
 }
 
 void CKvRecord::SetDamaged(bool damaged) {

@@ -135,20 +135,20 @@ namespace {
 // that is not what the file says), which ends it: the rest of the table is unknown.
 template <typename Step>
 bool WalkBodies(CKvRecord& table, Step step, bool (CKvRecord::*next)(uint32_t, bool, CKvrBuffer&)) {
-  const uint32_t damage = table.File()->DamageMet();
+  const uint32_t damage = table.File()->Failures();
   CKvrBuffer body(1024);
   CKvrValueList values;
   uint32_t id = 0;
   for (bool first = true; (table.*next)(id, first, body); first = false) {
     id = KvrGet32(body.Data());
     if (!table.ReadBodyChunks(body) || CKvRecord::DecodeRecord(values, body, *table.Columns()) < 0) {
-      if (table.File()->DamageMet() != damage) break;
+      if (table.File()->Failures() != damage) break;
       WriteLog(SJ("レコード %u は壊れているので飛ばします。").c_str(), id);
       continue;
     }
     if (!step(id, values)) break;
   }
-  return table.File()->DamageMet() == damage;
+  return table.File()->Failures() == damage;
 }
 
 }  // namespace

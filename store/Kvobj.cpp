@@ -26,7 +26,7 @@ bool CKorva::Keep(int result) {
 // A read that the system refused met a block it cannot read. (A refused write or lock is the
 // run's failure, reported as such; what is on the disk stays as it was.)
 bool CKorva::KeepRead(int result) {
-  if (result < 0 && db_errclass == kvClassFile) ++damage_;
+  if (result < 0 && db_errclass == kvClassFile) ++unreadable_;
   return Keep(result);
 }
 

@@ -72,10 +72,12 @@ class CKorva {
 
   int LastResult() const { return last_; }
   bool HasFile() const { return file_ != nullptr; }
-  // How many calls of this object failed on a block that could not be read or was not what the
-  // file's structure says it is (a damaged file, or a failing disk), as opposed to an ordinary
-  // answer such as a missing key. A caller compares it before and after its work.
+  // How many calls of this object failed on a block that is not what the file's structure says
+  // it is (a damaged file); and how many failed on one at all, also one the system could not
+  // read (a failing disk), as opposed to an ordinary answer such as a missing key. A caller
+  // compares them before and after its work.
   uint32_t DamageMet() const { return damage_; }
+  uint32_t Failures() const { return damage_ + unreadable_; }
 
   static int Check(const AnsiString& path, KorvaCheckReport* report = nullptr);
   static int Copy(const AnsiString& source, const AnsiString& target, int keyBlock, int dataBlock);
@@ -90,7 +92,7 @@ class CKorva {
   CKorvaDeferred* deferred_ = nullptr;
   int last_ = 0;
   int key_ = -1;
-  uint32_t damage_ = 0;
+  uint32_t damage_ = 0, unreadable_ = 0;
 };
 
 // Holds a CKorva's file for the life of the scope.
