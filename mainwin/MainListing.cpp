@@ -323,7 +323,7 @@ void TFormMain::FillGridLayout() {
   grid->SetColCount(shownCount);
   grid->SetFixedCols(0);
   grid->SetFixedRows(1);
-  for (int r = 1; r <= rows->Count(); ++r) grid->SetObjects(0, r, kUnfilledRow);
+  grid->SetDataRowObjects(0, kUnfilledRow);
   for (int i = 0, c = 0; i < columns->Count(); ++i) {
     CCapInfo* column = columns->GetItem(i);
     if (!column->Shown) continue;

@@ -140,6 +140,12 @@ int TStrings::AddObject(const AnsiString& s, void* o) {
   return Count() - 1;
 }
 
+int TStrings::Add(AnsiString&& s) {
+  items_.push_back({std::move(s), nullptr});
+  Changed();
+  return Count() - 1;
+}
+
 void TStrings::InsertObject(int i, const AnsiString& s, void* o) {
   items_.insert(items_.begin() + std::clamp(i, 0, Count()), Item{s, o});
   Changed();

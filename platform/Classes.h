@@ -72,6 +72,7 @@ class TStrings : public TObject {
   void SetItem(int i, const AnsiString& s, void* o);  // string and object together
 
   int Add(const AnsiString& s) { return AddObject(s, nullptr); }
+  int Add(AnsiString&& s);  // takes the text over instead of copying it
   int AddObject(const AnsiString& s, void* o);
   void Insert(int i, const AnsiString& s) { InsertObject(i, s, nullptr); }
   void InsertObject(int i, const AnsiString& s, void* o);

@@ -417,8 +417,35 @@ TStringGrid::Cell& TStringGrid::MakeCell(int col, int row) {
   if (!pages_[p]) pages_[p] = std::make_unique<Page>();
   std::unique_ptr<CellRow>& r = pages_[p]->rows[row % kPageRows];
   if (!r) r = std::make_unique<CellRow>();
-  if (static_cast<size_t>(col) >= r->size()) r->resize(col + 1);
+  if (static_cast<size_t>(col) >= r->size()) {
+    const size_t made = r->size();
+    r->resize(col + 1);
+    if (fillCol_ >= 0 && static_cast<size_t>(fillCol_) >= made && Filled(fillCol_, row)) (*r)[fillCol_].object = fillObject_;
+  }
   return (*r)[col];
+}
+
+void TStringGrid::EndFill() {
+  if (fillCol_ < 0) return;
+  for (int row = fillFrom_; row < std::min(fillTo_, rowCount_); ++row) MakeCell(fillCol_, row);
+  fillCol_ = -1;
+  fillFrom_ = fillTo_ = 0;
+  fillObject_ = nullptr;
+}
+
+void TStringGrid::SetDataRowObjects(int col, void* object) {
+  if (col < 0 || col >= colCount_) return;
+  EndFill();
+  fillCol_ = col;
+  fillFrom_ = fixedRows_;
+  fillTo_ = rowCount_;
+  fillObject_ = object;
+  for (int p = 0; p < static_cast<int>(pages_.size()); ++p)
+    if (pages_[size_t(p)])
+      for (int i = 0; i < kPageRows; ++i) {
+        CellRow* r = pages_[size_t(p)]->rows[i].get();
+        if (r && static_cast<size_t>(col) < r->size() && Filled(col, p * kPageRows + i)) (*r)[size_t(col)].object = object;
+      }
 }
 
 const AnsiString& TStringGrid::Cells(int col, int row) const {
@@ -437,13 +464,13 @@ void TStringGrid::SetCells(int col, int row, const AnsiString& text) {
 }
 
 void* TStringGrid::Objects(int col, int row) const {
-  const Cell* c = FindCell(col, row);
-  return c ? c->object : nullptr;
+  if (const Cell* c = FindCell(col, row)) return c->object;
+  return Filled(col, row) ? fillObject_ : nullptr;
 }
 
 void TStringGrid::SetObjects(int col, int row, void* object) {
   if (col < 0 || row < 0 || col >= colCount_ || row >= rowCount_) return;
-  if (!object && !FindCell(col, row)) return;
+  if (!object && !FindCell(col, row) && !Filled(col, row)) return;
   MakeCell(col, row).object = object;
 }
 
@@ -454,6 +481,7 @@ void TStringGrid::SetColCount(int n) {
   if (n == colCount_) return;
   const int oldCols = colCount_;
   HideEditor();
+  if (fillCol_ >= n) fillCol_ = -1;  // the column goes with its cells
   colCount_ = n;
   if (fixedCols_ >= n) fixedCols_ = n - 1;
   colWidths_.resize(n, defaultColWidth_);
@@ -475,6 +503,7 @@ void TStringGrid::SetRowCount(int n) {
   const int oldRows = rowCount_;
   HideEditor();
   rowCount_ = n;
+  fillTo_ = std::min(fillTo_, n);
   if (fixedRows_ >= n) fixedRows_ = n - 1;
   if (n < oldRows) {
     const size_t keep = (static_cast<size_t>(n) + kPageRows - 1) / kPageRows;
@@ -834,6 +863,7 @@ void TStringGrid::TopLeftChanged() {
 void TStringGrid::MoveColumn(int from, int to) {
   if (from == to || from < 0 || to < 0 || from >= colCount_ || to >= colCount_) return;
   HideEditor();
+  EndFill();
   const size_t lo = size_t(std::min(from, to)), hi = size_t(std::max(from, to));
   auto shift = [&](auto& v) {
     if (from < to)

@@ -123,6 +123,9 @@ class TStringGrid : public TCustomControl {
   void SetCells(int col, int row, const AnsiString& text);
   void* Objects(int col, int row) const;
   void SetObjects(int col, int row, void* object);
+  // Every data row now in the grid takes object in column col, as SetObjects row by row would,
+  // without a cell per row; rows added later start with none.
+  void SetDataRowObjects(int col, void* object);
 
   // ---- Shape ----
   int ColCount() const { return colCount_; }
@@ -254,6 +257,12 @@ class TStringGrid : public TCustomControl {
   };
   const Cell* FindCell(int col, int row) const;
   Cell& MakeCell(int col, int row);
+  // The object SetDataRowObjects gave the rows from fillFrom up to fillTo in column fillCol_,
+  // held for every such row that has no cell of its own.
+  bool Filled(int col, int row) const { return col == fillCol_ && row >= fillFrom_ && row < fillTo_; }
+  void EndFill();  // the rows of the fill get cells of their own
+  int fillCol_ = -1, fillFrom_ = 0, fillTo_ = 0;
+  void* fillObject_ = nullptr;
   // The columns (horizontal) or rows in view, fixed ones first, each with its start in the client
   // area and its extent, the grid line after it not included.
   struct Span {

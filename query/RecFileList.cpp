@@ -170,7 +170,9 @@ int CRecFileList::ListNextNB(TStrings& row) {
   row.Clear();
   if (aheadRow_ == aheadEnds_.size() && !listEnded_) ReadAhead();
   if (aheadRow_ < aheadEnds_.size()) {
-    for (size_t i = aheadRow_ > 0 ? aheadEnds_[aheadRow_ - 1] : 0; i < aheadEnds_[aheadRow_]; ++i) row.Add(aheadTexts_[i]);
+    // The run's texts are read once: they move into the row.
+    for (size_t i = aheadRow_ > 0 ? aheadEnds_[aheadRow_ - 1] : 0; i < aheadEnds_[aheadRow_]; ++i)
+      row.Add(std::move(aheadTexts_[i]));
     ++aheadRow_;
     return 1;
   }

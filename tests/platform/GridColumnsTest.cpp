@@ -99,3 +99,35 @@ TEST(GridFixedColumns, NoneLeftShowsTheFirstColumn) {
   EXPECT_EQ(grid->CellRect(0, 0).Left, 0);
   EXPECT_EQ(grid->MouseCoord(5, 5), (TGridCoord{0, 0}));
 }
+
+// Objects given to every data row at once read as if set row by row: a cell made later keeps
+// it, a row's own object wins, rows added later have none, and it moves with its column.
+TEST(GridDataRowObjects, ReadAsIfSetRowByRow) {
+  Grid g;
+  void* const mark = reinterpret_cast<void*>(intptr_t(-1));
+  g.grid->SetFixedRows(1);
+  g.grid->SetObjects(1, 7, reinterpret_cast<void*>(intptr_t(70)));
+  g.grid->SetDataRowObjects(1, mark);
+  EXPECT_EQ(g.grid->Objects(1, 0), reinterpret_cast<void*>(intptr_t(2)));  // heading untouched
+  EXPECT_EQ(g.grid->Objects(1, 7), mark);
+  EXPECT_EQ(g.grid->Objects(1, 5), mark);    // a row that had a cell of its own
+  EXPECT_EQ(g.grid->Objects(1, 299), mark);
+  EXPECT_EQ(g.grid->Objects(2, 10), nullptr);
+  g.grid->SetCells(3, 20, "x");  // the row's cells are made now
+  EXPECT_EQ(g.grid->Objects(1, 20), mark);
+  g.grid->SetObjects(1, 21, nullptr);
+  g.grid->SetObjects(1, 22, reinterpret_cast<void*>(intptr_t(22)));
+  EXPECT_EQ(g.grid->Objects(1, 21), nullptr);
+  EXPECT_EQ(g.grid->Objects(1, 22), reinterpret_cast<void*>(intptr_t(22)));
+  g.grid->SetRowCount(100);
+  g.grid->SetRowCount(400);
+  EXPECT_EQ(g.grid->Objects(1, 99), mark);
+  EXPECT_EQ(g.grid->Objects(1, 150), nullptr);
+  g.grid->MoveColumn(1, 3);
+  EXPECT_EQ(g.grid->Objects(3, 50), mark);
+  EXPECT_EQ(g.grid->Objects(3, 21), nullptr);
+  EXPECT_EQ(g.grid->Objects(1, 50), nullptr);
+  g.grid->SetColCount(2);
+  g.grid->SetColCount(5);
+  EXPECT_EQ(g.grid->Objects(3, 50), nullptr);
+}
