@@ -218,7 +218,12 @@ TEST_F(Listing, TheWorkerStopsOneRowShortOfEachMultiple) {
 TEST_F(Listing, AbortThenContinueCountsEveryRowAndKeepsThemAlive) {
   ScriptedNode node(120000, 10);
   node.StallAt = 30000;
-  ListingUser user({}, [&](TGetListDlg* d) {
+  // A loaded machine may not read the rest inline on continuing: its chunks then run to their
+  // end and go on.
+  bool first = true;
+  ListingUser user({"はい(&Y)", "はい(&Y)"}, [&](TGetListDlg* d) {
+    if (!first) return true;
+    first = false;
     EXPECT_TRUE(PumpUntil([&] { return node.Next.load() == 30000; }, 60000));
     EXPECT_EQ(FormMain->ListRows->Count(), 10);
     EXPECT_EQ(FormMain->StringGridEx1->RowCount(), 11);
@@ -237,7 +242,7 @@ TEST_F(Listing, AbortThenContinueCountsEveryRowAndKeepsThemAlive) {
   EXPECT_EQ(SummaryCount(), 30001);
 
   node.StallAt = -1;
-  FormMain->OpeContinueExecute(nullptr);  // the rest comes inline now
+  FormMain->OpeContinueExecute(nullptr);  // the rest, inline or in chunks
   EXPECT_EQ(node.Starts, 1);
   EXPECT_EQ(FormMain->ListRows->Count(), 120000 - 30001);
   EXPECT_EQ(FormMain->ListRows->Row(0)->Strings(0), "30002");
