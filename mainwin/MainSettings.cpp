@@ -55,7 +55,7 @@ AnsiString BandKey(int band, const char* what) { return Format("Band%d.%s", band
 
 std::string ConfigFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  // The specification of the variable: a relative path is to be ignored.
+  // A relative XDG_CONFIG_HOME is ignored, as for any unset one.
   const std::string base = xdg && xdg[0] == '/' ? std::string(xdg) : HomeFolder() + "/.config";
   return base + "/cinderwatch";
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-struct ColumnSpec {
+struct ColumnDef {
   const char* heading;
   bool shown = true;
   bool ditto = true;
@@ -24,8 +24,8 @@ struct ColumnSpec {
 // Columns and rows as a listing leaves them (texts in UTF-8 here, Shift_JIS in the rows), linked
 // both ways. Declared before the program so that it outlives the window that shows it.
 struct Rows {
-  Rows(std::vector<ColumnSpec> spec, const std::vector<std::vector<const char*>>& texts) {
-    for (const ColumnSpec& c : spec) {
+  Rows(std::vector<ColumnDef> defs, const std::vector<std::vector<const char*>>& texts) {
+    for (const ColumnDef& c : defs) {
       auto* info = new CCapInfo;
       info->Caption = Utf8ToSjis(c.heading);
       info->Name = info->Caption;
