@@ -24,6 +24,7 @@
 #include "foundation/StringsList.h"
 #include "mainwin/MainForm.h"
 #include "platform/Clipbrd.h"
+#include "bench/OffscreenApp.h"
 #include "platform/Forms.h"
 #include "platform/SysUtils.h"
 #include "views/KelmGrid.h"
@@ -92,13 +93,7 @@ void MakeSqliteTable(const std::string& path, long rows) {
 
 int main(int argc, char** argv) {
   const long rows = argc > 1 ? std::max(1L, std::atol(argv[1])) : 200000L;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (!getenv("XDG_RUNTIME_DIR")) {
-    const std::string dir = "/tmp/cw-runtime-" + std::to_string(getuid());
-    mkdir(dir.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-  }
-  InitApplication(argc, argv);
+  InitOffscreenApplication(argc, argv);
   char dirTemplate[] = "/tmp/export_bench-XXXXXX";
   if (!mkdtemp(dirTemplate)) Die("mkdtemp");
   const std::string dir = dirTemplate;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "bench/OffscreenApp.h"
 #include "platform/Forms.h"
 #include "views/KGridPr.h"
 #include "views/StringGridEx.h"
@@ -49,13 +50,7 @@ double MedianMs(const F& f) {
 
 int main(int argc, char** argv) {
   const long rows = argc > 1 ? std::max(2L, std::atol(argv[1])) : 1000000L;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (!getenv("XDG_RUNTIME_DIR")) {
-    const std::string dir = "/tmp/cw-runtime-" + std::to_string(getuid());
-    mkdir(dir.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-  }
-  InitApplication(argc, argv);
+  InitOffscreenApplication(argc, argv);
 
   auto* form = new TForm(Application);
   form->SetBounds(0, 0, 1000, 720);
