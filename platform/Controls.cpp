@@ -823,6 +823,7 @@ class CanvasWidget : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    ++control_->timesShown_;
     const QImage& image = control_->Surface().impl()->Image();
     QPainter p(this);
     p.drawImage(0, 0, image);
@@ -852,7 +853,12 @@ TCanvas* TCustomControl::Canvas() {
 }
 
 const TBitmap& TCustomControl::Surface() {
+  // The surface is read to be shown: that asks for no further update, or every paint would
+  // schedule the next one and the control would repaint for as long as it is visible.
+  const bool wasPainting = painting_;
+  painting_ = true;
   TCanvas* c = Canvas();
+  painting_ = wasPainting;
   if (!valid_ && !painting_) {
     painting_ = true;
     valid_ = true;

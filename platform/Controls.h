@@ -341,6 +341,8 @@ class TCustomControl : public TWinControl {
   // The client area drawn on another canvas (a page, a recording), which Canvas() returns while
   // it draws.
   void PaintOn(TCanvas* canvas);
+  // How many times the window system has shown the client area.
+  int TimesShown() const { return timesShown_; }
 
  protected:
   // Draws the client area; the canvas was filled with the control's colour first.
@@ -358,6 +360,7 @@ class TCustomControl : public TWinControl {
   TBitmap surface_;
   TCanvas* target_ = nullptr;
   bool valid_ = false;
+  int timesShown_ = 0;
   bool painting_ = false;
 };
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/Forms.h"
 #include "platform/StdCtrls.h"
@@ -16,7 +17,29 @@ struct Panel : ::testing::Test {
   }
 };
 
+void PumpFor(int ms) {
+  for (int i = 0; i < ms / 5; ++i) {
+    Application->ProcessMessages();
+    usleep(5000);
+  }
+}
+
 }  // namespace
+
+TEST_F(Panel, ADrawnControlIsPaintedWhenAskedAndOtherwiseLeftAlone) {
+  auto* c = Make<TCustomControl>();
+  c->SetBounds(0, 0, 120, 60);
+  form.SetBounds(0, 0, 200, 100);
+  form.Show();
+  PumpFor(100);
+  const int shown = c->TimesShown();
+  PumpFor(200);  // idle: a paint must not schedule the next one
+  EXPECT_LE(c->TimesShown() - shown, 1);
+  c->Invalidate();
+  PumpFor(50);
+  EXPECT_GT(c->TimesShown(), shown);
+  form.Hide();
+}
 
 TEST_F(Panel, RadioGroupRunsOnClickWhenItsIndexChanges) {
   auto* g = Make<TRadioGroup>();
