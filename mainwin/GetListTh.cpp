@@ -154,7 +154,7 @@ class RowReader {
   std::condition_variable taken_, room_;
   std::deque<std::vector<TStrings*>> queue_;
   std::vector<TStrings*> spare_;  // empty rows made by the worker
-  int budget_;  // rows that may still be read
+  int budget_;                    // rows that may still be read
   bool stop_ = false, done_ = false;
   std::exception_ptr error_;
   std::thread thread_;
@@ -175,9 +175,7 @@ void TGetListTh::Execute() {
   bool stopped = false;
   const auto list = [&] {
     int dropped = 0, listed = 0;
-    for (size_t i = 0; i < batch.size(); ++i) {
-      TStrings* row = batch[i];
-      batch[i] = nullptr;
+    for (TStrings*& row : batch) {
       if (Ids->AddKey(row)) {
         Rows->Add(row);
         ++Count;
@@ -186,6 +184,7 @@ void TGetListTh::Execute() {
         delete row;
         ++dropped;
       }
+      row = nullptr;
     }
     batch.clear();
     if (stopped) return;
@@ -203,13 +202,13 @@ void TGetListTh::Execute() {
         if (Progress) Synchronize([this, count] { Progress->SetText(IntToStr(count)); });
       }
     }
+    // The rows read so far are listed, a stopped chunk's too: the folder has gone past them.
+    stopped = true;
+    reader.Stop();
+    while (reader.Take(batch, Clock::duration::zero())) list();
+    reader.Finished();
   } catch (...) {
     for (TStrings* row : batch) delete row;
     throw;
   }
-  // The rows read so far are listed, a stopped chunk's too: the folder has gone past them.
-  stopped = true;
-  reader.Stop();
-  while (reader.Take(batch, Clock::duration::zero())) list();
-  reader.Finished();
 }
