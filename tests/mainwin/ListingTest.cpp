@@ -1,9 +1,12 @@
 // The record listing: the inline half second, the chunks on the worker under the progress
 // dialog, the question before each further chunk, abort and continuation, the summary over every
 // row listed, and selecting real folders.
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "folders/FlowBox.h"
 #include "foundation/LogForm.h"
@@ -294,6 +297,45 @@ TEST_F(Listing, AbortThenContinueCountsEveryRowAndKeepsThemAlive) {
   SelectAlone(&other);
   EXPECT_EQ(FormMain->KeptRows->Count(), 0);
   EXPECT_EQ(SummaryCount(), 5);
+  EndListing();
+}
+
+// "中止" while the folder is being read: every row the folder handed out is listed once, those
+// still on their way to the worker included, and a continuation lists the rest, so that the rows
+// of both together are each record once.
+TEST_F(Listing, AnAbortWhileReadingListsEveryRowReadOnce) {
+  class SlowNode : public ScriptedNode {
+   public:
+    SlowNode() : ScriptedNode(200000, 10) {}
+    int ListNextNB(TStrings& row) override {
+      if (Slow && !IsMainThread()) std::this_thread::sleep_for(std::chrono::microseconds(20));
+      return ScriptedNode::ListNextNB(row);
+    }
+    std::atomic<bool> Slow{true};
+  } node;
+  bool first = true;
+  ListingUser user(std::vector<const char*>(8, "はい(&Y)"), [&](TGetListDlg* d) {
+    if (!first) return true;
+    first = false;
+    EXPECT_TRUE(PumpUntil([&] { return node.Next.load() >= 2000; }, 60000));
+    PressButton(d, SJ("中止"));
+    node.Slow = false;
+    return true;
+  });
+  SelectAlone(&node);
+  const int read = node.Next;
+  EXPECT_TRUE(FormMain->OpeContinue->Enabled());
+  ASSERT_EQ(FormMain->ListRows->Count(), read);  // the probe's row too
+  for (int i = 0; i < read; ++i) ASSERT_EQ(FormMain->ListRows->Row(i)->Strings(0), IntToStr(i + 1)) << i;
+
+  FormMain->OpeContinueExecute(nullptr);
+  EXPECT_EQ(FormMain->SearchedCount, 200000);
+  std::vector<int> ids;
+  for (CStringsList* list : {FormMain->KeptRows.get(), FormMain->ListRows})
+    for (int i = 0; i < list->Count(); ++i) ids.push_back(StrToIntDef(list->Row(i)->Strings(0), 0));
+  std::sort(ids.begin(), ids.end());
+  ASSERT_EQ(ids.size(), 200000u);
+  for (int i = 0; i < 200000; ++i) ASSERT_EQ(ids[size_t(i)], i + 1);
   EndListing();
 }
 
