@@ -130,8 +130,19 @@ int CRecSelect::NextNB(TStrings& row) {
 
 int CRecSelect::NextNB(std::vector<AnsiString>& texts) {
   const int r = Step();
-  if (r > 0)
-    for (int i = 0; i < columns_->Count(); ++i) texts.push_back(ColumnText(i));
+  if (r <= 0) return r;
+  if (rowSources_.size() != size_t(columns_->Count())) {
+    rowSources_.clear();
+    for (int i = 0; i < columns_->Count(); ++i) {
+      const CColmInfo* c = columns_->Get(i);
+      const bool known = c->TableIndex >= 0 && c->TableIndex < tables_->Count();
+      rowSources_.emplace_back(known ? tables_->Get(c->TableIndex)->Values : nullptr, c->ColumnIndex);
+    }
+  }
+  for (const auto& [values, index] : rowSources_) {
+    const CKvrValue* value = values ? values->GetAt(index) : nullptr;
+    texts.push_back(value ? value->GetText() : AnsiString());
+  }
   return r;
 }
 

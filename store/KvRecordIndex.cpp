@@ -1133,14 +1133,16 @@ int CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const 
   }
   auto slot = [&values](int i, char type) {
     CKvrValue* v = values.GetAt(i);
-    if (!v) {
-      v = new CKvrValue(type);
-      if (i < values.Count())
-        values.SetItem(i, v);
-      else
-        values.Add(v);
+    if (v) {
+      v->Reset(type);
+      return v;
     }
-    v->Reset(type);
+    // A value cleared from the list before is filled again rather than a new one made.
+    v = values.Reuse(type);
+    if (i < values.Count())
+      values.SetItem(i, v);
+    else
+      values.Add(v);
     return v;
   };
   const unsigned char* p = buf.Data();

@@ -1,5 +1,6 @@
 #include "store/Kvrvalue.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -177,6 +178,14 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 double Pow10(int k) { return k < 23 ? kPow10[k] : std::pow(10.0, k); }
+
+// An integer in decimal, as "%d" and "%u" write it.
+template <class Int>
+AnsiString DecimalText(Int v) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+  return AnsiString(digits, static_cast<size_t>(end - digits));
+}
 
 }  // namespace
 
@@ -429,9 +438,9 @@ AnsiString CKvrValue::GetText() const {
     // An empty signed integer (a column the record was written without) holds zero bytes, which
     // would read as the lowest number; it shows as nothing instead.
     case kvrSigned:
-      return empty_ ? AnsiString() : Format("%d", GetSigned());
+      return empty_ ? AnsiString() : DecimalText(GetSigned());
     case kvrUnsigned:
-      return Format("%u", GetUnsigned());
+      return DecimalText(GetUnsigned());
     case kvrString:
     case kvrSet:
       return GetString();
@@ -561,15 +570,23 @@ void CKvrValue::SplitSet(CKvrValueList& list) const {
 
 // ---- CKvrValueList ----
 
-CKvrValueList::~CKvrValueList() { ClearValues(); }
-
-CKvrValue* CKvrValueList::GetAt(int i) const {
-  return i >= 0 && i < Count() ? static_cast<CKvrValue*>(Items(i)) : nullptr;
+CKvrValueList::~CKvrValueList() {
+  for (int i = Count() - 1; i >= 0; --i) delete static_cast<CKvrValue*>(items_[static_cast<size_t>(i)]);
 }
 
 void CKvrValueList::ClearValues() {
-  for (int i = Count() - 1; i >= 0; --i) delete static_cast<CKvrValue*>(Items(i));
+  // Kept the last first, so that Reuse hands out the first value first.
+  for (size_t i = items_.size(); i-- > 0;)
+    if (items_[i]) spare_.emplace_back(static_cast<CKvrValue*>(items_[i]));
   TList::Clear();
+}
+
+CKvrValue* CKvrValueList::Reuse(char type) {
+  if (spare_.empty()) return new CKvrValue(type);
+  CKvrValue* v = spare_.back().release();
+  spare_.pop_back();
+  v->Reset(type);
+  return v;
 }
 
 CKvrValueList* CKvrValueList::Clone() const {

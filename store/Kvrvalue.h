@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/AnsiString.h"
 #include "platform/Classes.h"
@@ -133,6 +134,10 @@ class CKvrValue {
 };
 
 // One record's values in column order (value 0 is the record id); owns its values.
+//
+// Clearing the list keeps its values aside, memory and all, and Reuse hands them out again, so
+// that a list filled record after record (a query's current values) allocates only while its
+// records grow.
 class CKvrValueList : public TList {
  public:
   CKvrValueList() = default;
@@ -140,12 +145,21 @@ class CKvrValueList : public TList {
   CKvrValueList& operator=(const CKvrValueList&) = delete;
   ~CKvrValueList() override;
 
-  CKvrValue* GetAt(int i) const;  // null outside 0 .. Count() - 1
-  void ClearValues();             // deletes every value, the last first
+  // Null outside 0 .. Count() - 1.
+  CKvrValue* GetAt(int i) const {
+    return i >= 0 && static_cast<size_t>(i) < items_.size() ? static_cast<CKvrValue*>(items_[static_cast<size_t>(i)]) : nullptr;
+  }
+  void ClearValues();             // empties the list, the values kept aside for Reuse
   void Clear() override { ClearValues(); }
+  // A value for the list to own, of the type and empty (as CKvrValue(type) makes one): one kept
+  // aside by an earlier clearing when there is one, else a new one. The caller adds it.
+  CKvrValue* Reuse(char type);
   CKvrValueList* Clone() const;   // the caller owns the copy and its values
   // Index of the last value that compares equal to value, or -1.
   static int IndexOf(const CKvrValueList& list, const CKvrValue& value);
+
+ private:
+  std::vector<std::unique_ptr<CKvrValue>> spare_;
 };
 
 // Shift_JIS helpers. A lead byte followed by a byte that is not NUL makes one two-byte character;

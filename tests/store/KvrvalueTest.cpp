@@ -100,6 +100,69 @@ TEST(KvrValue, RealTexts) {
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(Make(kvrReal, c.text).GetReal(), c.value) << c.text;
 }
 
+// Values read from record images carry no source text: their texts are written from the stored
+// bytes, integers as "%d" and "%u" write them and reals as "%lg" does.
+TEST(KvrValue, TextsOfStoredNumbers) {
+  auto be = [](uint32_t v) {
+    return std::vector<unsigned char>{static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+                                      static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+  };
+  auto signedImage = [&](int32_t v) { return be(static_cast<uint32_t>(v) ^ 0x80000000u); };
+  auto realImage = [](const char* text) {
+    std::vector<unsigned char> image(Make(kvrReal, text).Stored(), Make(kvrReal, text).Stored() + 6);
+    image.push_back(0);  // no source text
+    return image;
+  };
+  struct Case {
+    char type;
+    std::vector<unsigned char> image;
+    const char* text;
+  } cases[] = {
+      {kvrSigned, signedImage(0), "0"},
+      {kvrSigned, signedImage(7), "7"},
+      {kvrSigned, signedImage(-1), "-1"},
+      {kvrSigned, signedImage(-1000), "-1000"},
+      {kvrSigned, signedImage(INT32_MAX), "2147483647"},
+      {kvrSigned, signedImage(INT32_MIN), "-2147483648"},
+      {kvrSigned, {0, 0, 0, 0}, "-2147483648"},  // zero bytes read are the lowest number
+      {kvrUnsigned, be(0), "0"},
+      {kvrUnsigned, be(10), "10"},
+      {kvrUnsigned, be(0x80000000u), "2147483648"},
+      {kvrUnsigned, be(UINT32_MAX), "4294967295"},
+      {kvrReal, realImage("123.45"), "123.45"},
+      {kvrReal, realImage("-0.001"), "-0.001"},
+      {kvrReal, realImage("0"), "0"},
+      {kvrReal, realImage("123456789"), "1.23457e+08"},
+      {kvrReal, realImage("100000000000000000000"), "1e+20"},
+      {kvrReal, realImage("0.0000125"), "1.25e-05"},
+      {kvrReal, realImage("-99999.5"), "-99999.5"},
+      {kvrReal, {0, 0, 0, 0, 0, 0, 0}, ""},  // all zero bytes: never given
+  };
+  for (const Case& c : cases) {
+    CKvrValue v(c.type);
+    ASSERT_GT(v.SetStored(c.image.data(), static_cast<int>(c.image.size())), 0) << c.text;
+    EXPECT_EQ(v.GetText(), c.text) << int(c.type) << " " << c.text;
+  }
+  // Empty values: a signed one shows nothing, an unsigned one its zero.
+  EXPECT_EQ(CKvrValue(kvrSigned).GetText(), "");
+  EXPECT_EQ(CKvrValue(kvrUnsigned).GetText(), "0");
+
+  // Every width of number, both signs, against printf.
+  std::mt19937 gen(11);
+  for (int i = 0; i < 20000; ++i) {
+    const uint32_t bits = static_cast<uint32_t>(gen()) >> (gen() % 32);
+    char want[16];
+    CKvrValue u(kvrUnsigned), v(kvrSigned);
+    ASSERT_EQ(u.SetStored(be(bits).data(), 4), 4);
+    std::snprintf(want, sizeof want, "%u", bits);
+    ASSERT_EQ(u.GetText(), want);
+    const int32_t n = static_cast<int32_t>(i % 2 ? bits : 0u - bits);
+    ASSERT_EQ(v.SetStored(signedImage(n).data(), 4), 4);
+    std::snprintf(want, sizeof want, "%d", n);
+    ASSERT_EQ(v.GetText(), want);
+  }
+}
+
 TEST(KvrValue, StoredOrderIsValueOrder) {
   std::mt19937 rng(12345);
   // Signed and unsigned integers.
