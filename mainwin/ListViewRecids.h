@@ -1,16 +1,19 @@
 // The record keys of the listed rows: a row's key is its texts at the record-id columns
 // ("__REC__ID__" of each table), joined with ":". Every listed row has a key no other listed row
-// has, so a record reached twice (through two selected folders) is listed once. The keys are kept
-// in ordinal byte order. One thread at a time (the listing worker while the window waits).
+// has, so a record reached twice (through two selected folders) is listed once. Read as a string
+// list, the keys are in ordinal byte order. One thread at a time (the listing worker while the
+// window waits).
 //
-// The keys live in an order-statistic tree, so that adding one costs a logarithm of the count
-// however the keys arrive (record ids come in numeric order, which is not their byte order); the
-// string list's own items are brought up to date when they are read through this class.
+// Adding a key only has to tell whether it is new, once per listed row, so the keys live in hash
+// sets: a key that is one record id written as a plain decimal number (the common listing of one
+// table) is kept as that number, any other key as its text. The byte-ordered string list is made
+// from the sets when it is read through this class, which is rare.
 #pragma once
 
-#include <ext/pb_ds/assoc_container.hpp>
-#include <ext/pb_ds/tree_policy.hpp>
+#include <cstdint>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "platform/Classes.h"
 
@@ -26,10 +29,9 @@ class CListViewRecids : public TStringList {
   // Records the index of every column whose field part is "__REC__ID__" (none for a null list).
   void SetColumns(CCapInfoList* columns);
   // The key's position in byte order (0 or more), or -1 when the key is listed already or row is
-  // null.
+  // null. It orders the keys, which AddKey does not.
   int AddRecord(TStrings* row);
-  // The same without the position, which costs a second walk of the tree: true when the key was
-  // new and is now listed.
+  // The same without the position: true when the key was new and is now listed.
   bool AddKey(TStrings* row);
 
   // The keys as a string list, in byte order.
@@ -39,10 +41,28 @@ class CListViewRecids : public TStringList {
   TList* Columns = new TList;  // column indexes, owned
 
  private:
-  using KeyTree = __gnu_pbds::tree<std::string, __gnu_pbds::null_type, std::less<std::string>, __gnu_pbds::rb_tree_tag,
-                                   __gnu_pbds::tree_order_statistics_node_update>;
-  std::string KeyOf(const TStrings& row) const;
+  // A set of numbers with open addressing; a slot holds the number + 1, 0 when free.
+  class NumberSet {
+   public:
+    bool Insert(uint64_t n);
+    size_t Size() const { return size_; }
+    void Clear();
+    template <typename F>
+    void ForEach(F f) const {
+      for (uint64_t slot : slots_)
+        if (slot) f(slot - 1);
+    }
+
+   private:
+    void Grow();
+    std::vector<uint64_t> slots_;
+    size_t size_ = 0;
+  };
+
+  // Adds the row's key; the key text is built into text unless the key went in as a number.
+  bool Insert(const TStrings& row, std::string& text, bool& asNumber);
   void Sync() const;
-  KeyTree keys_;
+  NumberSet numbers_;
+  std::unordered_set<std::string> texts_;
   mutable bool synced_ = true;
 };

@@ -56,3 +56,39 @@ TEST(ListViewRecids, AddKeyAndAddRecordShareTheKeys) {
   EXPECT_EQ(ids.CommaText(), "10,2");
   EXPECT_EQ(ids.Count(), 2);
 }
+
+// Keys that look alike as numbers stay distinct as texts ("7" and "007"), and a large set still
+// refuses every key it holds once it has grown.
+TEST(ListViewRecids, KeysAreTheirExactTexts) {
+  std::unique_ptr<CCapInfoList> columns(Columns({Column("A.__REC__ID__", false)}));
+  CListViewRecids ids;
+  ids.SetColumns(columns.get());
+  const char* const distinct[] = {"7", "007", "0", "", "-7", "+7", "7 ", "999999999999999999", "9999999999999999999",
+                                  "18446744073709551616", "x7"};
+  for (const char* key : distinct) {
+    std::unique_ptr<TStringList> row(Row({key}));
+    EXPECT_TRUE(ids.AddKey(row.get())) << key;
+  }
+  for (const char* key : distinct) {
+    std::unique_ptr<TStringList> row(Row({key}));
+    EXPECT_FALSE(ids.AddKey(row.get())) << key;
+  }
+  std::unique_ptr<TStringList> empty(new TStringList);
+  EXPECT_FALSE(ids.AddKey(empty.get()));  // no text at the column: the empty key, listed already
+  EXPECT_EQ(ids.Count(), int(std::size(distinct)));
+
+  const int many = 20000;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int i = 0; i < many; ++i) {
+      std::unique_ptr<TStringList> row(Row({IntToStr((i * 7919) % many + 1000).c_str()}));
+      EXPECT_EQ(ids.AddKey(row.get()), pass == 0) << i;
+    }
+  EXPECT_EQ(ids.Count(), int(std::size(distinct)) + many);
+  std::unique_ptr<TStringList> again(Row({"007"}));
+  EXPECT_EQ(ids.AddRecord(again.get()), -1);
+  std::unique_ptr<TStringList> fresh(Row({"1"}));
+  EXPECT_EQ(ids.AddRecord(fresh.get()), 5);  // after "", "+7", "-7", "0" and "007"
+  ids.Clear();
+  EXPECT_EQ(ids.Count(), 0);
+  EXPECT_TRUE(ids.AddKey(again.get()));
+}
