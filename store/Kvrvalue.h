@@ -77,6 +77,10 @@ class CKvrValue {
   // The source text when there is one, else the value written by its type ("" for an empty
   // integer); "#ERROR#" for an unknown type.
   AnsiString GetText() const;
+  // The bytes of GetText's text, without making a string: the value's own, or a number written
+  // into room (kTextRoom bytes); the length goes to n. Valid while the value and room are.
+  static constexpr size_t kTextRoom = 32;
+  const char* TextBytes(char* room, size_t& n) const;
   int GetSigned() const;
   unsigned GetUnsigned() const;
   double GetReal() const;
@@ -128,6 +132,7 @@ class CKvrValue {
   long long beyond_ = 0;
   int32_t heapSize_ = 0;
   int32_t sourceSize_ = 0;
+  int32_t sourceLength_ = 0;  // of the source text while hasSource_
   std::unique_ptr<unsigned char[]> heap_;
   std::unique_ptr<char[]> source_;  // the source text while hasSource_
   char type_;
