@@ -395,7 +395,8 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
     case kvrSigned:
     case kvrUnsigned:
       if (avail >= 4) {
-        SetBytes(image, 4);
+        std::memcpy(inline_, image, 4);
+        length_ = 4;
         taken = 4;
       }
       break;
@@ -412,7 +413,8 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
       const void* nul = avail > 6 ? std::memchr(image + 6, 0, static_cast<size_t>(avail - 6)) : nullptr;
       if (nul) {
         const size_t n = static_cast<size_t>(static_cast<const unsigned char*>(nul) - (image + 6));
-        SetBytes(image, 6);
+        std::memcpy(inline_, image, 6);
+        length_ = 6;
         if (n > 0) SetSource(reinterpret_cast<const char*>(image + 6), n);
         taken = static_cast<int>(6 + n + 1);
       }

@@ -73,6 +73,11 @@ class CKvrValue {
   // taken, or -1 when the image ends early, a text lacks its NUL inside it, or the type is not
   // one of 1 to 5; the value is then left empty.
   int SetStored(const unsigned char* image, int avail);
+  // The same for a value of the type given, whatever this value held before.
+  int SetStored(char type, const unsigned char* image, int avail) {
+    type_ = type;
+    return SetStored(image, avail);
+  }
 
   // The source text when there is one, else the value written by its type ("" for an empty
   // integer); "#ERROR#" for an unknown type.
