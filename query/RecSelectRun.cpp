@@ -139,9 +139,13 @@ int CRecSelect::NextNB(std::vector<AnsiString>& texts) {
       rowSources_.emplace_back(known ? tables_->Get(c->TableIndex)->Values : nullptr, c->ColumnIndex);
     }
   }
+  // Each text is made once, in its place in the run.
+  char room[CKvrValue::kTextRoom];
   for (const auto& [values, index] : rowSources_) {
     const CKvrValue* value = values ? values->GetAt(index) : nullptr;
-    texts.push_back(value ? value->GetText() : AnsiString());
+    size_t n = 0;
+    const char* text = value ? value->TextBytes(room, n) : "";
+    texts.emplace_back(text, n);
   }
   return r;
 }

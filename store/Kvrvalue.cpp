@@ -1,5 +1,6 @@
 #include "store/Kvrvalue.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -179,13 +180,6 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 
 double Pow10(int k) { return k < 23 ? kPow10[k] : std::pow(10.0, k); }
 
-// An integer in decimal, as "%d" and "%u" write it.
-template <class Int>
-AnsiString DecimalText(Int v) {
-  char digits[16];
-  const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
-  return AnsiString(digits, static_cast<size_t>(end - digits));
-}
 
 }  // namespace
 
@@ -282,6 +276,7 @@ void CKvrValue::SetSource(const char* text, size_t n) {
   }
   std::memcpy(source_.get(), text, n);
   source_[n] = '\0';
+  sourceLength_ = static_cast<int32_t>(n);
   hasSource_ = true;
 }
 
@@ -400,7 +395,8 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
     case kvrSigned:
     case kvrUnsigned:
       if (avail >= 4) {
-        SetBytes(image, 4);
+        std::memcpy(inline_, image, 4);
+        length_ = 4;
         taken = 4;
       }
       break;
@@ -417,7 +413,8 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
       const void* nul = avail > 6 ? std::memchr(image + 6, 0, static_cast<size_t>(avail - 6)) : nullptr;
       if (nul) {
         const size_t n = static_cast<size_t>(static_cast<const unsigned char*>(nul) - (image + 6));
-        SetBytes(image, 6);
+        std::memcpy(inline_, image, 6);
+        length_ = 6;
         if (n > 0) SetSource(reinterpret_cast<const char*>(image + 6), n);
         taken = static_cast<int>(6 + n + 1);
       }
@@ -433,23 +430,41 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
 // ---- reading ----
 
 AnsiString CKvrValue::GetText() const {
-  if (hasSource_) return AnsiString(source_.get());
+  char room[kTextRoom];
+  size_t n = 0;
+  const char* text = TextBytes(room, n);
+  return AnsiString(text, n);
+}
+
+const char* CKvrValue::TextBytes(char* room, size_t& n) const {
+  if (hasSource_) {
+    n = static_cast<size_t>(sourceLength_);
+    return source_.get();
+  }
+  n = 0;
   switch (type_) {
     // An empty signed integer (a column the record was written without) holds zero bytes, which
     // would read as the lowest number; it shows as nothing instead.
     case kvrSigned:
-      return empty_ ? AnsiString() : DecimalText(GetSigned());
+      if (empty_) return "";
+      n = static_cast<size_t>(std::to_chars(room, room + kTextRoom, GetSigned()).ptr - room);
+      return room;
     case kvrUnsigned:
-      return DecimalText(GetUnsigned());
+      n = static_cast<size_t>(std::to_chars(room, room + kTextRoom, GetUnsigned()).ptr - room);
+      return room;
     case kvrString:
     case kvrSet:
-      return GetString();
+      n = TextLength();
+      return reinterpret_cast<const char*>(data_);
     case kvrReal: {
       static const unsigned char zero[8] = {};
-      if (std::memcmp(inline_, zero, sizeof zero) == 0) return AnsiString();
-      return Format("%lg", GetReal());
+      if (std::memcmp(inline_, zero, sizeof zero) == 0) return "";
+      const int written = std::snprintf(room, kTextRoom, "%lg", GetReal());
+      n = written > 0 ? std::min(static_cast<size_t>(written), kTextRoom - 1) : 0;
+      return room;
     }
     default:
+      n = 7;
       return "#ERROR#";
   }
 }

@@ -73,10 +73,19 @@ class CKvrValue {
   // taken, or -1 when the image ends early, a text lacks its NUL inside it, or the type is not
   // one of 1 to 5; the value is then left empty.
   int SetStored(const unsigned char* image, int avail);
+  // The same for a value of the type given, whatever this value held before.
+  int SetStored(char type, const unsigned char* image, int avail) {
+    type_ = type;
+    return SetStored(image, avail);
+  }
 
   // The source text when there is one, else the value written by its type ("" for an empty
   // integer); "#ERROR#" for an unknown type.
   AnsiString GetText() const;
+  // The bytes of GetText's text, without making a string: the value's own, or a number written
+  // into room (kTextRoom bytes); the length goes to n. Valid while the value and room are.
+  static constexpr size_t kTextRoom = 32;
+  const char* TextBytes(char* room, size_t& n) const;
   int GetSigned() const;
   unsigned GetUnsigned() const;
   double GetReal() const;
@@ -128,6 +137,7 @@ class CKvrValue {
   long long beyond_ = 0;
   int32_t heapSize_ = 0;
   int32_t sourceSize_ = 0;
+  int32_t sourceLength_ = 0;  // of the source text while hasSource_
   std::unique_ptr<unsigned char[]> heap_;
   std::unique_ptr<char[]> source_;  // the source text while hasSource_
   char type_;
