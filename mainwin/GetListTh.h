@@ -5,6 +5,11 @@
 // read: a repaint during the chunk then never meets a list being appended to. The caller moves
 // the rows over once the dialog has closed. Folder and Ids belong to the user-interface thread,
 // which does not touch them while the dialog is up. Made suspended; frees itself when it ends.
+//
+// Within the chunk a reader thread of the worker's own reads the folder's rows into a short queue
+// while the worker keys and appends those already read. The reader reads no row the chunk would
+// not have read (at most the rows the chunk may still accept) and is joined, its rows listed,
+// before the worker ends, so that outside a chunk the folder has one thread again.
 #pragma once
 
 #include <atomic>

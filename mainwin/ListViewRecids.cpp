@@ -28,8 +28,11 @@ int ColumnAt(const TList& columns, int i) { return static_cast<int>(reinterpret_
 bool CListViewRecids::NumberSet::Insert(uint64_t n) {
   if ((size_ + 1) * 2 > slots_.size()) Grow();
   const size_t mask = slots_.size() - 1;
-  // Fibonacci hashing: consecutive ids spread over the table.
-  for (size_t i = size_t((n * 0x9E3779B97F4A7C15ull) >> 20) & mask;; i = (i + 1) & mask) {
+  // Runs of 64 consecutive ids keep their order next to each other, so a table's ids, which
+  // mostly come in runs, fill neighbouring slots; the runs themselves are spread (Fibonacci
+  // hashing), so ids far apart or at a stride do not crowd one place.
+  const uint64_t run = ((n >> 6) * 0x9E3779B97F4A7C15ull) >> 16;
+  for (size_t i = size_t((run << 6) | (n & 63)) & mask;; i = (i + 1) & mask) {
     if (slots_[i] == n + 1) return false;
     if (slots_[i] == 0) {
       slots_[i] = n + 1;

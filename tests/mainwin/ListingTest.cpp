@@ -212,6 +212,36 @@ TEST_F(Listing, TheWorkerStopsOneRowShortOfEachMultiple) {
   EndListing();
 }
 
+// Rows whose record is listed already are dropped, and the chunk still reads no row past its
+// limit: each record comes twice in a row here, so the folder stands at twice the accepted rows.
+TEST_F(Listing, DroppedRowsDoNotMakeAChunkReadPastItsLimit) {
+  class TwiceNode : public ScriptedNode {
+   public:
+    TwiceNode() : ScriptedNode(120000, 10) {}
+    int ListNextNB(TStrings& row) override {
+      const int r = ScriptedNode::ListNextNB(row);
+      if (r == 1) row.SetString(0, IntToStr((StrToIntDef(row[0], 0) + 1) / 2));
+      return r;
+    }
+  } node;
+  std::vector<int> readAfterChunk;
+  ListingUser user({"はい(&Y)", "はい(&Y)"}, [&](TGetListDlg* d) {
+    EXPECT_TRUE(PumpUntil([d] { return d->ModalResult() != mrNone; }, 60000));
+    readAfterChunk.push_back(node.Next);
+    return true;
+  });
+  SelectAlone(&node);
+  // 49,994 records after the inline 5 (the 49,999th record's first row is the 99,997th), then
+  // the probe's duplicate; one record for a limit already reached; the rest.
+  EXPECT_EQ(readAfterChunk, (std::vector<int>{99997, 99999, 120000}));
+  EXPECT_EQ(user.questions, (std::vector<std::string>{"検索データが 49999 を越えました。続けますか？",
+                                                      "検索データが 50000 を越えました。続けますか？"}));
+  ASSERT_EQ(FormMain->ListRows->Count(), 60000);
+  for (int i = 0; i < 60000; ++i) ASSERT_EQ(FormMain->ListRows->Row(i)->Strings(0), IntToStr(i + 1)) << i;
+  EXPECT_EQ(SummaryCount(), 60000);
+  EndListing();
+}
+
 // While the worker runs, the grid and the summary see only the rows listed before the chunk;
 // "中止" stops it without a question; continuing shows the next rows in place of the shown ones,
 // and the summary counts every row listed, all of which stay alive until a fresh listing.
