@@ -109,7 +109,8 @@ TEST(KvrValue, TextsOfStoredNumbers) {
   };
   auto signedImage = [&](int32_t v) { return be(static_cast<uint32_t>(v) ^ 0x80000000u); };
   auto realImage = [](const char* text) {
-    std::vector<unsigned char> image(Make(kvrReal, text).Stored(), Make(kvrReal, text).Stored() + 6);
+    const CKvrValue real = Make(kvrReal, text);
+    std::vector<unsigned char> image(real.Stored(), real.Stored() + 6);
     image.push_back(0);  // no source text
     return image;
   };
