@@ -180,7 +180,6 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 
 double Pow10(int k) { return k < 23 ? kPow10[k] : std::pow(10.0, k); }
 
-
 }  // namespace
 
 // ---- construction ----
@@ -591,8 +590,13 @@ CKvrValueList::~CKvrValueList() {
 
 void CKvrValueList::ClearValues() {
   // Kept the last first, so that Reuse hands out the first value first.
-  for (size_t i = items_.size(); i-- > 0;)
-    if (items_[i]) spare_.emplace_back(static_cast<CKvrValue*>(items_[i]));
+  for (size_t i = items_.size(); i-- > 0;) {
+    auto* v = static_cast<CKvrValue*>(items_[i]);
+    if (v && spare_.size() < kSpareLimit)
+      spare_.emplace_back(v);
+    else
+      delete v;
+  }
   TList::Clear();
 }
 

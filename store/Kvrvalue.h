@@ -145,9 +145,9 @@ class CKvrValue {
 
 // One record's values in column order (value 0 is the record id); owns its values.
 //
-// Clearing the list keeps its values aside, memory and all, and Reuse hands them out again, so
-// that a list filled record after record (a query's current values) allocates only while its
-// records grow.
+// Clearing the list keeps its values aside (up to a few hundred), memory and all, and Reuse hands
+// them out again, so that a list filled record after record (a query's current values) allocates
+// only while its records grow.
 class CKvrValueList : public TList {
  public:
   CKvrValueList() = default;
@@ -169,6 +169,7 @@ class CKvrValueList : public TList {
   static int IndexOf(const CKvrValueList& list, const CKvrValue& value);
 
  private:
+  static constexpr size_t kSpareLimit = 256;  // values kept aside at most; more are deleted
   std::vector<std::unique_ptr<CKvrValue>> spare_;
 };
 

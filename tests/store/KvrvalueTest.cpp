@@ -109,7 +109,8 @@ TEST(KvrValue, TextsOfStoredNumbers) {
   };
   auto signedImage = [&](int32_t v) { return be(static_cast<uint32_t>(v) ^ 0x80000000u); };
   auto realImage = [](const char* text) {
-    std::vector<unsigned char> image(Make(kvrReal, text).Stored(), Make(kvrReal, text).Stored() + 6);
+    const CKvrValue real = Make(kvrReal, text);
+    std::vector<unsigned char> image(real.Stored(), real.Stored() + 6);
     image.push_back(0);  // no source text
     return image;
   };
@@ -462,6 +463,41 @@ TEST(KvrValue, ValueLists) {
   EXPECT_EQ(copy->GetAt(1)->GetString(), "x");
   list.ClearValues();
   EXPECT_EQ(list.Count(), 0);
+}
+
+// Values kept aside by a clearing come back as new ones of the type asked for, nothing of what
+// they held before showing: texts longer than the inline store, source texts, numbers beyond
+// their range. A clearing of more values than are kept, and of holes, loses nothing else.
+TEST(KvrValue, ClearedValuesComeBackAsNew) {
+  CKvrValueList list;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      auto* v = list.Reuse(kvrString);
+      switch (i % 4) {
+        case 0: v->SetText("a text longer than the eight inline bytes"); break;
+        case 1: v->SetTypeText(kvrReal, "12.50"); break;
+        case 2: v->SetTypeText(kvrSigned, "99999999999"); break;
+        default: v->SetTypeText(kvrSet, "a,b"); break;
+      }
+      list.Add(v);
+    }
+    list.Add(nullptr);
+    list.ClearValues();
+    ASSERT_EQ(list.Count(), 0);
+  }
+  for (int i = 0; i < 300; ++i) {
+    for (const char type : {kvrSigned, kvrUnsigned, kvrString, kvrReal, kvrSet}) {
+      std::unique_ptr<CKvrValue> v(list.Reuse(type));
+      const CKvrValue fresh(type);
+      ASSERT_EQ(v->Type(), type);
+      ASSERT_TRUE(v->IsEmpty());
+      ASSERT_EQ(v->GetText(), fresh.GetText()) << int(type);
+      ASSERT_EQ(StoredHex(*v), StoredHex(fresh)) << int(type);
+      ASSERT_EQ(v->SourceText(), nullptr);
+      ASSERT_EQ(v->Beyond(), 0);
+      ASSERT_EQ(v->IsBlank(), fresh.IsBlank());
+    }
+  }
 }
 
 TEST(KvrValue, ShiftJisHelpers) {
