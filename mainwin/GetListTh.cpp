@@ -1,6 +1,7 @@
 #include "mainwin/GetListTh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -101,20 +102,31 @@ class RowReader {
     try {
       batch.reserve(kBatchRows);
       Clock::time_point started{};
+      bool aged = false;
+      // Rows the reader may read before it asks again: it takes the budget whole, so that a row
+      // costs it no lock.
+      int allowance = 0;
       for (;;) {
-        {
+        const bool hand = !batch.empty() && (batch.size() >= kBatchRows || allowance == 0 || aged);
+        if (hand || allowance == 0 || (!row && stock.empty())) {
           std::unique_lock<std::mutex> lock(mutex_);
           if (!row && stock.empty()) stock.swap(spare_);
-          if (!batch.empty() && (batch.size() >= kBatchRows || budget_ == 0 || Clock::now() - started > kBatchAge)) {
+          if (hand) {
             room_.wait(lock, [this] { return stop_ || queue_.size() < kQueuedBatches; });
             if (stop_) break;
             queue_.push_back(std::move(batch));
             batch = {};
             batch.reserve(kBatchRows);
+            aged = false;
             taken_.notify_one();
           }
-          room_.wait(lock, [this] { return stop_ || budget_ > 0; });
+          if (allowance == 0) {
+            room_.wait(lock, [this] { return stop_ || budget_ > 0; });
+            allowance = std::exchange(budget_, 0);
+          }
           if (stop_) break;
+        } else if (stop_.load(std::memory_order_relaxed)) {
+          break;
         }
         if (!row) {
           if (stock.empty()) {
@@ -130,10 +142,10 @@ class RowReader {
           if (batch.empty()) started = Clock::now();
           batch.push_back(row);
           row = nullptr;
-          std::lock_guard<std::mutex> lock(mutex_);
-          --budget_;
+          --allowance;
+          if (batch.size() % 32 == 0) aged = Clock::now() - started > kBatchAge;
         } else if (!batch.empty()) {
-          started = Clock::time_point{};  // nothing ready yet: hand over what there is
+          aged = true;  // nothing ready yet: hand over what there is
         }
       }
     } catch (...) {
@@ -154,8 +166,9 @@ class RowReader {
   std::condition_variable taken_, room_;
   std::deque<std::vector<TStrings*>> queue_;
   std::vector<TStrings*> spare_;  // empty rows made by the worker
-  int budget_;  // rows that may still be read
-  bool stop_ = false, done_ = false;
+  int budget_;                    // rows that may still be read, beyond the reader's allowance
+  std::atomic<bool> stop_{false};
+  bool done_ = false;
   std::exception_ptr error_;
   std::thread thread_;
 };
@@ -175,9 +188,7 @@ void TGetListTh::Execute() {
   bool stopped = false;
   const auto list = [&] {
     int dropped = 0, listed = 0;
-    for (size_t i = 0; i < batch.size(); ++i) {
-      TStrings* row = batch[i];
-      batch[i] = nullptr;
+    for (TStrings*& row : batch) {
       if (Ids->AddKey(row)) {
         Rows->Add(row);
         ++Count;
@@ -186,6 +197,7 @@ void TGetListTh::Execute() {
         delete row;
         ++dropped;
       }
+      row = nullptr;
     }
     batch.clear();
     if (stopped) return;
@@ -203,13 +215,13 @@ void TGetListTh::Execute() {
         if (Progress) Synchronize([this, count] { Progress->SetText(IntToStr(count)); });
       }
     }
+    // The rows read so far are listed, a stopped chunk's too: the folder has gone past them.
+    stopped = true;
+    reader.Stop();
+    while (reader.Take(batch, Clock::duration::zero())) list();
+    reader.Finished();
   } catch (...) {
     for (TStrings* row : batch) delete row;
     throw;
   }
-  // The rows read so far are listed, a stopped chunk's too: the folder has gone past them.
-  stopped = true;
-  reader.Stop();
-  while (reader.Take(batch, Clock::duration::zero())) list();
-  reader.Finished();
 }

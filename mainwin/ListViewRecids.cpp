@@ -26,34 +26,41 @@ int ColumnAt(const TList& columns, int i) { return static_cast<int>(reinterpret_
 }  // namespace
 
 bool CListViewRecids::NumberSet::Insert(uint64_t n) {
-  if ((size_ + 1) * 2 > slots_.size()) Grow();
-  const size_t mask = slots_.size() - 1;
-  // Runs of 64 consecutive ids keep their order next to each other, so a table's ids, which
-  // mostly come in runs, fill neighbouring slots; the runs themselves are spread (Fibonacci
-  // hashing), so ids far apart or at a stride do not crowd one place.
-  const uint64_t run = ((n >> 6) * 0x9E3779B97F4A7C15ull) >> 16;
-  for (size_t i = size_t((run << 6) | (n & 63)) & mask;; i = (i + 1) & mask) {
-    if (slots_[i] == n + 1) return false;
-    if (slots_[i] == 0) {
-      slots_[i] = n + 1;
-      ++size_;
-      return true;
+  if ((used_ + 1) * 2 > runs_.size()) Grow();
+  Run& run = Find((n >> 6) + 1);
+  const uint64_t bit = uint64_t(1) << (n & 63);
+  if (run.bits & bit) return false;
+  if (!run.bits) ++used_;
+  run.bits |= bit;
+  ++size_;
+  return true;
+}
+
+// The run's slot: the one holding it, else the free one where it goes (which the caller fills).
+CListViewRecids::NumberSet::Run& CListViewRecids::NumberSet::Find(uint64_t key) {
+  const size_t mask = runs_.size() - 1;
+  // Fibonacci hashing spreads neighbouring runs, and runs at a stride, over the table.
+  for (size_t i = size_t((key * 0x9E3779B97F4A7C15ull) >> 24) & mask;; i = (i + 1) & mask) {
+    Run& run = runs_[i];
+    if (run.key == key) return run;
+    if (run.key == 0) {
+      run.key = key;
+      return run;
     }
   }
 }
 
 void CListViewRecids::NumberSet::Grow() {
-  std::vector<uint64_t> old;
-  old.swap(slots_);
-  slots_.assign(std::max<size_t>(1024, old.size() * 2), 0);
-  size_ = 0;
-  for (uint64_t slot : old)
-    if (slot) Insert(slot - 1);
+  std::vector<Run> old;
+  old.swap(runs_);
+  runs_.resize(std::max<size_t>(256, old.size() * 2));
+  for (const Run& run : old)
+    if (run.key) Find(run.key).bits = run.bits;
 }
 
 void CListViewRecids::NumberSet::Clear() {
-  std::vector<uint64_t>().swap(slots_);
-  size_ = 0;
+  std::vector<Run>().swap(runs_);
+  used_ = size_ = 0;
 }
 
 CListViewRecids::~CListViewRecids() { delete Columns; }

@@ -41,7 +41,9 @@ class CListViewRecids : public TStringList {
   TList* Columns = new TList;  // column indexes, owned
 
  private:
-  // A set of numbers with open addressing; a slot holds the number + 1, 0 when free.
+  // A set of numbers kept as runs of 64: each slot of an open-addressing table holds a run's
+  // number + 1 (0 when free) and a bit for each of its numbers. A table's record ids come mostly
+  // in runs, so a run's slot takes many of them in a few bytes.
   class NumberSet {
    public:
     bool Insert(uint64_t n);
@@ -49,14 +51,20 @@ class CListViewRecids : public TStringList {
     void Clear();
     template <typename F>
     void ForEach(F f) const {
-      for (uint64_t slot : slots_)
-        if (slot) f(slot - 1);
+      for (const Run& run : runs_)
+        if (run.key)
+          for (int bit = 0; bit < 64; ++bit)
+            if (run.bits >> bit & 1) f((run.key - 1) << 6 | uint64_t(bit));
     }
 
    private:
+    struct Run {
+      uint64_t key = 0, bits = 0;
+    };
+    Run& Find(uint64_t key);
     void Grow();
-    std::vector<uint64_t> slots_;
-    size_t size_ = 0;
+    std::vector<Run> runs_;
+    size_t used_ = 0, size_ = 0;  // runs and numbers
   };
 
   // Adds the row's key; the key text is built into text unless the key went in as a number.

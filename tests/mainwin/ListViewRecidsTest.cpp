@@ -63,8 +63,8 @@ TEST(ListViewRecids, KeysAreTheirExactTexts) {
   std::unique_ptr<CCapInfoList> columns(Columns({Column("A.__REC__ID__", false)}));
   CListViewRecids ids;
   ids.SetColumns(columns.get());
-  const char* const distinct[] = {"7", "007", "0", "", "-7", "+7", "7 ", "999999999999999999", "9999999999999999999",
-                                  "18446744073709551616", "x7"};
+  const char* const distinct[] = {"7",  "007", "0",  "", "-7", "+7", "7 ", "63", "64", "999999999999999999",
+                                  "9999999999999999999", "18446744073709551616", "x7"};
   for (const char* key : distinct) {
     std::unique_ptr<TStringList> row(Row({key}));
     EXPECT_TRUE(ids.AddKey(row.get())) << key;
@@ -88,6 +88,9 @@ TEST(ListViewRecids, KeysAreTheirExactTexts) {
   EXPECT_EQ(ids.AddRecord(again.get()), -1);
   std::unique_ptr<TStringList> fresh(Row({"1"}));
   EXPECT_EQ(ids.AddRecord(fresh.get()), 5);  // after "", "+7", "-7", "0" and "007"
+  std::unique_ptr<TStringList> beyond(Row({"1000000"}));
+  EXPECT_TRUE(ids.AddKey(beyond.get()));
+  EXPECT_EQ(ids.Count(), int(std::size(distinct)) + many + 2);
   ids.Clear();
   EXPECT_EQ(ids.Count(), 0);
   EXPECT_TRUE(ids.AddKey(again.get()));
