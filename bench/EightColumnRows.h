@@ -3,11 +3,16 @@
 // number alone, so that both sides of a comparison see the same rows without keeping them.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "bench/BenchSupport.h"
 #include "platform/SysUtils.h"
+#include "store/KorvaCore.h"
+#include "store/KvRecord.h"
 #include "store/Kvrvalue.h"
 
 constexpr int kCodes = 10000;
@@ -52,3 +57,50 @@ class Rows {
 
 const char* const kColumns[8] = {"id", "date", "code", "category", "amount", "qty", "name", "note"};
 const char kTypes[8] = {kvrUnsigned, kvrString, kvrString, kvrString, kvrReal, kvrSigned, kvrString, kvrString};
+
+// A table of rows [0, n) in the file at path, the eight columns indexed, written in one run of
+// inserts; false when a column or a row is refused.
+inline bool MakeEightColumnTable(const AnsiString& path, const Rows& rows, uint64_t n) {
+  CKvRecord table;
+  table.SetFileName(path);
+  for (int c = 0; c < 8; ++c)
+    if (!table.AddColumn(kColumns[c], kTypes[c], 20)) return false;
+  TStringList names, texts;
+  for (const char* c : kColumns) {
+    names.Add(c);
+    texts.Add(AnsiString());
+  }
+  std::vector<AnsiString> row;
+  CKorvaHold run(*table.File());
+  for (uint64_t i = 0; i < n; ++i) {
+    rows.Row(i, row);
+    for (int c = 0; c < 8; ++c) texts.SetString(c, row[size_t(c)]);
+    if (!table.InsertEx(names, texts, nullptr, 0)) return false;
+  }
+  return true;
+}
+
+// The same rows in table t of an open SQLite database, as its own types hold them (the amount a
+// real, the quantity an integer), inserted in one transaction; false on any failure.
+inline bool MakeEightColumnSqlite(sqlite3* db, const Rows& rows, uint64_t n) {
+  auto exec = [db](const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; };
+  if (!exec("PRAGMA journal_mode=OFF") || !exec("PRAGMA synchronous=OFF") ||
+      !exec("CREATE TABLE t(id INTEGER, date TEXT, code TEXT, category TEXT, amount REAL, qty INTEGER, name TEXT, note TEXT)") ||
+      !exec("BEGIN"))
+    return false;
+  sqlite3_stmt* insert = nullptr;
+  if (sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?, ?, ?, ?, ?, ?, ?, ?)", -1, &insert, nullptr) != SQLITE_OK) return false;
+  std::vector<AnsiString> row;
+  bool ok = true;
+  for (uint64_t i = 0; ok && i < n; ++i) {
+    rows.Row(i, row);
+    sqlite3_bind_int64(insert, 1, sqlite3_int64(i + 1));
+    for (int c : {1, 2, 3, 6, 7}) sqlite3_bind_text(insert, c + 1, row[size_t(c)].c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_double(insert, 5, std::strtod(row[4].c_str(), nullptr));
+    sqlite3_bind_int(insert, 6, std::atoi(row[5].c_str()));
+    ok = sqlite3_step(insert) == SQLITE_DONE;
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  return ok && exec("COMMIT");
+}

@@ -147,6 +147,10 @@ void TFormMain::BuildFolderTree() {
   if (!TopFolder) {
     TopFolder = new CTopRuleFolder;
     TopFolder->SetFolderFilePaths(IniReadPath, IniWritePath);
+    // Folders saved under this name are read even when its settings were never written (the
+    // program ended without closing): the program's own tree would be saved over them at close.
+    if (TopFolder->ReadPath != TopFolder->WritePath && FileExists(TopFolder->WritePath))
+      TopFolder->ReadPath = TopFolder->WritePath;
     TopFolder->LoadFolderFile();
     TopFolder->OnListChanged = [this](CRuleFolder* folder) { FolderListChanged(folder); };
     TopFolder->OnTreeChanged = [this](CRuleFolder* folder) { FolderTreeChanged(folder); };

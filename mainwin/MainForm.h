@@ -151,6 +151,7 @@ class TFormMain : public TForm {
   CSummaryMod* Summary;         // owned
   int CardState = 0;
   int ChunkSize = 50000;
+  int InlinePhaseMs = 500;  // how long a listing reads on this thread before the worker takes over
   int SearchedCount = 0;
   TGridRect SavedSelection{-1, -1, -1, -1};  // Left -1: none
   int LastTopRow = 0, LastFrozenRow = 0;

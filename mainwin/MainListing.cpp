@@ -31,9 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long the listing reads on the user-interface thread before the worker takes over.
-constexpr auto kInlinePhase = std::chrono::milliseconds(500);
-
 void* const kUnfilledRow = reinterpret_cast<void*>(intptr_t(-1));
 
 // A row for a listing of width columns.
@@ -185,7 +182,7 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
         shown = true;
       }
     }
-  } while (Clock::now() - t1 < kInlinePhase);
+  } while (Clock::now() - t1 < std::chrono::milliseconds(InlinePhaseMs));
   delete row;
   if (!finished) ShowRowsSoFar(columns);  // before the dialog lets the grid repaint
 

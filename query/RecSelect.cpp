@@ -83,6 +83,7 @@ void CRecSelect::Reset() {
   current_ = 0;
   extendedIndex_ = -1;
   holdable_ = false;
+  rowSources_.clear();
 }
 
 void CRecSelect::CollectColumns(const AnsiString& text) {

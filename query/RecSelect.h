@@ -181,4 +181,7 @@ class CRecSelect : public CRecSelectBase {
   std::unique_ptr<CTableInfoList> tables_;
   std::unique_ptr<CColmInfoList> columns_;
   bool holdable_ = false;
+  // Per select column, the current values of its table and the column's index there (null when
+  // unresolved): looked up once per compilation, not once per row.
+  std::vector<std::pair<const CKvrValueList*, int>> rowSources_;
 };

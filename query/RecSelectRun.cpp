@@ -130,8 +130,23 @@ int CRecSelect::NextNB(TStrings& row) {
 
 int CRecSelect::NextNB(std::vector<AnsiString>& texts) {
   const int r = Step();
-  if (r > 0)
-    for (int i = 0; i < columns_->Count(); ++i) texts.push_back(ColumnText(i));
+  if (r <= 0) return r;
+  if (rowSources_.size() != size_t(columns_->Count())) {
+    rowSources_.clear();
+    for (int i = 0; i < columns_->Count(); ++i) {
+      const CColmInfo* c = columns_->Get(i);
+      const bool known = c->TableIndex >= 0 && c->TableIndex < tables_->Count();
+      rowSources_.emplace_back(known ? tables_->Get(c->TableIndex)->Values : nullptr, c->ColumnIndex);
+    }
+  }
+  // Each text is made once, in its place in the run.
+  char room[CKvrValue::kTextRoom];
+  for (const auto& [values, index] : rowSources_) {
+    const CKvrValue* value = values ? values->GetAt(index) : nullptr;
+    size_t n = 0;
+    const char* text = value ? value->TextBytes(room, n) : "";
+    texts.emplace_back(text, n);
+  }
   return r;
 }
 

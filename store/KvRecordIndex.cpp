@@ -1131,22 +1131,22 @@ int CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const 
     delete values.GetAt(values.Count() - 1);
     values.Delete(values.Count() - 1);
   }
+  // The value of column i, made when the list lacks it; it is filled by the caller.
   auto slot = [&values](int i, char type) {
     CKvrValue* v = values.GetAt(i);
-    if (!v) {
-      v = new CKvrValue(type);
-      if (i < values.Count())
-        values.SetItem(i, v);
-      else
-        values.Add(v);
-    }
-    v->Reset(type);
+    if (v) return v;
+    // A value cleared from the list before is filled again rather than a new one made.
+    v = values.Reuse(type);
+    if (i < values.Count())
+      values.SetItem(i, v);
+    else
+      values.Add(v);
     return v;
   };
   const unsigned char* p = buf.Data();
   const int length = buf.Length();
   static const unsigned char kNoId[4] = {};
-  slot(0, kvrUnsigned)->SetStored(length >= 4 ? p : kNoId, 4);
+  slot(0, kvrUnsigned)->SetStored(kvrUnsigned, length >= 4 ? p : kNoId, 4);
   const uint32_t stored = length >= 8 ? KvrGet32(p + 4) : 0;
   const int total = length >= 8 ? int(std::min<uint32_t>(stored, uint32_t(length))) : 0;
   // A body is written whole: its length field is its length, and its values end exactly there
@@ -1155,12 +1155,15 @@ int CKvRecord::DecodeRecord(CKvrValueList& values, const CKvrBuffer& buf, const 
   bool exact = length >= 8 && stored == uint32_t(length);
   int pos = 8, held = 0;
   for (int i = 1; i < cols.Count(); ++i) {
-    CKvrValue* v = slot(i, cols.GetAt(i)->Type);
+    const char type = cols.GetAt(i)->Type;
+    CKvrValue* v = slot(i, type);
     if (pos < total) {
-      const int took = v->SetStored(p + pos, total - pos);
+      const int took = v->SetStored(type, p + pos, total - pos);
       if (took <= 0) exact = false;
       pos = took > 0 ? pos + took : total;
       ++held;
+    } else {
+      v->Reset(type);
     }
   }
   if (pos != total) exact = false;

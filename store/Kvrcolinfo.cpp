@@ -124,10 +124,6 @@ AnsiString CKvrColInfo::ToText() const {
 
 CKvrColInfoList::~CKvrColInfoList() { Clear(); }
 
-CKvrColInfo* CKvrColInfoList::GetAt(int i) const {
-  return i >= 0 && i < Count() ? static_cast<CKvrColInfo*>(Items(i)) : nullptr;
-}
-
 int CKvrColInfoList::IndexOf(const AnsiString& name) const {
   for (int i = 0; i < Count(); ++i)
     if (GetAt(i)->Name == name) return i;

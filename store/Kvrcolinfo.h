@@ -164,7 +164,10 @@ class CKvrColInfoList : public TList {
   CKvrColInfoList& operator=(const CKvrColInfoList&) = delete;
   ~CKvrColInfoList() override;
 
-  CKvrColInfo* GetAt(int i) const;            // null outside the list
+  // Null outside the list.
+  CKvrColInfo* GetAt(int i) const {
+    return i >= 0 && static_cast<size_t>(i) < items_.size() ? static_cast<CKvrColInfo*>(items_[static_cast<size_t>(i)]) : nullptr;
+  }
   int IndexOf(const AnsiString& name) const;  // exact bytes; -1 when none
   CKvrColInfo* Find(const AnsiString& name) const;
   CKvrColInfo* AddNew();

@@ -1,5 +1,7 @@
 #include "store/Kvrvalue.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -273,6 +275,7 @@ void CKvrValue::SetSource(const char* text, size_t n) {
   }
   std::memcpy(source_.get(), text, n);
   source_[n] = '\0';
+  sourceLength_ = static_cast<int32_t>(n);
   hasSource_ = true;
 }
 
@@ -391,7 +394,8 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
     case kvrSigned:
     case kvrUnsigned:
       if (avail >= 4) {
-        SetBytes(image, 4);
+        std::memcpy(inline_, image, 4);
+        length_ = 4;
         taken = 4;
       }
       break;
@@ -408,7 +412,8 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
       const void* nul = avail > 6 ? std::memchr(image + 6, 0, static_cast<size_t>(avail - 6)) : nullptr;
       if (nul) {
         const size_t n = static_cast<size_t>(static_cast<const unsigned char*>(nul) - (image + 6));
-        SetBytes(image, 6);
+        std::memcpy(inline_, image, 6);
+        length_ = 6;
         if (n > 0) SetSource(reinterpret_cast<const char*>(image + 6), n);
         taken = static_cast<int>(6 + n + 1);
       }
@@ -424,23 +429,41 @@ int CKvrValue::SetStored(const unsigned char* image, int avail) {
 // ---- reading ----
 
 AnsiString CKvrValue::GetText() const {
-  if (hasSource_) return AnsiString(source_.get());
+  char room[kTextRoom];
+  size_t n = 0;
+  const char* text = TextBytes(room, n);
+  return AnsiString(text, n);
+}
+
+const char* CKvrValue::TextBytes(char* room, size_t& n) const {
+  if (hasSource_) {
+    n = static_cast<size_t>(sourceLength_);
+    return source_.get();
+  }
+  n = 0;
   switch (type_) {
     // An empty signed integer (a column the record was written without) holds zero bytes, which
     // would read as the lowest number; it shows as nothing instead.
     case kvrSigned:
-      return empty_ ? AnsiString() : Format("%d", GetSigned());
+      if (empty_) return "";
+      n = static_cast<size_t>(std::to_chars(room, room + kTextRoom, GetSigned()).ptr - room);
+      return room;
     case kvrUnsigned:
-      return Format("%u", GetUnsigned());
+      n = static_cast<size_t>(std::to_chars(room, room + kTextRoom, GetUnsigned()).ptr - room);
+      return room;
     case kvrString:
     case kvrSet:
-      return GetString();
+      n = TextLength();
+      return reinterpret_cast<const char*>(data_);
     case kvrReal: {
       static const unsigned char zero[8] = {};
-      if (std::memcmp(inline_, zero, sizeof zero) == 0) return AnsiString();
-      return Format("%lg", GetReal());
+      if (std::memcmp(inline_, zero, sizeof zero) == 0) return "";
+      const int written = std::snprintf(room, kTextRoom, "%lg", GetReal());
+      n = written > 0 ? std::min(static_cast<size_t>(written), kTextRoom - 1) : 0;
+      return room;
     }
     default:
+      n = 7;
       return "#ERROR#";
   }
 }
@@ -561,15 +584,28 @@ void CKvrValue::SplitSet(CKvrValueList& list) const {
 
 // ---- CKvrValueList ----
 
-CKvrValueList::~CKvrValueList() { ClearValues(); }
-
-CKvrValue* CKvrValueList::GetAt(int i) const {
-  return i >= 0 && i < Count() ? static_cast<CKvrValue*>(Items(i)) : nullptr;
+CKvrValueList::~CKvrValueList() {
+  for (int i = Count() - 1; i >= 0; --i) delete static_cast<CKvrValue*>(items_[static_cast<size_t>(i)]);
 }
 
 void CKvrValueList::ClearValues() {
-  for (int i = Count() - 1; i >= 0; --i) delete static_cast<CKvrValue*>(Items(i));
+  // Kept the last first, so that Reuse hands out the first value first.
+  for (size_t i = items_.size(); i-- > 0;) {
+    auto* v = static_cast<CKvrValue*>(items_[i]);
+    if (v && spare_.size() < kSpareLimit)
+      spare_.emplace_back(v);
+    else
+      delete v;
+  }
   TList::Clear();
+}
+
+CKvrValue* CKvrValueList::Reuse(char type) {
+  if (spare_.empty()) return new CKvrValue(type);
+  CKvrValue* v = spare_.back().release();
+  spare_.pop_back();
+  v->Reset(type);
+  return v;
 }
 
 CKvrValueList* CKvrValueList::Clone() const {

@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/AnsiString.h"
 #include "platform/Classes.h"
@@ -72,10 +73,19 @@ class CKvrValue {
   // taken, or -1 when the image ends early, a text lacks its NUL inside it, or the type is not
   // one of 1 to 5; the value is then left empty.
   int SetStored(const unsigned char* image, int avail);
+  // The same for a value of the type given, whatever this value held before.
+  int SetStored(char type, const unsigned char* image, int avail) {
+    type_ = type;
+    return SetStored(image, avail);
+  }
 
   // The source text when there is one, else the value written by its type ("" for an empty
   // integer); "#ERROR#" for an unknown type.
   AnsiString GetText() const;
+  // The bytes of GetText's text, without making a string: the value's own, or a number written
+  // into room (kTextRoom bytes); the length goes to n. Valid while the value and room are.
+  static constexpr size_t kTextRoom = 32;
+  const char* TextBytes(char* room, size_t& n) const;
   int GetSigned() const;
   unsigned GetUnsigned() const;
   double GetReal() const;
@@ -127,12 +137,17 @@ class CKvrValue {
   long long beyond_ = 0;
   int32_t heapSize_ = 0;
   int32_t sourceSize_ = 0;
+  int32_t sourceLength_ = 0;  // of the source text while hasSource_
   std::unique_ptr<unsigned char[]> heap_;
   std::unique_ptr<char[]> source_;  // the source text while hasSource_
   char type_;
 };
 
 // One record's values in column order (value 0 is the record id); owns its values.
+//
+// Clearing the list keeps its values aside (up to a few hundred), memory and all, and Reuse hands
+// them out again, so that a list filled record after record (a query's current values) allocates
+// only while its records grow.
 class CKvrValueList : public TList {
  public:
   CKvrValueList() = default;
@@ -140,12 +155,22 @@ class CKvrValueList : public TList {
   CKvrValueList& operator=(const CKvrValueList&) = delete;
   ~CKvrValueList() override;
 
-  CKvrValue* GetAt(int i) const;  // null outside 0 .. Count() - 1
-  void ClearValues();             // deletes every value, the last first
+  // Null outside 0 .. Count() - 1.
+  CKvrValue* GetAt(int i) const {
+    return i >= 0 && static_cast<size_t>(i) < items_.size() ? static_cast<CKvrValue*>(items_[static_cast<size_t>(i)]) : nullptr;
+  }
+  void ClearValues();             // empties the list, the values kept aside for Reuse
   void Clear() override { ClearValues(); }
+  // A value for the list to own, of the type and empty (as CKvrValue(type) makes one): one kept
+  // aside by an earlier clearing when there is one, else a new one. The caller adds it.
+  CKvrValue* Reuse(char type);
   CKvrValueList* Clone() const;   // the caller owns the copy and its values
   // Index of the last value that compares equal to value, or -1.
   static int IndexOf(const CKvrValueList& list, const CKvrValue& value);
+
+ private:
+  static constexpr size_t kSpareLimit = 256;  // values kept aside at most; more are deleted
+  std::vector<std::unique_ptr<CKvrValue>> spare_;
 };
 
 // Shift_JIS helpers. A lead byte followed by a byte that is not NUL makes one two-byte character;

@@ -1,7 +1,8 @@
 // A user's day with the main window, driven through its controls offscreen: the program starts
 // on a folder file with a table folder over 3,000 records and a condition folder below it; the
 // user opens the table folder, selects it, the condition folder, and both with Ctrl, reads the
-// rows and the status bar, sorts by a heading, widens a column, and closes, saving the folders.
+// rows and the status bar, sorts by a heading, lists in chunks (stops after the second and
+// continues from the menu), widens a column, and closes, saving the folders.
 #include "folders/FlowBox.h"
 #include "store/KorvaCore.h"
 #include "tests/mainwin/MainWindowTestSupport.h"
@@ -73,7 +74,8 @@ std::string StatusText(int panel) { return SjisToUtf8(FormMain->StatusBar1->Pane
 
 TEST_F(MainWindowTest, AUserListsSortsAndClosesSavingTheFolders) {
   BusyWorkFolder work;
-  UserScript user({"はい(&Y)"});
+  // Go on after the first chunk, stop after the second, go on in the continuation; save at close.
+  UserScript user({"はい(&Y)", "いいえ(&N)", "はい(&Y)", "はい(&Y)"});
   StartedProgram program({work.Base()});
   TTreeNode* root = FormMain->TreeView1->Items()->GetFirstNode();
   ASSERT_NE(root, nullptr);
@@ -127,6 +129,35 @@ TEST_F(MainWindowTest, AUserListsSortsAndClosesSavingTheFolders) {
   EXPECT_EQ(GridRow(1), "顧客 3000|営業|3000");
   EXPECT_EQ(StatusText(2), "ソート: amount▽");
 
+  // A listing too long for the first moment: with chunks of 1,000 (and no time on the window's
+  // own thread) these 3,000 records list as a large table does with chunks of 50,000. The user
+  // goes on after the first chunk and stops after the second.
+  FormMain->InlinePhaseMs = 0;
+  FormMain->ChunkSize = 1000;
+  ClickNode(table);
+  EXPECT_TRUE(CountIs(2000));
+  EXPECT_EQ(GridRows(), 2000);
+  EXPECT_EQ(GridRow(1), "顧客 2000|経理|2000");  // still sorted downwards by amount
+  FormMain->StringGridEx1->SetTopRow(2000);
+  EXPECT_EQ(GridRow(2000), "顧客 2|経理|2");
+  ASSERT_TRUE(FormMain->OpeContinue->Enabled());
+  // "続きを検索" lists the remaining records in place of the shown ones; the count goes on.
+  ASSERT_TRUE(ChooseOperation("続きを検索"));
+  EXPECT_TRUE(CountIs(kRecords));
+  EXPECT_EQ(GridRows(), kRecords - 2000);
+  EXPECT_EQ(GridRow(1), "顧客 3000|営業|3000");
+  FormMain->StringGridEx1->SetTopRow(kRecords - 2000);
+  EXPECT_EQ(GridRow(kRecords - 2000), "顧客 2001|営業|2001");
+  FormMain->StringGridEx1->SetTopRow(1);
+  EXPECT_FALSE(FormMain->OpeContinue->Enabled());  // the listing reached its end
+  ASSERT_EQ(user.shown.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(SjisToUtf8(user.shown[i].caption), "継続の確認");
+    EXPECT_EQ(SjisToUtf8(user.shown[i].text), "検索データが " + std::to_string(i == 1 ? 2000 : 1000) + " を越えました。続けますか？");
+  }
+  FormMain->InlinePhaseMs = 500;
+  FormMain->ChunkSize = 50000;
+
   // Widening the column "name" by its heading's edge changes the folder; closing asks to save.
   TStringGridEx* grid = FormMain->StringGridEx1;
   const TRect heading = grid->CellRect(0, 0);
@@ -137,8 +168,8 @@ TEST_F(MainWindowTest, AUserListsSortsAndClosesSavingTheFolders) {
   EXPECT_TRUE(FormMain->FileSaveFol->Enabled());
   FormMain->Close();
   EXPECT_FALSE(FormMain->Visible());
-  ASSERT_EQ(user.shown.size(), 1u);
-  EXPECT_EQ(SjisToUtf8(user.shown[0].text), "フォルダに変更があります。保存しますか？");
+  ASSERT_EQ(user.shown.size(), 4u);
+  EXPECT_EQ(SjisToUtf8(user.shown[3].text), "フォルダに変更があります。保存しますか？");
   EXPECT_TRUE(FileExists(work.Base() + "_1.fld"));  // the previous folder file, one generation down
   CTopRuleFolder saved;
   saved.ReadPath = work.FolderFile();

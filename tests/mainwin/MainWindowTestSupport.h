@@ -262,6 +262,18 @@ inline bool ClickTreePopupItem(const AnsiString& caption) {
   return false;
 }
 
+// Chooses the item of the "データ操作" menu with that caption; false when it is not there or disabled.
+inline bool ChooseOperation(const char* caption) {
+  for (int i = 0; i < FormMain->Ope1->Count(); ++i) {
+    TMenuItem* item = FormMain->Ope1->Items(i);
+    if (SjisToUtf8(item->Caption()) != caption) continue;
+    if (!item->Enabled) return false;
+    item->Click();
+    return true;
+  }
+  return false;
+}
+
 // The about box closed, a message box noted as "caption: text" (UTF-8) in boxes and answered with
 // the next of answers (OK once they are used up); false for any other form.
 inline bool AnswerMessages(TForm* form, std::vector<std::string>& boxes, const std::vector<const char*>& answers,

@@ -25,18 +25,6 @@ void Click(TStringGrid* grid, int col, int row, TShiftState keys = 0) {
   grid->ReleaseMouse(mbLeft, keys, p.x, p.y);
 }
 
-// Chooses the item of the "データ操作" menu with that caption; false when it is not there or disabled.
-bool Choose(const char* caption) {
-  for (int i = 0; i < FormMain->Ope1->Count(); ++i) {
-    TMenuItem* item = FormMain->Ope1->Items(i);
-    if (SjisToUtf8(item->Caption()) != caption) continue;
-    if (!item->Enabled) return false;
-    item->Click();
-    return true;
-  }
-  return false;
-}
-
 // Types ASCII text into a sheet cell the user has clicked: the first key opens the cell's editor.
 void Type(TKelmGrid* sheet, const char* text) {
   sheet->PressKey(static_cast<uint16_t>(std::toupper(static_cast<unsigned char>(text[0]))), 0);
@@ -108,7 +96,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
       EXPECT_EQ(sheet->Cells(2, 2), SJ("経理"));
       PressButton(form, "OK");
     });
-    ASSERT_TRUE(Choose("データの編集"));
+    ASSERT_TRUE(ChooseOperation("データの編集"));
   }
   EXPECT_EQ(dialogs, 1);
   std::vector<std::string> expected{"1|" + SJ("山田|営業|120"), "2|" + SJ("十河|人事|31"), "3|" + SJ("高橋|経理|45")};
@@ -130,7 +118,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
       Click(sheet, 2, first);
       PressButton(form, "OK");
     });
-    ASSERT_TRUE(Choose("データの追加"));
+    ASSERT_TRUE(ChooseOperation("データの追加"));
   }
   expected.push_back("4|Kato||7");
   EXPECT_EQ(Stored(tableFile), expected);
@@ -146,7 +134,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
   ASSERT_FALSE(list->GetRowSelects(1));
   {
     UserScript user;
-    ASSERT_TRUE(Choose("データの削除"));
+    ASSERT_TRUE(ChooseOperation("データの削除"));
     ASSERT_EQ(user.shown.size(), 2u);
     EXPECT_EQ(SjisToUtf8(user.shown[0].text), "削除します。よろしいですか？");
     EXPECT_EQ(SjisToUtf8(user.shown[1].text), "他で処理中なので、削除ができません。");
@@ -155,7 +143,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
   ASSERT_TRUE(other.Unlock());
   {
     UserScript user;
-    ASSERT_TRUE(Choose("データの削除"));
+    ASSERT_TRUE(ChooseOperation("データの削除"));
     EXPECT_EQ(user.shown.size(), 1u);
   }
   expected.erase(expected.begin() + 2);
@@ -179,7 +167,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
       dialog->RadioGroup2->SetItemIndex(1);
       PressButton(dialog, "OK");
     });
-    ASSERT_TRUE(Choose("CSV出力"));
+    ASSERT_TRUE(ChooseOperation("CSV出力"));
   }
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(ReadFileBytes(work.dir.File("list.csv")), Fixture("record-edit.csv"));

@@ -130,6 +130,16 @@ TEST_F(MainWindowTest, MissingFilesStartWithTheRootAlone) {
   EXPECT_TRUE(FileExists(dir.File("new.ini")));  // written under the new name
 }
 
+TEST_F(MainWindowTest, FoldersSavedUnderTheNameAreReadWithoutItsSettings) {
+  WorkFolder work;  // its folder file, but no settings file: the last run never closed
+  ASSERT_FALSE(FileExists(work.Settings()));
+  UserScript user({"はい(&Y)"});
+  StartedProgram program({work.Base()});
+  EXPECT_EQ(FormMain->IniReadPath, ChangeFileExt(ExecutablePath(), ".ini"));
+  EXPECT_EQ(FormMain->TopFolder->ReadPath, work.FolderFile());
+  EXPECT_EQ(TreeText(FormMain->TreeView1), "Cindervault\n  顧客\n");
+}
+
 TEST_F(MainWindowTest, DamagedFolderFileIsReportedAndStartUpGoesOn) {
   WorkFolder work;
   std::filesystem::resize_file(work.FolderFile(), 10);

@@ -199,7 +199,9 @@ TEST(KvRecordDamage, DamagedBlocksAreReportedAndTheIntactRecordsComeBack) {
         continue;
       }
       for (const auto& [no, values] : got) EXPECT_EQ(values, expected.at(no)) << column << " " << no;
-      if (std::string(column) != "tags") EXPECT_EQ(int(got.size()), n) << column;
+      if (std::string(column) != "tags") {
+        EXPECT_EQ(int(got.size()), n) << column;
+      }
     }
     {
       MessageCatcher box;

@@ -147,8 +147,12 @@ TEST(KvRecordRepair, ReIndexMendsWhatTheCheckFinds) {
     }
     KvrTableCheck found;
     EXPECT_EQ(f.table.CheckTable(&found), -1);
-    if (c.finding) EXPECT_GT(found.*(c.finding), 0);
-    if (c.flag) EXPECT_TRUE(found.*(c.flag));
+    if (c.finding) {
+      EXPECT_GT(found.*(c.finding), 0);
+    }
+    if (c.flag) {
+      EXPECT_TRUE(found.*(c.flag));
+    }
     f.table.Close();
     EXPECT_EQ(CKorva::Check(f.dir.File("t.kv")), -1);  // the data check sees it too
     EXPECT_GE(f.table.ReIndex(nullptr, nullptr), 0);

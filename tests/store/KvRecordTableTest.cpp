@@ -224,7 +224,7 @@ TEST(KvRecordTable, StorageStepsCountUsesAndRefuseDuplicates) {
 }
 
 // A list that held another record (reals with their texts, longer texts, more or fewer values,
-// a missing or foreign one) is filled with exactly the record decoded now, down to the columns
+// a missing or foreign one, or all of them cleared) is filled with exactly the record decoded now, down to the columns
 // its body lacks.
 TEST(KvRecordTable, DecodingIntoAUsedListGivesOnlyTheNewRecord) {
   TableFixture f({{"r", kvrReal, 0, 0}, {"t", kvrString, 0, 0}});
@@ -251,6 +251,18 @@ TEST(KvRecordTable, DecodingIntoAUsedListGivesOnlyTheNewRecord) {
          v.SetItem(2, nullptr);
        }},
       {"another type", [](CKvrValueList& v) { v.GetAt(1)->SetTypeText(kvrString, "not a number"); }},
+      // Cleared values are filled again, each in whatever slot it lands in.
+      {"cleared", [](CKvrValueList& v) { v.ClearValues(); }},
+      {"cleared, one of another type", [](CKvrValueList& v) {
+         v.GetAt(0)->SetTypeText(kvrReal, "7.125");
+         v.GetAt(2)->SetTypeText(kvrSigned, "-5");
+         v.ClearValues();
+       }},
+      {"cleared with a hole", [](CKvrValueList& v) {
+         delete v.GetAt(1);
+         v.SetItem(1, nullptr);
+         v.ClearValues();
+       }},
   };
   for (const auto& c : cases) {
     CKvrValueList values;

@@ -100,6 +100,70 @@ TEST(KvrValue, RealTexts) {
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(Make(kvrReal, c.text).GetReal(), c.value) << c.text;
 }
 
+// Values read from record images carry no source text: their texts are written from the stored
+// bytes, integers as "%d" and "%u" write them and reals as "%lg" does.
+TEST(KvrValue, TextsOfStoredNumbers) {
+  auto be = [](uint32_t v) {
+    return std::vector<unsigned char>{static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+                                      static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+  };
+  auto signedImage = [&](int32_t v) { return be(static_cast<uint32_t>(v) ^ 0x80000000u); };
+  auto realImage = [](const char* text) {
+    const CKvrValue real = Make(kvrReal, text);
+    std::vector<unsigned char> image(real.Stored(), real.Stored() + 6);
+    image.push_back(0);  // no source text
+    return image;
+  };
+  struct Case {
+    char type;
+    std::vector<unsigned char> image;
+    const char* text;
+  } cases[] = {
+      {kvrSigned, signedImage(0), "0"},
+      {kvrSigned, signedImage(7), "7"},
+      {kvrSigned, signedImage(-1), "-1"},
+      {kvrSigned, signedImage(-1000), "-1000"},
+      {kvrSigned, signedImage(INT32_MAX), "2147483647"},
+      {kvrSigned, signedImage(INT32_MIN), "-2147483648"},
+      {kvrSigned, {0, 0, 0, 0}, "-2147483648"},  // zero bytes read are the lowest number
+      {kvrUnsigned, be(0), "0"},
+      {kvrUnsigned, be(10), "10"},
+      {kvrUnsigned, be(0x80000000u), "2147483648"},
+      {kvrUnsigned, be(UINT32_MAX), "4294967295"},
+      {kvrReal, realImage("123.45"), "123.45"},
+      {kvrReal, realImage("-0.001"), "-0.001"},
+      {kvrReal, realImage("0"), "0"},
+      {kvrReal, realImage("123456789"), "1.23457e+08"},
+      {kvrReal, realImage("100000000000000000000"), "1e+20"},
+      {kvrReal, realImage("0.0000125"), "1.25e-05"},
+      {kvrReal, realImage("-99999.5"), "-99999.5"},
+      {kvrReal, {0, 0, 0, 0, 0, 0, 0}, ""},  // all zero bytes: never given
+  };
+  for (const Case& c : cases) {
+    CKvrValue v(c.type);
+    ASSERT_GT(v.SetStored(c.image.data(), static_cast<int>(c.image.size())), 0) << c.text;
+    EXPECT_EQ(v.GetText(), c.text) << int(c.type) << " " << c.text;
+  }
+  // Empty values: a signed one shows nothing, an unsigned one its zero.
+  EXPECT_EQ(CKvrValue(kvrSigned).GetText(), "");
+  EXPECT_EQ(CKvrValue(kvrUnsigned).GetText(), "0");
+
+  // Every width of number, both signs, against printf.
+  std::mt19937 gen(11);
+  for (int i = 0; i < 20000; ++i) {
+    const uint32_t bits = static_cast<uint32_t>(gen()) >> (gen() % 32);
+    char want[16];
+    CKvrValue u(kvrUnsigned), v(kvrSigned);
+    ASSERT_EQ(u.SetStored(be(bits).data(), 4), 4);
+    std::snprintf(want, sizeof want, "%u", bits);
+    ASSERT_EQ(u.GetText(), want);
+    const int32_t n = static_cast<int32_t>(i % 2 ? bits : 0u - bits);
+    ASSERT_EQ(v.SetStored(signedImage(n).data(), 4), 4);
+    std::snprintf(want, sizeof want, "%d", n);
+    ASSERT_EQ(v.GetText(), want);
+  }
+}
+
 TEST(KvrValue, StoredOrderIsValueOrder) {
   std::mt19937 rng(12345);
   // Signed and unsigned integers.
@@ -399,6 +463,41 @@ TEST(KvrValue, ValueLists) {
   EXPECT_EQ(copy->GetAt(1)->GetString(), "x");
   list.ClearValues();
   EXPECT_EQ(list.Count(), 0);
+}
+
+// Values kept aside by a clearing come back as new ones of the type asked for, nothing of what
+// they held before showing: texts longer than the inline store, source texts, numbers beyond
+// their range. A clearing of more values than are kept, and of holes, loses nothing else.
+TEST(KvrValue, ClearedValuesComeBackAsNew) {
+  CKvrValueList list;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      auto* v = list.Reuse(kvrString);
+      switch (i % 4) {
+        case 0: v->SetText("a text longer than the eight inline bytes"); break;
+        case 1: v->SetTypeText(kvrReal, "12.50"); break;
+        case 2: v->SetTypeText(kvrSigned, "99999999999"); break;
+        default: v->SetTypeText(kvrSet, "a,b"); break;
+      }
+      list.Add(v);
+    }
+    list.Add(nullptr);
+    list.ClearValues();
+    ASSERT_EQ(list.Count(), 0);
+  }
+  for (int i = 0; i < 300; ++i) {
+    for (const char type : {kvrSigned, kvrUnsigned, kvrString, kvrReal, kvrSet}) {
+      std::unique_ptr<CKvrValue> v(list.Reuse(type));
+      const CKvrValue fresh(type);
+      ASSERT_EQ(v->Type(), type);
+      ASSERT_TRUE(v->IsEmpty());
+      ASSERT_EQ(v->GetText(), fresh.GetText()) << int(type);
+      ASSERT_EQ(StoredHex(*v), StoredHex(fresh)) << int(type);
+      ASSERT_EQ(v->SourceText(), nullptr);
+      ASSERT_EQ(v->Beyond(), 0);
+      ASSERT_EQ(v->IsBlank(), fresh.IsBlank());
+    }
+  }
 }
 
 TEST(KvrValue, ShiftJisHelpers) {
