@@ -435,7 +435,9 @@ void TStringGrid::EndFill() {
 
 void TStringGrid::SetDataRowObjects(int col, void* object) {
   if (col < 0 || col >= colCount_) return;
-  EndFill();
+  // A fill of the same column that the new one covers is simply replaced: making its cells first
+  // would cost a cell for each of its rows (a list laid out again as it grows).
+  if (col != fillCol_ || fillFrom_ < fixedRows_) EndFill();
   fillCol_ = col;
   fillFrom_ = fixedRows_;
   fillTo_ = rowCount_;

@@ -131,3 +131,26 @@ TEST(GridDataRowObjects, ReadAsIfSetRowByRow) {
   g.grid->SetColCount(5);
   EXPECT_EQ(g.grid->Objects(3, 50), nullptr);
 }
+
+// A second fill of the column gives every data row its object, rows with cells or objects of
+// their own included; rows that became fixed in between keep the first fill's object.
+TEST(GridDataRowObjects, ASecondFillReplacesTheFirst) {
+  Grid g;
+  void* const first = reinterpret_cast<void*>(intptr_t(-1));
+  void* const second = reinterpret_cast<void*>(intptr_t(-2));
+  g.grid->SetFixedRows(1);
+  g.grid->SetRowCount(10);
+  g.grid->SetDataRowObjects(0, first);
+  g.grid->SetCells(0, 3, "x");
+  g.grid->SetObjects(0, 4, reinterpret_cast<void*>(intptr_t(4)));
+  g.grid->SetRowCount(20);
+  g.grid->SetDataRowObjects(0, second);
+  for (int row = 1; row < 20; ++row) EXPECT_EQ(g.grid->Objects(0, row), second) << row;
+  EXPECT_EQ(g.grid->Cells(0, 3), "x");
+
+  g.grid->SetFixedRows(3);
+  g.grid->SetDataRowObjects(0, first);
+  EXPECT_EQ(g.grid->Objects(0, 1), second);
+  EXPECT_EQ(g.grid->Objects(0, 2), second);
+  for (int row = 3; row < 20; ++row) EXPECT_EQ(g.grid->Objects(0, row), first) << row;
+}
