@@ -6,7 +6,9 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -30,6 +32,15 @@ constexpr auto kBatchAge = std::chrono::milliseconds(50);
 // How long the worker waits for a batch before it looks at its stop request and the count again.
 constexpr auto kTakeWait = std::chrono::milliseconds(20);
 
+// Writes the worker's count into the dialog's box, at most about four times a second.
+void ShowCount(TGetListTh& worker, Clock::time_point& shown) {
+  const auto now = Clock::now();
+  if (now - shown <= kProgressInterval) return;
+  shown = now;
+  const int count = worker.Count;
+  if (TEdit* box = worker.Progress) TThread::Synchronize([box, count] { box->SetText(IntToStr(count)); });
+}
+
 TStrings* NewRow(int width) {
   auto* row = new TStringList;
   row->Reserve(width);
@@ -45,7 +56,12 @@ class RowReader {
  public:
   RowReader(CDbFolder* folder, int width, int budget) : folder_(folder), width_(width), budget_(budget) {
     Supply(std::min(int(kBatchRows), budget));
-    thread_ = std::thread([this] { Run(); });
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (...) {
+      for (TStrings* row : spare_) delete row;
+      throw;
+    }
   }
   ~RowReader() {
     Stop();
@@ -179,11 +195,35 @@ TGetListTh::TGetListTh(bool createSuspended) : TThread(createSuspended) { FreeOn
 
 TGetListTh::~TGetListTh() = default;
 
+// The chunk read on this thread alone, row after row, when no reader thread can be had.
+void TGetListTh::ReadAlone(int target) {
+  auto shown = Clock::now();
+  auto* row = NewRow(Width);
+  while (!Terminated()) {
+    const int r = Folder->ListNextNB(*row);
+    if (r < 0) break;
+    if (r == 1 && Ids->AddKey(row)) {
+      Rows->Add(row);
+      row = NewRow(Width);
+      if (++Count >= target) break;
+    }
+    ShowCount(*this, shown);
+  }
+  delete row;
+}
+
 void TGetListTh::Execute() {
   auto shown = Clock::now();
   // At least one row is read, whatever the limit.
   const int target = std::max(int(Limit), Count + 1);
-  RowReader reader(Folder, Width, target - Count);
+  std::unique_ptr<RowReader> started;
+  try {
+    started = std::make_unique<RowReader>(Folder, Width, target - Count);
+  } catch (const std::system_error&) {
+    ReadAlone(target);
+    return;
+  }
+  RowReader& reader = *started;
   std::vector<TStrings*> batch;
   bool stopped = false;
   const auto list = [&] {
@@ -208,12 +248,7 @@ void TGetListTh::Execute() {
     while (Count < target && !reader.Finished()) {
       if (Terminated()) break;
       if (reader.Take(batch, kTakeWait)) list();
-      const auto now = Clock::now();
-      if (now - shown > kProgressInterval) {
-        shown = now;
-        const int count = Count;
-        if (Progress) Synchronize([this, count] { Progress->SetText(IntToStr(count)); });
-      }
+      ShowCount(*this, shown);
     }
     // The rows read so far are listed, a stopped chunk's too: the folder has gone past them.
     stopped = true;

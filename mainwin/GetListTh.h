@@ -38,4 +38,7 @@ class TGetListTh : public TThread {
 
  protected:
   void Execute() override;
+
+ private:
+  void ReadAlone(int target);
 };
