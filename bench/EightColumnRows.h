@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "bench/BenchSupport.h"
@@ -103,4 +104,24 @@ inline bool MakeEightColumnSqlite(sqlite3* db, const Rows& rows, uint64_t n) {
   }
   sqlite3_finalize(insert);
   return ok && exec("COMMIT");
+}
+
+// Steps table t of an open SQLite database with every column of every row fetched as text (the
+// listings' rows are texts too): the rows stepped and the bytes of their texts, {0, 0} when the
+// query cannot be made.
+inline std::pair<uint64_t, uint64_t> StepEightColumnSqlite(sqlite3* db) {
+  sqlite3_stmt* select = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT rowid, id, date, code, category, amount, qty, name, note FROM t", -1, &select,
+                         nullptr) != SQLITE_OK)
+    return {0, 0};
+  uint64_t n = 0, bytes = 0;
+  while (sqlite3_step(select) == SQLITE_ROW) {
+    for (int c = 0; c < 9; ++c) {
+      sqlite3_column_text(select, c);
+      bytes += uint64_t(sqlite3_column_bytes(select, c));
+    }
+    ++n;
+  }
+  sqlite3_finalize(select);
+  return {n, bytes};
 }

@@ -54,25 +54,6 @@ double PeakMb() {
   return double(usage.ru_maxrss) / 1024.0;
 }
 
-void MakeTable(const std::string& path, const Rows& rows, uint64_t n) {
-  CKvRecord table;
-  table.SetFileName(path);
-  for (int c = 0; c < 8; ++c)
-    if (!table.AddColumn(kColumns[c], kTypes[c], 20)) Die("table column");
-  TStringList names, texts;
-  for (const char* c : kColumns) {
-    names.Add(c);
-    texts.Add(AnsiString());
-  }
-  std::vector<AnsiString> row;
-  CKorvaHold run(*table.File());
-  for (uint64_t i = 0; i < n; ++i) {
-    rows.Row(i, row);
-    for (int c = 0; c < 8; ++c) texts.SetString(c, row[size_t(c)]);
-    if (!table.InsertEx(names, texts, nullptr, 0)) Die("table insert");
-  }
-}
-
 void MakeFolderFile(const std::string& table, const std::string& folderFile) {
   CTopRuleFolder root;
   auto* folder = new CRuleFolderTbl(&root);
@@ -92,51 +73,18 @@ class Sqlite {
  public:
   Sqlite(const std::string& path, const Rows& rows, uint64_t n) {
     if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) Die("sqlite open");
-    Exec("PRAGMA journal_mode=OFF");
-    Exec("PRAGMA synchronous=OFF");
-    Exec("CREATE TABLE t(id INTEGER, date TEXT, code TEXT, category TEXT, amount REAL, qty INTEGER, name TEXT, note TEXT)");
-    Exec("BEGIN");
-    sqlite3_stmt* insert = Prepare("INSERT INTO t VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
-    std::vector<AnsiString> row;
-    for (uint64_t i = 0; i < n; ++i) {
-      rows.Row(i, row);
-      sqlite3_bind_int64(insert, 1, sqlite3_int64(i + 1));
-      for (int c : {1, 2, 3, 6, 7}) sqlite3_bind_text(insert, c + 1, row[size_t(c)].c_str(), -1, SQLITE_STATIC);
-      sqlite3_bind_double(insert, 5, std::strtod(row[4].c_str(), nullptr));
-      sqlite3_bind_int(insert, 6, std::atoi(row[5].c_str()));
-      if (sqlite3_step(insert) != SQLITE_DONE) Die("sqlite insert");
-      sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    Exec("COMMIT");
+    if (!MakeEightColumnSqlite(db_, rows, n)) Die("sqlite table");
   }
   ~Sqlite() { sqlite3_close(db_); }
   // Rows stepped and the seconds it took.
   std::pair<uint64_t, double> Step() {
     const auto start = Clock::now();
-    sqlite3_stmt* select = Prepare("SELECT rowid, id, date, code, category, amount, qty, name, note FROM t");
-    uint64_t n = 0, bytes = 0;
-    while (sqlite3_step(select) == SQLITE_ROW) {
-      for (int c = 0; c < 9; ++c) {
-        sqlite3_column_text(select, c);
-        bytes += size_t(sqlite3_column_bytes(select, c));
-      }
-      ++n;
-    }
-    sqlite3_finalize(select);
+    const auto [n, bytes] = StepEightColumnSqlite(db_);
     if (bytes == 0) Die("sqlite select");
     return {n, Seconds(start)};
   }
 
  private:
-  void Exec(const char* sql) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Die(sql);
-  }
-  sqlite3_stmt* Prepare(const char* sql) {
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) Die(sql);
-    return s;
-  }
   sqlite3* db_ = nullptr;
 };
 
@@ -168,7 +116,7 @@ int main(int argc, char** argv) {
   setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
 
   const Rows rows;
-  MakeTable(dir + "/t.kvr", rows, n);
+  if (!MakeEightColumnTable(dir + "/t.kvr", rows, n)) Die("table");
   MakeFolderFile(dir + "/t.kvr", dir + "/work.fld");
   // The folder file is read beside the settings file that is read, which must exist.
   std::fclose(std::fopen((dir + "/work.ini").c_str(), "w"));

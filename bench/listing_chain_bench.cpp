@@ -48,19 +48,7 @@ std::pair<uint64_t, double> StepSqlite(const std::string& path) {
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) Die("sqlite open");
   const auto start = std::chrono::steady_clock::now();
-  sqlite3_stmt* select = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT rowid, id, date, code, category, amount, qty, name, note FROM t", -1, &select,
-                         nullptr) != SQLITE_OK)
-    Die("sqlite select");
-  uint64_t n = 0, bytes = 0;
-  while (sqlite3_step(select) == SQLITE_ROW) {
-    for (int c = 0; c < 9; ++c) {
-      sqlite3_column_text(select, c);
-      bytes += size_t(sqlite3_column_bytes(select, c));
-    }
-    ++n;
-  }
-  sqlite3_finalize(select);
+  const auto [n, bytes] = StepEightColumnSqlite(db);
   const double seconds = Seconds(start);
   sqlite3_close(db);
   if (bytes == 0) Die("sqlite rows");
