@@ -400,3 +400,22 @@ TEST_F(SummaryView, MovedColumnIsSummarisedAgain) {
   EXPECT_EQ(Shown(), "件数|商品|金額\n6|ぶどう|80\n|みかん|300\n|りんご|450");
   EXPECT_GT(Modified(), modified);
 }
+
+// When the rows shown are no longer those of a listing (the appearance dialog let go of the listed
+// folder), a column command lists the selected folder afresh, which summarises it again.
+TEST_F(SummaryView, ForgottenListingIsListedAgain) {
+  ASSERT_EQ(ListAllRecords(Node("")), 6);
+  ShowTab(kSummary);
+  {
+    ModalHandlerScope looks([](TForm* f) { EXPECT_TRUE(PressButton(f, "OK")) << Show(f->Caption()); });
+    form->SetLooks->Execute();
+  }
+  ASSERT_EQ(form->ListedNode, nullptr);
+  const int listings = form->ListingCount;
+  RightClickHeading(1);
+  ASSERT_TRUE(Choose("集計追加/最小"));
+  EXPECT_EQ(form->ListingCount, listings + 1);
+  EXPECT_EQ(form->ListedNode, Node(""));
+  EXPECT_EQ(Shown(), "商品|金額|amountの最小\nぶどう|80|80\nみかん|300|100\nりんご|450|50");
+  EXPECT_TRUE(form->FileSaveFol->Enabled());
+}
