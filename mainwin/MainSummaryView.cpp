@@ -86,7 +86,10 @@ void TFormMain::RefreshSummary() {
   CDbFolder* folder = FolderOf(ListedNode);
   const int listed = ListRows->Count() + (KeptRows ? KeptRows->Count() : 0);
   if (!folder || listed != SearchedCount) {
-    // The rows at hand are not those of the last listing: list afresh, which summarises too.
+    // The rows at hand are not those of the last listing: list afresh, which summarises too. The
+    // grid's headings may name columns that were just freed, and the listing's dialogs let it
+    // repaint: it is emptied first.
+    ClearGrid(StringGridEx1);
     SearchedCount = 0;
     RefreshListView(TreeView1->Selected(), false);
   } else {
