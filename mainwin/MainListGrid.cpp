@@ -394,7 +394,8 @@ void TFormMain::StringGridEx1ColumnMoved(TObject* sender, int fromIndex, int toI
   SumColumns->TList::Delete(fromIndex);
   SumColumns->Insert(toIndex, moved);
   Summary->BindColumns();
-  ShowViewData();
+  // The summary rows hold their cells in the old order: they are made again.
+  RefreshSummary();
 }
 
 // ---- Keys ----

@@ -29,6 +29,8 @@ const struct {
     {"main_window", ShotMainWindow},
     {"main_tree_enum", ShotMainTreeEnum},
     {"main_window_listing", ShotMainWindowListing},
+    {"main_window_summary", ShotMainWindowSummary},
+    {"main_window_ratio", ShotMainWindowRatio},
     {"main_about_box", ShotAboutBox},
     {"folder_table_dialog", ShotTableDialog},
     {"folder_table_dialog_new", ShotTableDialogNew},

@@ -14,6 +14,8 @@ bool ShotFolExpandDlg(const std::string& file);
 bool ShotMainWindow(const std::string& file);
 bool ShotMainTreeEnum(const std::string& file);
 bool ShotMainWindowListing(const std::string& file);
+bool ShotMainWindowSummary(const std::string& file);
+bool ShotMainWindowRatio(const std::string& file);
 bool ShotAboutBox(const std::string& file);
 bool ShotListGrid(const std::string& file);
 bool ShotListGridFrozen(const std::string& file);
