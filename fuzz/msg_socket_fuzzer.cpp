@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kIdleCloseMs = 30;
+constexpr int kIdleCloseMs = 10;
 constexpr uint32_t kHandshakeMs = 2000;
 
 std::mutex replies_lock;
