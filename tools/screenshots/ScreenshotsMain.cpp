@@ -49,6 +49,8 @@ const struct {
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
+    {"folder_relation_check", ShotKensaDlg},
+    {"folder_relation_check_edit", ShotKensaEdit},
 };
 
 }  // namespace

@@ -45,3 +45,5 @@ bool ShotReadCsvDlg(const std::string& file);
 bool ShotEditDialogCandidates(const std::string& file);
 bool ShotCsvWriteDlg(const std::string& file);
 bool ShotGetListDlg(const std::string& file);
+bool ShotKensaDlg(const std::string& file);
+bool ShotKensaEdit(const std::string& file);
