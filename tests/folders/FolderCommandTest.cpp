@@ -365,3 +365,64 @@ TEST(FolderCommand, AStopEndsTheRunBeforeTheNextRow) {
   }
   EXPECT_FALSE(ErrorQuiet);
 }
+
+TEST(FolderCommand, DropPlansMoveRelateAndChangeTheListedRecords) {
+  struct Case {
+    int plan;
+    const char* join;
+    const char* assignment;  // "column=value" or none
+    const char* title;
+    const char* memo;  // the lines after the description
+    std::vector<std::string> t, v;
+  };
+  const std::vector<std::string> untouched{"a|a-town", "b|b-town", "c|c-town"};
+  const Case cases[] = {
+      {DropInsert | DropMove, "", nullptr, "レコードの移動", "", {}, {"a|", "b|", "c|"}},
+      {DropInsert | DropRelate, "v.note = t.city", nullptr, "関連付いたレコードの作製", "", untouched,
+       {"|a-town", "|b-town", "|c-town"}},
+      {DropInsert | DropRelate, "v.note", nullptr, "関連付いたレコードの作製", "関連付けがありません。", untouched, {}},
+      {DropInsert | DropRelate, "v.zip = t.city", nullptr, "関連付いたレコードの作製",
+       "カラム v.zip が見つかりません。", untouched, {}},
+      {DropInsert | DropRelate, "v.note = t.zip", nullptr, "関連付いたレコードの作製",
+       "カラム t.zip が見つかりません。", untouched, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.join);
+    Scripts s;
+    s.ListRows();
+    CRuleFolderTbl* v = s.tree.AddTable("v", {"name", "note"});
+    CDbFolder* source = NodeFor(s.t, s.tree.root.RootNode);
+    CDbFolder* target = NodeFor(v, s.tree.root.RootNode);
+    RunAll user;
+    user.target = 0;
+    {
+      ModalHandlerScope modal(std::ref(user));
+      v->ConfirmDropRecords(c.plan, target, source, s.columns.get(), &s.rows, nullptr, c.join, nullptr, nullptr);
+    }
+    EXPECT_EQ(Show(user.title), std::string("処理「") + c.title + "」を実行します。");
+    EXPECT_NE(Show(user.memo).find(c.memo), std::string::npos) << Show(user.memo);
+    EXPECT_EQ(s.Records(), c.t);
+    EXPECT_EQ(s.Records("v", "v.name,v.note"), c.v);
+  }
+
+  // A change of the records in place: only the assigned column is written, a name without its
+  // table is the target table's.
+  Scripts s;
+  s.ListRows();
+  CDbFolder* node = NodeFor(s.t, s.tree.root.RootNode);
+  TStringList names, values;
+  names.Add("t.city");
+  values.Add("Q");
+  names.Add("name");
+  values.Add("n");
+  RunAll user;
+  user.target = 0;
+  {
+    ModalHandlerScope modal(std::ref(user));
+    s.t->ConfirmDropRecords(DropChange, node, node, s.columns.get(), &s.rows, nullptr, "", &names, &values);
+  }
+  EXPECT_EQ(user.defaultTarget, 1);
+  EXPECT_EQ(Show(user.memo), "カラム「city」の内容を「Q」にします。\r\nカラム「name」の内容を「n」にします。");
+  EXPECT_EQ(user.count, "3");
+  EXPECT_EQ(s.Records(), (std::vector<std::string>{"n|Q", "n|Q", "n|Q"}));
+}
