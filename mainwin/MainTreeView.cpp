@@ -610,7 +610,15 @@ void TFormMain::FolRelKensaExecute(TObject* sender) {
 
 void TFormMain::FolChkDatExecute(TObject* sender) {}
 
-void TFormMain::FolDoCmdExecute(TObject* sender) {}
+// The listed folder's command over the listed rows, the grid's selection deciding the selected
+// ones; the records it changed are shown afresh.
+void TFormMain::FolDoCmdExecute(TObject* sender) {
+  CDbFolder* folder = NodeFolder(ListedNode);
+  CCapInfoList* columns = nullptr;
+  CStringsList* rows = nullptr;
+  if (!folder || !folder->Folder || !GetGridRows(StringGridEx1, columns, rows)) return;
+  if (folder->RunCommand(1, columns, rows, 0, StringGridEx1)) RefreshTreeAndList();
+}
 
 // ---- Dropped files ----
 

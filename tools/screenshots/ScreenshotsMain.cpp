@@ -26,6 +26,8 @@ const struct {
     {"platform_printer_setup_dialog", ShotPrinterSetupDialog},
     {"flowbox", ShotFlowBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
+    {"folder_confirm_run_dialog", ShotCmdYesNoDlg},
+    {"folder_confirm_run_dialog_ended", ShotCmdYesNoDlgEnded},
     {"main_window", ShotMainWindow},
     {"main_tree_enum", ShotMainTreeEnum},
     {"main_window_listing", ShotMainWindowListing},

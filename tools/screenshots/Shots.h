@@ -11,6 +11,8 @@ bool SaveFormPicture(TForm* form, const std::string& file);
 
 bool ShotFlowBox(const std::string& file);
 bool ShotFolExpandDlg(const std::string& file);
+bool ShotCmdYesNoDlg(const std::string& file);
+bool ShotCmdYesNoDlgEnded(const std::string& file);
 bool ShotMainWindow(const std::string& file);
 bool ShotMainTreeEnum(const std::string& file);
 bool ShotMainWindowListing(const std::string& file);
