@@ -47,6 +47,8 @@ const struct {
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
+    {"views_detail_grid", ShotDetailGrid},
+    {"views_detail_settings_dialog", ShotDetailCapDlg},
 };
 
 }  // namespace

@@ -43,3 +43,5 @@ bool ShotReadCsvDlg(const std::string& file);
 bool ShotEditDialogCandidates(const std::string& file);
 bool ShotCsvWriteDlg(const std::string& file);
 bool ShotGetListDlg(const std::string& file);
+bool ShotDetailGrid(const std::string& file);
+bool ShotDetailCapDlg(const std::string& file);
