@@ -165,6 +165,26 @@ TEST_F(DetailGrid, RepeatedValuesShowDittoMarksWithoutLinesBetweenThem) {
   EXPECT_EQ(Painted(grid).Texts(0, 2), Names{"〃"});
 }
 
+// The ditto rule compares what is stored: values that differ only by a line break look alike in
+// the grid, yet are not the same value.
+TEST_F(DetailGrid, DittoMarksCompareTheStoredValues) {
+  staff.Source(0)->Flags |= CI_DETAIL_OWN | CI_DETAIL_SHOWN;
+  grid->SetCapInfoList(&staff.source);
+  TStringList a, b, c;
+  for (const char* t : {"営業\n部", "山田"}) a.Add(Utf8ToSjis(t));
+  for (const char* t : {"営業部", "佐藤"}) b.Add(Utf8ToSjis(t));
+  for (const char* t : {"営業部", "高橋"}) c.Add(Utf8ToSjis(t));
+  grid->SetRowData(1, &a);
+  grid->SetRowData(2, &b);
+  grid->SetRowData(3, &c);
+  EXPECT_EQ(ColumnTexts(grid, 0), (Names{"営業部", "営業部", "営業部"}));
+  EXPECT_EQ(grid->RowState(2), 0);  // differs in the first ditto column: no marks
+  EXPECT_EQ(grid->RowState(3), 1);
+  Painted p(grid);
+  EXPECT_EQ(p.Texts(0, 2), Names{"営業部"});
+  EXPECT_EQ(p.Texts(0, 3), Names{"〃"});
+}
+
 TEST_F(DetailGrid, ColumnWidthsGoBackToTheDescriptors) {
   staff.Fill(grid, "営業部");
   int heard = 0;
