@@ -53,6 +53,8 @@ const struct {
     {"main_listing_progress_dialog", ShotGetListDlg},
     {"folder_relation_check", ShotKensaDlg},
     {"folder_relation_check_edit", ShotKensaEdit},
+    {"views_detail_grid", ShotDetailGrid},
+    {"views_detail_settings_dialog", ShotDetailCapDlg},
 };
 
 }  // namespace

@@ -49,3 +49,5 @@ bool ShotCsvWriteDlg(const std::string& file);
 bool ShotGetListDlg(const std::string& file);
 bool ShotKensaDlg(const std::string& file);
 bool ShotKensaEdit(const std::string& file);
+bool ShotDetailGrid(const std::string& file);
+bool ShotDetailCapDlg(const std::string& file);
