@@ -4,6 +4,7 @@
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
 #include "tests/support/TestSupport.h"
+#include "tests/views/DesignMouse.h"
 #include "views/CvCardDesignBox.h"
 
 namespace {
@@ -52,12 +53,8 @@ struct CardDesign : ::testing::Test {
     (*h)->SetColumn(column);
     (*h)->SetMemo(*m);
   }
-  void Drag(int x, int y, int dx, int dy, TShiftState shift = 0) {
-    box->PressMouse(mbLeft, shift | ssLeft, x, y);
-    box->MoveMouse(shift | ssLeft, x + dx, y + dy);
-    box->ReleaseMouse(mbLeft, shift, x + dx, y + dy);
-  }
-  void Click(int x, int y, TShiftState shift = 0) { Drag(x, y, 0, 0, shift); }
+  void Drag(int x, int y, int dx, int dy, TShiftState shift = 0) { DragOn(box, x, y, dx, dy, shift); }
+  void Click(int x, int y, TShiftState shift = 0) { DragOn(box, x, y, 0, 0, shift); }
   void RightClick(int x, int y) {
     box->PressMouse(mbRight, ssRight, x, y);
     box->ReleaseMouse(mbRight, 0, x, y);

@@ -4,6 +4,7 @@
 #include "platform/Forms.h"
 #include "platform/Memo.h"
 #include "tests/support/TestSupport.h"
+#include "tests/views/DesignMouse.h"
 #include "views/CvDesignBox.h"
 
 namespace {
@@ -86,16 +87,8 @@ struct Design : ::testing::Test {
     box->SetParent(panel);
     box->SetVisible(true);
   }
-  void Drag(int x, int y, int dx, int dy, TShiftState shift = 0) {
-    box->PressMouse(mbLeft, shift | ssLeft, x, y);
-    box->MoveMouse(shift | ssLeft, x + dx / 2, y + dy / 2);
-    box->MoveMouse(shift | ssLeft, x + dx, y + dy);
-    box->ReleaseMouse(mbLeft, shift, x + dx, y + dy);
-  }
-  void Click(int x, int y, TShiftState shift = 0) {
-    box->PressMouse(mbLeft, shift | ssLeft, x, y);
-    box->ReleaseMouse(mbLeft, shift, x, y);
-  }
+  void Drag(int x, int y, int dx, int dy, TShiftState shift = 0) { DragOn(box, x, y, dx, dy, shift); }
+  void Click(int x, int y, TShiftState shift = 0) { DragOn(box, x, y, 0, 0, shift); }
   static TRect Bounds(TControl* c) { return Rect(c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height()); }
 };
 
@@ -251,6 +244,28 @@ TEST_F(Design, PaintsGridControlsAndSelection) {
   EXPECT_EQ(shot.Pixel(305, 200), shot.Pixel(306, 201));
   box->SetGrid(false);
   EXPECT_EQ(box->PaintToImage().Pixel(304, 200), shot.Pixel(305, 200));
+}
+
+}  // namespace
+
+namespace {
+
+// The outline of a drag is combined with what the surface shows, so that drawing it again takes
+// it away: it follows the mouse without leaving trails, and goes once the drag ends.
+TEST_F(Design, TheDragOutlineFollowsTheMouseWithoutTrails) {
+  const uint32_t face = box->PaintToImage().Pixel(17, 190);
+  auto pixel = [&](int x, int y) { return box->GrabImage().Pixel(x, y); };
+  box->PressMouse(mbLeft, ssLeft, 30, 60);  // the memo (16, 48, 96, 88)
+  box->MoveMouse(ssLeft, 30, 180);
+  EXPECT_NE(pixel(16, 190), face) << "outline at (16, 168)";
+  EXPECT_EQ(pixel(17, 190), face) << "an outline, not a fill";
+  box->MoveMouse(ssLeft, 30, 220);
+  EXPECT_EQ(pixel(16, 190), face) << "the old outline is gone";
+  EXPECT_NE(pixel(16, 230), face);
+  box->ReleaseMouse(mbLeft, 0, 30, 220);
+  EXPECT_EQ(memo->Top(), 208);
+  EXPECT_EQ(pixel(16, 230), 0x000000u) << "the moved memo, selected";
+  EXPECT_EQ(pixel(16, 190), face);
 }
 
 }  // namespace

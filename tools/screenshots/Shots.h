@@ -43,3 +43,5 @@ bool ShotReadCsvDlg(const std::string& file);
 bool ShotEditDialogCandidates(const std::string& file);
 bool ShotCsvWriteDlg(const std::string& file);
 bool ShotGetListDlg(const std::string& file);
+bool ShotCardControls(const std::string& file);
+bool ShotDesignSurface(const std::string& file);
