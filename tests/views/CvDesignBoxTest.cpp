@@ -2,7 +2,9 @@
 
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/Grids.h"
 #include "platform/Memo.h"
+#include "tests/support/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
 #include "tests/views/DesignMouse.h"
 #include "views/CvDesignBox.h"
@@ -266,6 +268,38 @@ TEST_F(Design, TheDragOutlineFollowsTheMouseWithoutTrails) {
   EXPECT_EQ(memo->Top(), 208);
   EXPECT_EQ(pixel(16, 230), 0x000000u) << "the moved memo, selected";
   EXPECT_EQ(pixel(16, 190), face);
+}
+
+}  // namespace
+
+namespace {
+
+// A string grid's image: its colour, then the first row's cells framed from the left, clipped to
+// the grid and ending with the cell that reaches its right edge.
+TEST(DesignPaint, AGridShowsItsFirstRowUpToItsRightEdge) {
+  TForm form(Application);
+  TStringGrid grid(&form);
+  grid.SetColCount(5);
+  grid.SetRowCount(3);
+  grid.SetDefaultRowHeight(20);
+  grid.SetGridLineWidth(1);
+  const char* heads[] = {"a", "b", "c", "d", "e"};
+  for (int c = 0; c < 5; ++c) {
+    grid.SetColWidths(c, 40);
+    grid.SetCells(c, 0, heads[c]);
+    grid.SetCells(c, 1, "body");
+  }
+  TRecordingCanvas rec;
+  TCvDesignBox::PaintGrid(&rec, Rect(10, 10, 110, 60), &grid);
+  EXPECT_EQ(rec.Texts(), (std::vector<AnsiString>{"a", "b", "c"}));
+  const TRecordingCanvas::Op* c = rec.FindText("c");
+  ASSERT_NE(c, nullptr);
+  EXPECT_TRUE(c->clipped);
+  EXPECT_EQ(c->clip.Right, 110) << "the last cell is cut at the grid's edge";
+  EXPECT_FALSE(rec.Clipped()) << "the clip is given back";
+  const TRecordingCanvas::Op* fill = &rec.Ops.front();
+  EXPECT_EQ(fill->kind, TRecordingCanvas::opFill);
+  EXPECT_EQ(fill->rect, Rect(10, 10, 110, 60));
 }
 
 }  // namespace
