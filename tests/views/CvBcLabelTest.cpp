@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Forms.h"
+#include "platform/Printers.h"
 #include "tests/support/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
 #include "views/CvBcLabel.h"
@@ -79,6 +80,26 @@ TEST(Barcode, SizesFollowTheDeviceResolution) {
     EXPECT_EQ(bc.Narrow(), c.narrow) << c.dpi;
     EXPECT_EQ(bc.Wide(), 3 * c.narrow) << c.dpi;
   }
+}
+
+TEST(Barcode, OnAPrintedPageItKeepsItsMillimetres) {
+  TRecordingCanvas page;
+  TPrinter printer(&page);
+  ASSERT_TRUE(printer.BeginDoc());
+  ASSERT_EQ(printer.XResolution(), 600);
+  TCvBarcode bc(printer.Canvas());
+  bc.ShowText = false;
+  ASSERT_EQ(bc.Draw(100, 200, "1"), 0);
+  printer.EndDoc();
+  // The first bar of the start character: after 11 narrow widths of quiet zone and one of gap.
+  const TRecordingCanvas::Op* bar = nullptr;
+  for (const auto& op : page.Ops)
+    if (op.kind == TRecordingCanvas::opFill && op.color == clBlack) {
+      bar = &op;
+      break;
+    }
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->rect, Rect(100 + 12 * 5, 200, 100 + 13 * 5, 200 + 118));
 }
 
 TEST(Barcode, WritesEachCharacterUnderItsBarsWithStartAndStop) {
