@@ -49,6 +49,8 @@ const struct {
     {"display_format_dialog_other_tables", ShotCapEditOtherTables},
     {"folder_read_csv_dialog", ShotReadCsvDlg},
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
+    {"views_card_controls", ShotCardControls},
+    {"views_design_surface", ShotDesignSurface},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
     {"folder_relation_check", ShotKensaDlg},

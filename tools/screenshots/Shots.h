@@ -51,3 +51,5 @@ bool ShotKensaDlg(const std::string& file);
 bool ShotKensaEdit(const std::string& file);
 bool ShotDetailGrid(const std::string& file);
 bool ShotDetailCapDlg(const std::string& file);
+bool ShotCardControls(const std::string& file);
+bool ShotDesignSurface(const std::string& file);
