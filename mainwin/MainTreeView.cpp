@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "folders/DataChkUnit.h"
 #include "folders/DbFolder.h"
 #include "folders/FlowBox.h"
 #include "folders/FolExpandUnit.h"
@@ -496,9 +497,8 @@ void TFormMain::PopupMenuTVPopup(TObject* sender) {
         for (TAction* action : actions) action->SetEnabled(false);
     if (!folder || !folder->CapInfoList) FolDelCapInfo->SetEnabled(false);
     if (!ClipFolder) FolPaste->SetEnabled(false);
-    // The relation and data checks have no dialog to open yet: shown, but not offered.
+    // The relation check has no dialog to open yet: shown, but not offered.
     FolRelKensa->SetEnabled(false);
-    FolChkDat->SetEnabled(false);
   }
   TMenuItem* items = PopupMenuTV->Items();
   items->Clear();
@@ -600,7 +600,17 @@ void TFormMain::FolPasteExecute(TObject* sender) {
 
 void TFormMain::FolRelKensaExecute(TObject* sender) {}
 
-void TFormMain::FolChkDatExecute(TObject* sender) {}
+void TFormMain::FolChkDatExecute(TObject* sender) {
+  if (!PopupFolder) return;
+  auto* dialog = new TDataChkDlg(this);
+  if (dialog->SetDbFolder(PopupFolder)) {
+    PopupFolder->ListEnd();
+    dialog->ShowModal();
+    // Rebuilt, optimised or compressed: the table file was put in place anew.
+    if (dialog->StepCount > 0) RefreshTreeAndList();
+  }
+  delete dialog;
+}
 
 void TFormMain::FolDoCmdExecute(TObject* sender) {}
 

@@ -47,6 +47,7 @@ const struct {
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
+    {"folder_data_check_dialog", ShotDataChkDlg},
 };
 
 }  // namespace

@@ -43,3 +43,4 @@ bool ShotReadCsvDlg(const std::string& file);
 bool ShotEditDialogCandidates(const std::string& file);
 bool ShotCsvWriteDlg(const std::string& file);
 bool ShotGetListDlg(const std::string& file);
+bool ShotDataChkDlg(const std::string& file);
