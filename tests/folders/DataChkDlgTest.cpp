@@ -148,6 +148,7 @@ TEST(DataChkDlg, EveryRunKeepsEveryValue) {
     std::vector<const char*> messages;
     int steps;
     bool bak;
+    bool journal = false;  // the table has a journal, which goes with it to ".bak"
   };
   const std::vector<const char*> repaired = {"エラーがあるので再作成します。", "ファイルを再作成しました。",
                                              "ファイルを最適化します。",         "最適化が終わりました。",
@@ -156,7 +157,7 @@ TEST(DataChkDlg, EveryRunKeepsEveryValue) {
       {"sound, optimised and compressed", nullptr, true, false,
        {"ファイルは正常です。", "ファイルを最適化します。", "最適化が終わりました。", "ファイルを圧縮します。",
         "圧縮が終わりました。"},
-       2, true},
+       2, true, true},
       {"lost index entry, box clear", [](const std::string& f) { LoseFirstEntry(f); }, false, false, repaired, 3, true},
       {"overwritten key block, box checked", OverwriteBodyRoot, true, false, repaired, 3, true},
       {"index mode, sound", nullptr, false, true, {"ファイルは正常です。", "インデックス処理を開始します。", "インデックス処理が終わりました。"}, 0, false},
@@ -173,6 +174,7 @@ TEST(DataChkDlg, EveryRunKeepsEveryValue) {
       EXPECT_LT(CKorva::Check(x.file), 0);
     }
     const std::string before = ReadFileBytes(x.file);
+    if (c.journal) WriteFileBytes(x.file + ".jnl", "");
     CheckRun run;
     run.optimize = c.optimize;
     run.index = c.index;
@@ -188,6 +190,8 @@ TEST(DataChkDlg, EveryRunKeepsEveryValue) {
     EXPECT_EQ(x.Values(), values);
     EXPECT_EQ(FileExists(x.Work(".bak")), c.bak);
     if (c.bak) EXPECT_EQ(ReadFileBytes(x.Work(".bak")), before);
+    EXPECT_FALSE(FileExists(x.file + ".jnl"));
+    EXPECT_EQ(FileExists(x.Work(".bak.jnl")), c.journal);
     for (const char* work : {".#1", ".#3", ".#4"}) EXPECT_FALSE(FileExists(x.Work(work))) << work;
   }
 }
@@ -200,6 +204,7 @@ TEST(DataChkDlg, FailurePartWayKeepsTheOriginal) {
     bool damaged;
     const char* last;
     std::vector<const char*> left;
+    bool journal = false;  // the table has a journal, which goes with it to ".bak"
   };
   const Case cases[] = {
       {"rebuild", ".#1", true, "ファイル %s を再作成できないので修復不可能です。", {}},
@@ -207,6 +212,8 @@ TEST(DataChkDlg, FailurePartWayKeepsTheOriginal) {
       {"optimisation after a rebuild", ".#3", true, "最適化に失敗しました。", {}},
       {"compression", ".#4", false, "ファイルの圧縮に失敗しました。", {}},
       {"renaming to .bak", ".bak", false, "bak ファイルへのリネームに失敗しました。", {".#4"}},
+      // The table was already renamed: it is given its name back.
+      {"moving the journal", ".bak.jnl", false, "bak ファイルへのリネームに失敗しました。", {".#4"}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -215,6 +222,7 @@ TEST(DataChkDlg, FailurePartWayKeepsTheOriginal) {
     if (c.damaged) LoseFirstEntry(x.file);
     const std::string before = ReadFileBytes(x.file);
     std::filesystem::create_directories(x.Work(c.obstacle) + "/inside");
+    if (c.journal) WriteFileBytes(x.file + ".jnl", "");
     CheckRun run;
     run.optimize = true;
     RunDialog(x.table, run);
@@ -224,6 +232,8 @@ TEST(DataChkDlg, FailurePartWayKeepsTheOriginal) {
     EXPECT_EQ(run.log.back(), last);
     EXPECT_TRUE(run.closeAfter);
     EXPECT_EQ(ReadFileBytes(x.file), before);
+    EXPECT_FALSE(FileExists(x.Work(".bak")));
+    EXPECT_EQ(FileExists(x.file + ".jnl"), c.journal);
     if (!c.damaged) EXPECT_EQ(x.Values(), values);
     for (const char* work : {".#1", ".#3", ".#4"}) {
       if (work == std::string(c.obstacle)) continue;
