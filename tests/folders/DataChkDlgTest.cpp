@@ -243,6 +243,22 @@ TEST(DataChkDlg, FailurePartWayKeepsTheOriginal) {
   }
 }
 
+// A data file that bears a work file's extension is never taken for one of its work files.
+TEST(DataChkDlg, DataFileNamedLikeAWorkFile) {
+  CheckFixture x;
+  const std::vector<std::string> values = x.Values();
+  const std::string before = ReadFileBytes(x.file);
+  ASSERT_TRUE(RenameFile(x.file, x.Work(".bak")));
+  x.file = x.Work(".bak");
+  x.table->DataFile = x.file;
+  CheckRun run;
+  run.optimize = true;
+  RunDialog(x.table, run);
+  EXPECT_EQ(run.log.back(), Done(x.file));
+  EXPECT_EQ(x.Values(), values);
+  EXPECT_EQ(ReadFileBytes(x.file + ".bak"), before);
+}
+
 // A table written by someone else while it was being repaired is not replaced by the older copy.
 TEST(DataChkDlg, TableWrittenMeanwhileIsNotReplaced) {
   CheckFixture x(300);
