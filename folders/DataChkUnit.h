@@ -9,9 +9,11 @@
 //   ".#3"  the optimised table
 //   ".#4"  the compressed copy of ".#3", which becomes the data file
 //   ".bak" the data file as it was before the last replacement
-// A work file is written only after an old one of its name is deleted, and every failed step
-// deletes what it wrote. The data file is replaced only when it did not change since it was
-// checked, by renamings that are taken back when one of them fails: it is never left missing.
+// A work file is written only after an old one of its name is deleted, and a failed pass deletes
+// what it wrote. The data file is replaced only when it did not change since it was checked, by
+// renamings that are taken back when one of them fails, so it is never left missing; a result
+// that could not be put in place stays in its work file. The journal of the data file's unfinished
+// runs goes with it to ".bak".
 //
 // The store's passes call back (progress_hook, the table's progress) into ProgressStep, which at
 // most every DataChkStepMs processes the window's messages, moves the indicator and reports a
@@ -37,7 +39,8 @@ AnsiString MakeExtFileName(const AnsiString& name, int n);
 // the file itself was deleted.
 bool DeleteTableFiles(const AnsiString& name);
 // Gives the file and each of its extension files the names of newName's; all or nothing: when one
-// renaming fails, those made are taken back and the answer is false.
+// renaming fails, or a new name is taken already, those made are taken back and the answer is
+// false.
 bool RenameTableFiles(const AnsiString& oldName, const AnsiString& newName);
 
 class TDataChkDlg : public TForm {
