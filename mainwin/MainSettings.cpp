@@ -60,13 +60,6 @@ std::string ConfigFolder() {
   return base + "/cinderwatch";
 }
 
-AnsiString ChangeFileExt(const AnsiString& path, const AnsiString& extension) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == AnsiString::npos || (slash != AnsiString::npos && dot < slash)) return path + extension;
-  return path.substr(0, dot) + extension;
-}
-
 AnsiString MakeIniFileName() {
   // An empty first argument names nothing.
   const std::string first = ParamCount() >= 1 ? ParamStr(1) : std::string();

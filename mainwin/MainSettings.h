@@ -26,8 +26,6 @@ AnsiString MakeIniFileName();
 std::string ConfigFolder();
 // Whether an argument is the switch "-" name in any letter case ("-DEBUG" for "debug").
 bool HasCmdLineSwitch(const char* name);
-// The path with the extension of its file name replaced (or added).
-AnsiString ChangeFileExt(const AnsiString& path, const AnsiString& extension);
 
 // The bands of the cool bar: visibility, row break, widths and the name of the control each shows.
 void LoadBandSettings(TCoolBar* bar, TIniFile* file);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "folders/DataChkUnit.h"
 #include "folders/DbFolder.h"
 #include "folders/FlowBox.h"
 #include "folders/FolExpandUnit.h"
@@ -498,8 +499,6 @@ void TFormMain::PopupMenuTVPopup(TObject* sender) {
         for (TAction* action : actions) action->SetEnabled(false);
     if (!folder || !folder->CapInfoList) FolDelCapInfo->SetEnabled(false);
     if (!ClipFolder) FolPaste->SetEnabled(false);
-    // The data check has no dialog to open yet: shown, but not offered.
-    FolChkDat->SetEnabled(false);
   }
   TMenuItem* items = PopupMenuTV->Items();
   items->Clear();
@@ -608,7 +607,17 @@ void TFormMain::FolRelKensaExecute(TObject* sender) {
   if (dialog->GetEditCount() > 0) RefreshTreeAndList();
 }
 
-void TFormMain::FolChkDatExecute(TObject* sender) {}
+void TFormMain::FolChkDatExecute(TObject* sender) {
+  if (!PopupFolder) return;
+  auto* dialog = new TDataChkDlg(this);
+  if (dialog->SetDbFolder(PopupFolder)) {
+    PopupFolder->ListEnd();
+    dialog->ShowModal();
+    // Rebuilt, optimised or compressed: the table file was put in place anew.
+    if (dialog->StepCount > 0) RefreshTreeAndList();
+  }
+  delete dialog;
+}
 
 // The listed folder's command over the listed rows, the grid's selection deciding the selected
 // ones; the records it changed are shown afresh.

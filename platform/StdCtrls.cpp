@@ -182,7 +182,6 @@ TRichEdit::~TRichEdit() {
 
 QWidget* TRichEdit::CreateWidget(QWidget* parent) {
   auto* e = new QPlainTextEdit(parent);
-  e->setLineWrapMode(QPlainTextEdit::NoWrap);
   dirty_ = true;
   return e;
 }
@@ -193,8 +192,9 @@ void TRichEdit::SyncWidget() {
   e->setReadOnly(ReadOnly);
   e->setVerticalScrollBarPolicy(ScrollBars == ssVertical || ScrollBars == ssBoth ? Qt::ScrollBarAsNeeded
                                                                                  : Qt::ScrollBarAlwaysOff);
-  e->setHorizontalScrollBarPolicy(ScrollBars == ssHorizontal || ScrollBars == ssBoth ? Qt::ScrollBarAsNeeded
-                                                                                     : Qt::ScrollBarAlwaysOff);
+  const bool across = ScrollBars == ssHorizontal || ScrollBars == ssBoth;
+  e->setHorizontalScrollBarPolicy(across ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  e->setLineWrapMode(across ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
   Flush();
 }
 
@@ -247,6 +247,9 @@ void TRichEdit::Flush() {
   }
   e->setTextCursor(cursor);
   e->ensureCursorVisible();
+  // Blocks are laid out as they come into view, and the scroll range follows: once the blocks
+  // shown now are, the wrapped lines of the caret's block count.
+  QTimer::singleShot(0, e, [e] { e->ensureCursorVisible(); });
 }
 
 int TRichEdit::FirstVisibleLine() {
@@ -361,6 +364,40 @@ QWidget* TCheckBox::CreateWidget(QWidget* parent) {
 void TCheckBox::SyncWidget() {
   TControl::SyncWidget();
   auto* b = static_cast<QCheckBox*>(widget_);
+  b->setText(ToQ(Caption()));
+  b->setChecked(checked_);
+}
+
+// ---- TRadioButton ----
+
+TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 113, 17); }
+
+void TRadioButton::SetChecked(bool v) {
+  if (v == checked_) return;
+  checked_ = v;
+  UpdateWidget();
+  if (!v) return;
+  if (TWinControl* p = Parent())
+    for (int i = 0; i < p->ControlCount(); ++i)
+      if (auto* other = dynamic_cast<TRadioButton*>(p->Controls(i)); other && other != this) other->SetChecked(false);
+  Click();
+}
+
+QWidget* TRadioButton::CreateWidget(QWidget* parent) {
+  auto* b = new QRadioButton(parent);
+  // The buttons' state is ours: Qt's own grouping would uncheck buttons behind our back.
+  b->setAutoExclusive(false);
+  // A click never unchecks a radio button, though a button outside Qt's grouping would toggle.
+  QObject::connect(b, &QRadioButton::clicked, [this, b](bool) {
+    SetChecked(true);
+    b->setChecked(true);
+  });
+  return b;
+}
+
+void TRadioButton::SyncWidget() {
+  TControl::SyncWidget();
+  auto* b = static_cast<QRadioButton*>(widget_);
   b->setText(ToQ(Caption()));
   b->setChecked(checked_);
 }

@@ -76,7 +76,8 @@ class TBevel : public TControl {
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 // A multi-line text box whose lines are Lines(). The widget catches up with the lines when the
-// event loop next runs, so appending many lines costs one redisplay.
+// event loop next runs, so appending many lines costs one redisplay. Without a horizontal scroll
+// bar, long lines wrap at the box's width.
 class TRichEdit : public TWinControl {
  public:
   explicit TRichEdit(TComponent* owner);
@@ -172,6 +173,22 @@ class TComboBox : public TWinControl {
 class TCheckBox : public TWinControl {
  public:
   explicit TCheckBox(TComponent* owner);
+  bool Checked() const { return checked_; }
+  void SetChecked(bool v);
+
+ protected:
+  QWidget* CreateWidget(QWidget* parent) override;
+  void SyncWidget() override;
+
+ private:
+  bool checked_ = false;
+};
+
+// A radio button. Checking it, by the user or the program, unchecks the radio buttons that share
+// its parent and runs OnClick; unchecking it from the program touches no other.
+class TRadioButton : public TWinControl {
+ public:
+  explicit TRadioButton(TComponent* owner);
   bool Checked() const { return checked_; }
   void SetChecked(bool v);
 

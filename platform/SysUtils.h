@@ -15,6 +15,12 @@ bool DeleteFile(const std::string& path);
 
 // Renames a file, replacing a file of the new name; false (nothing changed) on failure.
 bool RenameFile(const std::string& from, const std::string& to);
+// The path with its extension (from the last "." of the file name on) replaced by extension,
+// which includes its dot; a name without one gets it appended.
+std::string ChangeFileExt(const std::string& path, const std::string& extension);
+// What tells one state of a file from another: its device, inode, size and the time it was last
+// written, as one text; "" when there is no such file.
+std::string FileStateMark(const std::string& path);
 // Writes the bytes as the whole content of path (created or truncated) and makes them durable:
 // true only when every byte was written, flushed to the disk and the file closed without error.
 // On false the file may hold part of the bytes; the caller removes it.

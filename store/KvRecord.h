@@ -134,6 +134,13 @@ class CKvRecord : private CKorvaDeferred {
   virtual bool WriteColInfoList();
   virtual int ReIndex(KvrProgress progress, void* context);
 
+  // Called by CopyTo with the context and the records copied so far, before each record; a
+  // negative answer stops the copy, which then fails. Null (the default): none.
+  void SetProgress(KvrProgress progress, void* context) {
+    Progress_ = progress;
+    ProgressContext_ = context;
+  }
+
   // Checks the table's own invariants against its record bodies (every record's entries and
   // references present and none else, use counts, counters): the record count, or -1 when the
   // table is damaged or cannot be read (the findings in report). A table of the older layout is
@@ -331,6 +338,8 @@ class CKvRecord : private CKorvaDeferred {
   CKvrColInfo* EnumInfo_ = nullptr;
   TStringList* Delivered_;  // sorted texts already delivered
   uint64_t Candidates_ = 0;
+  KvrProgress Progress_ = nullptr;
+  void* ProgressContext_ = nullptr;
 
   CKvrBuffer* RecBuf_;  // the body being read or written
   CKvrValueList* InsertValues_;  // the values of the insert running or last run (InsertEx)

@@ -185,20 +185,24 @@ int CKvRecord::CopyTo(const AnsiString& target) {
   if (made) {
     CKvrLock lock(Korva_);
     CKvrLock dstLock(dst->File());
+    // A record the copy could not take fails the copy: a copy short of a record is no copy.
+    bool stopped = false, refused = false;
     const bool whole = WalkBodies(
         *this,
         [&](uint32_t, CKvrValueList& values) {
-          if (dst->InsertRaw(values)) ++copied;
+          if (Progress_ && Progress_(ProgressContext_, copied) < 0) return !(stopped = true);
+          if (!dst->InsertRaw(values)) return !(refused = true);
+          ++copied;
           return true;
         },
         &CKvRecord::NextBody);
-    if (!dstLock.Release() || !whole) copied = -1;
+    if (!dstLock.Release() || !whole || stopped || refused) copied = -1;
     if (!whole) NoteDamage();
   }
   if (dst) {
     const AnsiString name = dst->FileName();
     dst.reset();
-    if (!made) DeleteFile(name);
+    if (copied < 0) DeleteFile(name);
   }
   if (opened == 0) Close();
   return copied;

@@ -1,5 +1,6 @@
 #include "store/Kvobj.h"
 
+#include "store/KorvaCore.h"
 #include "store/KvRecord.h"
 
 #include <algorithm>
@@ -143,4 +144,14 @@ int CKorva::Copy(const AnsiString& source, const AnsiString& target, int keyBloc
 
 int CKorva::Salvage(const AnsiString& source, const AnsiString& target, int keyBlock, int dataBlock) {
   return db_salvage(source.c_str(), target.c_str(), keyBlock, dataBlock);
+}
+
+AnsiString CKorva::ExtensionFileName(const AnsiString& path, int n) {
+  using namespace korva;
+  return ExtensionName(path, n);
+}
+
+AnsiString CKorva::JournalFileName(const AnsiString& path) {
+  using namespace korva;
+  return KvJournalPath(path);
 }

@@ -82,6 +82,10 @@ class CKorva {
   static int Check(const AnsiString& path, KorvaCheckReport* report = nullptr);
   static int Copy(const AnsiString& source, const AnsiString& target, int keyBlock, int dataBlock);
   static int Salvage(const AnsiString& source, const AnsiString& target, int keyBlock, int dataBlock);
+  // The names of the files that belong to the file at path: its extension file n (1 to 127), and
+  // the journal of its unfinished runs.
+  static AnsiString ExtensionFileName(const AnsiString& path, int n);
+  static AnsiString JournalFileName(const AnsiString& path);
 
  private:
   bool Keep(int result);

@@ -9,6 +9,7 @@
 #include "foundation/LogForm.h"
 #include "mainwin/GetListUnit.h"
 #include "mainwin/MainSettings.h"
+#include "platform/SysUtils.h"
 #include "tests/mainwin/MainWindowTestSupport.h"
 #include "views/CandUnit.h"
 #include "views/CardUnit.h"

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "folders/DataChkUnit.h"
 #include "folders/FlowBox.h"
 #include "folders/FolExpandUnit.h"
 #include "folders/ReadCsvUnit.h"
@@ -14,6 +15,8 @@
 #include "folders/RuleFolder.h"
 #include "platform/Menus.h"
 #include "query/ReadingDlgUnit.h"
+#include "platform/SysUtils.h"
+#include "store/KvRecord.h"
 #include "store/Kvobj.h"
 #include "tests/mainwin/MainWindowTestSupport.h"
 
@@ -88,6 +91,7 @@ class TreeUser {
   std::vector<AnsiString> importedFiles;  // the file name each import dialog started with
   const char* folderName = nullptr;
   std::function<void()> whileExpanding;  // runs when the expansion's dialog shows
+  std::function<void(TDataChkDlg*)> dataCheck;
 
  private:
   void Play(TForm* form) {
@@ -104,6 +108,8 @@ class TreeUser {
       EXPECT_TRUE(PumpUntil([expanding] { return expanding->ModalResult() != mrNone; }, 60000));
     } else if (auto* reading = dynamic_cast<TReadingDlg*>(form)) {
       EXPECT_TRUE(PumpUntil([reading] { return reading->ModalResult() != mrNone; }, 60000));
+    } else if (auto* check = dynamic_cast<TDataChkDlg*>(form); check && dataCheck) {
+      dataCheck(check);
     } else {
       ADD_FAILURE() << "unexpected dialog \"" << Show(form->Caption()) << "\"";
     }
@@ -391,7 +397,7 @@ TEST_F(MainWindowTest, PopupMenuPerFolderKind) {
   } cases[] = {
       {"", -1, false, "表作成 編集 - 表定義の書き出し× 表定義の読み込み×"},
       {"顧客", -1, false,
-       "表示書式設定 表示書式削除× - " + create + " 編集 - 関連付け検査 データ検査× - 切り取り× コピー× 貼り付け× - 削除"},
+       "表示書式設定 表示書式削除× - " + create + " 編集 - 関連付け検査 データ検査 - 切り取り× コピー× 貼り付け× - 削除"},
       {"顧客/A", -1, false, "表示書式設定 表示書式削除× - " + create + " 編集 - 切り取り コピー 貼り付け× - 削除"},
       {"顧客/経理", -1, true, "表示書式設定 表示書式削除× - " + create + " 編集 - 切り取り コピー 貼り付け - 削除"},
       {"顧客/C", 0x15, true,
@@ -567,4 +573,39 @@ TEST_F(MainWindowTest, DroppedFiles) {
     std::unique_ptr<CDbFolder> table(NodeFor(FormMain->TopFolder->Children.Get(0), nullptr));
     EXPECT_EQ(ListAll(*table, {table.get()}).size(), 4 + c.imports);
   }
+}
+
+// The data check from the table folder's menu: a table that lost an index entry is found damaged,
+// rebuilt and put in place, and the folder is listed again from the new file; a check that
+// changes nothing lists nothing again.
+TEST_F(MainWindowTest, DataCheckRepairsTheTableAndListsItAgain) {
+  TreeFolder work;
+  TreeUser user({"はい(&Y)", "はい(&Y)"});
+  std::vector<std::string> logEnds;
+  user.dataCheck = [&](TDataChkDlg* d) {
+    d->OKBtn->Click();
+    logEnds.push_back(SjisToUtf8((*d->RichEdit1->Lines())[d->RichEdit1->Lines()->Count() - 1]));
+    d->CancelBtn->Click();
+  };
+  OpenTree open(work);
+  ASSERT_EQ(ListAllRecords(NodeAt("顧客/A")), 2);
+  const std::string file = work.dir.File(SJ("顧客") + ".kvr");
+  LoseFirstEntry(file);
+  RightClick(NodeAt("顧客"));  // which selects it: its records are listed
+  ASSERT_EQ(FormMain->ListedNode, NodeAt("顧客"));
+  const int listings = FormMain->ListingCount;
+  ASSERT_TRUE(ClickTreePopupItem(SJ("データ検査")));
+  EXPECT_EQ(logEnds, std::vector<std::string>{"ファイル " + SjisToUtf8(file) + " の処理は正常に終了しました。"});
+  EXPECT_TRUE(FileExists(ChangeFileExt(file, ".bak")));
+  EXPECT_GE(CKorva::Check(file), 0);
+  EXPECT_GT(FormMain->ListingCount, listings);
+  EXPECT_EQ(FormMain->ListedNode, NodeAt("顧客"));
+  EXPECT_EQ(StatusCount(), 4);
+
+  const int relisted = FormMain->ListingCount;
+  RightClick(NodeAt("顧客"));
+  ASSERT_TRUE(ClickTreePopupItem(SJ("データ検査")));
+  EXPECT_EQ(logEnds.back(), "ファイルは正常です。");
+  EXPECT_EQ(FormMain->ListingCount, relisted);
+  EXPECT_EQ(user.boxes.size(), 2u);  // the two questions before the runs
 }

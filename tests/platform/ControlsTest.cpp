@@ -99,6 +99,25 @@ TEST_F(Panel, EditAndCheckBoxReportChanges) {
   EXPECT_TRUE(k->Checked());
 }
 
+TEST_F(Panel, RadioButtonsOfOneParentTakeTurns) {
+  TRadioButton* b[3] = {Make<TRadioButton>(), Make<TRadioButton>(), Make<TRadioButton>()};
+  auto* g = Make<TGroupBox>();
+  auto* apart = new TRadioButton(&form);
+  apart->SetParent(g);
+  apart->SetChecked(true);
+  int clicks = 0;
+  b[1]->OnClick = [&](TObject*) { ++clicks; };
+  b[0]->SetChecked(true);
+  b[1]->SetChecked(true);
+  b[1]->SetChecked(true);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(b[0]->Checked());
+  EXPECT_TRUE(b[1]->Checked());
+  EXPECT_TRUE(apart->Checked());  // another parent: another group
+  b[1]->SetChecked(false);
+  EXPECT_FALSE(b[0]->Checked() || b[1]->Checked() || b[2]->Checked());
+}
+
 TEST_F(Panel, GroupBoxHoldsItsControls) {
   auto* g = Make<TGroupBox>();
   g->SetCaption(SJ("複数集計時"));

@@ -89,3 +89,17 @@ TEST(Streams, FileAndMemoryStreamsAgree) {
   EXPECT_FALSE(missing.IsOpen());
   EXPECT_EQ(missing.Read(buf, 1), 0);
 }
+
+TEST(Files, StateMarkChangesWithTheFileOnly) {
+  TempDir dir;
+  const std::string path = dir.File("a.kvr");
+  EXPECT_EQ(FileStateMark(path), "");
+  WriteFileBytes(path, "one");
+  const std::string first = FileStateMark(path);
+  EXPECT_FALSE(first.empty());
+  EXPECT_EQ(FileStateMark(path), first);
+  WriteFileBytes(path, "two");  // same size, written again
+  EXPECT_NE(FileStateMark(path), first);
+  EXPECT_EQ(ChangeFileExt(path, ".#1"), dir.File("a.#1"));
+  EXPECT_EQ(ChangeFileExt("dir.x/name", ".bak"), "dir.x/name.bak");
+}

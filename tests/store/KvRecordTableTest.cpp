@@ -96,6 +96,29 @@ TEST(KvRecordTable, CopyRenumbersAndKeepsColumnOptions) {
   EXPECT_FALSE(FileExists(f.dir.File("no/such/dir.kv")));
 }
 
+// The copy asks its progress before each record; a stop fails it and leaves no copy behind.
+TEST(KvRecordTable, CopyAsksItsProgressAndStops) {
+  TableFixture f({{"name", kvrString, 0, 0}});
+  for (int i = 0; i < 5; ++i) ASSERT_NE(f.Add({{"name", IntToStr(i)}}), 0u);
+  f.table.Close();
+  struct Seen {
+    std::vector<int> counts;
+    int stopAt = -1;
+  } seen;
+  f.table.SetProgress(
+      [](void* c, int n) {
+        auto* s = static_cast<Seen*>(c);
+        s->counts.push_back(n);
+        return n == s->stopAt ? -1 : 0;
+      },
+      &seen);
+  EXPECT_EQ(f.table.CopyTo(f.dir.File("a.kv")), 5);
+  EXPECT_EQ(seen.counts, (std::vector<int>{0, 1, 2, 3, 4}));
+  seen.stopAt = 2;
+  EXPECT_EQ(f.table.CopyTo(f.dir.File("b.kv")), -1);
+  EXPECT_FALSE(FileExists(f.dir.File("b.kv")));
+}
+
 TEST(KvRecordTable, AppendMapsColumnsByNameAndType) {
   TableFixture src({{"a", kvrString, 0, 0}, {"n", kvrSigned, 0, 0}, {"extra", kvrString, 0, 0}}, "src.kv");
   ASSERT_EQ(src.Add({{"a", "x"}, {"n", "5"}, {"extra", "e"}}), 1u);

@@ -55,6 +55,18 @@ inline std::vector<std::string> RawRecords(CKorva& file, int key) {
   return out;
 }
 
+// Deletes the first entry under number key `key` of a closed table file: a damage that a run
+// killed half way leaves.
+inline void LoseFirstEntry(const std::string& file, int key = kvrKeySigned) {
+  CKvRecord t;
+  t.SetFileName(file);
+  ASSERT_EQ(t.Open(), 0);
+  CKvrLock lock(t.File());
+  std::vector<unsigned char> entry(size_t(t.File()->DataBlockCap()));
+  ASSERT_TRUE(t.File()->SelectKey(key) && t.File()->First(entry.data()));
+  ASSERT_TRUE(t.File()->Delete(entry.data()));
+}
+
 // The decoded record `id` of an open table, or an empty list when it cannot be read.
 inline std::vector<AnsiString> ReadBack(CKvRecord& t, uint32_t id) {
   std::vector<AnsiString> out;

@@ -57,6 +57,7 @@ const struct {
     {"folder_relation_check_edit", ShotKensaEdit},
     {"views_detail_grid", ShotDetailGrid},
     {"views_detail_settings_dialog", ShotDetailCapDlg},
+    {"folder_data_check_dialog", ShotDataChkDlg},
 };
 
 }  // namespace
