@@ -111,6 +111,8 @@ bool MakeWorkFolder(const std::string& dir) {
   return root.SaveFolderFile() && ini.SaveToFile(dir + "/work.ini");
 }
 
+}  // namespace
+
 // The window started on a work folder in dir at 1280 x 800 (the about box has its own picture),
 // brought into the state to show by prepare, and saved; false when prepare found nothing to show.
 bool ShotStartedWindow(const std::string& dir, const std::string& file, const std::function<bool(TFormMain*)>& prepare) {
@@ -128,8 +130,6 @@ bool ShotStartedWindow(const std::string& dir, const std::string& file, const st
   std::filesystem::remove_all(dir);
   return saved;
 }
-
-}  // namespace
 
 bool ShotMainWindowListing(const std::string& file) {
   // A short folder, so that the folder file's path fits its status panel.

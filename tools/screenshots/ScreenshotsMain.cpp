@@ -47,6 +47,9 @@ const struct {
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
+    {"main_graph_bars", ShotGraphBars},
+    {"main_graph_pie", ShotGraphPie},
+    {"main_chart_settings_dialog", ShotChartEditDlg},
 };
 
 }  // namespace
