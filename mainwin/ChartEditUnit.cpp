@@ -85,10 +85,10 @@ TChartEditDlg::TChartEditDlg(TComponent* owner) : TForm(owner) {
   SetCaption(SJ("グラフの設定"));
   SetBorderStyle(bsDialog);
   SetPosition(poOwnerFormCenter);
-  SetClientWidth(376);
-  SetClientHeight(326);
+  SetClientWidth(440);
+  SetClientHeight(360);
 
-  PageControl1 = Put<TPageControl>(this, this, 8, 8, 360, 276);
+  PageControl1 = Put<TPageControl>(this, this, 8, 8, 424, 312);
   TabSheet1 = PutPage(this, PageControl1, "棒グラフ");
   TabSheet2 = PutPage(this, PageControl1, "線幅");
   TabSheet3 = PutPage(this, PageControl1, "横軸");
@@ -99,9 +99,9 @@ TChartEditDlg::TChartEditDlg(TComponent* owner) : TForm(owner) {
 
   RadioGroup2 = PutRadioGroup(this, TabSheet1, "棒の種類",
                               {"四角形", "矢印", "円筒", "四角錘", "逆四角錘", "楕円", "グラデーション"}, 2,
-                              Rect(8, 8, pw - 8, 112));
-  CheckBox2 = PutCheckBox(this, TabSheet1, "影を付ける", 16, 124, 200);
-  CheckBox3 = PutCheckBox(this, TabSheet1, "余白をあける", 16, 150, 200);
+                              Rect(8, 8, pw - 8, 120));
+  CheckBox2 = PutCheckBox(this, TabSheet1, "影を付ける", 16, 132, 200);
+  CheckBox3 = PutCheckBox(this, TabSheet1, "余白をあける", 16, 158, 200);
 
   Label5 = PutLabel(this, TabSheet2, "折れ線グラフの線幅", 16, 16);
   UpDown4 = PutNumber(this, TabSheet2, Edit5, 150, 12, 0, 20, 0);
@@ -114,16 +114,16 @@ TChartEditDlg::TChartEditDlg(TComponent* owner) : TForm(owner) {
   RadioGroup3 = PutRadioGroup(this, TabSheet4, "内容",
                               {"視点項目の内容", "集計値", "比率", "視点項目の内容と集計値", "視点項目の内容と比率",
                                "合計値と比率", "視点項目の内容と合計値と比率"},
-                              1, Rect(8, 8, pw - 8, 170));
-  Label2 = PutLabel(this, TabSheet4, "引出線の長さ", 16, 184);
-  UpDown2 = PutNumber(this, TabSheet4, Edit2, 150, 180, 0, 200, 10);
-  CheckBox4 = PutCheckBox(this, TabSheet4, "表示する", 16, 210, 200);
+                              1, Rect(8, 8, pw - 8, 200));
+  Label2 = PutLabel(this, TabSheet4, "引出線の長さ", 16, 216);
+  UpDown2 = PutNumber(this, TabSheet4, Edit2, 150, 212, 0, 200, 10);
+  CheckBox4 = PutCheckBox(this, TabSheet4, "表示する", 16, 244, 200);
 
   CheckBox5 = PutCheckBox(this, TabSheet5, "複数集計時に表示する", 16, 12, 260);
   CheckBox5->SetChecked(true);
-  RadioGroup4 = PutRadioGroup(this, TabSheet5, "位置", {"左", "上", "右", "下"}, 4, Rect(8, 40, pw - 8, 88));
-  Label3 = PutLabel(this, TabSheet5, "色の幅", 16, 104);
-  UpDown3 = PutNumber(this, TabSheet5, Edit3, 150, 100, 1, 200, 12);
+  RadioGroup4 = PutRadioGroup(this, TabSheet5, "位置", {"左", "上", "右", "下"}, 4, Rect(8, 40, pw - 8, 92));
+  Label3 = PutLabel(this, TabSheet5, "色の幅", 16, 108);
+  UpDown3 = PutNumber(this, TabSheet5, Edit3, 150, 104, 1, 200, 12);
 
   Label4 = PutLabel(this, TabSheet6, "タイトル", 8, 8);
   Memo1 = Put<TMemo>(this, TabSheet6, 8, 26, pw - 16, 90);
@@ -132,7 +132,7 @@ TChartEditDlg::TChartEditDlg(TComponent* owner) : TForm(owner) {
   Button1 = Put<TButton>(this, TabSheet6, pw - 83, 180, 75, 25);
   Button1->SetCaption(SJ("適用"));
 
-  CloseBtn = Put<TButton>(this, this, 293, 293, 75, 25);
+  CloseBtn = Put<TButton>(this, this, 357, 328, 75, 25);
   CloseBtn->SetCaption(SJ("閉じる"));
   CloseBtn->ModalResult = mrOk;
   CloseBtn->Default = true;

@@ -565,11 +565,14 @@ struct ChartPainter {
     for (size_t t = 0; t < ticks.size(); ++t) {
       const int p = ValuePos(axis.low + axis.step * t);
       c->Pen()->SetColor(clSilver);
+      // On the back wall, and in depth along the floor or the side wall to the axis.
       if (horizontal) {
-        c->MoveTo(p + dx, plot.Top - dy);
+        c->MoveTo(p, plot.Bottom);
         c->LineTo(p + dx, plot.Bottom - dy);
+        c->LineTo(p + dx, plot.Top - dy);
       } else {
-        c->MoveTo(plot.Left + dx, p - dy);
+        c->MoveTo(plot.Left, p);
+        c->LineTo(plot.Left + dx, p - dy);
         c->LineTo(plot.Right + dx, p - dy);
       }
       if (!valueAxis->Visible()) continue;
@@ -940,7 +943,7 @@ struct ChartPainter {
       for (int i = 0; i < pie->Count(); ++i) {
         const double end = start - sweeps[i];
         c->Brush()->SetColor(Shade(pie->ValueColor(i), 65));
-        c->Pen()->SetColor(Shade(pie->ValueColor(i), 50));
+        c->Pen()->SetColor(Shade(pie->ValueColor(i), 65));
         for (double a = start; a > end; a -= 3) {
           const double b = std::max(end, a - 3);
           const double mid = (a + b) / 2 * M_PI / 180;

@@ -3,7 +3,7 @@
 // settings dialog; and that dialog on its data-label page.
 #include <filesystem>
 
-#include "folders/RuleFolder.h"
+#include "folders/DbFolder.h"
 #include "foundation/CapInfo.h"
 #include "mainwin/ChartEditUnit.h"
 #include "mainwin/MainForm.h"
