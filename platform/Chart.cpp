@@ -1,6 +1,7 @@
 #include "platform/Chart.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -586,10 +587,15 @@ struct ChartPainter {
     }
     if (labelAxis->Visible()) {
       c->Brush()->SetStyle(bsClear);
+      // A label that would overlap the last one drawn is left out.
+      int freeFrom = INT_MIN;
       for (int i = 0; i < count; ++i) {
         double from, to;
         Slot(i, from, to);
         const int mid = static_cast<int>((from + to) / 2);
+        const int extent = horizontal || upright ? th : c->TextWidth(labels[i]);
+        if (mid - extent / 2 < freeFrom) continue;
+        freeFrom = mid - extent / 2 + extent + Px(2);
         if (horizontal)
           c->TextOut(plot.Left - Px(4) - c->TextWidth(labels[i]), mid - th / 2, labels[i]);
         else

@@ -8,6 +8,7 @@
 
 #include "platform/Chart.h"
 #include "platform/SysUtils.h"
+#include "tests/support/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -161,6 +162,23 @@ TEST(ChartTest, EmptyChartsDrawOnlyTheirFrame) {
   ChartFixture tiny(3, 3);
   tiny.Add<TBarSeries>({1, 2});
   tiny.chart->PaintToImage();
+}
+
+// Ten thousand points: every bar is drawn, and the labels that would overlap are left out.
+TEST(ChartTest, CrowdedLabelsAreThinnedOut) {
+  ChartFixture f(600, 300);
+  auto* bars = new TBarSeries(&f.owner);
+  for (int i = 0; i < 10000; ++i) bars->Add(i % 7 + 1, "L" + IntToStr(i));
+  f.chart->AddSeries(bars);
+  TRecordingCanvas canvas;
+  canvas.Font()->SetPixelSize(12);
+  f.chart->Draw(&canvas, Rect(0, 0, 600, 300));
+  std::vector<TRect> labels;
+  for (const auto& op : canvas.Ops)
+    if (op.kind == TRecordingCanvas::opText && op.text[0] == 'L') labels.push_back(op.rect);
+  ASSERT_GT(labels.size(), 5u);
+  EXPECT_LT(labels.size(), 200u);
+  for (size_t i = 1; i < labels.size(); ++i) EXPECT_GE(labels[i].Left, labels[i - 1].Right) << i;
 }
 
 TEST(ChartTest, StackedBarsSpanTheirSumsAndHundredPercent) {
