@@ -101,6 +101,14 @@ TEST_F(MainWindowTest, GraphTabChartsTheSummaryOfTheListing) {
   EXPECT_FALSE(form->Panel3->Visible());
   form->TabControl1->UserSelect(3);
   EXPECT_EQ(view.Chart()->SeriesCount(), 1);
+
+  // Another folder listed while the chart shows: the chart follows its summary.
+  TTreeNode* table = form->TreeView1->Items()->GetFirstNode()->GetFirstChild();
+  table->Expand(false);
+  ASSERT_GT(table->Count(), 0);
+  form->TreeView1->SetSelected(table->Item(0));  // 営業
+  ASSERT_EQ(view.Chart()->SeriesCount(), 1);
+  EXPECT_EQ(view.Points(), "営業=3");
 }
 
 TEST_F(MainWindowTest, ChartKindsFromTheKindBox) {
