@@ -130,13 +130,23 @@ AnsiString PercentText(double share) { return NumberText(std::round(share * 1000
 
 }  // namespace
 
+double TChartSeries::Share(int i) const {
+  // Scaled by the largest value first, so that the sum of huge values stays finite.
+  double largest = 0;
+  for (const Point& q : points_) largest = std::max(largest, std::fabs(q.value));
+  if (largest <= 0) return 0;
+  double total = 0;
+  for (const Point& q : points_) total += std::fabs(q.value) / largest;
+  return std::fabs(points_.at(i).value) / largest / total;
+}
+
 AnsiString TChartSeries::MarkText(int i) {
   const Point& p = points_.at(i);
   double total = 0;
   for (const Point& q : points_) total += std::fabs(q.value);
   const AnsiString value = NumberText(p.value);
   const AnsiString label = p.label.empty() ? value : p.label;
-  const AnsiString percent = PercentText(total > 0 ? std::fabs(p.value) / total : 0);
+  const AnsiString percent = PercentText(Share(i));
   const AnsiString ofTotal = percent + " / " + NumberText(total);
   switch (marks_.Style()) {
     case smsLabel: return label;
@@ -184,11 +194,8 @@ void TPieSeries::SetRotationAngle(int degrees) {
 }
 
 std::vector<double> TPieSeries::Sweeps() const {
-  double total = 0;
-  for (int i = 0; i < Count(); ++i) total += std::fabs(YValue(i));
   std::vector<double> out(Count(), 0.0);
-  if (total <= 0) return out;
-  for (int i = 0; i < Count(); ++i) out[i] = std::fabs(YValue(i)) / total * 360.0;
+  for (int i = 0; i < Count(); ++i) out[i] = Share(i) * 360.0;
   return out;
 }
 
@@ -473,7 +480,7 @@ struct ChartPainter {
     base = v < 0 ? below : above;
     double top = base + v;
     if (m == mbStacked100) {
-      const double f = total > 0 ? 100 / total : 0;
+      const double f = total > 0 && std::isfinite(total) ? 100 / total : 0;
       base *= f;
       top *= f;
     }
@@ -493,7 +500,9 @@ struct ChartPainter {
   }
 
   int ValuePos(double v) const {
-    const double f = (v - axis.low) / (axis.high - axis.low);
+    // Values beyond the axis (the axis of huge numbers is cut at 1E300) stay near the plot.
+    double f = (v - axis.low) / (axis.high - axis.low);
+    f = std::isfinite(f) ? std::clamp(f, -1.0, 2.0) : 0.0;
     if (horizontal) return plot.Left + static_cast<int>(std::lround(f * plot.Width()));
     return plot.Bottom - static_cast<int>(std::lround(f * plot.Height()));
   }

@@ -139,6 +139,8 @@ class TChartSeries : public TComponent {
   void Clear();
   // What the point's data label says in the marks' style.
   AnsiString MarkText(int i);
+  // The point's absolute value as a part of the sum of all (0 when every value is 0).
+  double Share(int i) const;
 
  protected:
   explicit TChartSeries(TComponent* owner);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -179,6 +180,38 @@ TEST(ChartTest, CrowdedLabelsAreThinnedOut) {
   ASSERT_GT(labels.size(), 5u);
   EXPECT_LT(labels.size(), 200u);
   for (size_t i = 1; i < labels.size(); ++i) EXPECT_GE(labels[i].Left, labels[i - 1].Right) << i;
+}
+
+// Values at the ends of the number range draw without overflow, and a pie still shares its circle.
+TEST(ChartTest, HugeValuesStayInsideThePicture) {
+  for (int kind = 0; kind < 5; ++kind) {
+    ChartFixture f;
+    f.chart->SetView3D(kind % 2 == 1);
+    std::initializer_list<double> values = {DBL_MAX, -DBL_MAX, 1e308, 3};
+    TChartSeries* s = nullptr;
+    switch (kind) {
+      case 0: s = f.Add<TBarSeries>(values); break;
+      case 1: s = f.Add<THorizBarSeries>(values); break;
+      case 2: s = f.Add<TLineSeries>(values); break;
+      case 3: s = f.Add<TPieSeries>(values); break;
+      case 4: s = f.Add<TAreaSeries>(values); break;
+    }
+    s->Marks()->SetVisible(true);
+    s->Marks()->SetStyle(smsLabelPercentTotal);
+    if (auto* bar = dynamic_cast<TBarSeries*>(s)) {
+      f.Add<TBarSeries>(values, kOther);
+      bar->SetMultiBar(mbStacked100);
+    }
+    f.chart->PaintToImage();
+    EXPECT_GT(CountColor(f.chart->PaintToImage(), kSeries), 0) << kind;
+  }
+  TComponent owner(nullptr);
+  TPieSeries pie(&owner);
+  pie.Add(DBL_MAX, "");
+  pie.Add(DBL_MAX, "");
+  const std::vector<double> sweeps = pie.Sweeps();
+  EXPECT_NEAR(sweeps[0], 180.0, 1e-9);
+  EXPECT_NEAR(sweeps[1], 180.0, 1e-9);
 }
 
 TEST(ChartTest, StackedBarsSpanTheirSumsAndHundredPercent) {
