@@ -156,6 +156,10 @@ bool CDbFolder::InsertRecord(CCapInfoList* columns, const TStrings& values) {
 bool CDbFolder::Lock() { return Folder ? Folder->Lock() : true; }
 bool CDbFolder::Unlock() { return Folder ? Folder->Unlock() : true; }
 
+bool CDbFolder::RunCommand(int occasion, CCapInfoList* columns, CStringsList* rows, int start, TStringGridEx* grid) {
+  return Folder && Folder->RunCommand(occasion, columns, rows, start, grid, true);
+}
+
 bool CDbFolder::ImportFile(int* result, const AnsiString& file) {
   return Folder ? Folder->ImportFile(result, file, nullptr) : false;
 }

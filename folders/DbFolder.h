@@ -68,6 +68,9 @@ class CDbFolder : public CCandSource {
   virtual bool InsertRecord(CCapInfoList* columns, const TStrings& values);
   virtual bool Lock();
   virtual bool Unlock();
+  // The folder's command over the listed rows (CRuleFolder::RunCommand, executing); false
+  // without a folder.
+  virtual bool RunCommand(int occasion, CCapInfoList* columns, CStringsList* rows, int start, TStringGridEx* grid);
   virtual bool ImportFile(int* result, const AnsiString& file);
   virtual int GetImageIndex(bool open);
   virtual TPopupMenu* PopupFolderMenu();

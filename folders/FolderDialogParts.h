@@ -1,10 +1,11 @@
 // Pieces that the folder and table dialogs share: the two owner-drawn icon combos over the folder
-// icon list, and the list of sub-folders reordered by dragging.
+// icon list, the list of sub-folders reordered by dragging, and the hourglass pointer.
 //
 // Icon combo items:   0 "省略値" (stored -1: the folder takes its parent's icon)
 //                     k icon k-1 of the image list
 #pragma once
 
+#include "platform/Forms.h"
 #include "platform/ImgList.h"
 #include "platform/ListBox.h"
 #include "platform/StdCtrls.h"
@@ -41,3 +42,20 @@ void OrderListMouseDown(TListBox* list, TMouseButton button, int x, int y);
 void OrderListDragOver(TListBox* list, TObject* sender, TObject* source, int x, int y, TDragState state,
                        int& lastDragY, bool& accept);
 void OrderListDragDrop(TListBox* list, TObject* sender, TObject* source, int x, int y);
+
+// The hourglass pointer for the life of the object; the previous pointer comes back after, also
+// when an exception passes.
+class HourGlass {
+ public:
+  HourGlass() : saved_(Screen ? Screen->Cursor() : crDefault) {
+    if (Screen) Screen->SetCursor(crHourGlass);
+  }
+  ~HourGlass() {
+    if (Screen) Screen->SetCursor(saved_);
+  }
+  HourGlass(const HourGlass&) = delete;
+  HourGlass& operator=(const HourGlass&) = delete;
+
+ private:
+  TCursor saved_;
+};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "folders/FolderDialogParts.h"
 #include "folders/RuleFolder.h"
 #include "foundation/CapInfo.h"
 #include "foundation/LogForm.h"
@@ -44,22 +45,6 @@ AnsiString DirectoryPart(const AnsiString& path) {
   if (slash == AnsiString::npos) return AnsiString();
   return path.substr(0, slash == 0 ? 1 : slash);
 }
-
-// The hourglass for the life of the object.
-class HourGlass {
- public:
-  HourGlass() : saved_(Screen ? Screen->Cursor() : crDefault) {
-    if (Screen) Screen->SetCursor(crHourGlass);
-  }
-  ~HourGlass() {
-    if (Screen) Screen->SetCursor(saved_);
-  }
-  HourGlass(const HourGlass&) = delete;
-  HourGlass& operator=(const HourGlass&) = delete;
-
- private:
-  TCursor saved_;
-};
 
 }  // namespace
 

@@ -35,10 +35,14 @@ class CCapInfoList;
 class CDbFolder;
 class CDbFolderList;
 class CDbHandle;
+class CRecSelect;
 class CRuleFolder;
+class CStringsList;
 class CTopRuleFolder;
+class TCmdYesNoDlgTh;
 class TImageList;
 class TPopupMenu;
+class TStringGridEx;
 
 // Folder kinds.
 constexpr int FOLDER_CONDITION = 0;
@@ -49,6 +53,20 @@ constexpr int FOLDER_HEADING = -1;
 // the folder command runs. Other bits are kept as they come.
 constexpr int FOLDER_FLAGS_DEFAULT = 0x80;
 constexpr int FOLDER_FLAGS_TABLE = 0x68;  // copy, cut and delete-the-display-format off
+
+// When the folder command runs: after a listing, from the menu, on a drop (the occasions 0, 1, 2).
+constexpr int FOLDER_COMMAND_AFTER_LISTING = 0x100;
+constexpr int FOLDER_COMMAND_IN_MENU = 0x200;
+constexpr int FOLDER_COMMAND_ON_DROP = 0x400;
+
+// The plan of a record drop, a word of these bits, which the confirmation and its worker carry out.
+constexpr int DropInsert = 0x01;   // each row becomes a new record of the target table
+constexpr int DropRelate = 0x02;   // the new record is tied to its source by the join text
+constexpr int DropMove = 0x04;     // the source record is deleted after the insert
+constexpr int DropCancel = 0x08;   // the user cancelled
+constexpr int DropChange = 0x10;   // the assignments are written into each record
+constexpr int DropCommand = 0x20;  // the target folder's command runs for each record
+constexpr int DropCopy = 0x40;     // a copy was asked for
 
 // The pseudo column of every table that holds the record id.
 constexpr const char* REC_ID_COLUMN = "__REC__ID__";
@@ -183,6 +201,28 @@ class CRuleFolder {
   virtual bool UpdateRecord(CCapInfoList* columns, const TStrings& values);
   virtual bool InsertRecord(CCapInfoList* columns, const TStrings& values);
 
+  // ---- The folder command and confirmed record work (folders/FolderCommand.cpp) ----
+  // Occasion 0 after a listing, 1 from the menu, 2 on a drop. False when the folder has no
+  // command name or script, when rows is given and holds no row from start on, or when the
+  // occasion's flag is off. With execute false: true, nothing shown. Otherwise the command is
+  // confirmed and run in TCmdYesNoDlg over the rows (grid: whose selection decides the selected
+  // rows, or none); true when the user ran it and at least one row was handled.
+  virtual bool RunCommand(int occasion, CCapInfoList* columns, CStringsList* rows, int start, TStringGridEx* grid,
+                          bool execute);
+  // Confirms a drop plan in TCmdYesNoDlg and runs it with TransferWorker, this folder being the
+  // target; source is the node whose rows are listed; names and values are the assignments of
+  // DropChange (borrowed, may be none). The caller holds the target's lock. 0 after the dialog.
+  int ConfirmDropRecords(int plan, CDbFolder* target, CDbFolder* source, CCapInfoList* columns, CStringsList* rows,
+                         TStringGridEx* grid, const AnsiString& join, TStrings* names, TStrings* values);
+  // The worker of TCmdYesNoDlg: carries out the dialog's plan row by row on its rows, this folder
+  // being the target. Runs on the dialog's thread.
+  void TransferWorker(TCmdYesNoDlgTh* thread);
+  // Runs the script once for one record: names read values (aligned with columns), "setvalue"
+  // writes targetValues (aligned with targetNames). log: the last statement's value, or the error
+  // text of a statement that could not be read (then false).
+  bool RunScriptOnValues(const AnsiString& sourceTable, CCapInfoList* columns, TStrings* values,
+                         TStrings* targetNames, TStrings* targetValues, AnsiString& log);
+
   // ---- The folder file ----
   virtual bool Save(TStream* stream);
   virtual bool Load(TStream* stream);
@@ -280,6 +320,16 @@ class CRuleFolder {
   CCapInfoList* ListedColumns = nullptr;  // owned list, descriptors of CapInfoList
   TFolderChangedEvent OnTreeChanged;
   TFolderChangedEvent OnListChanged;
+
+  // What the script of the running command sees; set before each run of the script, kept after.
+  CRecSelect* ScriptQuery = nullptr;          // owned during one run of the script
+  AnsiString ScriptTable;                     // put before names written without a table
+  CCapInfoList* ScriptColumns = nullptr;      // not owned: the descriptors of ScriptRow's values
+  TStrings* ScriptRow = nullptr;              // not owned: the values of the record in hand
+  TStrings* ScriptTargetNames = nullptr;      // not owned: columns of the record being built
+  TStrings* ScriptTargetValues = nullptr;     // not owned: its values, which "setvalue" writes
+  int ScriptOrdinal = 0;                      // 1 for the first row the worker handles
+  int ScriptTotal = 0;                        // rows the worker handles
 
  protected:
   // The nearest folder, this one or above, that has own display columns.

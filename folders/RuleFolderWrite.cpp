@@ -1,28 +1,16 @@
 // Single-record writes on behalf of the listed rows: an edited row written back to its record,
 // and a new record of the folder's table.
-#include <cctype>
-
+#include "folders/FolderScript.h"
 #include "folders/RuleFolder.h"
 #include "foundation/CapInfo.h"
 #include "query/CondText.h"
 #include "query/DbHandle.h"
 
-namespace {
-
-// Record ids are decimal numbers; any other text must not reach the condition, where it could
-// name other records than the one edited.
-bool IsRecordIdText(const AnsiString& text) {
-  if (text.empty() || text.size() > 10) return false;
-  for (const char c : text)
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  return true;
-}
-
-}  // namespace
-
 bool CRuleFolder::UpdateRecord(CCapInfoList* columns, const TStrings& values) {
   CDbHandle* handle = GetDbHandle();
   const int k = IndexOfRecIdColumn(columns, GetTableName());
+  // Record ids are decimal numbers; any other text must not reach the condition, where it could
+  // name other records than the one edited.
   if (!handle || k < 0 || k >= values.Count() || !IsRecordIdText(values[k])) return false;
   const AnsiString table = GetTablePart(columns->GetItem(k)->Name);
   AnsiString names;

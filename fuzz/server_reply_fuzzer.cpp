@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "fuzz/ReplyRun.h"
 #include "foundation/LogForm.h"
 #include "store/KvRecRemote.h"
 #include "tests/support/FakeServer.h"
@@ -49,12 +50,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     std::lock_guard<std::mutex> hold(replies_lock);
-    replies.clear();
-    for (size_t at = 0; at + 2 <= size;) {
-      const size_t n = std::min<size_t>(data[at] | size_t(data[at + 1]) << 8, size - at - 2);
-      replies.emplace_back(reinterpret_cast<const char*>(data + at + 2), n);
-      at += 2 + n;
-    }
+    ReadReplyRun(data, size, replies);
   }
   CKvRecRemote t;
   t.SetFileName(Server().TableName("t.kvr"));

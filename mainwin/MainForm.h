@@ -13,6 +13,7 @@
 //   MainTreeView.cpp       the folder tree view: expansion, selection, refresh, drags, folder
 //                          commands, dropped files
 //   MainConditionPane.cpp  the condition diagram's commands, the view tabs, list printing
+//   MainSummaryView.cpp    the summary and ratio views' column commands and popup menu
 //   MainRecords.cpp        the record commands: edit, add, cards' write-backs, import, delete,
 //                          frozen columns and rows
 //   MainExport.cpp         the CSV export of the list
@@ -22,6 +23,7 @@
 // of the listing holds that thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -234,7 +236,7 @@ class TFormMain : public TForm {
   void StringGridEx1KeyDown(TObject* sender, uint16_t& key, TShiftState shift);
   void StringGridEx1DragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
   void StringGridEx1DragDrop(TObject* sender, TObject* source, int x, int y);
-  // The grid offers no column moving yet; nothing calls this.
+  // A heading dragged to another place in the summary views (column moving is on there).
   void StringGridEx1ColumnMoved(TObject* sender, int fromIndex, int toIndex);
   void StringGridEx1TopLeftChanged(TObject* sender);
   void PopupMenu1Popup(TObject* sender);
@@ -303,6 +305,33 @@ class TFormMain : public TForm {
   void GetPrintCellText(AnsiString& text, bool& drawLine, int col, int row, bool firstRow);
   // The list printer takes its cell texts from GetPrintCellText.
   void UsePrintCellTexts();
+
+  // ---- Summary and ratio views (MainSummaryView.cpp) ----
+  void SCapInsExecute(TObject* sender);
+  void SCapEditExecute(TObject* sender);
+  void SCapDeleteExecute(TObject* sender);
+  void SCapAddNumExecute(TObject* sender);
+  void SCapAddMinExecute(TObject* sender);
+  void SCapAddMaxExecute(TObject* sender);
+  void SCapAddRangeExecute(TObject* sender);
+  void SCapAddSumExecute(TObject* sender);
+  void SCapAddAveExecute(TObject* sender);
+  void SCapCancelPluralExecute(TObject* sender);
+  void PopupMenuSumPopup(TObject* sender);
+  // The summary built again over the listed rows with the listed folder's summary columns (or,
+  // when the rows are not those of the last listing, the folder listed afresh); the folder is
+  // marked modified.
+  void RefreshSummary();
+  // Whether the column commands may change the summary columns: the summary or ratio view shows
+  // the listed folder's own summary, not one of several folders.
+  bool EditsFolderSummary();
+  // The index in SumColumns of the column under the last press in the grid, -1 when none.
+  int ClickedSummaryColumn();
+  void RunSummaryColumnCommand(const std::function<bool(CSummaryMod*, int)>& command);
+  void AddSummaryMethodColumn(int method);
+  // SumColumns becomes the folder's summary columns, summarising every listed row (the kept ones
+  // of a continued listing first), and the view shows them.
+  void ResummariseListedRows(CDbFolder* folder);
 
   // ---- Graph view (MainGraphView.cpp) ----
   // Removes and frees every series of the chart.

@@ -278,6 +278,7 @@ void TFormMain::CreateComponents() {
   };
   StringGridEx1->OnDragDrop = [this](TObject* s, TObject* src, int x, int y) { StringGridEx1DragDrop(s, src, x, y); };
   StringGridEx1->OnTopLeftChanged = [this](TObject* s) { StringGridEx1TopLeftChanged(s); };
+  StringGridEx1->OnColumnMoved = [this](TObject* s, int from, int to) { StringGridEx1ColumnMoved(s, from, to); };
 
   OnShow = [this](TObject* s) { FormShow(s); };
   OnCloseQuery = [this](TObject* s, bool& canClose) { FormCloseQuery(s, canClose); };
@@ -340,16 +341,16 @@ void TFormMain::CreateActions() {
   FlowRev = make("FlowRev", "条件の反転", &TFormMain::FlowRevExecute);
   FlowCopy = make("FlowCopy", "条件のコピー", &TFormMain::FlowCopyExecute);
 
-  SCapCancelPlural = make("SCapCancelPlural", "複数集計解除", nullptr);
-  SCapAddNum = make("SCapAddNum", "件数", nullptr);
-  SCapAddMin = make("SCapAddMin", "最小", nullptr);
-  SCapAddMax = make("SCapAddMax", "最大", nullptr);
-  SCapAddRange = make("SCapAddRange", "範囲", nullptr);
-  SCapAddSum = make("SCapAddSum", "合計", nullptr);
-  SCapAddAve = make("SCapAddAve", "平均", nullptr);
-  SCapEdit = make("SCapEdit", "カラム編集", nullptr);
-  SCapIns = make("SCapIns", "カラム挿入", nullptr);
-  SCapDelete = make("SCapDelete", "カラム削除", nullptr);
+  SCapCancelPlural = make("SCapCancelPlural", "複数集計解除", &TFormMain::SCapCancelPluralExecute);
+  SCapAddNum = make("SCapAddNum", "件数", &TFormMain::SCapAddNumExecute);
+  SCapAddMin = make("SCapAddMin", "最小", &TFormMain::SCapAddMinExecute);
+  SCapAddMax = make("SCapAddMax", "最大", &TFormMain::SCapAddMaxExecute);
+  SCapAddRange = make("SCapAddRange", "範囲", &TFormMain::SCapAddRangeExecute);
+  SCapAddSum = make("SCapAddSum", "合計", &TFormMain::SCapAddSumExecute);
+  SCapAddAve = make("SCapAddAve", "平均", &TFormMain::SCapAddAveExecute);
+  SCapEdit = make("SCapEdit", "カラム編集", &TFormMain::SCapEditExecute);
+  SCapIns = make("SCapIns", "カラム挿入", &TFormMain::SCapInsExecute);
+  SCapDelete = make("SCapDelete", "カラム削除", &TFormMain::SCapDeleteExecute);
 
   SetChartAttr = make("SetChartAttr", "設定", &TFormMain::SetChartAttrExecute);
   SetLooks = make("SetLooks", "外見の設定", &TFormMain::SetLooksExecute);
@@ -435,4 +436,5 @@ void TFormMain::CreateMenus() {
   MiInsSCap->Name = "MiInsSCap";
   MiDeleteSCap = PopupMenuSum->Items()->Items(5);
   MiDeleteSCap->Name = "MiDeleteSCap";
+  PopupMenuSum->OnPopup = [this](TObject* s) { PopupMenuSumPopup(s); };
 }

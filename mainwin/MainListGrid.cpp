@@ -28,7 +28,6 @@ constexpr int kNoBreak = 32000;
 constexpr int kNoDragPoint = -9999;
 // A press and a move further than this (|dx| + |dy|) start a record drag.
 constexpr int kDragDistance = 7;
-constexpr int kFolderCommandInMenu = 0x200;
 
 CDbFolder* NodeFolder(TTreeNode* node) { return node ? static_cast<CDbFolder*>(node->Data) : nullptr; }
 
@@ -186,7 +185,7 @@ void TFormMain::UpdateActions() {
   FileSaveFol->SetEnabled(TopFolder && TopFolder->GetModified() > 0);
 
   const CRuleFolder* folder = listed ? listed->Folder : nullptr;
-  if (OpeEdit->Enabled() && folder && (folder->Flags & kFolderCommandInMenu) && !folder->CommandName.empty() &&
+  if (OpeEdit->Enabled() && folder && (folder->Flags & FOLDER_COMMAND_IN_MENU) && !folder->CommandName.empty() &&
       !folder->Script.empty()) {
     FolDoCmd->SetEnabled(true);
     FolDoCmd->SetCaption(Format(SJ("処理「%s」の実行").c_str(), folder->CommandName.c_str()));
@@ -394,7 +393,8 @@ void TFormMain::StringGridEx1ColumnMoved(TObject* sender, int fromIndex, int toI
   SumColumns->TList::Delete(fromIndex);
   SumColumns->Insert(toIndex, moved);
   Summary->BindColumns();
-  ShowViewData();
+  // The summary rows hold their cells in the old order: they are made again.
+  RefreshSummary();
 }
 
 // ---- Keys ----

@@ -231,6 +231,8 @@ void TFormMain::RefreshListView(TTreeNode* node, bool fromDiagram) {
   SearchedCount += ListRows->Count() - countBefore;
   for (int i = countBefore; i < ListRows->Count(); ++i) Summary->AddSummaryRecord(ListRows->Row(i));
   const Clock::time_point t3 = Clock::now();
+  // The folder's command may run over the rows this listing added.
+  folder->RunCommand(0, columns, ListRows, countBefore, nullptr);
 
   if (reinterpret_cast<CCapInfoList*>(StringGridEx1->Tag) != columns) ClearStatusColumns();
   StringGridEx1->Tag = reinterpret_cast<intptr_t>(columns);

@@ -6,11 +6,13 @@
 // whenever a folder's children are expanded again, so a tree node whose folder node was rebuilt
 // loses its link before anything can reach the freed node through it.
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "folders/DbFolder.h"
 #include "folders/FlowBox.h"
 #include "folders/FolExpandUnit.h"
+#include "folders/KensaUnit.h"
 #include "folders/RuleFolder.h"
 #include "foundation/CapInfo.h"
 #include "foundation/CvMessageUnit.h"
@@ -496,8 +498,7 @@ void TFormMain::PopupMenuTVPopup(TObject* sender) {
         for (TAction* action : actions) action->SetEnabled(false);
     if (!folder || !folder->CapInfoList) FolDelCapInfo->SetEnabled(false);
     if (!ClipFolder) FolPaste->SetEnabled(false);
-    // The relation and data checks have no dialog to open yet: shown, but not offered.
-    FolRelKensa->SetEnabled(false);
+    // The data check has no dialog to open yet: shown, but not offered.
     FolChkDat->SetEnabled(false);
   }
   TMenuItem* items = PopupMenuTV->Items();
@@ -598,11 +599,26 @@ void TFormMain::FolPasteExecute(TObject* sender) {
   FolderTreeChanged(folder);
 }
 
-void TFormMain::FolRelKensaExecute(TObject* sender) {}
+void TFormMain::FolRelKensaExecute(TObject* sender) {
+  if (!PopupFolder) return;
+  const std::unique_ptr<TKensaDlg> dialog = std::make_unique<TKensaDlg>(this);
+  if (!dialog->SetFolder(PopupFolder)) return;
+  PopupFolder->ListEnd();
+  dialog->ShowModal();
+  if (dialog->GetEditCount() > 0) RefreshTreeAndList();
+}
 
 void TFormMain::FolChkDatExecute(TObject* sender) {}
 
-void TFormMain::FolDoCmdExecute(TObject* sender) {}
+// The listed folder's command over the listed rows, the grid's selection deciding the selected
+// ones; the records it changed are shown afresh.
+void TFormMain::FolDoCmdExecute(TObject* sender) {
+  CDbFolder* folder = NodeFolder(ListedNode);
+  CCapInfoList* columns = nullptr;
+  CStringsList* rows = nullptr;
+  if (!folder || !folder->Folder || !GetGridRows(StringGridEx1, columns, rows)) return;
+  if (folder->RunCommand(1, columns, rows, 0, StringGridEx1)) RefreshTreeAndList();
+}
 
 // ---- Dropped files ----
 

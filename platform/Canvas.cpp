@@ -265,6 +265,11 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const AnsiString& text) {
 
 TSize TCanvas::TextExtent(const AnsiString& text) { return DeviceTextExtent(text); }
 
+void TCanvas::SetPixelsPerInch(int x, int y) {
+  ppiX_ = x > 0 ? x : kScreenPixelsPerInch;
+  ppiY_ = y > 0 ? y : kScreenPixelsPerInch;
+}
+
 int TCanvas::CharWidth(const char* p, int len) {
   const uint32_t code = len == 2 ? (static_cast<unsigned char>(p[0]) << 8 | static_cast<unsigned char>(p[1]))
                                  : static_cast<unsigned char>(p[0]);

@@ -98,7 +98,7 @@ class TControl : public TComponent {
   ~TControl() override;
 
   TWinControl* Parent() const { return parent_; }
-  void SetParent(TWinControl* parent);
+  virtual void SetParent(TWinControl* parent);
 
   int Left() const { return left_; }
   int Top() const { return top_; }

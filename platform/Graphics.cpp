@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 #include "platform/QtBridge.h"
 
@@ -39,6 +41,7 @@ uint32_t ColorToRGB(TColor c) {
   if (u & 0x80000000u) {
     switch (u & 0xFF) {
       case 0x05: bgr = 0xFFFFFF; break;  // window
+      case 0x06: bgr = 0x000000; break;  // window frame
       case 0x08: bgr = 0x000000; break;  // window text
       case 0x0D: bgr = 0x6A240A; break;  // highlight
       case 0x0E: bgr = 0xFFFFFF; break;  // highlight text
@@ -219,8 +222,14 @@ uint32_t TBitmap::Pixel(int x, int y) const {
 bool TBitmap::SaveToFile(const std::string& path) const { return impl_->Image().save(QString::fromStdString(path)); }
 
 bool TBitmap::LoadFromFile(const std::string& path) {
+  // The path is the file system's bytes (a Shift_JIS name among them): read them as they are.
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   QImage img;
-  if (!img.load(QString::fromStdString(path))) return false;
+  if (in.bad() || bytes.size() > static_cast<size_t>(INT32_MAX) ||
+      !img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size())))
+    return false;
   impl_->Image() = img.convertToFormat(QImage::Format_RGB32);
   return true;
 }

@@ -21,6 +21,7 @@ constexpr TColor clSilver = 0xC0C0C0;
 constexpr TColor clGray = 0x808080;
 constexpr TColor clScrollBar = static_cast<TColor>(0x80000000u);
 constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
+constexpr TColor clWindowFrame = static_cast<TColor>(0x80000006u);
 constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
 constexpr TColor clBtnFace = static_cast<TColor>(0x8000000Fu);
 constexpr TColor clBtnShadow = static_cast<TColor>(0x80000010u);
@@ -263,6 +264,12 @@ class TCanvas : public TObject {
   bool Clipped() const { return clipped_; }
   const TRect& ClipRect() const { return clip_; }
 
+  // The dots per inch of the device behind the canvas, across and down: the screen's 96 unless
+  // the device says otherwise (a printer's canvas while a job runs).
+  int PixelsPerInchX() const { return ppiX_; }
+  int PixelsPerInchY() const { return ppiY_; }
+  void SetPixelsPerInch(int x, int y);
+
   struct Impl;
   Impl* impl() const { return impl_.get(); }
 
@@ -289,6 +296,7 @@ class TCanvas : public TObject {
   TPoint penPos_;
   bool clipped_ = false;
   TRect clip_;
+  int ppiX_ = 96, ppiY_ = 96;
   std::unique_ptr<Impl> impl_;
 };
 

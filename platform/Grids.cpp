@@ -572,6 +572,7 @@ void TStringGrid::SetColWidths(int col, int w) {
   if (colWidths_[col] == w) return;
   colWidths_[col] = w;
   Moved();
+  ColWidthsChanged();
 }
 
 int TStringGrid::RowHeights(int row) const {

@@ -218,6 +218,8 @@ class TStringGrid : public TCustomControl {
   virtual void SizeChanged(int oldColCount, int oldRowCount) {}
   // After TopRow or LeftCol changed.
   virtual void TopLeftChanged();
+  // After a column's width changed (SetColWidths, the user sizing a column).
+  virtual void ColWidthsChanged() {}
   // After MoveColumn; runs OnColumnMoved.
   virtual void ColumnMoved(int from, int to);
   void Paint() override;

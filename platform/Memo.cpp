@@ -105,6 +105,16 @@ void TMemo::SetReadOnly(bool v) {
   UpdateWidget();
 }
 
+void TMemo::SetBorderStyle(TBorderStyle b) {
+  borderStyle_ = b == bsNone ? bsNone : bsSingle;
+  UpdateWidget();
+}
+
+void TMemo::SetAlignment(TAlignment a) {
+  alignment_ = a;
+  UpdateWidget();
+}
+
 void TMemo::SetSelStart(int pos) {
   selStart_ = std::clamp(pos, 0, static_cast<int>(Text().size()));
   selLength_ = 0;
@@ -168,6 +178,15 @@ void TMemo::SyncWidget() {
   TWinControl::SyncWidget();
   auto* e = static_cast<QPlainTextEdit*>(widget_);
   e->setReadOnly(readOnly_);
+  e->setFrameShape(borderStyle_ == bsNone ? QFrame::NoFrame : QFrame::StyledPanel);
+  QTextOption option = e->document()->defaultTextOption();
+  const Qt::Alignment align = alignment_ == taCenter       ? Qt::AlignHCenter
+                              : alignment_ == taRightJustify ? Qt::AlignRight
+                                                             : Qt::AlignLeft;
+  if (option.alignment() != align) {
+    option.setAlignment(align);
+    e->document()->setDefaultTextOption(option);
+  }
   e->setLineWrapMode(wordWrap_ ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
   e->setVerticalScrollBarPolicy(scrollBars_ == ssVertical || scrollBars_ == ssBoth ? Qt::ScrollBarAlwaysOn
                                                                                    : Qt::ScrollBarAlwaysOff);

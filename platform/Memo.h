@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Forms.h"
 #include "platform/StdCtrls.h"
 
 // A text box of several lines. Lines() holds the text, one line per string; Text() is the whole
@@ -22,6 +23,12 @@ class TMemo : public TWinControl {
   void SetWordWrap(bool v);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool v);
+  // A single border (sunken frame) or none.
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle b);
+  // Where each line stands across the box.
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
   int SelStart() const { return selStart_; }
   void SetSelStart(int pos);
   int SelLength() const { return selLength_; }
@@ -45,6 +52,8 @@ class TMemo : public TWinControl {
   TScrollStyle scrollBars_ = ssNone;
   bool wordWrap_ = true;
   bool readOnly_ = false;
+  TBorderStyle borderStyle_ = bsSingle;
+  TAlignment alignment_ = taLeftJustify;
   int selStart_ = 0;
   int selLength_ = 0;
   bool syncing_ = false;

@@ -139,6 +139,7 @@ bool TPrinter::BeginDoc() {
     lastError_ = SJ("印刷中です");
     return false;
   }
+  canvas_->SetPixelsPerInch(XResolution(), YResolution());
   if (external_) {
     printing_ = true;
     page_ = 1;

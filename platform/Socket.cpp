@@ -90,10 +90,15 @@ bool ResolveServicePort(const AnsiString& service, uint16_t& port) {
   return true;
 }
 
+int TTcpClient::Fail() {
+  error_ = errno;
+  return tcpError;
+}
+
 bool TTcpClient::Open() {
   Close();
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) return Fail(), false;
   linger off{};
   off.l_onoff = 1;
   off.l_linger = 0;
@@ -105,17 +110,30 @@ bool TTcpClient::Open() {
 }
 
 bool TTcpClient::Connect(uint32_t address, uint16_t port, int timeoutMs) {
-  if (fd_ < 0) return false;
+  const int begun = BeginConnect(address, port);
+  if (begun != tcpAgain) return begun == tcpReady;
+  if (WaitFor(fd_, POLLOUT, timeoutMs) != tcpReady) return false;
+  error_ = ConnectError();
+  return error_ == 0;
+}
+
+int TTcpClient::BeginConnect(uint32_t address, uint16_t port) {
+  if (fd_ < 0) return tcpError;
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
   to.sin_addr.s_addr = address;
-  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return true;
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  if (WaitFor(fd_, POLLOUT, timeoutMs) != tcpReady) return false;
+  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return tcpReady;
+  if (errno == EINPROGRESS || errno == EINTR) return tcpAgain;
+  return Fail();
+}
+
+int TTcpClient::ConnectError() const {
   int error = 0;
   socklen_t length = sizeof error;
-  return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  if (fd_ < 0) return EBADF;
+  if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+  return error;
 }
 
 int TTcpClient::WaitWritable(int timeoutMs) { return WaitFor(fd_, POLLOUT, timeoutMs); }
@@ -128,17 +146,17 @@ long TTcpClient::Send(const void* data, size_t size) {
     const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
     if (n >= 0) return long(n);
     if (errno == EINTR) continue;
-    return errno == EAGAIN || errno == EWOULDBLOCK ? tcpAgain : tcpError;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? tcpAgain : Fail();
   }
 }
 
-long TTcpClient::Receive(void* data, size_t size) {
+long TTcpClient::Receive(void* data, size_t size, bool peek) {
   if (fd_ < 0) return tcpError;
   for (;;) {
-    const ssize_t n = ::recv(fd_, data, size, 0);
+    const ssize_t n = ::recv(fd_, data, size, peek ? MSG_PEEK : 0);
     if (n >= 0) return long(n);
     if (errno == EINTR) continue;
-    return errno == EAGAIN || errno == EWOULDBLOCK ? tcpAgain : tcpError;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? tcpAgain : Fail();
   }
 }
 

@@ -37,20 +37,32 @@ class TTcpClient {
   bool Open();
   // Connects an open socket within timeoutMs; false on refusal, error or time-out.
   bool Connect(uint32_t address, uint16_t port, int timeoutMs);
+  // Starts connecting an open socket without waiting: tcpReady when connected at once, tcpAgain
+  // while the connection is under way (the socket turns writable when it ends; ConnectError then
+  // tells how), tcpError when it failed at once.
+  int BeginConnect(uint32_t address, uint16_t port);
+  // The outcome of a connection begun with BeginConnect: 0, or the system's error number.
+  int ConnectError() const;
   bool IsOpen() const { return fd_ >= 0; }
+  // The descriptor, for an event loop to watch; -1 when closed.
+  int Handle() const { return fd_; }
+  // The system's error number of the last call that answered tcpError (or false).
+  int LastError() const { return error_; }
 
   // tcpReady, tcpTimedOut or tcpError. A socket whose peer has closed counts as readable.
   int WaitWritable(int timeoutMs);
   int WaitReadable(int timeoutMs);
   // Bytes moved; Receive answers 0 when the peer has closed; tcpError; tcpAgain when nothing
-  // can move now.
+  // can move now. A peek leaves the bytes in the socket.
   long Send(const void* data, size_t size);
-  long Receive(void* data, size_t size);
+  long Receive(void* data, size_t size, bool peek = false);
 
   // Ends both directions, then closes the socket. Harmless on a closed one.
   void Shutdown();
   void Close();
 
  private:
+  int Fail();
   int fd_ = -1;
+  int error_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,9 +32,43 @@ QString DisplayLines(const AnsiString& text) {
 
 // ---- TLabel ----
 
+// The widget of a label that draws itself: Paint draws on the label's canvas bound to the widget.
+class LabelCanvasWidget : public QWidget {
+ public:
+  LabelCanvasWidget(TLabel* label, QWidget* parent) : QWidget(parent), label_(label) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    TCanvas* c = label_->Canvas();
+    BindCanvas(c, &p);
+    label_->Paint();
+    BindCanvas(c, nullptr);
+  }
+
+ private:
+  TLabel* label_;
+};
+
 TLabel::TLabel(TComponent* owner) : TControl(owner) { SetBounds(0, 0, 32, 13); }
 
+TLabel::~TLabel() = default;
+
+TCanvas* TLabel::Canvas() {
+  if (!canvas_) canvas_ = std::make_unique<TCanvas>();
+  return canvas_.get();
+}
+
+void TLabel::Invalidate() {
+  if (widget_) widget_->update();
+}
+
 QWidget* TLabel::CreateWidget(QWidget* parent) {
+  if (ownerDraw_) {
+    auto* w = new LabelCanvasWidget(this, parent);
+    ForwardMouse(w, this);
+    return w;
+  }
   auto* l = new QLabel(parent);
   l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   l->setTextFormat(Qt::PlainText);
@@ -49,6 +84,10 @@ void TLabel::SetAlignment(TAlignment a) {
 
 void TLabel::SyncWidget() {
   TControl::SyncWidget();
+  if (ownerDraw_) {
+    widget_->update();
+    return;
+  }
   auto* l = static_cast<QLabel*>(widget_);
   l->setText(StripAccelerators(DisplayLines(Caption())));
   l->setAlignment(Qt::AlignTop | (alignment_ == taCenter       ? Qt::AlignHCenter
@@ -72,7 +111,7 @@ void TLabel::FontChanged() {
 void TLabel::CaptionChanged() { AdjustSize(); }
 
 void TLabel::AdjustSize() {
-  if (!autoSize_ || !HaveGuiApplication()) return;
+  if (!autoSize_ || ownerDraw_ || !HaveGuiApplication()) return;  // a label that draws itself sizes itself
   QString text = StripAccelerators(DisplayLines(Caption()));
   if (text.isEmpty()) text = QStringLiteral(" ");  // an empty label keeps the height of a line
   const QFontMetrics fm(ToQFont(*Font()));

@@ -1,29 +1,43 @@
 // Standard controls: label, push button, bevel, rich edit.
 #pragma once
 
+#include <memory>
+
 #include "platform/Controls.h"
 
 // A text label. With AutoSize on (the default) its width and height follow the caption's extent
 // in its font; "&" marks an accelerator and "&&" shows one ampersand.
+//
+// A label that draws itself turns OwnerDraw on in its constructor: its widget then shows what
+// Paint draws on Canvas() instead of the caption. Outside Paint the canvas only measures.
 class TLabel : public TControl {
  public:
   explicit TLabel(TComponent* owner);
+  ~TLabel() override;
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool v);
   // Where the text stands in a label wider than it (AutoSize off).
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment a);
+  TCanvas* Canvas();
+  // Draw again when the window system next shows the label.
+  void Invalidate();
 
  protected:
+  void SetOwnerDraw() { ownerDraw_ = true; }
+  virtual void Paint() {}
   QWidget* CreateWidget(QWidget* parent) override;
   void SyncWidget() override;
   void FontChanged() override;
   void CaptionChanged() override;
 
  private:
+  friend class LabelCanvasWidget;
   void AdjustSize();
   bool autoSize_ = true;
+  bool ownerDraw_ = false;
   TAlignment alignment_ = taLeftJustify;
+  std::unique_ptr<TCanvas> canvas_;
 };
 
 // A push button, 75 x 25 when made at run time. Clicking sets the form's modal result to the

@@ -542,18 +542,23 @@ void CSummaryMod::BuildFeed() {
   feed_.clear();
   feedSources_.clear();
   std::vector<char> seen(slots_.size());
-  for (int i = 0; i < ColumnCount(); ++i) {
-    const CCapInfo* c = Column(i);
-    const int s = SlotOf(i);
-    if (!c || c->GroupKey || c->Aggregate < 0 || s < 0 || seen[static_cast<size_t>(s)]) continue;
-    seen[static_cast<size_t>(s)] = 1;
-    Feed f{slots_[s].offset, slots_[s].kind, c->SourceIndex, -1};
-    if (f.kind == SlotKind::Number || f.kind == SlotKind::Sum) {
-      const auto at = std::find(feedSources_.begin(), feedSources_.end(), c->SourceIndex);
-      f.parsed = static_cast<int>(at - feedSources_.begin());
-      if (at == feedSources_.end()) feedSources_.push_back(c->SourceIndex);
+  // A count shares the slot of any other column and reads no value: the slot's source is taken
+  // from the columns that read one, so the counts come last.
+  for (const bool counts : {false, true}) {
+    for (int i = 0; i < ColumnCount(); ++i) {
+      const CCapInfo* c = Column(i);
+      const int s = SlotOf(i);
+      if (!c || c->GroupKey || c->Aggregate < 0 || s < 0 || seen[static_cast<size_t>(s)] || CountOnly(i) != counts)
+        continue;
+      seen[static_cast<size_t>(s)] = 1;
+      Feed f{slots_[s].offset, slots_[s].kind, c->SourceIndex, -1};
+      if (f.kind == SlotKind::Number || f.kind == SlotKind::Sum) {
+        const auto at = std::find(feedSources_.begin(), feedSources_.end(), c->SourceIndex);
+        f.parsed = static_cast<int>(at - feedSources_.begin());
+        if (at == feedSources_.end()) feedSources_.push_back(c->SourceIndex);
+      }
+      feed_.push_back(f);
     }
-    feed_.push_back(f);
   }
   parsed_.assign(feedSources_.size(), 0);
   parsedOk_.assign(feedSources_.size(), 0);

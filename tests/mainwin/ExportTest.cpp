@@ -37,6 +37,7 @@ struct ExportUser {
   bool stayedOpen = false;
   std::vector<AnsiString> messages, captions;
   ModalHandlerScope scope{[this](TForm* form) {
+    if (CloseAboutBox(form)) return;
     if (auto* dialog = dynamic_cast<TCsvWriteDlg*>(form)) {
       dialog->RadioGroup1->SetItemIndex(destination);
       dialog->Edit1->SetText(fileName);

@@ -233,6 +233,8 @@ TEST_F(ListGridTest, RecordActionsFollowTheListAndTheView) {
     EXPECT_EQ(FormMain->FolDoCmd->Enabled(), flags == 0x200);
     EXPECT_EQ(SjisToUtf8(FormMain->FolDoCmd->Caption()), flags == 0x200 ? "処理「請求書」の実行" : "処理の実行");
   }
+  // The command would now run after the listings below.
+  folder->Flags = FOLDER_FLAGS_TABLE;
 
   // Reading records from a file needs a selected folder other than the root; saving needs changes.
   for (TTreeNode* node : {customers, customers->Parent()}) {

@@ -441,6 +441,7 @@ TEST_F(MainWindowTest, EditAndAddThroughTheDialog) {
   ASSERT_EQ(FormMain->ListRows->Count(), 4);
   MarkRows({1, 2, 3, 4});
   ModalHandlerScope exporter([](TForm* form) {
+    if (CloseAboutBox(form)) return;
     auto* dialog = dynamic_cast<TCsvWriteDlg*>(form);
     ASSERT_NE(dialog, nullptr);
     dialog->RadioGroup1->SetItemIndex(1);

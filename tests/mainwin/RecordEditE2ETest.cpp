@@ -75,6 +75,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
   int dialogs = 0;
   {
     ModalHandlerScope user([&](TForm* form) {
+      if (CloseAboutBox(form)) return;
       ASSERT_EQ(form, EditDlg);
       ++dialogs;
       EXPECT_EQ(SjisToUtf8(form->Caption()), "データの編集");
@@ -106,6 +107,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
   // Add: typed into the first empty row of the sheet.
   {
     ModalHandlerScope user([&](TForm* form) {
+      if (CloseAboutBox(form)) return;
       ASSERT_EQ(form, EditDlg);
       EXPECT_EQ(SjisToUtf8(form->Caption()), "データの追加");
       const int first = sheet->RowCount() - 50;
@@ -155,6 +157,7 @@ TEST_F(MainWindowTest, RecordsEditedAddedDeletedAndExported) {
   std::vector<AnsiString> messages;
   {
     ModalHandlerScope user([&](TForm* form) {
+      if (CloseAboutBox(form)) return;
       if (auto* box = dynamic_cast<TCvMessageDlg*>(form)) {
         messages.push_back(box->Label1->Caption());
         PressButton(box, SJ("ＯＫ"));

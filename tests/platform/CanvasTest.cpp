@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/Graphics.h"
+#include "platform/Printers.h"
 #include "tests/support/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
 
@@ -222,4 +223,20 @@ TEST(CanvasPixels, CopiesOfAPictureHoldWhatWasDrawn) {
   TBitmap target(4, 4);
   target.Canvas()->Draw(0, 0, a);
   EXPECT_EQ(target.Pixel(3, 3), 0x00FF00u);
+}
+
+// A page's canvas tells its dots per inch while a job runs, so drawing in millimetres fits it.
+TEST(CanvasResolution, ScreenByDefaultAndThePrintersDuringAJob) {
+  TBitmap b(4, 4);
+  EXPECT_EQ(b.Canvas()->PixelsPerInchX(), 96);
+  EXPECT_EQ(b.Canvas()->PixelsPerInchY(), 96);
+  TRecordingCanvas rec;
+  TPrinter printer(&rec);
+  ASSERT_TRUE(printer.BeginDoc());
+  EXPECT_EQ(rec.PixelsPerInchX(), printer.XResolution());
+  EXPECT_EQ(rec.PixelsPerInchY(), printer.YResolution());
+  EXPECT_NE(rec.PixelsPerInchX(), 96);
+  printer.EndDoc();
+  rec.SetPixelsPerInch(0, -5);
+  EXPECT_EQ(rec.PixelsPerInchX(), 96) << "no resolution is the screen's";
 }

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include "platform/Forms.h"
+#include "platform/Memo.h"
 #include "platform/StdCtrls.h"
 #include "tests/support/TestSupport.h"
 
@@ -108,4 +109,67 @@ TEST_F(Panel, GroupBoxHoldsItsControls) {
   EXPECT_EQ(inner->ParentForm(), &form);
   delete g;  // frees the check box it parents
   EXPECT_EQ(form.ComponentCount(), 0);
+}
+
+namespace {
+// A label that draws a red square in its top-left corner on white.
+class SquareLabel : public TLabel {
+ public:
+  explicit SquareLabel(TComponent* owner) : TLabel(owner) {
+    SetOwnerDraw();
+    SetAutoSize(true);
+  }
+  int painted = 0;
+
+ protected:
+  void Paint() override {
+    ++painted;
+    Canvas()->Brush()->SetColor(clWhite);
+    Canvas()->FillRect(Rect(0, 0, Width(), Height()));
+    Canvas()->Brush()->SetColor(clRed);
+    Canvas()->FillRect(Rect(0, 0, 5, 5));
+  }
+};
+}  // namespace
+
+TEST(OwnerDrawLabel, ShowsWhatItPaintsAndKeepsItsOwnSize) {
+  TForm form(Application);
+  auto* label = new SquareLabel(&form);
+  label->SetParent(&form);
+  label->SetBounds(10, 10, 20, 12);
+  label->SetCaption("a caption that would widen a text label");
+  EXPECT_EQ(label->Width(), 20);
+  const TBitmap shot = label->GrabImage();
+  ASSERT_EQ(shot.Width(), 20);
+  EXPECT_GE(label->painted, 1);
+  EXPECT_EQ(shot.Pixel(2, 2), 0xFF0000u);
+  EXPECT_EQ(shot.Pixel(10, 8), 0xFFFFFFu);
+}
+
+TEST(MemoLooks, BorderAndAlignmentShow) {
+  TForm form(Application);
+  form.SetBounds(0, 0, 300, 200);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  memo->SetBounds(0, 0, 200, 40);
+  memo->SetColor(clWhite);
+  memo->SetText("iii");
+  EXPECT_EQ(memo->BorderStyle(), bsSingle);
+  EXPECT_NE(memo->GrabImage().Pixel(0, 20), 0xFFFFFFu) << "a single border is drawn";
+  memo->SetBorderStyle(bsNone);
+  EXPECT_EQ(memo->GrabImage().Pixel(0, 20), 0xFFFFFFu);
+  // The text's ink moves to the right half when right-justified.
+  auto inkLeft = [&] {
+    const TBitmap b = memo->GrabImage();
+    for (int x = 0; x < b.Width(); ++x)
+      for (int y = 0; y < b.Height(); ++y)
+        if ((b.Pixel(x, y) & 0xFF) < 0x80) return x;
+    return -1;
+  };
+  const int left = inkLeft();
+  memo->SetAlignment(taRightJustify);
+  EXPECT_EQ(memo->Alignment(), taRightJustify);
+  const int right = inkLeft();
+  EXPECT_GE(left, 0);
+  EXPECT_GT(right, 100) << left;
 }

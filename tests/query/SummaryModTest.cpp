@@ -130,6 +130,22 @@ TEST(Summary, EveryMethodOverIntegerRealAndTextColumns) {
   }
 }
 
+// A count shares the slot of the columns beside it whatever it names; standing first, it must not
+// make them read its own column.
+TEST(Summary, ACountOfAnotherColumnBeforeTheAggregatesOfANumber) {
+  for (bool countFirst : {true, false}) {
+    std::vector<Col> columns{{"key", "t.K", true}, {"sum", "t.N", false, 4}, {"max", "t.N", false, 2}};
+    columns.insert(countFirst ? columns.begin() + 1 : columns.end(), Col{"count", "t.Name", false, 0});
+    Bench b({{"t.K", 0}, {"t.Name", 0}, {"t.N", 1}}, columns);
+    b.Add({"a", "x", "10"});
+    b.Add({"a", "y", "5"});
+    b.Add({"b", "z", "7"});
+    const Table expected = countFirst ? Table{{"a", "2", "15", "10"}, {"b", "1", "7", "7"}}
+                                      : Table{{"a", "15", "10", "2"}, {"b", "7", "7", "1"}};
+    EXPECT_EQ(b.Cells(), expected) << (countFirst ? "count first" : "count last");
+  }
+}
+
 TEST(Summary, SubtotalsAtTheLevelOfTheKeyToTheLeftAndGrandTotalsBeforeTheFirstKey) {
   Bench b({{"t.A", 0}, {"t.B", 0}, {"t.V", 1}},
           {{"all", "t.V", false, 0},

@@ -1,37 +1,25 @@
-// The graph view of the main window: the customer ledger listed and summarised by department
-// (a count per department), charted as 3-D bars, then as a pie with data labels set in the chart
+// The graph view of the main window: the customer ledger listed and summarised by department,
+// the sum of the amounts charted as 3-D bars, then as a pie with data labels set in the chart
 // settings dialog; and that dialog on its data-label page.
 #include <filesystem>
 
-#include "folders/DbFolder.h"
-#include "foundation/CapInfo.h"
 #include "mainwin/ChartEditUnit.h"
 #include "mainwin/MainForm.h"
 #include "tools/screenshots/Shots.h"
 
 namespace {
 
-// The ledger summarised by "所属" with a count, listed, and the graph tab chosen.
+// The ledger (which the work folder summarises by "所属") listed, the graph tab chosen, and the
+// sum of the amounts charted.
 bool ShowLedgerChart(TFormMain* main) {
   TTreeNode* top = main->TreeView1->Items()->GetFirstNode();
   TTreeNode* ledger = top && top->Count() > 0 ? top->Item(0) : nullptr;
   if (!ledger) return false;
-  CCapInfoList* sum = static_cast<CDbFolder*>(ledger->Data)->GetSumCapInfoList();
-  if (!sum) return false;
-  auto* key = new CCapInfo;
-  key->Name = ledger->Text() + "." + SJ("所属");
-  key->Caption = SJ("所属");
-  key->GroupKey = true;
-  key->Shown = true;
-  sum->Add(key);
-  auto* count = new CCapInfo;
-  count->Name = ledger->Text() + "." + SJ("氏名");
-  count->Caption = SJ("件数");
-  count->Shown = true;
-  sum->Add(count);
   main->TreeView1->SetSelected(ledger);
   if (main->ListedNode != ledger) return false;
   main->TabControl1->UserSelect(3);
+  const int sum = main->SumBox->Items()->IndexOf(SJ("金額合計"));
+  if (sum >= 0) main->SumBox->UserSelect(sum);
   return main->Chart2->SeriesCount() > 0;
 }
 

@@ -17,9 +17,13 @@ bool ShotStartedWindow(const std::string& dir, const std::string& file, const st
 
 bool ShotFlowBox(const std::string& file);
 bool ShotFolExpandDlg(const std::string& file);
+bool ShotCmdYesNoDlg(const std::string& file);
+bool ShotCmdYesNoDlgEnded(const std::string& file);
 bool ShotMainWindow(const std::string& file);
 bool ShotMainTreeEnum(const std::string& file);
 bool ShotMainWindowListing(const std::string& file);
+bool ShotMainWindowSummary(const std::string& file);
+bool ShotMainWindowRatio(const std::string& file);
 bool ShotAboutBox(const std::string& file);
 bool ShotListGrid(const std::string& file);
 bool ShotListGridFrozen(const std::string& file);
@@ -49,6 +53,12 @@ bool ShotReadCsvDlg(const std::string& file);
 bool ShotEditDialogCandidates(const std::string& file);
 bool ShotCsvWriteDlg(const std::string& file);
 bool ShotGetListDlg(const std::string& file);
+bool ShotKensaDlg(const std::string& file);
+bool ShotKensaEdit(const std::string& file);
+bool ShotDetailGrid(const std::string& file);
+bool ShotDetailCapDlg(const std::string& file);
+bool ShotCardControls(const std::string& file);
+bool ShotDesignSurface(const std::string& file);
 bool ShotGraphBars(const std::string& file);
 bool ShotGraphPie(const std::string& file);
 bool ShotChartEditDlg(const std::string& file);
