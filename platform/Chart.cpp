@@ -846,6 +846,20 @@ struct ChartPainter {
     std::vector<TPoint> pts;
     for (int i = 0; i < ser->Count(); ++i) pts.push_back(LinePoint(s, i, ox, oy));
     c->Brush()->SetStyle(bsSolid);
+    // In depth the line is a ribbon (an area its top), one band per stretch, front ones last.
+    const int rx = std::max(1, sx * 3 / 4), ry = std::max(1, sy * 3 / 4);
+    if (dx || dy) {
+      c->Pen()->SetWidth(1);
+      for (size_t i = pts.size() - 1; i >= 1; --i) {
+        const TColor color = ser->ValueColor(static_cast<int>(i));
+        const TColor band = area ? Shade(color, 75) : color;
+        c->Brush()->SetColor(band);
+        c->Pen()->SetColor(Shade(band, 80));
+        const TPoint q[] = {pts[i - 1], pts[i], {pts[i].x + rx, pts[i].y - ry}, {pts[i - 1].x + rx, pts[i - 1].y - ry}};
+        c->Polygon(q, 4);
+      }
+      if (!area && pts.size() > 1) return;
+    }
     if (area) {
       std::vector<TPoint> poly = pts;
       const int zero = ValuePos(0) - oy;
