@@ -16,7 +16,7 @@
 #include "mainwin/MainForm.h"
 #include "mainwin/NodePath.h"
 #include "query/SummaryMod.h"
-#include "views/KGridPr.h"
+#include "views/CvGraphPr.h"
 #include "views/PreviewUnit.h"
 
 namespace {
@@ -105,10 +105,7 @@ void TFormMain::TabControl1Change(TObject* sender) {
   const bool graph = tab == kGraphView;
   FilePrint->SetCaption(graph ? SJ("グラフの印刷") : SJ("リストの印刷"));
   FilePreview->SetCaption(graph ? SJ("グラフの印刷プレビュー") : SJ("リストの印刷プレビュー"));
-  // There is no chart printer yet: the graph view prints nothing rather than the list under the
-  // chart's caption.
-  FilePrint->SetEnabled(!graph);
-  FilePreview->SetEnabled(!graph);
+  GraphPrinter->Chart = graph ? Chart2 : nullptr;
   Panel3->SetVisible(graph);
   FileSaveChart->SetVisible(graph);
   Chart2->SetVisible(graph);
@@ -158,7 +155,10 @@ void TFormMain::ShowViewData() {
   }
   StringGridEx1->Tag = reinterpret_cast<intptr_t>(SumColumns);
   // The chart is built in its own view; the grid stays behind it.
-  if (ViewTab != kGraphView) FillGridLayout();
+  if (ViewTab == kGraphView)
+    ShowGraphView();
+  else
+    FillGridLayout();
 }
 
 // ---- Printing ----

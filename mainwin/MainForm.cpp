@@ -18,7 +18,7 @@
 #include "platform/ShellApi.h"
 #include "platform/SysUtils.h"
 #include "query/SummaryMod.h"
-#include "views/KGridPr.h"
+#include "views/CvGraphPr.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -54,8 +54,8 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner) {
   IniWritePath = MakeIniFileName();
   IniReadPath = FileExists(IniWritePath) ? IniWritePath : ChangeFileExt(ExecutablePath(), ".ini");
   RecordIds = new CListViewRecids;
-  ListPrinter = new TKelmGridPr(this);
-  GraphPrinter = ListPrinter;
+  GraphPrinter = new TCvGraphPr(this);
+  ListPrinter = GraphPrinter;
   ListPrinter->SetTargetGrid(StringGridEx1);
   SortColumns = new CCapInfoList;
   SortColumns->OwnsItems = false;

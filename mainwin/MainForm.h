@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/ActnList.h"
+#include "platform/Chart.h"
 #include "platform/ComCtrls.h"
 #include "platform/Dialogs.h"
 #include "platform/ExtCtrls.h"
@@ -35,6 +36,7 @@
 #include "platform/ImgList.h"
 #include "platform/Menus.h"
 #include "platform/PrintDialogs.h"
+#include "platform/ScrollBar.h"
 #include "platform/Splitter.h"
 #include "platform/StdCtrls.h"
 #include "platform/Timer.h"
@@ -49,6 +51,7 @@ class CRuleFolder;
 class CStringsList;
 class CSummaryMod;
 class CTopRuleFolder;
+class TCvGraphPr;
 class TFlowBox;
 class TKelmGridPr;
 class TMenuBar;
@@ -96,13 +99,16 @@ class TFormMain : public TForm {
   TSplitter* Splitter1;
   TTabControl* TabControl1;  // "検索表示", "集計表示", "比率表示", "グラフ表示"
   TStringGridEx* StringGridEx1;
-  // The graph view: the chart (a plain panel until the chart comes) and its control panel.
-  TPanel* Chart2;
+  // The graph view: the chart and its control panel.
+  TChart* Chart2;
   TComboBox* GraphBox;  // on the chart: the arrangement of bar series
   TPanel* Panel3;
   TLabel *Label1, *Label2, *Label3;  // "視点", "集計", "種類"
   TComboBox *ViewBox, *SumBox, *KindBox;
   TCheckBox *CheckBox1, *CheckBox2;  // "3D", "転置"
+  TScrollBar* ScrollBar2;            // 3-D depth in percent
+  TLabel *Label4, *Label5, *Label6;  // "横回転", "縦回転", "倍率"
+  TScrollBar *ScrollBar3, *ScrollBar4, *ScrollBar5;  // rotation, elevation, zoom
   TButton* Button1;                  // SetChartAttr
   // The placeholder of the condition diagram; the constructor destroys it (null afterwards).
   TScrollBox* ScrollBox1;
@@ -160,7 +166,7 @@ class TFormMain : public TForm {
   bool AddingToSelection = false;
   CListViewRecids* RecordIds;   // owned
   TKelmGridPr* ListPrinter;     // owned, bound to StringGridEx1
-  TKelmGridPr* GraphPrinter;    // the same printer
+  TCvGraphPr* GraphPrinter;     // the same printer, which prints the chart while it has one
   TSaveDialog* ChartSaveDialog = nullptr;
   AnsiString IniReadPath;   // the settings file that is read
   AnsiString IniWritePath;  // the settings file that is written
@@ -328,7 +334,27 @@ class TFormMain : public TForm {
   void ResummariseListedRows(CDbFolder* folder);
 
   // ---- Graph view (MainGraphView.cpp) ----
+  // Removes and frees every series of the chart.
   void ClearChart();
+  // Fills the viewpoint and value boxes from the summary and builds the chart.
+  void ShowGraphView();
+  // The chart built afresh from the summary's selected key and value column, unless it would
+  // show more than MaxPoint points (the user is told, and the chart stays empty).
+  void BuildChart();
+  // A new series of the kind (0 bars, 1 horizontal bars, 2 line, 3 pie, 4 area; others bars),
+  // owned by the window.
+  TChartSeries* MakeSeries(int kind);
+  static TColor SeriesColor(int index);
+  void ViewBoxChange(TObject* sender);
+  void GraphBoxClick(TObject* sender);
+  void CheckBox1Click(TObject* sender);
+  void CheckBox2Click(TObject* sender);
+  void ScrollBar2Change(TObject* sender);
+  void ScrollBar3Change(TObject* sender);
+  void ScrollBar4Change(TObject* sender);
+  void ScrollBar5Change(TObject* sender);
+  void FileSaveChartExecute(TObject* sender);
+  void SetChartAttrExecute(TObject* sender);
 
   // ---- Record commands (MainRecords.cpp) ----
   void OpeEditExecute(TObject* sender);

@@ -196,24 +196,45 @@ void TFormMain::CreateComponents() {
   CheckBox1->SetCaption("3D");
   CheckBox1->SetBounds(8, 156, 134, 20);
   CheckBox1->SetChecked(true);
+  auto scrollBar = [this](const char* name, int top, int min, int max, int position) {
+    auto* bar = new TScrollBar(this);
+    bar->Name = name;
+    bar->SetParent(Panel3);
+    bar->SetBounds(8, top, 134, 17);
+    bar->SetParams(position, min, max);
+    bar->LargeChange = 10;
+    return bar;
+  };
+  ScrollBar2 = scrollBar("ScrollBar2", 178, 1, 100, 15);
+  Label4 = boxLabel("Label4", "横回転", 202);
+  ScrollBar3 = scrollBar("ScrollBar3", 220, 270, 360, 360);
+  Label5 = boxLabel("Label5", "縦回転", 244);
+  ScrollBar4 = scrollBar("ScrollBar4", 262, 270, 360, 360);
+  Label6 = boxLabel("Label6", "倍率", 286);
+  ScrollBar5 = scrollBar("ScrollBar5", 304, 1, 200, 100);
   CheckBox2 = new TCheckBox(this);
   CheckBox2->Name = "CheckBox2";
   CheckBox2->SetParent(Panel3);
   CheckBox2->SetCaption(SJ("転置"));
-  CheckBox2->SetBounds(8, 180, 134, 20);
+  CheckBox2->SetBounds(8, 332, 134, 20);
   Button1 = new TButton(this);
   Button1->Name = "Button1";
   Button1->SetParent(Panel3);
-  Button1->SetBounds(8, 210, 75, 25);
+  Button1->SetBounds(8, 362, 75, 25);
   Button1->SetCaption(SetChartAttr->Caption());
   Button1->OnClick = [this](TObject*) { SetChartAttr->Execute(); };
+  for (TComboBox* box : {ViewBox, SumBox, KindBox}) box->OnChange = [this](TObject* s) { ViewBoxChange(s); };
+  CheckBox1->OnClick = [this](TObject* s) { CheckBox1Click(s); };
+  CheckBox2->OnClick = [this](TObject* s) { CheckBox2Click(s); };
+  ScrollBar2->OnChange = [this](TObject* s) { ScrollBar2Change(s); };
+  ScrollBar3->OnChange = [this](TObject* s) { ScrollBar3Change(s); };
+  ScrollBar4->OnChange = [this](TObject* s) { ScrollBar4Change(s); };
+  ScrollBar5->OnChange = [this](TObject* s) { ScrollBar5Change(s); };
 
-  Chart2 = new TPanel(this);
+  Chart2 = new TChart(this);
   Chart2->Name = "Chart2";
   Chart2->SetParent(TabControl1);
   Chart2->SetAlign(alClient);
-  Chart2->SetBevelOuter(bvNone);
-  Chart2->SetColor(clWhite);
   Chart2->SetVisible(false);
   GraphBox = new TComboBox(this);
   GraphBox->Name = "GraphBox";
@@ -222,6 +243,7 @@ void TFormMain::CreateComponents() {
   GraphBox->SetBounds(8, 8, 110, 22);
   for (const char* arrangement : {"縦並び", "横並び", "積重ね", "積重ね 100%"})
     GraphBox->Items()->Add(Utf8ToSjis(arrangement));
+  GraphBox->OnChange = [this](TObject* s) { GraphBoxClick(s); };
 
   StringGridEx1 = new TStringGridEx(this);
   StringGridEx1->Name = "StringGridEx1";
@@ -279,7 +301,7 @@ void TFormMain::CreateActions() {
   FileSaveFol = make("FileSaveFol", "フォルダ情報の保存", &TFormMain::FileSaveFolExecute);
   FilePreview = make("FilePreview", "リストの印刷プレビュー", &TFormMain::FilePreviewExecute);
   FilePrint = make("FilePrint", "リストの印刷", &TFormMain::FilePrintExecute);
-  FileSaveChart = make("FileSaveChart", "グラフのファイル出力", nullptr);
+  FileSaveChart = make("FileSaveChart", "グラフのファイル出力", &TFormMain::FileSaveChartExecute);
   FileTblCreate = make("FileTblCreate", "表作成", &TFormMain::FileTblCreateExecute);
   FileTblRead = make("FileTblRead", "表定義の読み込み", &TFormMain::FileTblReadExecute);
   FileTblWrite = make("FileTblWrite", "表定義の書き出し", &TFormMain::FileTblWriteExecute);
@@ -330,7 +352,7 @@ void TFormMain::CreateActions() {
   SCapIns = make("SCapIns", "カラム挿入", &TFormMain::SCapInsExecute);
   SCapDelete = make("SCapDelete", "カラム削除", &TFormMain::SCapDeleteExecute);
 
-  SetChartAttr = make("SetChartAttr", "設定", nullptr);
+  SetChartAttr = make("SetChartAttr", "設定", &TFormMain::SetChartAttrExecute);
   SetLooks = make("SetLooks", "外見の設定", &TFormMain::SetLooksExecute);
   ChangeFont = make("ChangeFont", "フォントの設定", &TFormMain::ChangeFontExecute);
   HelpHelp = make("HelpHelp", "Cindervaultヘルプ", &TFormMain::HelpHelpExecute);

@@ -243,6 +243,14 @@ void TCanvas::TextOut(int x, int y, const AnsiString& text) {
   penPos_ = {x + TextWidth(text), y};
 }
 
+void TCanvas::TextOutAngle(int x, int y, int degrees, const AnsiString& text) {
+  degrees %= 360;
+  if (degrees == 0)
+    DeviceText(x, y, text);
+  else
+    DeviceTurnedText(x, y, degrees, text);
+}
+
 void TCanvas::TextRect(const TRect& r, int x, int y, const AnsiString& text) {
   TRect limit = r;
   if (clipped_ && !IntersectRect(limit, r, clip_)) return;
@@ -546,6 +554,21 @@ void TCanvas::DeviceText(int x, int y, const AnsiString& text) {
   if (brush_.Style() != bsClear) p->fillRect(QRect(x, y, fm.horizontalAdvance(s), fm.height()), ToQColor(brush_.Color()));
   p->setPen(ToQColor(font_.Color()));
   p->drawText(QPoint(x, y + fm.ascent()), s);
+}
+
+void TCanvas::DeviceTurnedText(int x, int y, int degrees, const AnsiString& text) {
+  QPainter* p = impl_->Painter();
+  if (!p) return;
+  const QString s = ToQ(text);
+  const QFontMetrics& fm = impl_->Metrics();
+  CopyMode(p);
+  p->save();
+  p->translate(x, y);
+  p->rotate(-degrees);
+  if (brush_.Style() != bsClear) p->fillRect(QRect(0, 0, fm.horizontalAdvance(s), fm.height()), ToQColor(brush_.Color()));
+  p->setPen(ToQColor(font_.Color()));
+  p->drawText(QPoint(0, fm.ascent()), s);
+  p->restore();
 }
 
 TSize TCanvas::DeviceTextExtent(const AnsiString& text) {

@@ -239,6 +239,8 @@ class TCanvas : public TObject {
   void FrameRect(const TRect& r);  // a one-pixel frame in the brush colour
 
   void TextOut(int x, int y, const AnsiString& text);
+  // Text turned counter-clockwise by degrees about its top-left corner (x, y).
+  void TextOutAngle(int x, int y, int degrees, const AnsiString& text);
   // Text at (x, y) clipped to r; a solid brush fills r first.
   void TextRect(const TRect& r, int x, int y, const AnsiString& text);
   TSize TextExtent(const AnsiString& text);  // one line; cy is the font's line height
@@ -280,6 +282,7 @@ class TCanvas : public TObject {
   virtual void DeviceShape(TShapeKind kind, const TRect& r, int ellipseWidth, int ellipseHeight);
   virtual void DeviceFill(const TRect& r, TColor color);
   virtual void DeviceText(int x, int y, const AnsiString& text);
+  virtual void DeviceTurnedText(int x, int y, int degrees, const AnsiString& text);
   virtual TSize DeviceTextExtent(const AnsiString& text);
   virtual void DeviceFocusRect(const TRect& r);
   virtual void DeviceImage(const TRect& r, const TBitmap& picture);

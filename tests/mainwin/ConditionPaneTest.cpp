@@ -12,6 +12,7 @@
 #include "query/SummaryMod.h"
 #include "tests/mainwin/MainWindowTestSupport.h"
 #include "tests/support/PdfText.h"
+#include "views/CvGraphPr.h"
 #include "views/KGridPr.h"
 #include "views/PreviewUnit.h"
 
@@ -308,7 +309,7 @@ TEST_F(MainWindowTest, ViewTabsSwitchWithoutRows) {
     EXPECT_EQ(form->Panel3->Visible(), graph) << s.tab;
     EXPECT_EQ(form->Chart2->Visible(), graph) << s.tab;
     EXPECT_EQ(form->FileSaveChart->Visible(), graph) << s.tab;
-    EXPECT_EQ(form->FilePrint->Enabled(), !graph) << s.tab;
+    EXPECT_EQ(form->GraphPrinter->Chart, graph ? form->Chart2 : nullptr) << s.tab;
     if (!graph) {
       EXPECT_EQ(form->StringGridEx1->PopupMenu(), s.tab == 0 ? form->PopupMenu1 : form->PopupMenuSum) << s.tab;
       EXPECT_EQ((form->StringGridEx1->Options() & goColMoving) != 0, s.tab != 0) << s.tab;

@@ -143,6 +143,8 @@ bool MakeWorkFolder(const std::string& dir) {
   return root.SaveFolderFile() && ini.SaveToFile(dir + "/work.ini");
 }
 
+}  // namespace
+
 // The window started on a work folder in dir at 1280 x 800 (the about box has its own picture),
 // brought into the state to show by prepare, and saved; false when prepare found nothing to show.
 bool ShotStartedWindow(const std::string& dir, const std::string& file, const std::function<bool(TFormMain*)>& prepare) {
@@ -160,6 +162,8 @@ bool ShotStartedWindow(const std::string& dir, const std::string& file, const st
   std::filesystem::remove_all(dir);
   return saved;
 }
+
+namespace {
 
 // The ledger's table folder, or its condition folder of that index (expanding the table folder).
 TTreeNode* LedgerNode(TFormMain* main, int condition = -1) {

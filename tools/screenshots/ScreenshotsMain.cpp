@@ -58,6 +58,9 @@ const struct {
     {"views_detail_grid", ShotDetailGrid},
     {"views_detail_settings_dialog", ShotDetailCapDlg},
     {"folder_data_check_dialog", ShotDataChkDlg},
+    {"main_graph_bars", ShotGraphBars},
+    {"main_graph_pie", ShotGraphPie},
+    {"main_chart_settings_dialog", ShotChartEditDlg},
 };
 
 }  // namespace

@@ -2,12 +2,18 @@
 // shows it, and saves what the screen shows into file (PNG); false when it could not.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class TForm;
+class TFormMain;
 
 // The form as the window system shows it now, saved as a PNG file.
 bool SaveFormPicture(TForm* form, const std::string& file);
+// The main window started on a work folder made in dir (a customer ledger and an access log) at
+// 1280 x 800, brought into the state to show by prepare, and saved; false when prepare found
+// nothing to show.
+bool ShotStartedWindow(const std::string& dir, const std::string& file, const std::function<bool(TFormMain*)>& prepare);
 
 bool ShotFlowBox(const std::string& file);
 bool ShotFolExpandDlg(const std::string& file);
@@ -54,3 +60,6 @@ bool ShotDetailCapDlg(const std::string& file);
 bool ShotCardControls(const std::string& file);
 bool ShotDesignSurface(const std::string& file);
 bool ShotDataChkDlg(const std::string& file);
+bool ShotGraphBars(const std::string& file);
+bool ShotGraphPie(const std::string& file);
+bool ShotChartEditDlg(const std::string& file);
