@@ -10,6 +10,7 @@ class TForm;
 bool SaveFormPicture(TForm* form, const std::string& file);
 
 bool ShotFlowBox(const std::string& file);
+bool ShotCardBox(const std::string& file);
 bool ShotFolExpandDlg(const std::string& file);
 bool ShotCmdYesNoDlg(const std::string& file);
 bool ShotCmdYesNoDlgEnded(const std::string& file);
