@@ -25,6 +25,7 @@ const struct {
     {"platform_print_dialog", ShotPrintDialog},
     {"platform_printer_setup_dialog", ShotPrinterSetupDialog},
     {"flowbox", ShotFlowBox},
+    {"kit_card_box", ShotCardBox},
     {"folder_expand_dialog", ShotFolExpandDlg},
     {"folder_confirm_run_dialog", ShotCmdYesNoDlg},
     {"folder_confirm_run_dialog_ended", ShotCmdYesNoDlgEnded},

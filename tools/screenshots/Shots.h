@@ -16,6 +16,7 @@ bool SaveFormPicture(TForm* form, const std::string& file);
 bool ShotStartedWindow(const std::string& dir, const std::string& file, const std::function<bool(TFormMain*)>& prepare);
 
 bool ShotFlowBox(const std::string& file);
+bool ShotCardBox(const std::string& file);
 bool ShotFolExpandDlg(const std::string& file);
 bool ShotCmdYesNoDlg(const std::string& file);
 bool ShotCmdYesNoDlgEnded(const std::string& file);
