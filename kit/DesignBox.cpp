@@ -178,14 +178,6 @@ void TDesignBox::ResizeControl(TControl* control, const TRect& r) {
 
 namespace {
 
-TCursor HandleCursor(int handle) {
-  switch (handle) {
-    case 4: case 6: return crSizeWE;
-    case 5: case 7: return crSizeNS;
-    default: return crSizeAll;
-  }
-}
-
 // v rounded to the nearest multiple of g, halves up (also below zero).
 int RoundToGrid(int v, int g) {
   const int n = v + g / 2;
@@ -194,15 +186,7 @@ int RoundToGrid(int v, int g) {
 
 }  // namespace
 
-TRect TDesignBox::AdjustMoveRect(const TRect& in) const {
-  const int g = gridSize_, h = gridSize_ / 2;
-  TRect r = in;
-  const int remX = r.Left % g;
-  r = MovedRect(r, remX > h ? g - remX : -remX, 0);
-  const int remY = r.Top % g;
-  r = MovedRect(r, 0, remY > h ? g - remY : -remY);
-  return MovedRect(r, r.Left < 0 ? -r.Left : 0, r.Top < 0 ? -r.Top : 0);
-}
+TRect TDesignBox::AdjustMoveRect(const TRect& r) const { return SnapToGrid(r, gridSize_); }
 
 TRect TDesignBox::GetResizeRect(TDesignItem* item, int dx, int dy, int handle) const {
   const int rdx = RoundToGrid(dx, gridSize_), rdy = RoundToGrid(dy, gridSize_);
@@ -296,7 +280,7 @@ void TDesignBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
     if (dragMode_ == dmMove)
       Screen->SetCursor(crHandPoint);
     else if (dragMode_ == dmResize)
-      Screen->SetCursor(HandleCursor(handle_));
+      Screen->SetCursor(SizingHandleCursor(handle_));
   }
   TPaintBox::MouseDown(button, shift, x, y);
 }
@@ -344,15 +328,6 @@ void TDesignBox::TextFrameRect(TCanvas* canvas, TRect r, const AnsiString& text,
   TCvDesignBox::TextFrameRect(canvas, r, text, font, brush, alignment, wordWrap, singleLine, frame);
 }
 
-void TDesignBox::DrawSelectedRect(const TRect& r) {
-  TCanvas* c = Canvas();
-  c->Brush()->SetStyle(bsSolid);
-  c->Brush()->SetColor(clBlack);
-  c->FrameRect(r);
-  c->FrameRect(Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1));
-  for (int h = 0; h < 8; ++h) c->FillRect(GetSizingRect(r, h));
-}
-
 void TDesignBox::PaintControl(TDesignItem* item) {
   TCanvas* c = Canvas();
   TControl* control = item->Control;
@@ -370,15 +345,10 @@ void TDesignBox::PaintControl(TDesignItem* item) {
 void TDesignBox::Paint() {
   TCanvas* c = Canvas();
   c->Pen()->SetMode(pmCopy);
-  if (grid_) {
-    c->Brush()->SetStyle(bsSolid);
-    c->Brush()->SetColor(clGray);
-    for (int y = gridSize_; y < ClientHeight(); y += gridSize_)
-      for (int x = gridSize_; x < ClientWidth(); x += gridSize_) c->FillRect(Rect(x, y, x + 1, y + 1));
-  }
+  if (grid_) DrawGridDots(c, ClientWidth(), ClientHeight(), gridSize_);
   for (int i = 0; i < items_.Count(); ++i) {
     TDesignItem* item = items_.Items(i);
     PaintControl(item);
-    if (item->Selected) DrawSelectedRect(item->Rect);
+    if (item->Selected) DrawSelectionMark(c, item->Rect, kHandleSize);
   }
 }

@@ -97,11 +97,9 @@ class TDesignBox : public TPaintBox {
  private:
   enum : uint8_t { dmNone = 0, dmBand = 1, dmMove = 2, dmResize = 3 };
   void PaintControl(TDesignItem* item);
-  void DrawSelectedRect(const TRect& r);
   // The first handle of the item's rectangle holding the point, or -1.
   int CheckResizePos(TDesignItem* item, int x, int y);
-  // A moved rectangle put on the grid: left and top to the nearest grid line (halfway going
-  // back), and not above or left of 0.
+  // A moved rectangle put on the grid.
   TRect AdjustMoveRect(const TRect& r) const;
   TRect GetResizeRect(TDesignItem* item, int dx, int dy, int handle) const;
   void MoveControls(int dx, int dy);
