@@ -248,6 +248,24 @@ TEST_F(Designer, PaintsGridImagesAndTheSelection) {
   EXPECT_EQ(box->PaintToImage().Pixel(304, 200), shot.Pixel(305, 200));
 }
 
+// The outline of a drag is drawn so that drawing it again takes it away: it follows the pointer
+// without trails and is gone once the drag ends.
+TEST_F(Designer, TheDragOutlineFollowsThePointerWithoutTrails) {
+  const uint32_t face = box->PaintToImage().Pixel(17, 190);
+  auto pixel = [&](int x, int y) { return box->GrabImage().Pixel(x, y); };
+  box->PressMouse(mbLeft, ssLeft, 30, 60);  // the memo (16, 48, 96, 88)
+  box->MoveMouse(ssLeft, 30, 180);
+  EXPECT_NE(pixel(16, 190), face) << "outline at (16, 168)";
+  EXPECT_EQ(pixel(17, 190), face) << "an outline, not a fill";
+  box->MoveMouse(ssLeft, 30, 220);
+  EXPECT_EQ(pixel(16, 190), face) << "the old outline is gone";
+  EXPECT_NE(pixel(16, 230), face);
+  box->ReleaseMouse(mbLeft, 0, 30, 220);
+  EXPECT_EQ(memo->Top(), 208);
+  EXPECT_EQ(pixel(16, 230), 0x000000u) << "the moved memo, selected";
+  EXPECT_EQ(pixel(16, 190), face);
+}
+
 // A descendant that puts controls its own way: the surface asks it with rectangles in the
 // container's coordinates and then takes each item's rectangle from where the control ended up.
 class TOffsetDesignBox : public TDesignBox {
