@@ -38,6 +38,42 @@ bool RectsOverlap(const TRect& a, const TRect& b) {
   return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
 
+TRect SnapToGrid(const TRect& in, int g) {
+  TRect r = in;
+  const int remX = r.Left % g;
+  r = MovedRect(r, remX > g / 2 ? g - remX : -remX, 0);
+  const int remY = r.Top % g;
+  r = MovedRect(r, 0, remY > g / 2 ? g - remY : -remY);
+  return MovedRect(r, r.Left < 0 ? -r.Left : 0, r.Top < 0 ? -r.Top : 0);
+}
+
+TCursor SizingHandleCursor(int handle) {
+  switch (handle) {
+    case 4: case 6: return crSizeWE;
+    case 5: case 7: return crSizeNS;
+    default: return crSizeAll;
+  }
+}
+
+void DrawSelectionMark(TCanvas* c, const TRect& r, int handleSize) {
+  c->Brush()->SetStyle(bsSolid);
+  c->Brush()->SetColor(clBlack);
+  c->FrameRect(r);
+  c->FrameRect(Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1));
+  for (int h = 0; h < 8; ++h) {
+    TRect hr;
+    SizingHandleRect(hr, r, h, handleSize);
+    c->FillRect(hr);
+  }
+}
+
+void DrawGridDots(TCanvas* c, int width, int height, int g) {
+  c->Brush()->SetStyle(bsSolid);
+  c->Brush()->SetColor(clGray);
+  for (int y = g; y < height; y += g)
+    for (int x = g; x < width; x += g) c->FillRect(Rect(x, y, x + 1, y + 1));
+}
+
 // ---- TCvDesignItems ----
 
 TCvDesignItem* TCvDesignItems::Add(TControl* control, const TRect& rect, bool visible) {
@@ -213,23 +249,6 @@ void TCvDesignBox::ResizeControl(TControl* control, const TRect& r) {
 
 // ---- Dragging ----
 
-TCursor TCvDesignBox::HandleCursor(int handle) {
-  switch (handle) {
-    case 4: case 6: return crSizeWE;
-    case 5: case 7: return crSizeNS;
-    default: return crSizeAll;
-  }
-}
-
-TRect TCvDesignBox::SnapMove(const TRect& in) const {
-  TRect r = in;
-  const int remX = r.Left % gridSize_;
-  r = MovedRect(r, remX > gridSize_ / 2 ? gridSize_ - remX : -remX, 0);
-  const int remY = r.Top % gridSize_;
-  r = MovedRect(r, 0, remY > gridSize_ / 2 ? gridSize_ - remY : -remY);
-  return MovedRect(r, r.Left < 0 ? -r.Left : 0, r.Top < 0 ? -r.Top : 0);
-}
-
 TRect TCvDesignBox::GetResizeRect(TCvDesignItem* item, int dx, int dy, int handle) const {
   const int g = gridSize_, h = gridSize_ / 2;
   const int sdx = ((dx + h) / g) * g, sdy = ((dy + h) / g) * g;
@@ -326,7 +345,7 @@ void TCvDesignBox::MouseDown(TMouseButton button, TShiftState shift, int x, int 
     if (dragMode_ == dmMove)
       Screen->SetCursor(crHandPoint);
     else if (dragMode_ == dmResize)
-      Screen->SetCursor(HandleCursor(handle_));
+      Screen->SetCursor(SizingHandleCursor(handle_));
   }
   TPaintBox::MouseDown(button, shift, x, y);
 }
@@ -337,7 +356,7 @@ void TCvDesignBox::MouseMove(TShiftState shift, int x, int y) {
     TCvDesignItem* item = ItemAt(x, y);
     if (item && item->Selected) {
       const int h = CheckResizePos(item, x, y);
-      cursor = h < 0 ? crHandPoint : HandleCursor(h);
+      cursor = h < 0 ? crHandPoint : SizingHandleCursor(h);
     }
     SetCursor(cursor);
   } else if (moved_ || std::abs(x - dragStart_.x) >= 2 || std::abs(y - dragStart_.y) >= 2) {
@@ -431,19 +450,6 @@ void TCvDesignBox::PaintGrid(TCanvas* canvas, const TRect& r, TStringGrid* grid)
     canvas->ResetClip();
 }
 
-void TCvDesignBox::DrawSelectedRect(const TRect& r) {
-  TCanvas* c = Canvas();
-  c->Brush()->SetStyle(bsSolid);
-  c->Brush()->SetColor(clBlack);
-  c->FrameRect(r);
-  c->FrameRect(Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1));
-  for (int h = 0; h < 8; ++h) {
-    TRect hr;
-    SizingHandleRect(hr, r, h, kHandleSize);
-    c->FillRect(hr);
-  }
-}
-
 void TCvDesignBox::PaintControl(TCvDesignItem* item) {
   if (!item->Visible) return;
   TCanvas* c = Canvas();
@@ -469,15 +475,10 @@ void TCvDesignBox::PaintControl(TCvDesignItem* item) {
 void TCvDesignBox::Paint() {
   TCanvas* c = Canvas();
   c->Pen()->SetMode(pmCopy);
-  if (grid_) {
-    c->Brush()->SetStyle(bsSolid);
-    c->Brush()->SetColor(clGray);
-    for (int y = gridSize_; y < ClientHeight(); y += gridSize_)
-      for (int x = gridSize_; x < ClientWidth(); x += gridSize_) c->FillRect(Rect(x, y, x + 1, y + 1));
-  }
+  if (grid_) DrawGridDots(c, ClientWidth(), ClientHeight(), gridSize_);
   for (int i = 0; i < items_.Count(); ++i) {
     TCvDesignItem* item = items_.Items(i);
     PaintControl(item);
-    if (item->Selected && item->Visible) DrawSelectedRect(item->Rect);
+    if (item->Selected && item->Visible) DrawSelectionMark(c, item->Rect, kHandleSize);
   }
 }

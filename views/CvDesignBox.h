@@ -27,6 +27,16 @@ void NormalizeRect(const TRect& in, TRect& out);
 TRect MovedRect(const TRect& r, int dx, int dy);
 // Whether the rectangles share some area; touching edges do not count.
 bool RectsOverlap(const TRect& a, const TRect& b);
+// A moved rectangle put on a grid of g pixels: left and top to the nearest grid line (halfway
+// going back), and not above or left of 0; its size is kept.
+TRect SnapToGrid(const TRect& r, int g);
+// The pointer shape over sizing handle 0-7.
+TCursor SizingHandleCursor(int handle);
+// The selection mark of a designed control: a two-pixel black frame inside r and its eight
+// sizing handles filled black.
+void DrawSelectionMark(TCanvas* canvas, const TRect& r, int handleSize);
+// One-pixel grid dots every g pixels, from one step on, inside width x height.
+void DrawGridDots(TCanvas* canvas, int width, int height, int g);
 
 // One designed control.
 struct TCvDesignItem {
@@ -113,17 +123,13 @@ class TCvDesignBox : public TPaintBox {
  private:
   enum : uint8_t { dmNone = 0, dmBand = 1, dmMove = 2, dmResize = 3 };
   void PaintControl(TCvDesignItem* item);
-  void DrawSelectedRect(const TRect& r);
   // The handle of the item's rectangle at the point, or -1.
   int CheckResizePos(TCvDesignItem* item, int x, int y);
-  // A moved rectangle put on the grid: left and top to the nearest grid line (halfway going
-  // back), and not above or left of 0.
-  TRect SnapMove(const TRect& r) const;
+  TRect SnapMove(const TRect& r) const { return SnapToGrid(r, gridSize_); }
   TRect GetResizeRect(TCvDesignItem* item, int dx, int dy, int handle) const;
   void MoveControls(int dx, int dy);
   void ResizeControls(int dx, int dy, int handle);
   void DrawDragFigure();
-  static TCursor HandleCursor(int handle);
 
   TWinControl* target_ = nullptr;
   bool active_ = false;

@@ -52,6 +52,7 @@ const struct {
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
     {"views_card_controls", ShotCardControls},
     {"views_design_surface", ShotDesignSurface},
+    {"kit_layout_designer", ShotLayoutDesigner},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
     {"folder_relation_check", ShotKensaDlg},
