@@ -22,38 +22,38 @@ TCvcmEditDlg::TCvcmEditDlg(TComponent* owner) : TForm(owner) {
     auto* b = new TButton(this);
     b->SetParent(this);
     b->SetCaption(Utf8ToSjis(caption));
-    b->SetBounds(left, 8, 80, 25);
+    b->SetBounds(left, 8, left == 8 ? 80 : 100, 25);
     return b;
   };
   Button2 = button("色", 8);
-  Button1 = button("フォント", 96);
+  Button1 = button("フォント", 94);
 
-  auto group = [&](const char* caption, std::initializer_list<const char*> items, int left, int top, int height) {
+  auto group = [&](const char* caption, std::initializer_list<const char*> items, int left, int top, int width, int height) {
     auto* g = new TRadioGroup(this);
     g->SetParent(this);
     g->SetCaption(Utf8ToSjis(caption));
     for (const char* item : items) g->Items()->Add(Utf8ToSjis(item));
-    g->SetBounds(left, top, 80, height);
+    g->SetBounds(left, top, width, height);
     g->OnClick = [this](TObject* s) { RadioGroup1Click(s); };
     return g;
   };
-  RadioGroup1 = group("見出し", {"表示", "隠す"}, 8, 42, 68);
-  RadioGroup2 = group("外枠", {"表示", "隠す"}, 96, 42, 68);
-  RadioGroup3 = group("位置揃え", {"左揃え", "中央揃え", "右揃え"}, 8, 116, 90);
-  RadioGroup4 = group("表示モード", {"文字列", "バーコード", "イメージ"}, 96, 116, 90);
+  RadioGroup1 = group("見出し", {"表示", "隠す"}, 8, 42, 80, 68);
+  RadioGroup2 = group("外枠", {"表示", "隠す"}, 94, 42, 100, 68);
+  RadioGroup3 = group("位置揃え", {"左揃え", "中央揃え", "右揃え"}, 8, 116, 80, 90);
+  RadioGroup4 = group("表示モード", {"文字列", "バーコード", "イメージ"}, 94, 116, 100, 90);
 
   // Two framed rows: a drag handle, an up-down for the vertical and one for the horizontal.
   auto frame = [&](int top) {
     auto* b = new TBevel(this);
     b->SetParent(this);
-    b->SetBounds(184, top, 160, 56);
+    b->SetBounds(202, top, 142, 56);
     return b;
   };
   auto handle = [&](const char* caption, int top) {
     auto* l = new TLabel(this);
     l->SetParent(this);
     l->SetCaption(Utf8ToSjis(caption));
-    l->SetBounds(196, top, l->Width(), l->Height());
+    l->SetBounds(212, top, l->Width(), l->Height());
     l->SetCursor(crSizeAll);
     return l;
   };
@@ -70,18 +70,18 @@ TCvcmEditDlg::TCvcmEditDlg(TComponent* owner) : TForm(owner) {
   };
   Bevel1 = frame(42);
   PosiLabel = handle("位置", 62);
-  UpDown1 = upDown(udVertical, 262, 48, 17, 44);
-  UpDown2 = upDown(udHorizontal, 292, 60, 40, 20);
+  UpDown1 = upDown(udVertical, 264, 48, 17, 44);
+  UpDown2 = upDown(udHorizontal, 294, 60, 40, 20);
   Bevel2 = frame(106);
   SizeLabel = handle("大きさ", 126);
-  UpDown3 = upDown(udVertical, 262, 112, 17, 44);
-  UpDown4 = upDown(udHorizontal, 292, 124, 40, 20);
+  UpDown3 = upDown(udVertical, 264, 112, 17, 44);
+  UpDown4 = upDown(udHorizontal, 294, 124, 40, 20);
 
   Label3 = new TLabel(this);
   Label3->SetParent(this);
   Label3->SetAutoSize(false);
   Label3->SetAlignment(taRightJustify);
-  Label3->SetBounds(184, 176, 160, 16);
+  Label3->SetBounds(202, 176, 142, 16);
 
   Memo1 = new TMemo(this);
   Memo1->SetParent(this);

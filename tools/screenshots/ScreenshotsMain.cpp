@@ -51,6 +51,7 @@ const struct {
     {"views_edit_dialog_candidates", ShotEditDialogCandidates},
     {"views_card_controls", ShotCardControls},
     {"views_design_surface", ShotDesignSurface},
+    {"views_card_field_dialog", ShotCardFieldDialog},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
     {"folder_relation_check", ShotKensaDlg},

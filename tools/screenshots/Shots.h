@@ -53,4 +53,5 @@ bool ShotDetailGrid(const std::string& file);
 bool ShotDetailCapDlg(const std::string& file);
 bool ShotCardControls(const std::string& file);
 bool ShotDesignSurface(const std::string& file);
+bool ShotCardFieldDialog(const std::string& file);
 bool ShotDataChkDlg(const std::string& file);
