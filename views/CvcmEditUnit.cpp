@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "views/HandleDrag.h"
+
 namespace {
 
 // The smallest width and height a memo keeps, and how much of it stays on the card.
@@ -112,18 +114,11 @@ TCvcmEditDlg::TCvcmEditDlg(TComponent* owner) : TForm(owner) {
 
   Button2->OnClick = [this](TObject* s) { Button2Click(s); };
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-  PosiLabel->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    PosiLabelMouseDown(s, b, sh, x, y);
-  };
-  PosiLabel->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    PosiLabelMouseUp(s, b, sh, x, y);
-  };
-  SizeLabel->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    SizeLabelMouseDown(s, b, sh, x, y);
-  };
-  SizeLabel->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    SizeLabelMouseUp(s, b, sh, x, y);
-  };
+  const auto active = [this] { return memo_ != nullptr; };
+  FollowHandleDrags(
+      PosiLabel, this, active, [this](int dx, int dy) { MoveMemo(dx, dy, 0, 0); }, [this] { PosiReleased(); });
+  FollowHandleDrags(
+      SizeLabel, this, active, [this](int dx, int dy) { MoveMemo(0, 0, dx, dy); }, [this] { SizeReleased(); });
   OnShow = [this](TObject* s) { FormShow(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
 }
@@ -271,50 +266,14 @@ void TCvcmEditDlg::UpDown1Click(TObject* sender, TUDBtnType) {
   u->Tag = u->Position();
 }
 
-TPoint TCvcmEditDlg::DragStep(TControl* handle, int x, int y) {
-  const TPoint now = handle->ClientToScreen(TPoint{x, y});
-  const TPoint step{now.x - dragPoint_.x, now.y - dragPoint_.y};
-  SetBounds(Left() + step.x, Top() + step.y, Width(), Height());
-  dragPoint_ = now;
-  return step;
-}
-
-void TCvcmEditDlg::PosiLabelMouseDown(TObject*, TMouseButton button, TShiftState, int x, int y) {
-  if (!memo_ || button != mbLeft) return;
-  dragPoint_ = PosiLabel->ClientToScreen(TPoint{x, y});
-  PosiLabel->OnMouseMove = [this](TObject* s, TShiftState sh, int mx, int my) { PosiLabelMouseMove(s, sh, mx, my); };
-}
-
-void TCvcmEditDlg::PosiLabelMouseMove(TObject*, TShiftState, int x, int y) {
-  if (!memo_) return;
-  const TPoint step = DragStep(PosiLabel, x, y);
-  if (step.x != 0 || step.y != 0) MoveMemo(step.x, step.y, 0, 0);
-}
-
-void TCvcmEditDlg::PosiLabelMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
-  PosiLabel->OnMouseMove = nullptr;
-  if (!memo_) return;
+void TCvcmEditDlg::PosiReleased() {
   // The memo stays where it can be reached again.
   if (memo_->GetMemoLeft() + memo_->GetMemoWidth() < kMinExtent) memo_->SetMemoLeft(0);
   if (memo_->GetMemoTop() + memo_->GetMemoHeight() < kMinExtent) memo_->SetMemoTop(0);
   ShowBounds();
 }
 
-void TCvcmEditDlg::SizeLabelMouseDown(TObject*, TMouseButton button, TShiftState, int x, int y) {
-  if (!memo_ || button != mbLeft) return;
-  dragPoint_ = SizeLabel->ClientToScreen(TPoint{x, y});
-  SizeLabel->OnMouseMove = [this](TObject* s, TShiftState sh, int mx, int my) { SizeLabelMouseMove(s, sh, mx, my); };
-}
-
-void TCvcmEditDlg::SizeLabelMouseMove(TObject*, TShiftState, int x, int y) {
-  if (!memo_) return;
-  const TPoint step = DragStep(SizeLabel, x, y);
-  if (step.x != 0 || step.y != 0) MoveMemo(0, 0, step.x, step.y);
-}
-
-void TCvcmEditDlg::SizeLabelMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
-  SizeLabel->OnMouseMove = nullptr;
-  if (!memo_) return;
+void TCvcmEditDlg::SizeReleased() {
   memo_->SetMemoWidth(std::max(kMinExtent, memo_->GetMemoWidth()));
   memo_->SetMemoHeight(std::max(kMinExtent, memo_->GetMemoHeight()));
   ShowBounds();

@@ -47,20 +47,15 @@ class TCvcmEditDlg : public TForm {
   void Button1Click(TObject* sender);
   void RadioGroup1Click(TObject* sender);  // every radio group
   void UpDown1Click(TObject* sender, TUDBtnType button);  // every up-down
-  void PosiLabelMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  void PosiLabelMouseMove(TObject* sender, TShiftState shift, int x, int y);
-  void PosiLabelMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  void SizeLabelMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  void SizeLabelMouseMove(TObject* sender, TShiftState shift, int x, int y);
-  void SizeLabelMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
 
  private:
   void ShowBounds();
   // Moves memo and heading by (dx, dy) and sizes the memo by (dw, dh), then shows its bounds.
   void MoveMemo(int dx, int dy, int dw, int dh);
-  // The drag's move since the last point, in screen coordinates; the dialog follows it so that
-  // the handle stays under the pointer.
-  TPoint DragStep(TControl* handle, int x, int y);
+  // The end of a drag of the place handle (the memo is kept on the card) and of the size handle
+  // (the memo keeps a size it can be grabbed by).
+  void PosiReleased();
+  void SizeReleased();
   // Gives the heading a font, keeping its right edge and top where they are.
   void SetHeadingFont(const TFont& font);
 
@@ -70,5 +65,4 @@ class TCvcmEditDlg : public TForm {
   TBorderStyle savedBorder_ = bsSingle;
   uint8_t savedMode_ = 0;
   bool showing_ = false;  // FormShow sets the groups: their handler leaves the memo alone
-  TPoint dragPoint_;
 };
