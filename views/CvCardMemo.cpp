@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+
+#include "views/CvcmEditUnit.h"
 
 // ---- TCvCardMemo ----
 
@@ -115,6 +118,12 @@ void TCvCardMemo::SetMemoTop(int v) {
 void TCvCardMemo::SetParent(TWinControl* parent) {
   TMemo::SetParent(parent);
   if (parent && mode_ != 0) SetDisplayMode(mode_);
+}
+
+int TCvCardMemo::OpenFieldDialog() {
+  auto dlg = std::make_unique<TCvcmEditDlg>(this);
+  dlg->AttachCardMemo(this);
+  return dlg->ShowModal();
 }
 
 void TCvCardMemo::ReleaseFocus() {

@@ -49,6 +49,10 @@ class TCvCardMemo : public TMemo {
   TWinControl* GetMemoParent() const { return Parent(); }
   void SetParent(TWinControl* parent) override;
 
+  // Opens the field dialog on this memo modally (the dialog is made and freed here); the modal
+  // result.
+  int OpenFieldDialog();
+
   // Gives the focus to the parent when the memo has it, so that its exit step runs (before a
   // designer starts).
   void ReleaseFocus();

@@ -4,6 +4,7 @@
 #include "query/CondText.h"
 #include "views/CandUnit.h"
 #include "views/CvStrGrid.h"
+#include "views/HandleDrag.h"
 #include "views/SetLooksUnit.h"
 
 namespace {
@@ -108,18 +109,11 @@ TDetailCapDlg::TDetailCapDlg(TComponent* owner) : TForm(owner) {
 
   UpDown1->OnButtonClick = UpDown2->OnButtonClick = [this](TObject* s, TUDBtnType b) { UpDown1Click(s, b); };
   UpDown3->OnButtonClick = UpDown4->OnButtonClick = [this](TObject* s, TUDBtnType b) { UpDown3Click(s, b); };
-  PosiLabel->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    PosiLabelMouseDown(s, b, sh, x, y);
-  };
-  PosiLabel->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    PosiLabelMouseUp(s, b, sh, x, y);
-  };
-  SizeLabel->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    SizeLabelMouseDown(s, b, sh, x, y);
-  };
-  SizeLabel->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    SizeLabelMouseUp(s, b, sh, x, y);
-  };
+  const auto active = [this] { return grid_ != nullptr; };
+  FollowHandleDrags(
+      PosiLabel, this, active, [this](int dx, int dy) { MoveGrid(dx, dy, 0, 0); }, [this] { PosiReleased(); });
+  FollowHandleDrags(
+      SizeLabel, this, active, [this](int dx, int dy) { MoveGrid(0, 0, dx, dy); }, [this] { SizeReleased(); });
   OnShow = [this](TObject* s) { FormShow(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
 }
@@ -259,50 +253,14 @@ void TDetailCapDlg::UpDown3Click(TObject* sender, TUDBtnType) {
   u->Tag = u->Position();
 }
 
-TPoint TDetailCapDlg::DragStep(TControl* handle, int x, int y) {
-  const TPoint now = handle->ClientToScreen(TPoint{x, y});
-  const TPoint step{now.x - dragPoint_.x, now.y - dragPoint_.y};
-  SetBounds(Left() + step.x, Top() + step.y, Width(), Height());
-  dragPoint_ = now;
-  return step;
-}
-
-void TDetailCapDlg::PosiLabelMouseDown(TObject*, TMouseButton button, TShiftState, int x, int y) {
-  if (!grid_ || button != mbLeft) return;
-  dragPoint_ = PosiLabel->ClientToScreen(TPoint{x, y});
-  PosiLabel->OnMouseMove = [this](TObject* s, TShiftState sh, int mx, int my) { PosiLabelMouseMove(s, sh, mx, my); };
-}
-
-void TDetailCapDlg::PosiLabelMouseMove(TObject*, TShiftState, int x, int y) {
-  if (!grid_) return;
-  const TPoint step = DragStep(PosiLabel, x, y);
-  if (step.x != 0 || step.y != 0) MoveGrid(step.x, step.y, 0, 0);
-}
-
-void TDetailCapDlg::PosiLabelMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
-  PosiLabel->OnMouseMove = nullptr;
-  if (!grid_) return;
+void TDetailCapDlg::PosiReleased() {
   // The grid stays where it can be reached again.
   if (grid_->Left() + grid_->Width() < kMinExtent) grid_->SetLeft(0);
   if (grid_->Top() + grid_->Height() < kMinExtent) grid_->SetTop(0);
   ShowBounds();
 }
 
-void TDetailCapDlg::SizeLabelMouseDown(TObject*, TMouseButton button, TShiftState, int x, int y) {
-  if (!grid_ || button != mbLeft) return;
-  dragPoint_ = SizeLabel->ClientToScreen(TPoint{x, y});
-  SizeLabel->OnMouseMove = [this](TObject* s, TShiftState sh, int mx, int my) { SizeLabelMouseMove(s, sh, mx, my); };
-}
-
-void TDetailCapDlg::SizeLabelMouseMove(TObject*, TShiftState, int x, int y) {
-  if (!grid_) return;
-  const TPoint step = DragStep(SizeLabel, x, y);
-  if (step.x != 0 || step.y != 0) MoveGrid(0, 0, step.x, step.y);
-}
-
-void TDetailCapDlg::SizeLabelMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
-  SizeLabel->OnMouseMove = nullptr;
-  if (!grid_) return;
+void TDetailCapDlg::SizeReleased() {
   if (grid_->Width() < kMinExtent) grid_->SetWidth(kMinExtent);
   if (grid_->Height() < kMinExtent) grid_->SetHeight(kMinExtent);
   ShowBounds();

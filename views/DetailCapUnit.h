@@ -55,17 +55,12 @@ class TDetailCapDlg : public TForm {
   void FontBtnClick(TObject* sender);
   void UpDown1Click(TObject* sender, TUDBtnType button);  // position: UpDown1 and UpDown2
   void UpDown3Click(TObject* sender, TUDBtnType button);  // size: UpDown3 and UpDown4
-  void PosiLabelMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  void PosiLabelMouseMove(TObject* sender, TShiftState shift, int x, int y);
-  void PosiLabelMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  void SizeLabelMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  void SizeLabelMouseMove(TObject* sender, TShiftState shift, int x, int y);
-  void SizeLabelMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
 
  private:
-  // The drag's move since the last point, in screen coordinates; the dialog follows it so that
-  // the handle stays under the pointer.
-  TPoint DragStep(TControl* handle, int x, int y);
+  // The end of a drag of the place handle (the grid is kept reachable) and of the size handle
+  // (the grid keeps a size it can be grabbed by).
+  void PosiReleased();
+  void SizeReleased();
   // Moves and sizes the grid by the steps, then shows its bounds.
   void MoveGrid(int dx, int dy, int dw, int dh);
 
@@ -75,5 +70,4 @@ class TDetailCapDlg : public TForm {
   TColor savedStripe_ = clWindow, savedFixed_ = clBtnFace;
   int savedRowHeight_ = 0;
   bool fontChanged_ = false;  // the font button changed the grid's font (and its row height)
-  TPoint dragPoint_;
 };

@@ -5,6 +5,7 @@
 #include "tools/screenshots/Shots.h"
 #include "views/CvCardMemo.h"
 #include "views/CvDesignBox.h"
+#include "views/CvcmEditUnit.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ TCvCardMemo* AddField(TComponent* owner, TWinControl* parent, int x, int y, cons
 
 // The card: a name, a three-line address, a code shown as a barcode, a picture whose file is
 // missing (so its name shows), and a free barcode label.
-void BuildCard(TForm* form, TWinControl* parent) {
+TCvCardMemo* BuildCard(TForm* form, TWinControl* parent) {
   AddField(form, parent, 16, 16, "氏名", SJ("山田 太郎"), 22);
   auto* address = AddField(form, parent, 16, 48, "住所", SJ("東京都千代田区\r\n丸の内 1-2-3\r\n表ソ能ビル 5F"), 0);
   address->SetMemoHeight(TWinCanvas::GetMemoHeight(address));
@@ -39,6 +40,7 @@ void BuildCard(TForm* form, TWinControl* parent) {
   bc->SetLeft(320);
   bc->SetTop(16);
   bc->SetCaption("A-1234$");
+  return address;
 }
 
 }  // namespace
@@ -69,4 +71,17 @@ bool ShotDesignSurface(const std::string& file) {
   design->PressMouse(mbLeft, ssLeft, 150, 60);
   design->ReleaseMouse(mbLeft, 0, 150, 60);
   return SaveFormPicture(&form, file);
+}
+
+bool ShotCardFieldDialog(const std::string& file) {
+  TForm form(Application);
+  form.SetCaption(SJ("カード"));
+  form.SetBounds(40, 40, 480, 220);
+  form.SetColor(clWindow);
+  TCvCardMemo* address = BuildCard(&form, &form);
+  address->SetAlignment(taCenter);
+  form.Show();
+  TCvcmEditDlg dlg(address);
+  dlg.AttachCardMemo(address);
+  return SaveFormPicture(&dlg, file);
 }

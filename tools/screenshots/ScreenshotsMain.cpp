@@ -53,6 +53,7 @@ const struct {
     {"views_card_controls", ShotCardControls},
     {"views_design_surface", ShotDesignSurface},
     {"kit_layout_designer", ShotLayoutDesigner},
+    {"views_card_field_dialog", ShotCardFieldDialog},
     {"main_csv_export_dialog", ShotCsvWriteDlg},
     {"main_listing_progress_dialog", ShotGetListDlg},
     {"folder_relation_check", ShotKensaDlg},

@@ -61,6 +61,7 @@ bool ShotDetailCapDlg(const std::string& file);
 bool ShotCardControls(const std::string& file);
 bool ShotDesignSurface(const std::string& file);
 bool ShotLayoutDesigner(const std::string& file);
+bool ShotCardFieldDialog(const std::string& file);
 bool ShotDataChkDlg(const std::string& file);
 bool ShotGraphBars(const std::string& file);
 bool ShotGraphPie(const std::string& file);
