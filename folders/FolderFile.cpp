@@ -291,6 +291,10 @@ bool CRuleFolderTbl::Load(TStream* stream) {
   TableName = CStreamUtil::GetField(&r, 0);
   DataFile = CStreamUtil::GetField(&r, 1);
   Relations.SetCommaText(CStreamUtil::GetField(&r, 4));
+  // Relations are pairs whose related item is never empty: empty entries at the end carry
+  // nothing, and a comma text would lose one of them at each save, so a file would never read
+  // back as it was written.
+  while (Relations.Count() > 0 && Relations[Relations.Count() - 1].empty()) Relations.Delete(Relations.Count() - 1);
   if (!CRuleFolder::Load(stream)) return false;
   Flags = FOLDER_FLAGS_TABLE;
   if (!CapInfoList) CapInfoList = new CCapInfoList;
