@@ -62,6 +62,7 @@ class TCvBcLabel : public TLabel {
   void PaintTo(TCanvas* canvas, const TRect& r);
   // Takes over a label's place, looks, caption and mouse and click handlers; other sources are
   // ignored.
+  using TLabel::Assign;
   void Assign(TControl* source);
 
  protected:
