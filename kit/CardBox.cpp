@@ -135,6 +135,12 @@ void TCardColumn::SetPosition(int left, int top) {
   PlaceControls();
 }
 
+void TCardColumn::TakePlaceFromMemo() {
+  left_ = memo_->Left() - gap_ - label_->Width();
+  top_ = memo_->Top();
+  label_->SetBounds(left_, top_, label_->Width(), label_->Height());
+}
+
 int TCardColumn::Width() const { return label_->Width() + gap_ + memo_->Width(); }
 
 int TCardColumn::Height() const { return std::max(label_->Height(), memo_->Height()); }
@@ -176,6 +182,41 @@ TCardColumn* TCardColumns::Add() {
   return item;
 }
 
+// ---- TCardDesignBox ----
+
+namespace {
+
+// The label of a memo, the memo of a label.
+TControl* PartnerOf(TControl* c) {
+  if (auto* memo = dynamic_cast<TCardMemo*>(c)) return memo->Label();
+  if (auto* label = dynamic_cast<TCardLabel*>(c)) return label->Memo();
+  return nullptr;
+}
+
+}  // namespace
+
+// An unselected partner follows the control's move to r; a selected one moves by itself.
+void TCardDesignBox::MovePartner(TControl* control, const TRect& r) {
+  TControl* partner = PartnerOf(control);
+  if (!partner || IsSelected(partner)) return;
+  partner->SetBounds(partner->Left() + r.Left - control->Left(), partner->Top() + r.Top - control->Top(),
+                     partner->Width(), partner->Height());
+  if (TDesignItem* item = ItemOf(partner)) SetBRect(item);
+}
+
+void TCardDesignBox::MoveControl(TControl* control, const TRect& r) {
+  MovePartner(control, r);
+  TDesignBox::MoveControl(control, r);
+}
+
+void TCardDesignBox::ResizeControl(TControl* control, const TRect& r) {
+  MovePartner(control, r);
+  if (dynamic_cast<TCardLabel*>(control))
+    TDesignBox::MoveControl(control, r);
+  else
+    TDesignBox::ResizeControl(control, r);
+}
+
 // ---- TCardBox ----
 
 TCardBox::TCardBox(TComponent* owner) : TScrollBox(owner), columns_(std::make_unique<TCardColumns>(this)) {
@@ -185,7 +226,10 @@ TCardBox::TCardBox(TComponent* owner) : TScrollBox(owner), columns_(std::make_un
 
 // The items go first, while the box they call back into is still whole; their controls are
 // children of the box and would otherwise be freed twice.
-TCardBox::~TCardBox() { columns_.reset(); }
+TCardBox::~TCardBox() {
+  designBox_.reset();
+  columns_.reset();
+}
 
 TCardColumn* TCardBox::AddItem(const AnsiString& caption, const TStrings* lines, bool newLine) {
   TCardColumn* item = columns_->Add();
@@ -257,6 +301,20 @@ void TCardBox::Set(TScrollBox* box) {
 
 void TCardBox::MemoChange(TObject* sender) {
   if (onChange_) onChange_(sender);
+}
+
+void TCardBox::SetEditting(bool v) {
+  if (v == editting_) return;
+  if (v) {
+    designBox_ = std::make_unique<TCardDesignBox>(this);
+    designBox_->SetParent(this);
+    designBox_->SetVisible(true);
+  } else {
+    designBox_->SetVisible(false);
+    designBox_.reset();
+    for (int i = columns_->Count() - 1; i >= 0; --i) columns_->Items(i)->TakePlaceFromMemo();
+  }
+  editting_ = v;
 }
 
 void TCardBox::ResetTabOrder() {

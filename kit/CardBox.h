@@ -9,11 +9,14 @@
 // item grid). A new row starts below the previous item only, not below the row's tallest item.
 //
 // The box owns its items; an item owns its label and memo, both children of the box.
+// In editing mode a design surface lies over the box and the user moves and resizes the labels
+// and memos with the mouse; leaving it, each item takes its place from where its memo ended up.
 // User-interface thread only.
 #pragma once
 
 #include <memory>
 
+#include "kit/DesignBox.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Memo.h"
 #include "platform/StdCtrls.h"
@@ -87,6 +90,9 @@ class TCardColumn : public TCollectionItem {
   void SetPosition(int left, int top);
 
  private:
+  friend class TCardBox;
+  // Left and Top from the memo's place; the label goes to the memo's left at its top.
+  void TakePlaceFromMemo();
   TCardBox* Box() const;
   void PlaceControls();
   void FitMemoHeight();
@@ -117,10 +123,23 @@ class TCardColumns : public TCollection {
   TCardBox* box_;
 };
 
+// The design surface of a card box in editing mode. A label and its memo move together: moving
+// or resizing one moves the other by as much, unless the other is selected and moves on its own.
+// Labels keep their size.
+class TCardDesignBox : public TDesignBox {
+ public:
+  using TDesignBox::TDesignBox;
+  void MoveControl(TControl* control, const TRect& r) override;
+  void ResizeControl(TControl* control, const TRect& r) override;
+
+ private:
+  void MovePartner(TControl* control, const TRect& r);
+};
+
 class TCardBox : public TScrollBox {
  public:
   explicit TCardBox(TComponent* owner);
-  ~TCardBox() override;  // frees the items, last first
+  ~TCardBox() override;  // frees the design surface, then the items, last first
 
   int LeftMargin() const { return leftMargin_; }
   void SetLeftMargin(int v) { leftMargin_ = v; }
@@ -159,7 +178,13 @@ class TCardBox : public TScrollBox {
   // Gives the memos tab orders 0, 1, ... by Top, then by Left.
   void ResetTabOrder();
 
+  // Editing mode. Leaving it places every item where the user left its memo, without re-laying
+  // the box out.
+  bool GetEditting() const { return editting_; }
+  void SetEditting(bool v);
+
  private:
+  std::unique_ptr<TCardDesignBox> designBox_;
   int leftMargin_ = 10;
   int topMargin_ = 10;
   int horzGap_ = 6;
@@ -168,4 +193,5 @@ class TCardBox : public TScrollBox {
   bool autoArrange_ = false;
   std::unique_ptr<TCardColumns> columns_;
   TNotifyEvent onChange_;
+  bool editting_ = false;
 };

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/Forms.h"
+#include "tests/views/DesignMouse.h"
 #include "views/CvCardMemo.h"
 
 namespace {
@@ -263,6 +265,127 @@ TEST(CardBox, ItemsAndTheirControlsGoWithTheBox) {
   box->Columns()->Delete(0);
   EXPECT_EQ(box->ControlCount(), 2);
   EXPECT_EQ(box->Columns()->Count(), 1);
+  delete box;
+}
+
+// A card box on a form with two items side by side, empty captions (label 4 wide, memo 100 wide):
+// first item's label at (16, 16), its memo at (24, 16); the second item at (136, 16).
+struct CardEditing : ::testing::Test {
+  TForm form{nullptr};
+  TCardBox* box = nullptr;
+  TCardColumn* first = nullptr;
+  TCardColumn* second = nullptr;
+
+  CardEditing() {
+    form.SetBounds(0, 0, 400, 300);
+    box = new TCardBox(&form);
+    box->SetParent(&form);
+    box->SetBounds(0, 0, 400, 300);
+    box->SetAutoArrange(true);
+    first = box->AddItem("", nullptr, true);
+    second = box->AddItem("", nullptr, false);
+    for (TCardColumn* c : {first, second}) c->SetTextWidth(100);
+    box->DoArrangeItem(nullptr);
+  }
+  TCardDesignBox* Surface() const {
+    TCardDesignBox* found = nullptr;
+    for (int i = 0; i < box->ControlCount(); ++i)
+      if (auto* d = dynamic_cast<TCardDesignBox*>(box->Controls(i))) {
+        EXPECT_EQ(found, nullptr) << "one design surface only";
+        found = d;
+      }
+    return found;
+  }
+  static TPoint At(const TControl* c) { return {c->Left(), c->Top()}; }
+};
+
+TEST_F(CardEditing, SwitchingOnHidesTheControlsUnderASurfaceAndOffBringsThemBack) {
+  ASSERT_EQ(At(first->Memo()), (TPoint{24, 16}));
+  EXPECT_FALSE(box->GetEditting());
+  box->SetEditting(true);
+  box->SetEditting(true);
+  EXPECT_TRUE(box->GetEditting());
+  TCardDesignBox* surface = Surface();
+  ASSERT_NE(surface, nullptr);
+  EXPECT_TRUE(surface->Running());
+  EXPECT_EQ(surface->Items()->Count(), 4) << "both labels and both memos";
+  EXPECT_FALSE(first->Label()->Visible());
+  EXPECT_FALSE(second->Memo()->Visible());
+
+  box->SetEditting(false);
+  EXPECT_FALSE(box->GetEditting());
+  EXPECT_EQ(Surface(), nullptr);
+  EXPECT_TRUE(first->Label()->Visible());
+  EXPECT_TRUE(second->Memo()->Visible());
+  EXPECT_EQ(At(first->Label()), (TPoint{16, 16})) << "nothing moved, nothing changes";
+  EXPECT_EQ(At(second->Label()), (TPoint{136, 16}));
+  box->SetEditting(false);
+  EXPECT_EQ(Surface(), nullptr);
+}
+
+// Dragging the first memo by (13, 21) snaps it to (40, 40): its label comes along by (16, 24)
+// whether it is left unselected (moved as the partner) or selected too (moved by itself), and
+// never twice. Leaving editing mode takes each item's place from its memo and re-lays nothing out.
+TEST_F(CardEditing, AMovedMemoTakesItsLabelAlongAndGivesTheItemItsPlace) {
+  for (bool labelSelected : {false, true}) {
+    SCOPED_TRACE(labelSelected ? "label selected too" : "memo alone");
+    first->SetPosition(16, 16);
+    box->SetEditting(true);
+    TCardDesignBox* surface = Surface();
+    ASSERT_NE(surface, nullptr);
+    DragOn(surface, 40, 20, 0, 0);  // select the memo
+    if (labelSelected) DragOn(surface, 17, 20, 0, 0, ssCtrl);
+    EXPECT_EQ(surface->IsSelected(first->Label()), labelSelected);
+    DragOn(surface, 40, 20, 13, 21);
+    EXPECT_EQ(At(first->Memo()), (TPoint{40, 40}));
+    EXPECT_EQ(At(first->Label()), (TPoint{32, 40}));
+    EXPECT_EQ(surface->ItemOf(first->Label())->Rect.Left, 32) << "the label's image follows";
+    EXPECT_EQ(At(second->Memo()), (TPoint{144, 16})) << "the other item stays";
+
+    box->SetEditting(false);
+    EXPECT_EQ(first->Left(), 32);
+    EXPECT_EQ(first->Top(), 40);
+    EXPECT_EQ(At(first->Label()), (TPoint{32, 40}));
+    EXPECT_EQ(second->Left(), 136) << "no re-arrangement, AutoArrange or not";
+    EXPECT_EQ(second->Top(), 16);
+  }
+}
+
+// Resizing a label moves it and its memo, the label keeping its size; resizing a memo from its
+// left edge moves the label by the memo's step.
+TEST_F(CardEditing, ResizingMovesThePartnerAndLabelsKeepTheirSize) {
+  box->SetEditting(true);
+  TCardDesignBox* surface = Surface();
+  ASSERT_NE(surface, nullptr);
+  const int labelWidth = first->Label()->Width(), labelHeight = first->Label()->Height();
+  DragOn(surface, 17, 20, 0, 0);     // select the label
+  DragOn(surface, 17, 18, -13, -5);  // its top-left handle: 16 left, 8 up
+  EXPECT_EQ(At(first->Label()), (TPoint{0, 8}));
+  EXPECT_EQ(first->Label()->Width(), labelWidth);
+  EXPECT_EQ(first->Label()->Height(), labelHeight);
+  EXPECT_EQ(At(first->Memo()), (TPoint{8, 8}));
+  EXPECT_EQ(first->Memo()->Width(), 100);
+
+  const TRect memo = surface->ItemOf(first->Memo())->Rect;
+  const int middle = (memo.Top + memo.Bottom) / 2;
+  DragOn(surface, 50, middle, 0, 0);      // select the memo alone
+  DragOn(surface, 10, middle, 13, 0);     // its left handle, 16 right
+  EXPECT_EQ(At(first->Memo()), (TPoint{24, 8}));
+  EXPECT_EQ(first->Memo()->Width(), 84);
+  EXPECT_EQ(At(first->Label()), (TPoint{16, 8}));
+  EXPECT_EQ(first->Label()->Width(), labelWidth);
+
+  box->SetEditting(false);
+  EXPECT_EQ(first->Left(), 16);
+  EXPECT_EQ(first->Top(), 8);
+}
+
+// The box goes while still in editing mode: the surface and the items are freed once each.
+TEST(CardBox, GoesWhileEditing) {
+  auto* box = new TCardBox(nullptr);
+  box->AddItem("a", nullptr, true);
+  box->SetEditting(true);
+  EXPECT_EQ(box->ControlCount(), 3);
   delete box;
 }
 
