@@ -142,7 +142,9 @@ Rows VerifiedRows(const std::string& path) {
     unsigned uses = 0;
     EXPECT_TRUE(t.GetIdByKey(names[what.first], what.second, uses)) << names[what.first] << " " << Show(what.second);
     EXPECT_EQ(uses, ids.size()) << names[what.first] << " " << Show(what.second);
-    if (!what.second.empty()) EXPECT_EQ(Matching(t, names[what.first], what.second), ids) << Show(what.second);
+    if (!what.second.empty()) {
+      EXPECT_EQ(Matching(t, names[what.first], what.second), ids) << Show(what.second);
+    }
   }
   t.Close();
   return rows;

@@ -129,8 +129,12 @@ TEST_F(CardMemo, UnwantedStaysHiddenInEveryMode) {
   for (uint8_t mode : {0, 1, 2, 0}) {
     memo->SetDisplayMode(mode);
     EXPECT_FALSE(memo->Visible()) << int(mode);
-    if (memo->BcLabel()) EXPECT_FALSE(memo->BcLabel()->Visible());
-    if (memo->Picture()) EXPECT_FALSE(memo->Picture()->Visible());
+    if (memo->BcLabel()) {
+      EXPECT_FALSE(memo->BcLabel()->Visible());
+    }
+    if (memo->Picture()) {
+      EXPECT_FALSE(memo->Picture()->Visible());
+    }
   }
   memo->SetDisplayMode(2);
   memo->SetWantVisible(true);

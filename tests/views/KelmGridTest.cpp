@@ -196,7 +196,9 @@ TEST(SheetText, EscapingRoundTrips) {
     EXPECT_EQ(EscapeCsvField(c.field), c.escaped) << Show(c.field);
     AnsiString back;
     EXPECT_EQ(ReadCsvField(c.escaped, 0, back, ','), static_cast<int>(c.escaped.size())) << Show(c.field);
-    if (c.field != " lead") EXPECT_EQ(back, c.field) << Show(c.field);
+    if (c.field != " lead") {
+      EXPECT_EQ(back, c.field) << Show(c.field);
+    }
   }
   // Reading: blanks around unquoted fields go, blanks inside quotes stay, the terminator is left.
   struct Read {
